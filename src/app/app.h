@@ -1,0 +1,77 @@
+#pragma once
+// The application object: the settings record, the language and country lists, and the
+// three windows. A window is reached only through its accessor, which creates and loads
+// it, hidden, on first reference; it is registered before its load runs, so a reference
+// to it during its own load reaches the half-loaded window. A window unloaded inside one
+// of its own handlers is detached at once and freed when the event completes.
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/release.h"
+#include "app/settings.h"
+#include "ui/platform.h"
+#include "ui/runtime.h"
+
+namespace quorvel::start {
+class StartDialog;
+}
+namespace quorvel::table {
+class ScoreTable;
+}
+namespace quorvel::control {
+class ControlMenu;
+}
+
+namespace quorvel::app {
+
+class App {
+public:
+    App(ui::Platform& platform, Release release);
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    // Loads the start dialog (which reads every file) and shows it: the first window.
+    void start();
+
+    ui::Runtime& runtime() { return runtime_; }
+    ui::Platform& platform() { return runtime_.platform(); }
+    Release release() const { return release_; }
+    const std::string& title() const { return runtime_.title(); }
+
+    Settings& settings() { return settings_; }
+    std::vector<std::string>& languages() { return languages_; }
+    std::vector<std::string>& countries() { return countries_; }
+
+    // The program folder followed by `name`, which begins with a backslash.
+    std::string path(std::string_view name);
+
+    start::StartDialog& startDialog();
+    bool startDialogLoaded() const { return startDialog_ != nullptr; }
+    void unloadStartDialog();
+
+    table::ScoreTable& table();
+    bool tableLoaded() const { return table_ != nullptr; }
+    void unloadTable();
+
+    control::ControlMenu& controlMenu();
+    bool controlMenuLoaded() const { return controlMenu_ != nullptr; }
+    void unloadControlMenu();
+
+    // Closes every window and ends the program.
+    void quit();
+
+private:
+    ui::Runtime runtime_;
+    Release release_;
+    Settings settings_;
+    std::vector<std::string> languages_;
+    std::vector<std::string> countries_;
+    std::unique_ptr<start::StartDialog> startDialog_;
+    std::unique_ptr<table::ScoreTable> table_;
+    std::unique_ptr<control::ControlMenu> controlMenu_;
+};
+
+}  // namespace quorvel::app

@@ -1,0 +1,22 @@
+#pragma once
+// The release a program is built as. The four programs share every source; the release
+// is fixed when each is built and passed to the application object.
+#include <string>
+
+namespace quorvel::app {
+
+enum class Release { R099, R097Transparent, R097Window, R094Window };
+
+// Lines per group of the settings file: 13 in release 0.99, 11 in 0.97, 9 in 0.94.
+int optionsGroupLength(Release release);
+// Releases before 0.99 have no series-caption shadow, no second colour bars and no frame
+// setting.
+inline bool isCurrent(Release release) { return release == Release::R099; }
+inline bool readsNameFiles(Release release) { return release != Release::R094Window; }
+
+// "Quorvel 0.99" and so on: window titles and message box titles.
+std::string productTitle(Release release);
+// "v 0.9.9" and so on: the start dialog's version label.
+std::string versionLabel(Release release);
+
+}  // namespace quorvel::app

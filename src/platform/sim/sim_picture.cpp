@@ -1,0 +1,139 @@
+#include "platform/sim/sim_picture.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include <gif_lib.h>
+#include <jpeglib.h>
+
+#include "ui/error.h"
+
+namespace quorvel::sim {
+namespace {
+
+struct MemoryReader {
+    const unsigned char* data;
+    std::size_t size;
+    std::size_t offset;
+};
+
+int readGifBytes(GifFileType* gif, GifByteType* buffer, int length) {
+    auto* reader = static_cast<MemoryReader*>(gif->UserData);
+    const std::size_t available = reader->size - reader->offset;
+    const std::size_t count = std::min(available, static_cast<std::size_t>(length));
+    std::memcpy(buffer, reader->data + reader->offset, count);
+    reader->offset += count;
+    return static_cast<int>(count);
+}
+
+ui::PicturePtr decodeGif(const std::string& source, std::string_view bytes) {
+    MemoryReader reader{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0};
+    int error = 0;
+    GifFileType* gif = DGifOpen(&reader, readGifBytes, &error);
+    if (gif == nullptr) throw Error("Cannot read the picture " + source + ": " + GifErrorString(error));
+    std::unique_ptr<GifFileType, void (*)(GifFileType*)> closer(gif, [](GifFileType* g) {
+        int ignored = 0;
+        DGifCloseFile(g, &ignored);
+    });
+    if (DGifSlurp(gif) != GIF_OK || gif->ImageCount < 1)
+        throw Error("Cannot read the picture " + source + ": " + GifErrorString(gif->Error));
+
+    const int width = gif->SWidth;
+    const int height = gif->SHeight;
+    if (width <= 0 || height <= 0) throw Error("Cannot read the picture " + source + ": it has no pixels");
+    const SavedImage& frame = gif->SavedImages[0];
+    const ColorMapObject* map = frame.ImageDesc.ColorMap ? frame.ImageDesc.ColorMap : gif->SColorMap;
+    if (map == nullptr) throw Error("Cannot read the picture " + source + ": it has no colour table");
+    GraphicsControlBlock control{};
+    control.TransparentColor = NO_TRANSPARENT_COLOR;
+    DGifSavedExtensionToGCB(gif, 0, &control);
+
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    const GifImageDesc& desc = frame.ImageDesc;
+    for (int y = 0; y < desc.Height; ++y) {
+        for (int x = 0; x < desc.Width; ++x) {
+            const int px = desc.Left + x;
+            const int py = desc.Top + y;
+            if (px < 0 || py < 0 || px >= width || py >= height) continue;
+            const int index = frame.RasterBits[y * desc.Width + x];
+            if (index == control.TransparentColor || index >= map->ColorCount) continue;
+            const GifColorType& c = map->Colors[index];
+            pixels[static_cast<std::size_t>(py) * static_cast<std::size_t>(width) + static_cast<std::size_t>(px)] =
+                0xFF000000u | (std::uint32_t{c.Red} << 16) | (std::uint32_t{c.Green} << 8) | c.Blue;
+        }
+    }
+    return std::make_shared<SimPicture>(source, width, height, std::move(pixels));
+}
+
+struct JpegError {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void onJpegError(j_common_ptr info) {
+    auto* error = reinterpret_cast<JpegError*>(info->err);
+    (*info->err->format_message)(info, error->message);
+    std::longjmp(error->jump, 1);
+}
+
+// Decodes into `pixels`; returns false with the library's message on failure. Kept free
+// of objects with destructors between setjmp and longjmp.
+bool decodeJpegInto(std::string_view bytes, int& width, int& height, std::vector<std::uint32_t>& pixels,
+                    char* message) {
+    jpeg_decompress_struct info{};
+    JpegError error{};
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = onJpegError;
+    if (setjmp(error.jump)) {
+        std::strcpy(message, error.message);
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    width = static_cast<int>(info.output_width);
+    height = static_cast<int>(info.output_height);
+    pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    // The row buffer comes from the decoder's own pool, freed with it even on failure.
+    JSAMPARRAY row = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                               info.output_width * 3, 1);
+    while (info.output_scanline < info.output_height) {
+        const auto y = static_cast<std::size_t>(info.output_scanline);
+        jpeg_read_scanlines(&info, row, 1);
+        const unsigned char* rgb = row[0];
+        for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x)
+            pixels[y * static_cast<std::size_t>(width) + x] = 0xFF000000u | (std::uint32_t{rgb[x * 3]} << 16) |
+                                                              (std::uint32_t{rgb[x * 3 + 1]} << 8) | rgb[x * 3 + 2];
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
+ui::PicturePtr decodeJpeg(const std::string& source, std::string_view bytes) {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+    char message[JMSG_LENGTH_MAX] = {};
+    if (!decodeJpegInto(bytes, width, height, pixels, message))
+        throw Error("Cannot read the picture " + source + ": " + message);
+    return std::make_shared<SimPicture>(source, width, height, std::move(pixels));
+}
+
+}  // namespace
+
+ui::PicturePtr decodePicture(const std::string& source, std::string_view bytes) {
+    if (bytes.substr(0, 4) == "GIF8") return decodeGif(source, bytes);
+    if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF)
+        return decodeJpeg(source, bytes);
+    throw Error("Cannot read the picture " + source + ": it is neither a GIF nor a JPEG picture");
+}
+
+}  // namespace quorvel::sim

@@ -1,0 +1,184 @@
+#include "platform/sim/sim_platform.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "platform/sim/sim_picture.h"
+#include "ui/error.h"
+#include "ui/text.h"
+
+namespace quorvel::sim {
+
+SimWindow::SimWindow(SimPlatform& owner, ui::Form& f) : platform(owner), form(f) {
+    platform.windows_.push_back(this);
+}
+
+SimWindow::~SimWindow() {
+    auto& list = platform.windows_;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    if (platform.active_ == &form) platform.active_ = nullptr;
+}
+
+void SimWindow::formChanged(unsigned changes) {
+    if (changes & (ui::change::kAppearance | ui::change::kPicture | ui::change::kGeometry)) ++repaints;
+}
+
+void SimWindow::controlChanged(const ui::Control& control, unsigned, const ui::Rect&) {
+    if (control.windowless()) ++repaints;
+}
+
+void SimWindow::setVisible(bool show) {
+    if (!open || show == visible) return;
+    visible = show;
+    if (show) {
+        // Showing a window makes it the active window, which raises its activation.
+        platform.active_ = &form;
+        form.inputActivated();
+    } else if (platform.active_ == &form) {
+        platform.active_ = nullptr;
+    }
+}
+
+void SimWindow::setBorderStyle(ui::BorderStyle style) { borderStyle = style; }
+
+void SimWindow::placeTopmost() { topmost = true; }
+
+void SimWindow::makeSeeThrough(ui::Color key) {
+    layered = true;
+    colorKey = key;
+    ++seeThroughCalls;
+}
+
+void SimWindow::close() {
+    open = false;
+    visible = false;
+    if (platform.active_ == &form) platform.active_ = nullptr;
+}
+
+SimPlatform::SimPlatform(std::string programFolder)
+    : programFolder_(std::move(programFolder)), currentFolder_(programFolder_) {}
+
+SimPlatform::~SimPlatform() = default;
+
+std::unique_ptr<ui::WindowPeer> SimPlatform::createWindow(ui::Form& form) {
+    return std::make_unique<SimWindow>(*this, form);
+}
+
+ui::FrameSize SimPlatform::frameSize(ui::BorderStyle style) const {
+    // The classic Windows frame metrics: 3-pixel borders (4 when sizable), a 19-pixel
+    // caption (15 for tool windows).
+    switch (style) {
+        case ui::BorderStyle::None: return {0, 0};
+        case ui::BorderStyle::FixedSingle:
+        case ui::BorderStyle::FixedDialog: return {6, 25};
+        case ui::BorderStyle::Sizable: return {8, 27};
+        case ui::BorderStyle::FixedToolWindow: return {6, 21};
+        case ui::BorderStyle::SizableToolWindow: return {8, 23};
+    }
+    return {0, 0};
+}
+
+ui::Color SimPlatform::resolveColor(ui::Color color) const {
+    if (!ui::isSystemColor(color)) return color;
+    switch (ui::systemColorIndex(color)) {
+        case 5: return ui::rgb(255, 255, 255);
+        case 8: return ui::rgb(0, 0, 0);
+        case 15: return ui::rgb(240, 240, 240);
+        case 17: return ui::rgb(109, 109, 109);
+        case 18: return ui::rgb(0, 0, 0);
+        default: return ui::rgb(128, 128, 128);
+    }
+}
+
+void SimPlatform::timerChanged(ui::Timer& timer) {
+    timerDestroyed(timer);
+    if (timer.armed()) timers_.push_back({&timer, now_ + timer.interval(), order_++});
+}
+
+void SimPlatform::timerDestroyed(ui::Timer& timer) {
+    timers_.erase(std::remove_if(timers_.begin(), timers_.end(),
+                                 [&](const ScheduledTimer& t) { return t.timer == &timer; }),
+                  timers_.end());
+}
+
+void SimPlatform::advance(long long milliseconds) {
+    const long long end = now_ + milliseconds;
+    while (!quit_) {
+        auto next = std::min_element(timers_.begin(), timers_.end(), [](const auto& a, const auto& b) {
+            return a.due != b.due ? a.due < b.due : a.order < b.order;
+        });
+        if (next == timers_.end() || next->due > end) break;
+        now_ = next->due;
+        ui::Timer* timer = next->timer;
+        // The next tick is due one interval later, unless the tick itself changes the timer.
+        next->due = now_ + timer->interval();
+        next->order = order_++;
+        timer->runtime().dispatch([timer] { timer->tick(); });
+    }
+    if (!quit_) now_ = end;
+}
+
+std::uint16_t SimPlatform::asyncKeyState(int virtualKey) {
+    std::uint16_t state = keyDown_[virtualKey] ? 0x8000 : 0;
+    if (pressedSince_[virtualKey]) state |= 1;
+    pressedSince_[virtualKey] = false;
+    return state;
+}
+
+void SimPlatform::pressKey(int virtualKey) {
+    keyDown_[virtualKey] = true;
+    pressedSince_[virtualKey] = true;
+}
+
+void SimPlatform::releaseKey(int virtualKey) { keyDown_[virtualKey] = false; }
+
+void SimPlatform::messageBox(const std::string& text, const std::string& title) {
+    messageBoxes_.push_back({text, title});
+}
+
+std::optional<ui::Color> SimPlatform::chooseColor(ui::Form&, std::array<ui::Color, 16>&) {
+    ++colorDialogs_;
+    if (colorAnswers_.empty()) return std::nullopt;
+    auto answer = colorAnswers_.front();
+    colorAnswers_.pop_front();
+    return answer;
+}
+
+std::string SimPlatform::hostPath(const std::string& path) const {
+    std::string host = path;
+    std::replace(host.begin(), host.end(), '\\', '/');
+    if (host.empty() || host.front() != '/') host = currentFolder_ + "/" + host;
+    return host;
+}
+
+std::string SimPlatform::readFile(const std::string& path) {
+    if (path.empty()) throw Error("Cannot open a file with an empty name");
+    std::ifstream in(hostPath(path), std::ios::binary);
+    if (!in) throw Error("Cannot open the file " + path + ": it does not exist or cannot be read");
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::string SimPlatform::ansiToUtf8(std::string_view bytes) { return ui::cp1251ToUtf8(bytes); }
+
+ui::PicturePtr SimPlatform::loadPicture(const std::string& path) {
+    std::ifstream in(hostPath(path), std::ios::binary);
+    if (!in) throw Error("Cannot load the picture " + path + ": the file does not exist or cannot be read");
+    std::ostringstream content;
+    content << in.rdbuf();
+    return decodePicture(path, content.str());
+}
+
+void SimPlatform::quit(int exitCode) {
+    if (!quit_) quit_ = exitCode;
+}
+
+SimWindow* SimPlatform::window(const ui::Form& form) const {
+    for (SimWindow* w : windows_)
+        if (&w->form == &form && w->open) return w;
+    return nullptr;
+}
+
+}  // namespace quorvel::sim

@@ -1,0 +1,126 @@
+#pragma once
+// The headless backend: no window system. A virtual clock drives the timers in time
+// order; tests set the key state, the cursor, the desktop size and the colour dialog's
+// answers, send pointer and keyboard events through the forms' input functions, and read
+// back the recorded message boxes, shell opens and window states.
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/form.h"
+#include "ui/platform.h"
+
+namespace quorvel::sim {
+
+// What the backend knows of one form's window.
+struct SimWindow : ui::WindowPeer {
+    explicit SimWindow(class SimPlatform& platform, ui::Form& form);
+    ~SimWindow() override;
+
+    void formChanged(unsigned changes) override;
+    void controlChanged(const ui::Control& control, unsigned changes, const ui::Rect& before) override;
+    void setVisible(bool visible) override;
+    void setBorderStyle(ui::BorderStyle style) override;
+    void placeTopmost() override;
+    void makeSeeThrough(ui::Color key) override;
+    void close() override;
+
+    SimPlatform& platform;
+    ui::Form& form;
+    bool open = true;
+    bool visible = false;
+    bool topmost = false;
+    bool layered = false;            // see-through with a colour key
+    ui::Color colorKey = 0;
+    ui::BorderStyle borderStyle = ui::BorderStyle::FixedSingle;
+    int seeThroughCalls = 0;
+    int repaints = 0;                // change notifications that need a repaint
+};
+
+class SimPlatform : public ui::Platform {
+public:
+    explicit SimPlatform(std::string programFolder);
+    ~SimPlatform() override;
+
+    // --- Platform ---
+    std::unique_ptr<ui::WindowPeer> createWindow(ui::Form& form) override;
+    ui::FrameSize frameSize(ui::BorderStyle style) const override;
+    ui::Color resolveColor(ui::Color color) const override;
+    void timerChanged(ui::Timer& timer) override;
+    void timerDestroyed(ui::Timer& timer) override;
+    std::uint16_t asyncKeyState(int virtualKey) override;
+    ui::Point cursorPos() override { return cursor_; }
+    ui::Rect desktopRect() override { return desktop_; }
+    void messageBox(const std::string& text, const std::string& title) override;
+    std::optional<ui::Color> chooseColor(ui::Form& owner, std::array<ui::Color, 16>& customColors) override;
+    void shellOpen(const std::string& target) override { shellOpens_.push_back(target); }
+    std::string programFolder() override { return programFolder_; }
+    std::string readFile(const std::string& path) override;
+    std::string ansiToUtf8(std::string_view bytes) override;
+    ui::PicturePtr loadPicture(const std::string& path) override;
+    void quit(int exitCode) override;
+
+    // --- Virtual clock ---
+    long long now() const { return now_; }
+    // Runs every timer tick due within the next `milliseconds`, in time order.
+    void advance(long long milliseconds);
+
+    // --- Scripted input state ---
+    void pressKey(int virtualKey);    // down, and "pressed since the last query"
+    void releaseKey(int virtualKey);
+    void setCursor(ui::Point screenPixels) { cursor_ = screenPixels; }
+    void setDesktopSize(int width, int height) { desktop_ = {0, 0, width, height}; }
+    // The next colour dialog returns this (nullopt: the operator cancels).
+    void answerColorDialog(std::optional<ui::Color> answer) { colorAnswers_.push_back(answer); }
+    // The folder relative paths are taken from (the program folder unless set).
+    void setCurrentFolder(std::string folder) { currentFolder_ = std::move(folder); }
+
+    // --- What happened ---
+    struct MessageBoxRecord {
+        std::string text;
+        std::string title;
+    };
+    const std::vector<MessageBoxRecord>& messageBoxes() const { return messageBoxes_; }
+    const std::vector<std::string>& shellOpens() const { return shellOpens_; }
+    int colorDialogsOpened() const { return colorDialogs_; }
+    bool quitCalled() const { return quit_.has_value(); }
+    int exitCode() const { return quit_.value_or(-1); }
+    // The window of a loaded form, or nullptr.
+    SimWindow* window(const ui::Form& form) const;
+    // The form whose window is active.
+    ui::Form* activeForm() const { return active_; }
+
+    // Turns a program path with backslashes into a path of this system.
+    std::string hostPath(const std::string& path) const;
+
+private:
+    friend struct SimWindow;
+    struct ScheduledTimer {
+        ui::Timer* timer;
+        long long due;
+        long long order;
+    };
+
+    std::string programFolder_;
+    std::string currentFolder_;
+    long long now_ = 0;
+    long long order_ = 0;
+    std::vector<ScheduledTimer> timers_;
+    std::map<int, bool> keyDown_;
+    std::map<int, bool> pressedSince_;
+    ui::Point cursor_{0, 0};
+    ui::Rect desktop_{0, 0, 1920, 1080};
+    std::deque<std::optional<ui::Color>> colorAnswers_;
+    std::vector<MessageBoxRecord> messageBoxes_;
+    std::vector<std::string> shellOpens_;
+    int colorDialogs_ = 0;
+    std::optional<int> quit_;
+    std::vector<SimWindow*> windows_;
+    ui::Form* active_ = nullptr;
+};
+
+}  // namespace quorvel::sim

@@ -1,0 +1,49 @@
+#pragma once
+// The start dialog: the program's first window. Its load reads every file into the
+// settings record; the operator sets the names, the language and the series caption,
+// places the dialog where the score table is to appear, and "GO!!!" hands everything to
+// the score table.
+#include "ui/form.h"
+
+namespace quorvel::app {
+class App;
+}
+
+namespace quorvel::start {
+
+class StartDialog : public ui::Form {
+    app::App& app_;
+
+public:
+    explicit StartDialog(app::App& app);
+
+    // Drawn controls, back to front.
+    ui::Label& Color1;  // player 1 colour strip, showing below Text1
+    ui::Label& Color2;  // player 2 colour strip
+    ui::Label& Label2;  // the language in force
+    ui::Label& Label1;  // version label
+    // Native controls, in tab order.
+    ui::Button& Command1;  // "GO!!!"
+    ui::Button& Command2;  // "Center to Up"
+    ui::Button& Command3;  // "Center to Down"
+    ui::TextBox& Text1;    // player 1 name
+    ui::TextBox& Text2;    // player 2 name
+    ui::ComboBox& Combo1;  // language box
+    ui::TextBox& Text3;    // series caption
+
+private:
+    void onLoad() override;
+    void onCloseRequest() override;
+
+    // Reads the languages, the settings and (at load) the player-name files, then fills
+    // the controls from them.
+    void readFiles(bool withNameFiles);
+    void fillLanguageBox();
+    void fillFromSettings(bool selectLanguage);
+    void showScreenSize();
+    void placeAt(bool bottom);
+    void go();
+    void reload();
+};
+
+}  // namespace quorvel::start

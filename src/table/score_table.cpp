@@ -1,0 +1,200 @@
+#include "table/score_table.h"
+
+#include "app/app.h"
+#include "app/country_list.h"
+#include "app/readers.h"
+#include "app/settings.h"
+#include "start/start_dialog.h"
+#include "ui/error.h"
+#include "ui/numtext.h"
+
+namespace quorvel::table {
+namespace {
+
+const ui::Font kCountryFont{"MS Sans Serif", 9.75};
+const ui::Font kScoreFont{"Arial Narrow", 21.75, true};
+const ui::Font kNameFont{"Arial", 14.25};
+const ui::Font kSeriesFont{"MS Sans Serif", 12};
+const ui::Font kListFont{"Arial Narrow", 9};
+constexpr ui::Color kWhite = ui::rgb(255, 255, 255);
+constexpr ui::Color kPlate = 0x00404040;
+constexpr ui::Color kGreen = 0x002DD23E;
+constexpr ui::Color kRed = 0x000000FF;
+// The table's own background after load: close to black, but not the see-through key.
+constexpr ui::Color kLoadBackground = ui::rgb(0, 1, 1);
+// The first country both lists select at load: every country file holds at least 175.
+constexpr int kDefaultCountry = 174;
+constexpr int kStartPortrait = 12;
+
+void styleText(ui::Label& label, const ui::Font& font, ui::Color fore, ui::Alignment alignment, std::string caption) {
+    label.setFont(font);
+    label.setForeColor(fore);
+    label.setAlignment(alignment);
+    label.setTransparent(true);
+    label.setCaption(std::move(caption));
+}
+
+}  // namespace
+
+ScoreTable::ScoreTable(app::App& app)
+    : ui::Form(app.runtime(), "Form2"),
+      app_(app),
+      BOShadow(app::isCurrent(app.release()) ? &add<ui::Label>("BOShadow", ui::Rect{3480, 795, 960, 300}) : nullptr),
+      SC1(add<ui::Shape>("SC1", ui::Rect{455, 180, 3530, 120}, kGreen)),
+      SC2(add<ui::Shape>("SC2", ui::Rect{3990, 180, 3550, 120}, kRed)),
+      SC22(app::isCurrent(app.release()) ? &add<ui::Shape>("SC22", ui::Rect{5750, 180, 1800, 120}, kRed) : nullptr),
+      SC12(app::isCurrent(app.release()) ? &add<ui::Shape>("SC12", ui::Rect{2215, 180, 1762, 120}, kGreen) : nullptr),
+      F1(add<ui::Image>("F1", ui::Rect{960, 600, 525, 460})),
+      F2(add<ui::Image>("F2", ui::Rect{6510, 600, 525, 460})),
+      BO(add<ui::Label>("BO", ui::Rect{3480, 780, 960, 300})),
+      Shape1(add<ui::Shape>("Shape1", ui::Rect{450, 280, 3530, 400}, kPlate)),
+      Shape2(add<ui::Shape>("Shape2", ui::Rect{3990, 280, 3550, 400}, kPlate)),
+      P1(add<ui::Label>("P1", ui::Rect{1200, 315, 2475, 345})),
+      P2(add<ui::Label>("P2", ui::Rect{4230, 315, 2565, 345})),
+      T1(add<ui::Label>("T1", ui::Rect{600, 240, 720, 405})),
+      T2(add<ui::Label>("T2", ui::Rect{6645, 240, 675, 405})),
+      LiveP2(add<ui::Label>("LiveP2", ui::Rect{6390, 990, 690, 240})),
+      LiveP1(add<ui::Label>("LiveP1", ui::Rect{900, 990, 690, 240})),
+      Image2(add<ui::Image>("Image2", ui::Rect{3510, 0, 900, 900})),
+      I2(add<ui::Image>("I2", ui::Rect{7020, -15, 1005, 1005})),
+      I1(add<ui::Image>("I1", ui::Rect{-30, -15, 1005, 1005})),
+      Combo1(add<ui::ComboBox>("Combo1", ui::Rect{1455, 675, 2520, 360}, ui::ComboStyle::DropDownList)),
+      Combo2(add<ui::ComboBox>("Combo2", ui::Rect{3975, 675, 2550, 360}, ui::ComboStyle::DropDownList)),
+      Label4(add<ui::Label>("Label4", ui::Rect{})),
+      Label5(add<ui::Label>("Label5", ui::Rect{})),
+      Label6(add<ui::Label>("Label6", ui::Rect{})),
+      Label1(add<ui::Label>("Label1", ui::Rect{})),
+      Label2(add<ui::Label>("Label2", ui::Rect{})),
+      Label3(add<ui::Label>("Label3", ui::Rect{})),
+      Language1(add<ui::Label>("Language1", ui::Rect{})),
+      moveformmouse(add<ui::Label>("moveformmouse", ui::Rect{})),
+      inttimer4(add<ui::TextBox>("inttimer4", ui::Rect{3480, 0, 480, 285})),
+      inttimer5(add<ui::TextBox>("inttimer5", ui::Rect{3960, 0, 480, 285})),
+      picturegen(add<ui::PictureBox>("picturegen", ui::Rect{})) {
+    setCaption(app::productTitle(app.release()));
+    setClientSize(8010, 1260);
+    setBackColor(0x00000000);
+
+    if (BOShadow) styleText(*BOShadow, kSeriesFont, 0x00000000, ui::Alignment::Center, "Best of 5");
+    if (BOShadow) BOShadow->setTag("250");
+    if (SC22) SC22->setVisible(false);
+    if (SC12) SC12->setVisible(false);
+    styleText(BO, kSeriesFont, kWhite, ui::Alignment::Center, "Best of 5");
+    BO.setTag("250");
+    styleText(P1, kNameFont, kWhite, ui::Alignment::Center, "Player 1");
+    styleText(P2, kNameFont, kWhite, ui::Alignment::Center, "Player 2");
+    styleText(T1, kScoreFont, kWhite, ui::Alignment::Right, "0");
+    styleText(T2, kScoreFont, kWhite, ui::Alignment::Left, "0");
+    styleText(LiveP2, kCountryFont, kWhite, ui::Alignment::Right, "Россия");
+    LiveP2.setTag("5");
+    styleText(LiveP1, kCountryFont, kWhite, ui::Alignment::Left, "Россия");
+    LiveP1.setTag("245");
+    for (ui::ComboBox* list : {&Combo1, &Combo2}) {
+        list->setBackColor(0x00E0E0E0);
+        list->setFont(kListFont);
+    }
+
+    const std::pair<ui::Label*, const char*> holders[] = {
+        {&Label4, "P1\\"}, {&Label5, "P2\\"},  {&Label6, "Label6"},       {&Label1, "Label1"},
+        {&Label2, "Label2"}, {&Label3, "0"}, {&Language1, "ru1111"}, {&moveformmouse, "Label8"}};
+    for (auto [label, caption] : holders) {
+        label->setVisible(false);
+        label->setCaption(caption);
+    }
+    Label4.setTag("0");
+    Label5.setTag("1");
+    Label6.setTag("13");
+    Label1.setBackColor(0x00000000);
+    inttimer4.setVisible(false);
+    inttimer4.setText("0");
+    inttimer5.setVisible(false);
+    inttimer5.setText("0");
+    picturegen.setVisible(false);
+
+    Combo1.onClick = [this] { countryChosen(Combo1, F1, LiveP1); };
+    Combo2.onClick = [this] { countryChosen(Combo2, F2, LiveP2); };
+
+    // The frame is fixed by the release, or taken from the settings in release 0.99.
+    switch (app.release()) {
+        case app::Release::R099: applyBorderStyle(); break;
+        case app::Release::R097Transparent: setBorderStyle(ui::BorderStyle::None); break;
+        case app::Release::R097Window: setBorderStyle(ui::BorderStyle::FixedSingle); break;
+        case app::Release::R094Window: setBorderStyle(ui::BorderStyle::FixedDialog); break;
+    }
+}
+
+void ScoreTable::applyBorderStyle() {
+    const int style = app::settingInteger(app_.settings().TableBorderStyle, "table frame", 0, 5);
+    setBorderStyle(static_cast<ui::BorderStyle>(style));
+    setCaption(caption());
+}
+
+bool ScoreTable::seeThroughSetting() {
+    if (app_.release() == app::Release::R097Transparent) return true;
+    if (!app::isCurrent(app_.release())) return false;
+    return app::settingNumber(app_.settings().TableBorderStyle, "table frame") == 0;
+}
+
+void ScoreTable::MakeTransparent() {
+    setBackColor(ui::kSeeThroughKey);
+    makeSeeThrough(ui::kSeeThroughKey);
+}
+
+std::string ScoreTable::portraitPath(const ui::Label& holder, int number) {
+    return app_.path("\\pic\\gen\\" + holder.caption() + std::to_string(number) + ".gif");
+}
+
+void ScoreTable::onLoad() {
+    const bool current = app::isCurrent(app_.release());
+    if (current) applyBorderStyle();
+    if (current && seeThroughSetting()) MakeTransparent();
+    gennum2 = 0;
+    Image2.setPicture(platform().loadPicture(app_.path("\\pic\\battle.gif")));
+    start::StartDialog& dialog = app_.startDialog();
+    move(dialog.left(), dialog.top());
+    setBackColor(kLoadBackground);
+
+    const app::CountryFile file = app::fillCountryLists(app_, Combo1, Combo2);
+    if (file.count <= kDefaultCountry)
+        throw Error(file.path + ": the file has " + std::to_string(file.count) +
+                    " lines; a country file must hold at least " + std::to_string(kDefaultCountry + 1) + " countries");
+    const auto& countries = app_.countries();
+    Combo1.setListIndex(kDefaultCountry);
+    Combo2.setListIndex(kDefaultCountry);
+    LiveP1.setCaption(countries[static_cast<std::size_t>(Combo1.listIndex())]);
+    LiveP2.setCaption(countries[static_cast<std::size_t>(Combo2.listIndex())]);
+    Combo1.setVisible(false);
+    Combo2.setVisible(false);
+    gennum1 = 0;
+    gennum2 = 0;
+    I1.setPicture(platform().loadPicture(portraitPath(Label4, kStartPortrait)));
+    I2.setPicture(platform().loadPicture(portraitPath(Label5, kStartPortrait)));
+    placeTopmost();
+    // Setting the load background above replaced the key colour: put it back.
+    if (current && seeThroughSetting()) MakeTransparent();
+}
+
+void ScoreTable::onActivate() {
+    auto& settings = app_.settings();
+    Label5.setTag(settings.Player1Color.text);
+    Label6.setTag(settings.Player2Color.text);
+    if (seeThroughSetting()) MakeTransparent();
+}
+
+void ScoreTable::onCloseRequest() {
+    // Closing the table from its frame would leave an invisible program with live key
+    // chords: end the program as the emblem's quit command does.
+    app_.quit();
+}
+
+void ScoreTable::countryChosen(ui::ComboBox& list, ui::Image& flag, ui::Label& name) {
+    const int index = list.listIndex();
+    // With no entry selected there is no country: the flag and name stay as they are.
+    if (index < 0) return;
+    const std::string& country = app_.countries().at(static_cast<std::size_t>(index));
+    const std::string& language = app_.settings().Language.text;
+    flag.setPicture(platform().loadPicture(app_.path("\\pic\\flags\\" + language + "\\" + country + ".gif")));
+    name.setCaption(country);
+}
+
+}  // namespace quorvel::table

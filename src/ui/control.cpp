@@ -1,0 +1,177 @@
+#include "ui/control.h"
+
+#include "ui/error.h"
+#include "ui/form.h"
+
+namespace quorvel::ui {
+
+Control::Control(Form& form, ControlKind kind, std::string name, Rect rect, int index)
+    : form_(form), kind_(kind), name_(std::move(name)), index_(index), rect_(rect) {}
+
+bool Control::windowless() const {
+    return kind_ != ControlKind::TextBox && kind_ != ControlKind::ComboBox && kind_ != ControlKind::Button;
+}
+
+void Control::setRect(const Rect& rect) {
+    if (rect == rect_) return;
+    const Rect before = formRect();
+    rect_ = rect;
+    changed(change::kGeometry, before);
+}
+
+Rect Control::formRect() const {
+    Rect r = rect_;
+    for (const Control* c = container_; c != nullptr; c = c->container_) {
+        r.left += c->rect_.left;
+        r.top += c->rect_.top;
+    }
+    return r;
+}
+
+void Control::setVisible(bool visible) {
+    if (visible == visible_) return;
+    visible_ = visible;
+    changed(change::kVisibility);
+}
+
+bool Control::shown() const {
+    for (const Control* c = this; c != nullptr; c = c->container_)
+        if (!c->visible_) return false;
+    return true;
+}
+
+void Control::setEnabled(bool enabled) {
+    if (enabled == enabled_) return;
+    enabled_ = enabled;
+    changed(change::kEnabled);
+}
+
+void Control::changed(unsigned changes, const Rect& before) { form_.controlChanged(*this, changes, before); }
+
+void TextControl::setFont(const Font& font) {
+    if (font == font_) return;
+    font_ = font;
+    changed(change::kAppearance);
+}
+
+void TextControl::setFontSize(double points) {
+    Font font = font_;
+    font.size = points;
+    setFont(font);
+}
+
+void TextControl::setForeColor(Color color) {
+    if (color == foreColor_) return;
+    foreColor_ = color;
+    changed(change::kAppearance);
+}
+
+void TextControl::setBackColor(Color color) {
+    if (color == backColor_) return;
+    backColor_ = color;
+    changed(change::kAppearance);
+}
+
+void TextControl::setAlignment(Alignment alignment) {
+    if (alignment == alignment_) return;
+    alignment_ = alignment;
+    changed(change::kAppearance);
+}
+
+void Label::setCaption(std::string caption) {
+    if (caption == caption_) return;
+    caption_ = std::move(caption);
+    changed(change::kText);
+}
+
+void Label::setTransparent(bool transparent) {
+    if (transparent == transparent_) return;
+    transparent_ = transparent;
+    changed(change::kAppearance);
+}
+
+void Shape::setFillColor(Color color) {
+    if (color == fillColor_) return;
+    fillColor_ = color;
+    changed(change::kAppearance);
+}
+
+void Image::setPicture(PicturePtr picture) {
+    // A new load of the same file is a new picture too; always repaint.
+    picture_ = std::move(picture);
+    changed(change::kPicture);
+}
+
+void PictureBox::setBackColor(Color color) {
+    if (color == backColor_) return;
+    backColor_ = color;
+    changed(change::kAppearance);
+}
+
+void Frame::setCaption(std::string caption) {
+    if (caption == caption_) return;
+    caption_ = std::move(caption);
+    changed(change::kText);
+}
+
+void Button::setCaption(std::string caption) {
+    if (caption == caption_) return;
+    caption_ = std::move(caption);
+    changed(change::kText);
+}
+
+TextBox::TextBox(Form& form, std::string name, Rect rect)
+    : TextControl(form, ControlKind::TextBox, std::move(name), rect) {
+    setBackColor(system_color::kWindowBackground);
+    setForeColor(system_color::kWindowText);
+}
+
+void TextBox::setText(std::string text) {
+    if (text == text_) return;
+    text_ = std::move(text);
+    changed(change::kText);
+    if (onChange) onChange();
+}
+
+ComboBox::ComboBox(Form& form, std::string name, Rect rect, ComboStyle style)
+    : TextControl(form, ControlKind::ComboBox, std::move(name), rect), style_(style) {
+    setBackColor(system_color::kWindowBackground);
+    setForeColor(system_color::kWindowText);
+}
+
+void ComboBox::setText(std::string text) {
+    if (text == text_) return;
+    text_ = std::move(text);
+    changed(change::kText);
+}
+
+void ComboBox::addItem(std::string item) {
+    items_.push_back(std::move(item));
+    changed(change::kItems);
+}
+
+void ComboBox::clear() {
+    items_.clear();
+    listIndex_ = -1;
+    text_.clear();
+    changed(change::kItems | change::kSelection | change::kText);
+}
+
+void ComboBox::setListIndex(int index) {
+    if (index < -1 || index >= listCount())
+        throw Error(name() + ": there is no entry " + std::to_string(index) + " in a list of " +
+                    std::to_string(listCount()) + " entries");
+    listIndex_ = index;
+    text_ = index >= 0 ? items_[static_cast<std::size_t>(index)] : std::string();
+    changed(change::kSelection | change::kText);
+    if (onClick) onClick();
+}
+
+void ComboBox::editedByOperator(std::string text) {
+    if (text == text_) return;
+    text_ = std::move(text);
+    changed(change::kText);
+    if (onChange) onChange();
+}
+
+}  // namespace quorvel::ui

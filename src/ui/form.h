@@ -1,0 +1,141 @@
+#pragma once
+// A window of the program: its properties, its controls back to front, its timers, and
+// the input functions through which a backend delivers events. Pointer events over
+// windowless controls are routed here: a press goes to the frontmost shown control under
+// the pointer that takes pointer events, and that control keeps the pointer until the
+// last button is released.
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ui/control.h"
+#include "ui/platform.h"
+#include "ui/runtime.h"
+#include "ui/timer.h"
+
+namespace quorvel::ui {
+
+class Form {
+public:
+    Form(Runtime& runtime, std::string name);
+    virtual ~Form();
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    Runtime& runtime() { return runtime_; }
+    Platform& platform() { return runtime_.platform(); }
+    const std::string& name() const { return name_; }
+
+    // Creates the window, hidden, and runs the load step.
+    void load();
+    bool loaded() const { return peer_ != nullptr; }
+    // Destroys the window and stops the timers: the form is unloaded.
+    void closeWindow();
+    WindowPeer* peer() { return peer_.get(); }
+
+    // --- Window properties (twips; left, top, width and height include the frame) ---
+    const std::string& caption() const { return caption_; }
+    void setCaption(std::string caption);
+    int left() const { return left_; }
+    int top() const { return top_; }
+    void move(int left, int top);
+    int width() const;
+    int height() const;
+    void setHeight(int height);
+    int clientWidth() const { return clientWidth_; }
+    int clientHeight() const { return clientHeight_; }
+    void setClientSize(int width, int height);
+    BorderStyle borderStyle() const { return borderStyle_; }
+    void setBorderStyle(BorderStyle style);
+    Color backColor() const { return backColor_; }
+    void setBackColor(Color color);
+    // Drawn at the client area's top-left corner at its own size, under every control.
+    const PicturePtr& picture() const { return picture_; }
+    void setPicture(PicturePtr picture);
+    const std::string& tag() const { return tag_; }
+    void setTag(std::string tag) { tag_ = std::move(tag); }
+
+    bool visible() const { return visible_; }
+    void show();
+    void hide();
+    void placeTopmost();
+    void makeSeeThrough(Color key);
+
+    // --- Controls and timers ---
+    const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
+    const std::vector<std::unique_ptr<Timer>>& timers() const { return timers_; }
+    // Finds a control by name (and array index); nullptr if there is none.
+    Control* find(const std::string& name, int index = -1) const;
+
+    // --- Input from the backend (each runs as one event) ---
+    // Pointer over the form's drawn area, in client twips.
+    void inputPointerDown(Point at, int button, int shift);
+    void inputPointerUp(Point at, int button, int shift);
+    void inputPointerMove(Point at, int buttons, int shift);
+    // A left double-click: arrives in place of the second press.
+    void inputDoubleClick(Point at, int button, int shift);
+    // Pointer over a native control, in twips relative to the control.
+    void inputControlPointerDown(Control& control, Point at, int button, int shift);
+    void inputControlPointerUp(Control& control, Point at, int button, int shift);
+    void inputControlPointerMove(Control& control, Point at, int buttons, int shift);
+    void inputControlDoubleClick(Control& control);
+    void inputButtonClicked(Button& button);
+    void inputTextEdited(Control& control, std::string text);
+    void inputListPicked(ComboBox& combo, int index);
+    void inputFocusLost(Control& control);
+    void inputActivated();
+    // The operator closed the window from its frame.
+    void inputCloseRequested();
+    // The operator moved or resized the window through its frame (pixels).
+    void inputMoved(Point outerTopLeft);
+    void inputResized(int clientWidthPixels, int clientHeightPixels);
+
+    // Called by controls when a property changed.
+    void controlChanged(const Control& control, unsigned changes, const Rect& before);
+
+protected:
+    template <class T, class... Args>
+    T& add(Args&&... args) {
+        auto control = std::make_unique<T>(*this, std::forward<Args>(args)...);
+        T& ref = *control;
+        controls_.push_back(std::move(control));
+        return ref;
+    }
+    Timer& addTimer(std::string name, int interval, bool enabled);
+
+    virtual void onLoad() {}
+    virtual void onActivate() {}
+    // By default the window is closed and unloaded.
+    virtual void onCloseRequest() { closeWindow(); }
+
+private:
+    Control* hitTest(Point at) const;
+    void formChanged(unsigned changes);
+    FrameSize frame() const;
+    Point toLocal(const Control& control, Point at) const;
+
+    Runtime& runtime_;
+    std::string name_;
+    std::unique_ptr<WindowPeer> peer_;
+    std::vector<std::unique_ptr<Control>> controls_;
+    std::vector<std::unique_ptr<Timer>> timers_;
+
+    std::string caption_;
+    int left_ = 0;
+    int top_ = 0;
+    int clientWidth_ = 0;
+    int clientHeight_ = 0;
+    BorderStyle borderStyle_ = BorderStyle::FixedSingle;
+    Color backColor_ = system_color::kButtonFace;
+    PicturePtr picture_;
+    std::string tag_;
+    bool visible_ = false;
+
+    // Pointer routing
+    int buttonsHeld_ = 0;
+    Control* captured_ = nullptr;
+    bool afterDoubleClick_ = false;
+};
+
+}  // namespace quorvel::ui

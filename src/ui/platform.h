@@ -1,0 +1,113 @@
+#pragma once
+// The operating-system services the program asks for, in the program's own terms. The
+// Win32 backend provides them on Windows; the headless backend provides them to tests.
+// Nothing above the backends includes an OS header.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ui/color.h"
+#include "ui/geometry.h"
+#include "ui/picture.h"
+
+namespace quorvel::ui {
+
+class Control;
+class Form;
+class Timer;
+
+// Window frame kinds, numbered as the settings file writes them.
+enum class BorderStyle {
+    None = 0,
+    FixedSingle = 1,
+    Sizable = 2,
+    FixedDialog = 3,
+    FixedToolWindow = 4,
+    SizableToolWindow = 5,
+};
+
+// What changed on a form or control, so a backend repaints or updates only that.
+namespace change {
+constexpr unsigned kGeometry = 1u << 0;
+constexpr unsigned kVisibility = 1u << 1;
+constexpr unsigned kText = 1u << 2;        // caption or text
+constexpr unsigned kAppearance = 1u << 3;  // colours, font, alignment
+constexpr unsigned kPicture = 1u << 4;
+constexpr unsigned kItems = 1u << 5;       // a list's entries
+constexpr unsigned kSelection = 1u << 6;   // a list's selected entry
+constexpr unsigned kEnabled = 1u << 7;
+}  // namespace change
+
+// Pixels that a frame adds to the client area, in width and in height.
+struct FrameSize {
+    int width = 0;
+    int height = 0;
+};
+
+// The native window behind a form. Created when the form loads, hidden; closed when the
+// form unloads. The peer reads the form's and the controls' properties when told they
+// changed.
+class WindowPeer {
+public:
+    virtual ~WindowPeer() = default;
+    // Position, size, caption, back colour or background picture of the form changed.
+    virtual void formChanged(unsigned changes) = 0;
+    // A control's properties changed; `before` is its rectangle in form twips before the
+    // change, so the backend can repaint the area it left.
+    virtual void controlChanged(const Control& control, unsigned changes, const Rect& before) = 0;
+    // Shows the window (making it the active window) or hides it.
+    virtual void setVisible(bool visible) = 0;
+    virtual void setBorderStyle(BorderStyle style) = 0;
+    // Places the window above all windows that are not topmost, and keeps it there.
+    virtual void placeTopmost() = 0;
+    // Makes every pixel of exactly the key colour see-through; the rest stays opaque.
+    // Running it again changes nothing.
+    virtual void makeSeeThrough(Color key) = 0;
+    // Destroys the native window now; no event arrives from it afterwards.
+    virtual void close() = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Windows
+    virtual std::unique_ptr<WindowPeer> createWindow(Form& form) = 0;
+    virtual FrameSize frameSize(BorderStyle style) const = 0;
+    // The colour a system colour stands for now (other colours come back unchanged).
+    virtual Color resolveColor(Color color) const = 0;
+
+    // Timers: the timer was armed, disarmed or given a new interval (the countdown starts
+    // again), or it is going away.
+    virtual void timerChanged(Timer& timer) = 0;
+    virtual void timerDestroyed(Timer& timer) = 0;
+
+    // Input state. A key's state is the 16-bit word of the OS: bit 15 set while the key is
+    // down, bit 0 set if it was pressed since the previous query.
+    virtual std::uint16_t asyncKeyState(int virtualKey) = 0;
+    virtual Point cursorPos() = 0;    // screen pixels
+    virtual Rect desktopRect() = 0;   // screen pixels
+
+    // Dialogs and shell
+    virtual void messageBox(const std::string& text, const std::string& title) = 0;
+    // The system colour dialog: the chosen colour, or nothing when cancelled. The custom
+    // colours are offered and may come back edited.
+    virtual std::optional<Color> chooseColor(Form& owner, std::array<Color, 16>& customColors) = 0;
+    virtual void shellOpen(const std::string& target) = 0;
+
+    // Files. Paths use backslashes, as built by the program; the platform turns them into
+    // what the OS wants. Failures throw quorvel::Error naming the path.
+    virtual std::string programFolder() = 0;
+    virtual std::string readFile(const std::string& path) = 0;
+    // 8-bit text in the system's ANSI code page, as UTF-8.
+    virtual std::string ansiToUtf8(std::string_view bytes) = 0;
+    virtual PicturePtr loadPicture(const std::string& path) = 0;
+
+    // Ends the program at once with the exit code.
+    virtual void quit(int exitCode) = 0;
+};
+
+}  // namespace quorvel::ui

@@ -1,0 +1,32 @@
+#include "ui/runtime.h"
+
+#include "ui/form.h"
+
+namespace quorvel::ui {
+
+Runtime::Runtime(Platform& platform, std::string title) : platform_(platform), title_(std::move(title)) {}
+
+Runtime::~Runtime() = default;
+
+void Runtime::retire(std::unique_ptr<Form> form) {
+    if (form) retired_.push_back(std::move(form));
+    if (depth_ == 0) retired_.clear();
+}
+
+void Runtime::quit(int exitCode) {
+    if (ended_) return;
+    ended_ = true;
+    exitCode_ = exitCode;
+    platform_.quit(exitCode);
+}
+
+void Runtime::fail(const std::string& message) {
+    if (ended_) return;
+    // Mark the end first: events that arrive while the message box is open are dropped.
+    ended_ = true;
+    exitCode_ = 1;
+    platform_.messageBox(message, title_);
+    platform_.quit(1);
+}
+
+}  // namespace quorvel::ui

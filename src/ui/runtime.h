@@ -1,0 +1,63 @@
+#pragma once
+// Runs events one at a time, to completion. An uncaught quorvel::Error (or any other
+// failure) ends the program: the message is shown in a message box and the program exits
+// with code 1. Forms unloaded inside their own handlers are freed once the outermost event
+// has completed.
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/error.h"
+#include "ui/platform.h"
+
+namespace quorvel::ui {
+
+class Form;
+
+class Runtime {
+public:
+    Runtime(Platform& platform, std::string title);
+    ~Runtime();
+    Runtime(const Runtime&) = delete;
+    Runtime& operator=(const Runtime&) = delete;
+
+    Platform& platform() { return platform_; }
+    // The program's title, used for message boxes.
+    const std::string& title() const { return title_; }
+
+    // Runs one event handler. Events arriving after the program has ended are dropped.
+    template <class Handler>
+    void dispatch(Handler&& handler) {
+        if (ended_) return;
+        ++depth_;
+        try {
+            handler();
+        } catch (const Error& error) {
+            fail(error.what());
+        } catch (const std::exception& error) {
+            fail(std::string("Unexpected failure: ") + error.what());
+        }
+        if (--depth_ == 0) retired_.clear();
+    }
+
+    // Keeps an unloaded form alive until the running event completes.
+    void retire(std::unique_ptr<Form> form);
+
+    // Ends the program with the exit code (0 for a normal quit).
+    void quit(int exitCode);
+    bool ended() const { return ended_; }
+    int exitCode() const { return exitCode_; }
+
+private:
+    void fail(const std::string& message);
+
+    Platform& platform_;
+    std::string title_;
+    int depth_ = 0;
+    bool ended_ = false;
+    int exitCode_ = 0;
+    std::vector<std::unique_ptr<Form>> retired_;
+};
+
+}  // namespace quorvel::ui

@@ -1,0 +1,20 @@
+#pragma once
+// Text inside the program is UTF-8. Word lists arrive as UTF-8 (the shipped data) or in
+// an 8-bit ANSI code page (operators' own files); these helpers tell them apart and
+// split a file into its lines.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::ui {
+
+bool isValidUtf8(std::string_view bytes);
+
+// Windows-1251 (Cyrillic) to UTF-8; the ANSI code page where the system has none.
+std::string cp1251ToUtf8(std::string_view bytes);
+
+// Splits text into lines ended by CR LF (a lone CR or LF also ends a line). A terminator
+// at the very end adds no entry; an empty line inside is an entry of empty text.
+std::vector<std::string> splitLines(std::string_view text);
+
+}  // namespace quorvel::ui
