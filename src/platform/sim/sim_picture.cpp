@@ -79,6 +79,12 @@ void onJpegError(j_common_ptr info) {
     std::longjmp(error->jump, 1);
 }
 
+// A damaged file (cut short, bad data) only draws a warning from the decoder; the
+// picture is broken all the same, so it fails like an error instead of being printed.
+void onJpegMessage(j_common_ptr info, int level) {
+    if (level < 0) onJpegError(info);
+}
+
 // Decodes into `pixels`; returns false with the library's message on failure. Kept free
 // of objects with destructors between setjmp and longjmp.
 bool decodeJpegInto(std::string_view bytes, int& width, int& height, std::vector<std::uint32_t>& pixels,
@@ -87,6 +93,7 @@ bool decodeJpegInto(std::string_view bytes, int& width, int& height, std::vector
     JpegError error{};
     info.err = jpeg_std_error(&error.manager);
     error.manager.error_exit = onJpegError;
+    error.manager.emit_message = onJpegMessage;
     if (setjmp(error.jump)) {
         std::strcpy(message, error.message);
         jpeg_destroy_decompress(&info);

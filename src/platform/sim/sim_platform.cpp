@@ -10,7 +10,7 @@
 
 namespace quorvel::sim {
 
-SimWindow::SimWindow(SimPlatform& owner, ui::Form& f) : platform(owner), form(f) {
+SimWindow::SimWindow(SimPlatform& owner, ui::Form& f) : platform(owner), form(f), borderStyle(f.borderStyle()) {
     platform.windows_.push_back(this);
 }
 

@@ -36,7 +36,7 @@ struct SimWindow : ui::WindowPeer {
     bool topmost = false;
     bool layered = false;            // see-through with a colour key
     ui::Color colorKey = 0;
-    ui::BorderStyle borderStyle = ui::BorderStyle::FixedSingle;
+    ui::BorderStyle borderStyle;
     int seeThroughCalls = 0;
     int repaints = 0;                // change notifications that need a repaint
 };
