@@ -1,0 +1,96 @@
+#include "platform/win32/win32_picture.h"
+
+#include <wincodec.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "platform/win32/wide.h"
+#include "ui/error.h"
+
+namespace quorvel::win32 {
+
+namespace {
+
+// Releases a COM interface when it goes out of scope.
+template <class T>
+class ComRef {
+public:
+    ComRef() = default;
+    ~ComRef() {
+        if (p_) p_->Release();
+    }
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    T** out() { return &p_; }
+    T* operator->() const { return p_; }
+    T* get() const { return p_; }
+
+private:
+    T* p_ = nullptr;
+};
+
+[[noreturn]] void fail(const std::string& path, HRESULT hr) {
+    throw Error("Cannot load the picture " + path + ": " + errorText(static_cast<DWORD>(hr)));
+}
+
+}  // namespace
+
+std::string errorText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = length > 0 && buffer ? std::wstring(buffer, length) : std::wstring();
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+    if (text.empty()) {
+        char hex[32];
+        std::snprintf(hex, sizeof hex, "error 0x%08lX", static_cast<unsigned long>(code));
+        return hex;
+    }
+    return toUtf8(text);
+}
+
+ui::PicturePtr loadPicture(IWICImagingFactory& factory, const std::string& path) {
+    const std::wstring widePath = toWide(path);
+    ComRef<IWICBitmapDecoder> decoder;
+    HRESULT hr = factory.CreateDecoderFromFilename(widePath.c_str(), nullptr, GENERIC_READ,
+                                                   WICDecodeMetadataCacheOnDemand, decoder.out());
+    if (FAILED(hr)) fail(path, hr);
+    ComRef<IWICBitmapFrameDecode> frame;
+    hr = decoder->GetFrame(0, frame.out());
+    if (FAILED(hr)) fail(path, hr);
+    ComRef<IWICFormatConverter> converter;
+    hr = factory.CreateFormatConverter(converter.out());
+    if (FAILED(hr)) fail(path, hr);
+    hr = converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                               WICBitmapPaletteTypeCustom);
+    if (FAILED(hr)) fail(path, hr);
+    UINT width = 0;
+    UINT height = 0;
+    hr = converter->GetSize(&width, &height);
+    if (FAILED(hr)) fail(path, hr);
+    if (width == 0 || height == 0) throw Error("Cannot load the picture " + path + ": it has no pixels");
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = static_cast<LONG>(width);
+    info.bmiHeader.biHeight = -static_cast<LONG>(height);  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap || !bits) throw Error("Cannot load the picture " + path + ": " + errorText(GetLastError()));
+    const UINT stride = width * 4;
+    hr = converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits));
+    if (FAILED(hr)) {
+        DeleteObject(bitmap);
+        fail(path, hr);
+    }
+    GdiFlush();
+    return std::make_shared<Win32Picture>(path, static_cast<int>(width), static_cast<int>(height), bitmap);
+}
+
+}  // namespace quorvel::win32

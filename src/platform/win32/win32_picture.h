@@ -1,0 +1,35 @@
+#pragma once
+// Pictures decoded with the Windows Imaging Component into a 32-bit DIB section of
+// premultiplied BGRA pixels, ready for AlphaBlend.
+#include <windows.h>
+
+#include <string>
+
+#include "ui/picture.h"
+
+struct IWICImagingFactory;
+
+namespace quorvel::win32 {
+
+class Win32Picture : public ui::Picture {
+public:
+    // Takes ownership of `bitmap`, a top-down 32-bit DIB section of width x height.
+    Win32Picture(std::string source, int width, int height, HBITMAP bitmap)
+        : ui::Picture(std::move(source), width, height), bitmap_(bitmap) {}
+    ~Win32Picture() override { DeleteObject(bitmap_); }
+
+    HBITMAP bitmap() const { return bitmap_; }
+
+private:
+    HBITMAP bitmap_;
+};
+
+// Decodes a GIF or JPEG file (first frame). GIF transparency becomes alpha 0. Throws
+// quorvel::Error naming `path` and the reason.
+ui::PicturePtr loadPicture(IWICImagingFactory& factory, const std::string& path);
+
+// The system's text for an error code, without the trailing line break; a hexadecimal
+// code when the system has no text for it.
+std::string errorText(DWORD code);
+
+}  // namespace quorvel::win32

@@ -1,0 +1,284 @@
+#include "platform/win32/win32_platform.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+#include <wincodec.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_picture.h"
+#include "platform/win32/win32_window.h"
+#include "ui/error.h"
+#include "ui/form.h"
+#include "ui/timer.h"
+
+namespace quorvel::win32 {
+
+Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
+    Win32Window::registerClass(instance_, formClass());
+
+    WNDCLASSEXW timerClass{};
+    timerClass.cbSize = sizeof timerClass;
+    timerClass.lpfnWndProc = &Win32Platform::timerWindowProc;
+    timerClass.hInstance = instance_;
+    timerClass.lpszClassName = L"QuorvelTimers";
+    RegisterClassExW(&timerClass);
+    timerWindow_ = CreateWindowExW(0, L"QuorvelTimers", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_, nullptr);
+    SetWindowLongPtrW(timerWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+Win32Platform::~Win32Platform() {
+    if (timerWindow_) DestroyWindow(timerWindow_);
+    for (auto& entry : fonts_) DeleteObject(entry.second);
+    if (wic_) wic_->Release();
+}
+
+std::unique_ptr<ui::WindowPeer> Win32Platform::createWindow(ui::Form& form) {
+    return std::make_unique<Win32Window>(*this, form);
+}
+
+DWORD Win32Platform::frameStyle(ui::BorderStyle style) {
+    switch (style) {
+        case ui::BorderStyle::None: return WS_POPUP;
+        case ui::BorderStyle::FixedSingle: return WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+        case ui::BorderStyle::Sizable: return WS_OVERLAPPEDWINDOW;
+        case ui::BorderStyle::FixedDialog: return WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
+        case ui::BorderStyle::FixedToolWindow: return WS_CAPTION | WS_SYSMENU;
+        case ui::BorderStyle::SizableToolWindow: return WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
+    }
+    return WS_POPUP;
+}
+
+DWORD Win32Platform::frameExStyle(ui::BorderStyle style) {
+    switch (style) {
+        case ui::BorderStyle::FixedDialog: return WS_EX_DLGMODALFRAME;
+        case ui::BorderStyle::FixedToolWindow:
+        case ui::BorderStyle::SizableToolWindow: return WS_EX_TOOLWINDOW;
+        default: return 0;
+    }
+}
+
+ui::FrameSize Win32Platform::frameSize(ui::BorderStyle style) const {
+    RECT r{0, 0, 0, 0};
+    AdjustWindowRectEx(&r, frameStyle(style), FALSE, frameExStyle(style));
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+ui::Color Win32Platform::resolveColor(ui::Color color) const {
+    if (!ui::isSystemColor(color)) return color;
+    return GetSysColor(static_cast<int>(ui::systemColorIndex(color)));
+}
+
+// --- Timers: one SetTimer per armed timer, identified by an id never used twice, so a
+// WM_TIMER already queued for a disarmed timer finds no slot and is dropped. ---
+
+void Win32Platform::timerChanged(ui::Timer& timer) {
+    auto slot = std::find_if(timers_.begin(), timers_.end(), [&](const TimerSlot& s) { return s.timer == &timer; });
+    if (!timer.armed()) {
+        if (slot != timers_.end()) {
+            KillTimer(timerWindow_, slot->id);
+            timers_.erase(slot);
+        }
+        return;
+    }
+    if (slot == timers_.end()) {
+        timers_.push_back({nextTimerId_++, &timer});
+        slot = timers_.end() - 1;
+    }
+    // Setting an existing id again restarts its countdown.
+    SetTimer(timerWindow_, slot->id, static_cast<UINT>(timer.interval()), nullptr);
+}
+
+void Win32Platform::timerDestroyed(ui::Timer& timer) {
+    auto slot = std::find_if(timers_.begin(), timers_.end(), [&](const TimerSlot& s) { return s.timer == &timer; });
+    if (slot == timers_.end()) return;
+    KillTimer(timerWindow_, slot->id);
+    timers_.erase(slot);
+}
+
+void Win32Platform::tick(UINT_PTR id) {
+    for (const TimerSlot& slot : timers_) {
+        if (slot.id == id) {
+            ui::Timer& timer = *slot.timer;
+            timer.runtime().dispatch([&timer] { timer.tick(); });
+            return;
+        }
+    }
+}
+
+LRESULT CALLBACK Win32Platform::timerWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER) {
+        auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (self) {
+            try {
+                self->tick(wParam);
+            } catch (...) {
+                self->fatal("Unexpected failure in a timer");
+            }
+        }
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// --- Input state ---
+
+std::uint16_t Win32Platform::asyncKeyState(int virtualKey) {
+    return static_cast<std::uint16_t>(GetAsyncKeyState(virtualKey));
+}
+
+ui::Point Win32Platform::cursorPos() {
+    POINT p{0, 0};
+    GetCursorPos(&p);
+    return {p.x, p.y};
+}
+
+ui::Rect Win32Platform::desktopRect() {
+    RECT r{};
+    GetWindowRect(GetDesktopWindow(), &r);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// --- Dialogs and shell ---
+
+void Win32Platform::messageBox(const std::string& text, const std::string& title) {
+    HWND active = GetActiveWindow();
+    HWND owner = windowOf(active) ? active : nullptr;
+    MessageBoxW(owner, toWide(text).c_str(), toWide(title).c_str(), MB_OK);
+}
+
+std::optional<ui::Color> Win32Platform::chooseColor(ui::Form& owner, std::array<ui::Color, 16>& customColors) {
+    COLORREF custom[16];
+    std::copy(customColors.begin(), customColors.end(), custom);
+    HWND ownerWindow = nullptr;
+    for (Win32Window* w : windows_)
+        if (&w->form() == &owner) ownerWindow = w->hwnd();
+    CHOOSECOLORW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = ownerWindow;
+    dialog.lpCustColors = custom;
+    dialog.Flags = 0;
+    const BOOL chosen = ChooseColorW(&dialog);
+    std::copy(std::begin(custom), std::end(custom), customColors.begin());
+    if (!chosen) return std::nullopt;
+    return static_cast<ui::Color>(dialog.rgbResult);
+}
+
+void Win32Platform::shellOpen(const std::string& target) {
+    ShellExecuteW(nullptr, L"open", toWide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// --- Files ---
+
+std::string Win32Platform::programFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const auto slash = path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos) path.resize(slash);
+    return toUtf8(path);
+}
+
+std::string Win32Platform::readFile(const std::string& path) {
+    if (path.empty()) throw Error("Cannot open a file with an empty name");
+    HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw Error("Cannot open the file " + path + ": " + errorText(GetLastError()));
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &read, nullptr)) {
+            const DWORD code = GetLastError();
+            CloseHandle(file);
+            throw Error("Cannot read the file " + path + ": " + errorText(code));
+        }
+        if (read == 0) break;
+        content.append(buffer, read);
+    }
+    CloseHandle(file);
+    return content;
+}
+
+std::string Win32Platform::ansiToUtf8(std::string_view bytes) { return win32::ansiToUtf8(bytes); }
+
+ui::PicturePtr Win32Platform::loadPicture(const std::string& path) {
+    if (!wic_) {
+        const HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                            IID_IWICImagingFactory, reinterpret_cast<void**>(&wic_));
+        if (FAILED(hr)) {
+            wic_ = nullptr;
+            throw Error("Cannot load the picture " + path + ": the imaging component is missing (" +
+                        errorText(static_cast<DWORD>(hr)) + ")");
+        }
+    }
+    return win32::loadPicture(*wic_, path);
+}
+
+// --- Fonts ---
+
+HFONT Win32Platform::font(const ui::Font& font) {
+    for (const auto& entry : fonts_)
+        if (entry.first == font) return entry.second;
+    const int height = -static_cast<int>(std::lround(font.size * 96.0 / 72.0));
+    HFONT handle = CreateFontW(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic ? TRUE : FALSE, FALSE,
+                               FALSE, static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, toWide(font.name).c_str());
+    if (!handle) handle = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    fonts_.emplace_back(font, handle);
+    return handle;
+}
+
+// --- Windows ---
+
+void Win32Platform::unregisterWindow(Win32Window* window) {
+    windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());
+}
+
+Win32Window* Win32Platform::windowOf(HWND hwnd) const {
+    if (!hwnd) return nullptr;
+    for (Win32Window* w : windows_)
+        if (w->hwnd() == hwnd) return w;
+    return nullptr;
+}
+
+// --- The loop and the end ---
+
+int Win32Platform::run() {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // Tab and Shift+Tab move between a form's native controls.
+        HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+        if (root && windowOf(root) && IsDialogMessageW(root, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+// quit() ends the process right here with ExitProcess rather than posting WM_QUIT: it is
+// also called from inside modal loops (a failure reported while a message box is open,
+// or from a handler running under the colour dialog), and a posted WM_QUIT would only
+// end the innermost loop and let the interrupted handler carry on. The program keeps no
+// state that needs writing at exit; the system frees the windows and GDI objects.
+void Win32Platform::quit(int exitCode) {
+    std::fflush(nullptr);
+    ExitProcess(static_cast<UINT>(exitCode));
+    __builtin_unreachable();
+}
+
+void Win32Platform::fatal(const std::string& message) {
+    MessageBoxW(nullptr, toWide(message).c_str(), L"Quorvel", MB_OK | MB_ICONERROR);
+    Win32Platform::quit(1);
+}
+
+}  // namespace quorvel::win32

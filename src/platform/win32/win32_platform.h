@@ -1,0 +1,83 @@
+#pragma once
+// The Win32 backend: operating-system services for the program, the forms' windows,
+// the timers (on a hidden message-only window) and the message loop.
+#include <windows.h>
+
+#include <utility>
+#include <vector>
+
+#include "ui/control.h"
+#include "ui/platform.h"
+
+struct IWICImagingFactory;
+
+namespace quorvel::win32 {
+
+class Win32Window;
+
+class Win32Platform : public ui::Platform {
+public:
+    explicit Win32Platform(HINSTANCE instance);
+    ~Win32Platform() override;
+    Win32Platform(const Win32Platform&) = delete;
+    Win32Platform& operator=(const Win32Platform&) = delete;
+
+    // --- ui::Platform ---
+    std::unique_ptr<ui::WindowPeer> createWindow(ui::Form& form) override;
+    ui::FrameSize frameSize(ui::BorderStyle style) const override;
+    ui::Color resolveColor(ui::Color color) const override;
+    void timerChanged(ui::Timer& timer) override;
+    void timerDestroyed(ui::Timer& timer) override;
+    std::uint16_t asyncKeyState(int virtualKey) override;
+    ui::Point cursorPos() override;
+    ui::Rect desktopRect() override;
+    void messageBox(const std::string& text, const std::string& title) override;
+    std::optional<ui::Color> chooseColor(ui::Form& owner, std::array<ui::Color, 16>& customColors) override;
+    void shellOpen(const std::string& target) override;
+    std::string programFolder() override;
+    std::string readFile(const std::string& path) override;
+    std::string ansiToUtf8(std::string_view bytes) override;
+    ui::PicturePtr loadPicture(const std::string& path) override;
+    // Ends the process at once (see win32_platform.cpp).
+    [[noreturn]] void quit(int exitCode) override;
+
+    // Runs the message loop until WM_QUIT; returns its code.
+    int run();
+
+    // --- For the windows ---
+    HINSTANCE instance() const { return instance_; }
+    // The window class of every form.
+    const wchar_t* formClass() const { return L"QuorvelForm"; }
+    // A font for a control's Font value, created once and kept until the end.
+    HFONT font(const ui::Font& font);
+    void registerWindow(Win32Window* window) { windows_.push_back(window); }
+    void unregisterWindow(Win32Window* window);
+    // The backend window of a form window handle, or nullptr for any other window.
+    Win32Window* windowOf(HWND hwnd) const;
+    // A failure outside any event (a Win32 callback that must not throw): shown, then
+    // the program ends with code 1.
+    [[noreturn]] void fatal(const std::string& message);
+
+    // Frame style bits of each frame kind.
+    static DWORD frameStyle(ui::BorderStyle style);
+    static DWORD frameExStyle(ui::BorderStyle style);
+
+private:
+    static LRESULT CALLBACK timerWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void tick(UINT_PTR id);
+
+    struct TimerSlot {
+        UINT_PTR id;
+        ui::Timer* timer;
+    };
+
+    HINSTANCE instance_;
+    HWND timerWindow_ = nullptr;
+    UINT_PTR nextTimerId_ = 1;
+    std::vector<TimerSlot> timers_;
+    std::vector<std::pair<ui::Font, HFONT>> fonts_;
+    std::vector<Win32Window*> windows_;
+    IWICImagingFactory* wic_ = nullptr;
+};
+
+}  // namespace quorvel::win32

@@ -1,0 +1,670 @@
+#include "platform/win32/win32_window.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_picture.h"
+#include "platform/win32/win32_platform.h"
+#include "ui/error.h"
+
+namespace quorvel::win32 {
+
+namespace {
+
+constexpr int kFirstControlId = 1000;
+// Pixels a combo box's drop-down list adds below its selection field.
+constexpr int kComboDropHeight = 200;
+
+RECT toPixels(const ui::Rect& r) {
+    return {ui::twipsToPixels(r.left), ui::twipsToPixels(r.top), ui::twipsToPixels(r.right()),
+            ui::twipsToPixels(r.bottom())};
+}
+
+ui::Point twipsAt(LPARAM lParam) {
+    return {ui::pixelsToTwips(GET_X_LPARAM(lParam)), ui::pixelsToTwips(GET_Y_LPARAM(lParam))};
+}
+
+int shiftMask(WPARAM keys) {
+    int shift = 0;
+    if (keys & MK_SHIFT) shift |= ui::modifier::kShift;
+    if (keys & MK_CONTROL) shift |= ui::modifier::kCtrl;
+    if (GetKeyState(VK_MENU) < 0) shift |= ui::modifier::kAlt;
+    return shift;
+}
+
+int buttonsMask(WPARAM keys) {
+    int buttons = 0;
+    if (keys & MK_LBUTTON) buttons |= ui::mouse::kLeft;
+    if (keys & MK_RBUTTON) buttons |= ui::mouse::kRight;
+    if (keys & MK_MBUTTON) buttons |= ui::mouse::kMiddle;
+    return buttons;
+}
+
+// The button a press or release message is about (0 for other messages).
+int buttonOf(UINT message) {
+    switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK: return ui::mouse::kLeft;
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_RBUTTONDBLCLK: return ui::mouse::kRight;
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONUP:
+        case WM_MBUTTONDBLCLK: return ui::mouse::kMiddle;
+        default: return 0;
+    }
+}
+
+bool isPress(UINT m) {
+    return m == WM_LBUTTONDOWN || m == WM_RBUTTONDOWN || m == WM_MBUTTONDOWN || m == WM_RBUTTONDBLCLK ||
+           m == WM_MBUTTONDBLCLK;
+}
+
+bool intersects(const RECT& a, const RECT& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+}  // namespace
+
+void Win32Window::registerClass(HINSTANCE instance, const wchar_t* className) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = &Win32Window::windowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = nullptr;  // the window paints all of its client area
+    wc.lpszClassName = className;
+    RegisterClassExW(&wc);
+}
+
+Win32Window::Win32Window(Win32Platform& platform, ui::Form& form) : platform_(platform), form_(form) {
+    const DWORD style = Win32Platform::frameStyle(form_.borderStyle()) | WS_CLIPCHILDREN;
+    const DWORD exStyle = Win32Platform::frameExStyle(form_.borderStyle());
+    RECT r{0, 0, ui::twipsToPixels(form_.clientWidth()), ui::twipsToPixels(form_.clientHeight())};
+    AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    applying_ = true;
+    CreateWindowExW(exStyle, platform_.formClass(), toWide(form_.caption()).c_str(), style,
+                    ui::twipsToPixels(form_.left()), ui::twipsToPixels(form_.top()), r.right - r.left,
+                    r.bottom - r.top, nullptr, nullptr, platform_.instance(), this);
+    applying_ = false;
+    if (!hwnd_) throw Error("Cannot create the window of " + form_.name() + ": " + errorText(GetLastError()));
+    platform_.registerWindow(this);
+    pictureDC_ = CreateCompatibleDC(nullptr);
+    createNatives();
+}
+
+Win32Window::~Win32Window() {
+    close();
+    if (bufferDC_) {
+        SelectObject(bufferDC_, bufferOld_);
+        DeleteObject(buffer_);
+        DeleteDC(bufferDC_);
+    }
+    if (pictureDC_) DeleteDC(pictureDC_);
+}
+
+void Win32Window::close() {
+    if (!hwnd_) return;
+    // Detach first: the messages that destroying sends (deactivation, lost focus) are
+    // not the operator's. Other windows still see this one as ours while it goes, so
+    // the window activated next counts the switch as one between our windows.
+    HWND hwnd = hwnd_;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd);
+    hwnd_ = nullptr;
+    natives_.clear();
+    platform_.unregisterWindow(this);
+}
+
+// --- Native controls ---
+
+void Win32Window::createNatives() {
+    std::size_t count = 0;
+    for (const auto& control : form_.controls())
+        if (!control->windowless()) ++count;
+    natives_.reserve(count);
+    // Created in the order of the form's controls, which is the Tab order.
+    for (const auto& owned : form_.controls()) {
+        ui::Control& control = *owned;
+        if (control.windowless()) continue;
+        const wchar_t* className = L"BUTTON";
+        DWORD style = WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS;
+        DWORD exStyle = 0;
+        switch (control.kind()) {
+            case ui::ControlKind::TextBox: {
+                className = L"EDIT";
+                style |= ES_AUTOHSCROLL;
+                const auto alignment = static_cast<const ui::TextBox&>(control).alignment();
+                style |= alignment == ui::Alignment::Center  ? ES_CENTER
+                         : alignment == ui::Alignment::Right ? ES_RIGHT
+                                                             : ES_LEFT;
+                exStyle = WS_EX_CLIENTEDGE;
+                break;
+            }
+            case ui::ControlKind::ComboBox:
+                className = L"COMBOBOX";
+                style |= WS_VSCROLL | (static_cast<const ui::ComboBox&>(control).style() == ui::ComboStyle::DropDownCombo
+                                           ? CBS_DROPDOWN | CBS_AUTOHSCROLL
+                                           : CBS_DROPDOWNLIST);
+                break;
+            default: style |= BS_PUSHBUTTON; break;
+        }
+        const int id = kFirstControlId + static_cast<int>(natives_.size());
+        HWND child = CreateWindowExW(exStyle, className, L"", style, 0, 0, 0, 0, hwnd_,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), platform_.instance(), nullptr);
+        if (!child) throw Error("Cannot create the control " + control.name() + ": " + errorText(GetLastError()));
+        Native native{&control, child, nullptr, nullptr};
+        if (control.kind() == ui::ControlKind::ComboBox) {
+            COMBOBOXINFO info{};
+            info.cbSize = sizeof info;
+            if (GetComboBoxInfo(child, &info)) {
+                if (info.hwndItem != child) native.edit = info.hwndItem;
+                native.list = info.hwndList;
+            }
+        }
+        const auto index = static_cast<UINT_PTR>(natives_.size());
+        SetWindowSubclass(child, &Win32Window::nativeProc, index, reinterpret_cast<DWORD_PTR>(this));
+        if (native.edit) SetWindowSubclass(native.edit, &Win32Window::nativeProc, index, reinterpret_cast<DWORD_PTR>(this));
+        natives_.push_back(native);
+    }
+    for (Native& native : natives_)
+        syncNative(native, ui::change::kGeometry | ui::change::kVisibility | ui::change::kEnabled |
+                               ui::change::kAppearance | ui::change::kItems | ui::change::kSelection |
+                               ui::change::kText);
+}
+
+Win32Window::Native* Win32Window::nativeOf(HWND hwnd) {
+    if (!hwnd) return nullptr;
+    for (Native& native : natives_)
+        if (native.hwnd == hwnd || native.edit == hwnd || native.list == hwnd) return &native;
+    return nullptr;
+}
+
+const std::wstring& Win32Window::nativeText(HWND hwnd) {
+    const int length = GetWindowTextLengthW(hwnd);
+    other_.resize(static_cast<std::size_t>(length) + 1);
+    const int copied = GetWindowTextW(hwnd, other_.data(), length + 1);
+    other_.resize(static_cast<std::size_t>(std::max(copied, 0)));
+    return other_;
+}
+
+void Win32Window::setNativeText(HWND hwnd, const std::string& text) {
+    toWide(text, text_);
+    if (nativeText(hwnd) != text_) SetWindowTextW(hwnd, text_.c_str());
+}
+
+void Win32Window::syncNative(Native& native, unsigned changes) {
+    const ui::Control& control = *native.control;
+    syncing_ = true;
+    if (changes & ui::change::kGeometry) {
+        const RECT r = toPixels(control.formRect());
+        const int extra = control.kind() == ui::ControlKind::ComboBox ? kComboDropHeight : 0;
+        MoveWindow(native.hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top + extra, TRUE);
+    }
+    if (changes & ui::change::kVisibility) ShowWindow(native.hwnd, control.shown() ? SW_SHOWNA : SW_HIDE);
+    if (changes & ui::change::kEnabled) EnableWindow(native.hwnd, control.enabled() ? TRUE : FALSE);
+    if (changes & ui::change::kAppearance) {
+        const auto& text = static_cast<const ui::TextControl&>(control);
+        SendMessageW(native.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(platform_.font(text.font())), TRUE);
+        InvalidateRect(native.hwnd, nullptr, TRUE);
+        if (native.edit) InvalidateRect(native.edit, nullptr, TRUE);
+    }
+    switch (control.kind()) {
+        case ui::ControlKind::TextBox:
+            if (changes & ui::change::kText) setNativeText(native.hwnd, static_cast<const ui::TextBox&>(control).text());
+            break;
+        case ui::ControlKind::Button:
+            if (changes & ui::change::kText) setNativeText(native.hwnd, static_cast<const ui::Button&>(control).caption());
+            break;
+        case ui::ControlKind::ComboBox: {
+            const auto& combo = static_cast<const ui::ComboBox&>(control);
+            if (changes & ui::change::kItems) {
+                SendMessageW(native.hwnd, CB_RESETCONTENT, 0, 0);
+                for (const std::string& item : combo.items()) {
+                    toWide(item, text_);
+                    SendMessageW(native.hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text_.c_str()));
+                }
+            }
+            if (changes & (ui::change::kItems | ui::change::kSelection))
+                SendMessageW(native.hwnd, CB_SETCURSEL, static_cast<WPARAM>(combo.listIndex()), 0);
+            if (changes & (ui::change::kItems | ui::change::kSelection | ui::change::kText)) {
+                if (combo.style() == ui::ComboStyle::DropDownCombo) {
+                    setNativeText(native.hwnd, combo.text());
+                } else if (!(changes & ui::change::kSelection)) {
+                    // A drop-down list shows only its entries: the text picks the entry.
+                    toWide(combo.text(), text_);
+                    const auto found = SendMessageW(native.hwnd, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                    reinterpret_cast<LPARAM>(text_.c_str()));
+                    if (found != SendMessageW(native.hwnd, CB_GETCURSEL, 0, 0))
+                        SendMessageW(native.hwnd, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
+                }
+            }
+            break;
+        }
+        default: break;
+    }
+    syncing_ = false;
+}
+
+LRESULT CALLBACK Win32Window::nativeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR index,
+                                         DWORD_PTR data) {
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, &Win32Window::nativeProc, index);
+        return DefSubclassProc(hwnd, message, wParam, lParam);
+    }
+    const int button = buttonOf(message);
+    if (button == 0 && message != WM_MOUSEMOVE) return DefSubclassProc(hwnd, message, wParam, lParam);
+
+    auto* self = reinterpret_cast<Win32Window*>(data);
+    if (!self->hwnd_ || index >= self->natives_.size()) return DefSubclassProc(hwnd, message, wParam, lParam);
+    Win32Platform& platform = self->platform_;
+    try {
+        const Native& native = self->natives_[index];
+        ui::Control& control = *native.control;
+        ui::Form& form = self->form_;
+        // Positions relative to the control, also over a combo box's edit field.
+        POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        if (hwnd != native.hwnd) MapWindowPoints(hwnd, native.hwnd, &p, 1);
+        const ui::Point at{ui::pixelsToTwips(p.x), ui::pixelsToTwips(p.y)};
+        const int shift = shiftMask(wParam);
+        // The form may close in the handler: nothing of `self` is used after it.
+        if (message == WM_MOUSEMOVE)
+            form.inputControlPointerMove(control, at, buttonsMask(wParam), shift);
+        else if (message == WM_LBUTTONDBLCLK)
+            form.inputControlDoubleClick(control);
+        else if (isPress(message))
+            form.inputControlPointerDown(control, at, button, shift);
+        else
+            form.inputControlPointerUp(control, at, button, shift);
+    } catch (...) {
+        platform.fatal("Unexpected failure handling the pointer");
+    }
+    if (!IsWindow(hwnd)) return 0;
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+// --- Form window messages ---
+
+LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    Win32Platform& platform = self->platform_;
+    try {
+        return self->handle(message, wParam, lParam);
+    } catch (...) {
+        platform.fatal("Unexpected failure handling a window message");
+    }
+}
+
+// Every branch that calls into the form returns right after: the handler may have closed
+// the form and freed this object.
+LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_ERASEBKGND: return 1;
+        case WM_PAINT: paint(); return 0;
+        case WM_CLOSE: form_.inputCloseRequested(); return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+                return 0;
+            }
+            if (HIWORD(wParam)) break;  // activated while minimised
+            activated(reinterpret_cast<HWND>(lParam));
+            return 0;
+        case WM_WINDOWPOSCHANGED:
+            if (!applying_) operatorMovedOrResized();
+            break;
+        case WM_COMMAND: return command(wParam, lParam);
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+        case WM_CTLCOLORSTATIC: return controlColor(message, wParam, lParam);
+
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDBLCLK:
+            SetCapture(hwnd_);
+            form_.inputPointerDown(twipsAt(lParam), buttonOf(message), shiftMask(wParam));
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            SetCapture(hwnd_);
+            form_.inputDoubleClick(twipsAt(lParam), ui::mouse::kLeft, shiftMask(wParam));
+            return 0;
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP:
+            if (buttonsMask(wParam) == 0) ReleaseCapture();
+            form_.inputPointerUp(twipsAt(lParam), buttonOf(message), shiftMask(wParam));
+            return 0;
+        case WM_MOUSEMOVE:
+            form_.inputPointerMove(twipsAt(lParam), buttonsMask(wParam), shiftMask(wParam));
+            return 0;
+        default: break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void Win32Window::activated(HWND previous) {
+    // The form's activation is raised when the operator switches to this window from
+    // another of ours, or on its first activation after being shown; coming back from
+    // another program does not raise it.
+    const bool raise = showPending_ || (previous && previous != hwnd_ && platform_.windowOf(previous));
+    showPending_ = false;
+    // Give the focus back to the control that had it, or to the first one that takes it.
+    HWND focus = lastFocus_ && IsWindow(lastFocus_) && IsWindowVisible(lastFocus_) && IsWindowEnabled(lastFocus_)
+                     ? lastFocus_
+                     : nullptr;
+    if (!focus) {
+        for (const Native& native : natives_)
+            if (IsWindowVisible(native.hwnd) && IsWindowEnabled(native.hwnd)) {
+                focus = native.hwnd;
+                break;
+            }
+    }
+    SetFocus(focus ? focus : hwnd_);
+    if (raise) form_.inputActivated();
+}
+
+void Win32Window::operatorMovedOrResized() {
+    if (IsIconic(hwnd_) || !IsWindowVisible(hwnd_)) return;
+    RECT outer{};
+    RECT client{};
+    GetWindowRect(hwnd_, &outer);
+    GetClientRect(hwnd_, &client);
+    const bool moved = outer.left != ui::twipsToPixels(form_.left()) || outer.top != ui::twipsToPixels(form_.top());
+    const bool resized = client.right != ui::twipsToPixels(form_.clientWidth()) ||
+                         client.bottom != ui::twipsToPixels(form_.clientHeight());
+    if (!moved && !resized) return;
+    // Neither input runs a handler of the program, so this object outlives both calls.
+    operatorChange_ = true;
+    if (moved) form_.inputMoved({outer.left, outer.top});
+    if (resized) form_.inputResized(client.right, client.bottom);
+    operatorChange_ = false;
+}
+
+LRESULT Win32Window::command(WPARAM wParam, LPARAM lParam) {
+    Native* native = nativeOf(reinterpret_cast<HWND>(lParam));
+    if (!native || syncing_) return 0;
+    ui::Control& control = *native->control;
+    const unsigned code = HIWORD(wParam);
+    switch (control.kind()) {
+        case ui::ControlKind::TextBox:
+            if (code == EN_CHANGE) {
+                std::string text = toUtf8(nativeText(native->hwnd));
+                if (text != static_cast<ui::TextBox&>(control).text()) form_.inputTextEdited(control, std::move(text));
+            } else if (code == EN_KILLFOCUS) {
+                form_.inputFocusLost(control);
+            }
+            return 0;
+        case ui::ControlKind::ComboBox:
+            if (code == CBN_EDITCHANGE) {
+                form_.inputTextEdited(control, toUtf8(nativeText(native->hwnd)));
+            } else if (code == CBN_SELCHANGE) {
+                const auto index = SendMessageW(native->hwnd, CB_GETCURSEL, 0, 0);
+                form_.inputListPicked(static_cast<ui::ComboBox&>(control), static_cast<int>(index));
+            } else if (code == CBN_KILLFOCUS) {
+                form_.inputFocusLost(control);
+            }
+            return 0;
+        case ui::ControlKind::Button:
+            if (code == BN_CLICKED) form_.inputButtonClicked(static_cast<ui::Button&>(control));
+            return 0;
+        default: return 0;
+    }
+}
+
+LRESULT Win32Window::controlColor(UINT message, WPARAM wParam, LPARAM lParam) {
+    const Native* native = nativeOf(reinterpret_cast<HWND>(lParam));
+    if (!native) return DefWindowProcW(hwnd_, message, wParam, lParam);
+    const auto& control = static_cast<const ui::TextControl&>(*native->control);
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    const COLORREF back = platform_.resolveColor(control.backColor());
+    const COLORREF fore =
+        control.enabled() ? platform_.resolveColor(control.foreColor()) : GetSysColor(COLOR_GRAYTEXT);
+    SetTextColor(dc, fore);
+    SetBkColor(dc, back);
+    // The DC brush takes the colour of the control's own DC: no brush to create or free.
+    SetDCBrushColor(dc, back);
+    return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
+}
+
+// --- Form properties ---
+
+void Win32Window::formChanged(unsigned changes) {
+    if (!hwnd_) return;
+    if (changes & ui::change::kText) {
+        toWide(form_.caption(), text_);
+        SetWindowTextW(hwnd_, text_.c_str());
+    }
+    if ((changes & ui::change::kGeometry) && !operatorChange_) applyGeometry();
+    if (changes & (ui::change::kAppearance | ui::change::kPicture)) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+RECT Win32Window::outerRect() const {
+    RECT r{0, 0, ui::twipsToPixels(form_.clientWidth()), ui::twipsToPixels(form_.clientHeight())};
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
+    const int left = ui::twipsToPixels(form_.left());
+    const int top = ui::twipsToPixels(form_.top());
+    return {left, top, left + r.right - r.left, top + r.bottom - r.top};
+}
+
+void Win32Window::applyGeometry() {
+    const RECT target = outerRect();
+    RECT current{};
+    GetWindowRect(hwnd_, &current);
+    if (EqualRect(&target, &current)) return;
+    applying_ = true;
+    SetWindowPos(hwnd_, nullptr, target.left, target.top, target.right - target.left, target.bottom - target.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    applying_ = false;
+}
+
+void Win32Window::controlChanged(const ui::Control& control, unsigned changes, const ui::Rect& before) {
+    if (!hwnd_) return;
+    if (control.windowless()) {
+        RECT area = toPixels(before);
+        const RECT now = toPixels(control.formRect());
+        UnionRect(&area, &area, &now);
+        InvalidateRect(hwnd_, &area, FALSE);
+        // Native controls inside a frame move and hide with it.
+        if (changes & (ui::change::kGeometry | ui::change::kVisibility)) {
+            for (Native& native : natives_)
+                for (const ui::Control* c = native.control->container(); c; c = c->container())
+                    if (c == &control) syncNative(native, ui::change::kGeometry | ui::change::kVisibility);
+        }
+        return;
+    }
+    for (Native& native : natives_)
+        if (native.control == &control) syncNative(native, changes);
+}
+
+void Win32Window::setVisible(bool visible) {
+    if (!hwnd_ || visible == (IsWindowVisible(hwnd_) != FALSE)) return;
+    HWND hwnd = hwnd_;
+    if (!visible) {
+        ShowWindow(hwnd, SW_HIDE);
+        return;
+    }
+    showPending_ = true;
+    // Showing activates the window, which may run the form's activation handler, and
+    // that may close the form: only the local handle is used afterwards.
+    ShowWindow(hwnd, SW_SHOW);
+    SetForegroundWindow(hwnd);
+}
+
+void Win32Window::setBorderStyle(ui::BorderStyle style) {
+    if (!hwnd_) return;
+    constexpr DWORD kFrameBits =
+        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME | WS_DLGFRAME | WS_BORDER;
+    constexpr DWORD kFrameExBits = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+    auto current = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
+    auto currentEx = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+    const DWORD newStyle = (current & ~kFrameBits) | Win32Platform::frameStyle(style);
+    // Layered and topmost stay as they are.
+    const DWORD newEx = (currentEx & ~kFrameExBits) | Win32Platform::frameExStyle(style);
+    applying_ = true;
+    SetWindowLongPtrW(hwnd_, GWL_STYLE, static_cast<LONG_PTR>(newStyle));
+    SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, static_cast<LONG_PTR>(newEx));
+    const RECT target = outerRect();  // the same client size in the new frame
+    SetWindowPos(hwnd_, nullptr, target.left, target.top, target.right - target.left, target.bottom - target.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    applying_ = false;
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void Win32Window::placeTopmost() {
+    if (hwnd_) SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void Win32Window::makeSeeThrough(ui::Color key) {
+    if (!hwnd_) return;
+    const LONG exStyle = GetWindowLongW(hwnd_, GWL_EXSTYLE);
+    if (!(exStyle & WS_EX_LAYERED)) SetWindowLongW(hwnd_, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+    SetLayeredWindowAttributes(hwnd_, platform_.resolveColor(key), 0, LWA_COLORKEY);
+}
+
+// --- Painting ---
+
+void Win32Window::ensureBuffer(HDC screen, int width, int height) {
+    if (bufferDC_ && width == bufferWidth_ && height == bufferHeight_) return;
+    if (!bufferDC_) {
+        bufferDC_ = CreateCompatibleDC(screen);
+        SetBkMode(bufferDC_, TRANSPARENT);
+        SetStretchBltMode(bufferDC_, HALFTONE);
+        SetBrushOrgEx(bufferDC_, 0, 0, nullptr);
+    }
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, std::max(width, 1), std::max(height, 1));
+    HGDIOBJ old = SelectObject(bufferDC_, bitmap);
+    if (buffer_) {
+        DeleteObject(buffer_);
+    } else {
+        bufferOld_ = old;
+    }
+    buffer_ = bitmap;
+    bufferWidth_ = width;
+    bufferHeight_ = height;
+}
+
+void Win32Window::fill(HDC dc, const RECT& r, ui::Color color) {
+    SetDCBrushColor(dc, platform_.resolveColor(color));
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
+void Win32Window::drawPicture(HDC dc, const ui::PicturePtr& picture, int x, int y, int width, int height,
+                              int sourceWidth, int sourceHeight) {
+    const auto* native = dynamic_cast<const Win32Picture*>(picture.get());
+    if (!native || width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return;
+    HGDIOBJ old = SelectObject(pictureDC_, native->bitmap());
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    AlphaBlend(dc, x, y, width, height, pictureDC_, 0, 0, sourceWidth, sourceHeight, blend);
+    SelectObject(pictureDC_, old);
+}
+
+void Win32Window::paint() {
+    PAINTSTRUCT ps;
+    HDC screen = BeginPaint(hwnd_, &ps);
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    ensureBuffer(screen, client.right, client.bottom);
+    const RECT area = ps.rcPaint;
+    if (!IsRectEmpty(&area)) {
+        HDC dc = bufferDC_;
+        const int saved = SaveDC(dc);
+        IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+        fill(dc, area, form_.backColor());
+        if (const auto& picture = form_.picture())
+            drawPicture(dc, picture, 0, 0, picture->width(), picture->height(), picture->width(), picture->height());
+        // Back to front, in the order of the form's controls.
+        for (const auto& control : form_.controls()) {
+            if (!control->windowless() || !control->shown()) continue;
+            const RECT r = toPixels(control->formRect());
+            if (intersects(r, area)) paintControl(dc, *control, r);
+        }
+        RestoreDC(dc, saved);
+        BitBlt(screen, area.left, area.top, area.right - area.left, area.bottom - area.top, dc, area.left, area.top,
+               SRCCOPY);
+    }
+    EndPaint(hwnd_, &ps);
+}
+
+void Win32Window::paintControl(HDC dc, const ui::Control& control, const RECT& r) {
+    switch (control.kind()) {
+        case ui::ControlKind::Label: {
+            const auto& label = static_cast<const ui::Label&>(control);
+            if (!label.transparent()) fill(dc, r, label.backColor());
+            if (label.caption().empty()) return;
+            HGDIOBJ oldFont = SelectObject(dc, platform_.font(label.font()));
+            SetTextColor(dc, label.enabled() ? platform_.resolveColor(label.foreColor()) : GetSysColor(COLOR_GRAYTEXT));
+            SetBkMode(dc, TRANSPARENT);
+            const UINT align = label.alignment() == ui::Alignment::Center  ? DT_CENTER
+                               : label.alignment() == ui::Alignment::Right ? DT_RIGHT
+                                                                           : DT_LEFT;
+            toWide(label.caption(), text_);
+            RECT box = r;
+            DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &box, DT_WORDBREAK | align);
+            SelectObject(dc, oldFont);
+            return;
+        }
+        case ui::ControlKind::Shape:
+            fill(dc, r, static_cast<const ui::Shape&>(control).fillColor());
+            return;
+        case ui::ControlKind::Image: {
+            const auto& picture = static_cast<const ui::Image&>(control).picture();
+            if (picture)
+                drawPicture(dc, picture, r.left, r.top, r.right - r.left, r.bottom - r.top, picture->width(),
+                            picture->height());
+            return;
+        }
+        case ui::ControlKind::PictureBox: {
+            const auto& box = static_cast<const ui::PictureBox&>(control);
+            fill(dc, r, box.backColor());
+            if (const auto& picture = box.picture()) {
+                // At its own size, cut off at the box's edges.
+                const int width = std::min<int>(picture->width(), r.right - r.left);
+                const int height = std::min<int>(picture->height(), r.bottom - r.top);
+                drawPicture(dc, picture, r.left, r.top, width, height, width, height);
+            }
+            return;
+        }
+        case ui::ControlKind::Frame: {
+            const auto& frame = static_cast<const ui::Frame&>(control);
+            fill(dc, r, frame.backColor());
+            HGDIOBJ oldFont = SelectObject(dc, platform_.font(frame.font()));
+            TEXTMETRICW metrics{};
+            GetTextMetricsW(dc, &metrics);
+            RECT edge = r;
+            edge.top += metrics.tmHeight / 2;
+            DrawEdge(dc, &edge, EDGE_ETCHED, BF_RECT);
+            if (!frame.caption().empty()) {
+                toWide(frame.caption(), text_);
+                SIZE size{};
+                GetTextExtentPoint32W(dc, text_.c_str(), static_cast<int>(text_.size()), &size);
+                RECT title{r.left + 6, r.top, std::min<LONG>(r.left + 6 + size.cx + 4, r.right - 2), r.top + size.cy};
+                fill(dc, title, frame.backColor());
+                SetTextColor(dc, platform_.resolveColor(frame.foreColor()));
+                SetBkMode(dc, TRANSPARENT);
+                ExtTextOutW(dc, title.left + 2, title.top, ETO_CLIPPED, &title, text_.c_str(),
+                            static_cast<UINT>(text_.size()), nullptr);
+            }
+            SelectObject(dc, oldFont);
+            return;
+        }
+        default: return;
+    }
+}
+
+}  // namespace quorvel::win32

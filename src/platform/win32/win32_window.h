@@ -1,0 +1,95 @@
+#pragma once
+// The native window behind a form: a top-level window that paints the form's windowless
+// controls itself (off-screen, then copied) and hosts its text boxes, combo boxes and
+// buttons as native child windows. Operator input goes into the form's input functions.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/form.h"
+#include "ui/platform.h"
+
+namespace quorvel::win32 {
+
+class Win32Platform;
+
+class Win32Window : public ui::WindowPeer {
+public:
+    static void registerClass(HINSTANCE instance, const wchar_t* className);
+
+    Win32Window(Win32Platform& platform, ui::Form& form);
+    ~Win32Window() override;
+    Win32Window(const Win32Window&) = delete;
+    Win32Window& operator=(const Win32Window&) = delete;
+
+    // --- ui::WindowPeer ---
+    void formChanged(unsigned changes) override;
+    void controlChanged(const ui::Control& control, unsigned changes, const ui::Rect& before) override;
+    void setVisible(bool visible) override;
+    void setBorderStyle(ui::BorderStyle style) override;
+    void placeTopmost() override;
+    void makeSeeThrough(ui::Color key) override;
+    void close() override;
+
+    HWND hwnd() const { return hwnd_; }
+    ui::Form& form() const { return form_; }
+
+private:
+    // A native child window and the control it shows. A combo box has an edit field
+    // (drop-down combos only) and a drop-down list of its own.
+    struct Native {
+        ui::Control* control;
+        HWND hwnd;
+        HWND edit;
+        HWND list;
+    };
+
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK nativeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR index,
+                                       DWORD_PTR self);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT command(WPARAM wParam, LPARAM lParam);
+    LRESULT controlColor(UINT message, WPARAM wParam, LPARAM lParam);
+    void activated(HWND previous);
+    void operatorMovedOrResized();
+
+    void createNatives();
+    void syncNative(Native& native, unsigned changes);
+    void setNativeText(HWND hwnd, const std::string& text);
+    const std::wstring& nativeText(HWND hwnd);
+    Native* nativeOf(HWND hwnd);
+
+    RECT outerRect() const;
+    void applyGeometry();
+
+    void paint();
+    void ensureBuffer(HDC screen, int width, int height);
+    void paintControl(HDC dc, const ui::Control& control, const RECT& r);
+    void fill(HDC dc, const RECT& r, ui::Color color);
+    void drawPicture(HDC dc, const ui::PicturePtr& picture, int x, int y, int width, int height, int sourceWidth,
+                     int sourceHeight);
+
+    Win32Platform& platform_;
+    ui::Form& form_;
+    HWND hwnd_ = nullptr;
+    std::vector<Native> natives_;
+
+    HDC bufferDC_ = nullptr;      // off-screen copy of the client area
+    HBITMAP buffer_ = nullptr;
+    HGDIOBJ bufferOld_ = nullptr;
+    int bufferWidth_ = 0;
+    int bufferHeight_ = 0;
+    HDC pictureDC_ = nullptr;     // selects one picture at a time for AlphaBlend
+
+    bool applying_ = false;       // our own move or restyle: its WM_WINDOWPOSCHANGED is no operator move
+    bool operatorChange_ = false; // reporting an operator move: the form's echo needs no move
+    bool syncing_ = false;        // the program updating a native: its notifications are no edits
+    bool showPending_ = false;    // shown and not yet activated
+    HWND lastFocus_ = nullptr;    // the child that had the focus when the window was deactivated
+
+    std::wstring text_;           // scratch text for painting and comparing
+    std::wstring other_;
+};
+
+}  // namespace quorvel::win32
