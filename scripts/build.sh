@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the native core and tests (build/native) and the Windows programs (build/windows).
+#   scripts/build.sh [native|asan|windows]...   (all three when none is named)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs=$(nproc 2>/dev/null || echo 2)
+build_native() {
+  cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_E2E_DIR="$PWD/build/windows" >/dev/null
+  cmake --build build/native -j"$jobs"
+}
+build_asan() {
+  cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON >/dev/null
+  cmake --build build/asan -j"$jobs"
+}
+build_windows() {
+  cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build/windows -j"$jobs"
+}
+
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(native asan windows)
+for target in "${targets[@]}"; do "build_$target"; done

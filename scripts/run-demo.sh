@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds quorvel.exe, lays it out beside the bundled program
+# folder in dist/quorvel/ and starts it under Wine. Without a display it runs on a
+# virtual display, waits for the start dialog, leaves a screenshot in
+# quorvel-screenshot.png and stops the program again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+scripts/build.sh windows
+rm -rf dist/quorvel
+mkdir -p dist/quorvel
+cp -r data/program/. dist/quorvel/
+cp build/windows/quorvel.exe dist/quorvel/
+
+export WINEDEBUG=-all
+export WINEPREFIX="${WINEPREFIX:-$HOME/.cache/quorvel-wine}"
+[ -d "$WINEPREFIX" ] || { echo "Creating the Wine prefix $WINEPREFIX (once)..."; wineboot -i >/dev/null 2>&1 || true; }
+
+if [ -n "${DISPLAY:-}" ]; then
+  cd dist/quorvel && exec wine quorvel.exe
+fi
+
+python3 tests/e2e/demo.py dist/quorvel quorvel-screenshot.png

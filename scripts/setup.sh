@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Quorvel needs on Debian, if it is missing:
+# the native compiler and test libraries, mingw-w64 for the Windows programs, and Wine,
+# Xvfb, xdotool and ImageMagick to run them on a virtual display.
+set -euo pipefail
+
+packages=(
+  cmake g++ make pkg-config libgtest-dev libgmock-dev libgif-dev libjpeg-dev
+  g++-mingw-w64-x86-64 wine wine64 xvfb xauth xdotool imagemagick x11-xserver-utils python3
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

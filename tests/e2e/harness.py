@@ -1,0 +1,150 @@
+"""End-to-end harness: runs the real Windows program under Wine on a virtual X display.
+
+Every wait polls with a timeout and names what it waited for; nothing sleeps a fixed time.
+"""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+WINDOWS_BUILD = Path(os.environ.get("QUORVEL_WINDOWS_BUILD", ROOT / "build" / "windows"))
+PROGRAM_FOLDER = Path(os.environ.get("QUORVEL_PROGRAM_FOLDER", ROOT / "data" / "program"))
+WINEPREFIX = Path(os.environ.get("QUORVEL_WINEPREFIX", ROOT / "build" / "wineprefix"))
+SCREEN = (1920, 1080)
+
+
+def wait_for(what, probe, timeout=60.0, interval=0.2):
+    """Polls probe() until it returns a true value, which is returned; fails naming `what`."""
+    deadline = time.monotonic() + timeout
+    last_error = None
+    while True:
+        try:
+            value = probe()
+            if value:
+                return value
+        except Exception as error:  # the probe may fail until the thing exists
+            last_error = error
+        if time.monotonic() > deadline:
+            detail = f" (last error: {last_error})" if last_error else ""
+            raise AssertionError(f"timed out after {timeout:.0f} s waiting for {what}{detail}")
+        time.sleep(interval)
+
+
+class VirtualDisplay:
+    """An Xvfb display of its own, 1920 x 1080 x 24."""
+
+    def __init__(self):
+        self.number = None
+        self.process = None
+
+    def __enter__(self):
+        for number in range(90, 140):
+            if not Path(f"/tmp/.X{number}-lock").exists() and not Path(f"/tmp/.X11-unix/X{number}").exists():
+                self.number = number
+                break
+        else:
+            raise RuntimeError("no free X display number between :90 and :139")
+        self.process = subprocess.Popen(
+            ["Xvfb", f":{self.number}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(f"the virtual display :{self.number} to accept clients",
+                 lambda: self.run(["xdotool", "getdisplaygeometry"], check=False).returncode == 0, timeout=30)
+        return self
+
+    def __exit__(self, *exc):
+        if self.process:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+
+    @property
+    def env(self):
+        env = dict(os.environ)
+        env.update(DISPLAY=f":{self.number}", WINEPREFIX=str(WINEPREFIX), WINEDEBUG="-all")
+        return env
+
+    def run(self, command, check=True, timeout=60, **kwargs):
+        return subprocess.run(command, env=self.env, check=check, timeout=timeout,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, **kwargs)
+
+    def screenshot(self, path):
+        self.run(["import", "-window", "root", str(path)])
+        return path
+
+    def pixels(self):
+        """The screen as rows of (r, g, b) bytes."""
+        raw = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=self.env,
+                             check=True, stdout=subprocess.PIPE, timeout=60).stdout
+        return Screen(raw)
+
+    def set_root_colour(self, colour):
+        self.run(["xsetroot", "-solid", colour])
+
+    def xdotool(self, *args, check=True):
+        return self.run(["xdotool", *args], check=check).stdout
+
+    def window_ids(self, name):
+        result = self.run(["xdotool", "search", "--name", name], check=False)
+        return [line for line in result.stdout.split() if line]
+
+
+class Screen:
+    def __init__(self, raw):
+        self.raw = raw
+
+    def at(self, x, y):
+        offset = (y * SCREEN[0] + x) * 3
+        return tuple(self.raw[offset:offset + 3])
+
+
+def ensure_wine_prefix(display):
+    """Creates the shared Wine prefix once (10 to 20 s); later runs reuse it."""
+    if (WINEPREFIX / "system.reg").exists():
+        return
+    WINEPREFIX.parent.mkdir(parents=True, exist_ok=True)
+    display.run(["wineboot", "-i"], timeout=300, check=False)
+    wait_for("the Wine prefix to be created", lambda: (WINEPREFIX / "system.reg").exists(), timeout=120)
+
+
+class Program:
+    """quorvel.exe in a program folder of its own, started under Wine."""
+
+    def __init__(self, display, exe="quorvel.exe", folder=PROGRAM_FOLDER, change=None):
+        self.display = display
+        self.exe = exe
+        self.folder = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
+        shutil.copytree(folder, self.folder, dirs_exist_ok=True)
+        shutil.copy2(WINDOWS_BUILD / exe, self.folder / exe)
+        if change:
+            change(self.folder)
+        self.process = None
+
+    def __enter__(self):
+        ensure_wine_prefix(self.display)
+        self.process = subprocess.Popen(["wine", self.exe], cwd=self.folder, env=self.display.env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return self
+
+    def __exit__(self, *exc):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+        subprocess.run(["wineserver", "-k"], env=self.display.env, check=False, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def exit_code(self, timeout=30):
+        return wait_for("the program to end", lambda: self.process.poll() is not None, timeout=timeout) and \
+            self.process.returncode
+
+    def wintool(self, *args):
+        """Runs the probe tool under Wine and returns its key=value lines as a dict list."""
+        tool = self.folder / "quorvel_wintool.exe"
+        if not tool.exists():
+            shutil.copy2(WINDOWS_BUILD / "quorvel_wintool.exe", tool)
+        result = self.display.run(["wine", str(tool), *args], check=False, cwd=self.folder)
+        return result.returncode, result.stdout

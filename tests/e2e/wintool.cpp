@@ -1,0 +1,231 @@
+// Reads window state that end-to-end tests cannot see from X: run under Wine next to the
+// program. Output is `key=value` lines in UTF-8.
+//
+//   quorvel_wintool.exe list                       every visible top-level window
+//   quorvel_wintool.exe find <title> [class]       one window and its child windows
+//   quorvel_wintool.exe wait <title> <ms> [class]  waits until the window exists and is visible
+//   quorvel_wintool.exe click <title> <child text> [class]
+//                                                  clicks a button child (BM_CLICK, posted)
+//
+// Exit code 0 on success, 1 when the window or child is not there, 2 on bad arguments.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length, nullptr,
+                        nullptr);
+    return out;
+}
+
+// Line breaks in texts would break the line format.
+std::string escaped(const std::wstring& text) {
+    std::string out;
+    for (char c : utf8(text)) {
+        if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
+}
+
+void line(const std::string& key, const std::string& value) {
+    const std::string text = key + "=" + value + "\n";
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+std::string hex(unsigned long long value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "0x%llX", value);
+    return buffer;
+}
+
+std::string rect(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right - r.left) + "," +
+           std::to_string(r.bottom - r.top);
+}
+
+std::wstring windowText(HWND hwnd) {
+    // WM_GETTEXT works across processes for any window, not only for captions.
+    wchar_t buffer[1024];
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
+                             &copied))
+        return {};
+    return std::wstring(buffer, copied);
+}
+
+std::wstring className(HWND hwnd) {
+    wchar_t buffer[256];
+    const int length = GetClassNameW(hwnd, buffer, 256);
+    return std::wstring(buffer, static_cast<std::size_t>(length > 0 ? length : 0));
+}
+
+struct Search {
+    std::wstring title;
+    std::wstring cls;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK matchTopLevel(HWND hwnd, LPARAM data) {
+    auto* search = reinterpret_cast<Search*>(data);
+    if (!IsWindowVisible(hwnd) || windowText(hwnd) != search->title) return TRUE;
+    if (!search->cls.empty() && className(hwnd) != search->cls) return TRUE;
+    search->found = hwnd;
+    return FALSE;
+}
+
+HWND findWindow(const std::wstring& title, const std::wstring& cls) {
+    Search search{title, cls};
+    EnumWindows(&matchTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+BOOL CALLBACK listTopLevel(HWND hwnd, LPARAM) {
+    if (!IsWindowVisible(hwnd)) return TRUE;
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    line("window", hex(reinterpret_cast<ULONG_PTR>(hwnd)) + " class=" + utf8(className(hwnd)) + " rect=" + rect(r) +
+                       " title=" + escaped(windowText(hwnd)));
+    return TRUE;
+}
+
+void describe(HWND hwnd) {
+    RECT outer{};
+    RECT client{};
+    GetWindowRect(hwnd, &outer);
+    GetClientRect(hwnd, &client);
+    POINT origin{0, 0};
+    ClientToScreen(hwnd, &origin);
+    const auto style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE));
+    line("hwnd", hex(reinterpret_cast<ULONG_PTR>(hwnd)));
+    line("class", utf8(className(hwnd)));
+    line("title", escaped(windowText(hwnd)));
+    line("outer", rect(outer));
+    line("client", std::to_string(client.right) + "," + std::to_string(client.bottom));
+    line("client_origin", std::to_string(origin.x) + "," + std::to_string(origin.y));
+    line("style", hex(style));
+    line("exstyle", hex(exStyle));
+    line("visible", IsWindowVisible(hwnd) ? "1" : "0");
+    line("enabled", IsWindowEnabled(hwnd) ? "1" : "0");
+    line("active", GetForegroundWindow() == hwnd ? "1" : "0");
+    line("topmost", (exStyle & WS_EX_TOPMOST) ? "1" : "0");
+    line("toolwindow", (exStyle & WS_EX_TOOLWINDOW) ? "1" : "0");
+    line("layered", (exStyle & WS_EX_LAYERED) ? "1" : "0");
+    COLORREF key = 0;
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    if ((exStyle & WS_EX_LAYERED) && GetLayeredWindowAttributes(hwnd, &key, &alpha, &flags) && (flags & LWA_COLORKEY))
+        line("colorkey", hex(key));
+    else
+        line("colorkey", "none");
+
+    // Direct children in Z order, which for the program's controls is creation (Tab) order.
+    int index = 0;
+    for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT), ++index) {
+        const std::string prefix = "child." + std::to_string(index) + ".";
+        RECT r{};
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
+        const std::wstring cls = className(child);
+        line(prefix + "class", utf8(cls));
+        line(prefix + "id", std::to_string(GetDlgCtrlID(child)));
+        line(prefix + "text", escaped(windowText(child)));
+        line(prefix + "rect", rect(r));
+        line(prefix + "style", hex(static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE))));
+        line(prefix + "visible", IsWindowVisible(child) ? "1" : "0");
+        line(prefix + "enabled", IsWindowEnabled(child) ? "1" : "0");
+        if (_wcsicmp(cls.c_str(), L"ComboBox") == 0) {
+            const auto count = SendMessageW(child, CB_GETCOUNT, 0, 0);
+            line(prefix + "count", std::to_string(count));
+            for (LRESULT i = 0; i < count; ++i) {
+                const auto length = SendMessageW(child, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+                std::wstring item(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
+                const auto copied =
+                    SendMessageW(child, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
+                item.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+                line(prefix + "item." + std::to_string(i), escaped(item));
+            }
+            line(prefix + "cursel", std::to_string(SendMessageW(child, CB_GETCURSEL, 0, 0)));
+        }
+    }
+    line("children", std::to_string(index));
+}
+
+std::wstring withoutPrefix(const std::wstring& text) {
+    std::wstring out;
+    for (wchar_t c : text)
+        if (c != L'&') out += c;
+    return out;
+}
+
+int usage() {
+    std::fputs("usage: quorvel_wintool list | find <title> [class] | wait <title> <ms> [class] | "
+               "click <title> <child text> [class]\n",
+               stderr);
+    return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) return usage();
+    const std::wstring command = argv[1];
+    if (command == L"list") {
+        EnumWindows(&listTopLevel, 0);
+        return 0;
+    }
+    if (command == L"find" && argc >= 3) {
+        HWND hwnd = findWindow(argv[2], argc >= 4 ? argv[3] : L"");
+        if (!hwnd) {
+            line("found", "0");
+            return 1;
+        }
+        line("found", "1");
+        describe(hwnd);
+        return 0;
+    }
+    if (command == L"wait" && argc >= 4) {
+        const DWORD timeout = static_cast<DWORD>(_wtoi(argv[3]));
+        const std::wstring cls = argc >= 5 ? argv[4] : L"";
+        const DWORD start = GetTickCount();
+        for (;;) {
+            if (HWND hwnd = findWindow(argv[2], cls)) {
+                line("hwnd", hex(reinterpret_cast<ULONG_PTR>(hwnd)));
+                return 0;
+            }
+            if (GetTickCount() - start >= timeout) {
+                line("timeout", std::to_string(timeout));
+                return 1;
+            }
+            Sleep(50);
+        }
+    }
+    if (command == L"click" && argc >= 4) {
+        HWND hwnd = findWindow(argv[2], argc >= 5 ? argv[4] : L"");
+        if (!hwnd) {
+            line("found", "0");
+            return 1;
+        }
+        const std::wstring wanted = withoutPrefix(argv[3]);
+        for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (withoutPrefix(windowText(child)) != wanted) continue;
+            // Posted, so a click that opens a modal window in the program does not block us.
+            PostMessageW(child, BM_CLICK, 0, 0);
+            line("clicked", hex(reinterpret_cast<ULONG_PTR>(child)));
+            return 0;
+        }
+        line("clicked", "0");
+        return 1;
+    }
+    return usage();
+}
