@@ -1,29 +1,75 @@
 #include "control/control_menu.h"
 
 #include "app/app.h"
+#include "start/start_dialog.h"
 #include "table/score_table.h"
 #include "ui/error.h"
 #include "ui/numtext.h"
 
 namespace quorvel::control {
+namespace {
+
+constexpr ui::Color kMenuGrey = 0x00D9D9D9;
+
+// Thumbnail positions (left, top in twips): a 4 x 3 grid at each side, and number 12
+// beside "OK".
+constexpr std::array<ui::Point, ControlMenu::kThumbnails> kThumbnails1 = {{
+    {75, 390}, {525, 390}, {975, 390}, {1410, 390}, {60, 795}, {510, 795}, {960, 795},
+    {1410, 795}, {60, 1215}, {510, 1215}, {960, 1215}, {1395, 1215}, {1830, 810},
+}};
+constexpr std::array<ui::Point, ControlMenu::kThumbnails> kThumbnails2 = {{
+    {3960, 390}, {4410, 390}, {4860, 390}, {5295, 390}, {3945, 795}, {4395, 795}, {4845, 795},
+    {5280, 795}, {3945, 1215}, {4395, 1215}, {4845, 1215}, {5280, 1230}, {3510, 810},
+}};
+
+void toggle(ui::Control& control) { control.setVisible(!control.visible()); }
+
+}  // namespace
 
 ControlMenu::ControlMenu(app::App& app)
     : ui::Form(app.runtime(), "Form3"),
       app_(app),
+      Frame1(add<ui::Frame>("Frame1", ui::Rect{60, 2145, 5610, 1170})),
+      Label1(add<ui::Label>("Label1", ui::Rect{390, 225, 5085, 225})),
+      Label2(add<ui::Label>("Label2", ui::Rect{60, 510, 1140, 300})),
+      Label3(add<ui::Label>("Label3", ui::Rect{60, 750, 2880, 375})),
+      Label4(add<ui::Label>("Label4", ui::Rect{3540, 825, 915, 210})),
+      Label5(add<ui::Label>("Label5", ui::Rect{4470, 825, 1065, 270})),
       SC1(add<ui::Label>("SC1", ui::Rect{2040, 345, 705, 345})),
       SC2(add<ui::Label>("SC2", ui::Rect{3030, 345, 705, 345})),
+      Picture5(add<ui::PictureBox>("Picture5", ui::Rect{1830, 345, 210, 330})),
+      Picture6(add<ui::PictureBox>("Picture6", ui::Rect{3690, 345, 210, 330})),
+      Picture1(add<ui::PictureBox>("Picture1", ui::Rect{2700, 360, 330, 300})),
+      Image1(add<ui::Image>("Image1", ui::Rect{2220, 1200, 1320, 465})),
+      Picture3(add<ui::PictureBox>("Picture3", ui::Rect{1860, 1290, 300, 300})),
+      Picture2(add<ui::PictureBox>("Picture2", ui::Rect{3585, 1290, 300, 300})),
+      Picture4(add<ui::PictureBox>("Picture4", ui::Rect{2700, 1665, 300, 375})),
       Text1(add<ui::TextBox>("Text1", ui::Rect{30, 30, 1770, 285})),
       Text3(add<ui::TextBox>("Text3", ui::Rect{1800, 30, 320, 285})),
       BO(add<ui::TextBox>("BO", ui::Rect{2130, 30, 1455, 285})),
       Text4(add<ui::TextBox>("Text4", ui::Rect{3600, 30, 320, 285})),
       Text2(add<ui::TextBox>("Text2", ui::Rect{3900, 30, 1755, 300})),
       Command1(add<ui::Button>("Command1", ui::Rect{2280, 780, 1185, 420})),
-      Text5(add<ui::TextBox>("Text5", ui::Rect{1200, 2640, 4410, 285})) {
+      Text5(add<ui::TextBox>("Text5", ui::Rect{1200, 2640, 4410, 285})),
+      Text6(add<ui::TextBox>("Text6", ui::Rect{2715, 765, 495, 285})) {
     setCaption(std::string(37, ' ') + "-=Control menu=-");
     setBorderStyle(ui::BorderStyle::FixedSingle);
-    setBackColor(0x00D9D9D9);
+    setBackColor(kMenuGrey);
     setClientSize(5715, 3330);
     setTag("0");
+
+    for (ui::Control* inside : {static_cast<ui::Control*>(&Label1), static_cast<ui::Control*>(&Label2),
+                                static_cast<ui::Control*>(&Label3), static_cast<ui::Control*>(&Label4),
+                                static_cast<ui::Control*>(&Label5), static_cast<ui::Control*>(&Text6)})
+        inside->setContainer(&Frame1);
+    Frame1.setCaption("Скриншот окна");
+    Frame1.setBackColor(kMenuGrey);
+    Label1.setCaption("Сохранять в файл изображение окна (*.bmp; *.png; *.gif; *.ipg)");
+    Label2.setCaption("Путь к файлу:");
+    Label3.setCaption("Интервал" + std::string(43, ' ') + "(только натуральные значения)");
+    Label4.setCaption("Цвет фона:");
+    for (ui::Label* label : {&Label1, &Label2, &Label3, &Label4}) label->setBackColor(kMenuGrey);
+    Label5.setBackColor(0x00000000);
 
     for (int i = 0; i < kPaletteSize; ++i) {
         const Swatch& swatch = kPalette[static_cast<std::size_t>(i)];
@@ -32,6 +78,14 @@ ControlMenu::ControlMenu(app::App& app)
         label.setTag(swatch.name);
         swatches_.push_back(&label);
     }
+    for (int i = 0; i < kThumbnails; ++i) {
+        const int size1 = i == 0 ? 400 : 405;
+        const auto at1 = kThumbnails1[static_cast<std::size_t>(i)];
+        const auto at2 = kThumbnails2[static_cast<std::size_t>(i)];
+        thumbnails1_.push_back(&add<ui::Image>("img1", ui::Rect{at1.x, at1.y, size1, size1}, i));
+        thumbnails2_.push_back(&add<ui::Image>("img2", ui::Rect{at2.x, at2.y, 405, 405}, i));
+    }
+
     const ui::Font colourNameFont{"Arial Narrow", 11.25, false, true};
     for (ui::Label* label : {&SC1, &SC2}) {
         label->setAlignment(ui::Alignment::Center);
@@ -42,6 +96,7 @@ ControlMenu::ControlMenu(app::App& app)
     SC1.setBackColor(0x002DD23E);
     SC2.setCaption("Red");
     SC2.setBackColor(0x000000FF);
+    Picture4.setBackColor(0x00C0C0C0);
     Text1.setText("Text1");
     Text3.setText("0");
     BO.setText("BO 5");
@@ -50,16 +105,83 @@ ControlMenu::ControlMenu(app::App& app)
     Command1.setCaption("OK");
     Command1.setFont({"MS Sans Serif", 9.75});
     Text5.setText("Text5");
+    Text6.setText("0");
+
+    Command1.onClick = [this] { applyToTable(); };
+    Command1.onMouseDown = [this](const ui::MouseEvent& e) {
+        if (e.shift == ui::modifier::kShift) {
+            setExpansionCounter(expansionCounter() + 1);
+            applyExpansion();
+        }
+        if (e.button == ui::mouse::kRight) {
+            applyToTable();
+            app_.unloadControlMenu();
+        }
+    };
+    Text6.onChange = [this] {
+        // Text that is not a number, or a number the timer cannot take, leaves the
+        // interval as it was.
+        const auto value = ui::parseNumber(Text6.text());
+        if (!value || *value < 0) return;
+        const auto interval = ui::toInt(*value);
+        if (interval && *interval <= ui::Timer::kMaxInterval) app_.table().Timer3().setInterval(*interval);
+    };
+    Picture1.onMouseDown = [this](const ui::MouseEvent& e) {
+        auto& table = app_.table();
+        if (e.button == ui::mouse::kRight) {
+            for (ui::Control* c : {static_cast<ui::Control*>(&table.F1), static_cast<ui::Control*>(&table.F2),
+                                   static_cast<ui::Control*>(&table.LiveP1), static_cast<ui::Control*>(&table.LiveP2)})
+                toggle(*c);
+        }
+        if (e.button == ui::mouse::kLeft && e.shift == 0) {
+            toggle(table.BO);
+            if (table.BOShadow) toggle(*table.BOShadow);
+        }
+        if (e.button == ui::mouse::kLeft && e.shift == ui::modifier::kShift) {
+            toggle(table.LiveP1);
+            toggle(table.LiveP2);
+        }
+    };
+    Picture3.onClick = [this] {
+        toggle(app_.table().I1);
+        toggle(app_.table().I2);
+    };
+    Text3.onDblClick = [this] {
+        toggle(app_.table().T1);
+        toggle(app_.table().T2);
+    };
+    Text4.onDblClick = Text3.onDblClick;
+    Picture2.onDblClick = [this] { backToStartDialog(); };
+    Image1.onClick = [this] { OpenSite(kWebPage); };
+}
+
+int ControlMenu::expansionCounter() const {
+    return static_cast<int>(ui::parseNumber(tag()).value_or(0));
+}
+
+void ControlMenu::setExpansionCounter(int counter) { setTag(ui::formatNumber(static_cast<long long>(counter))); }
+
+void ControlMenu::applyExpansion() { setHeight(expansionCounter() % 2 != 0 ? kExpandedHeight : kCollapsedHeight); }
+
+void ControlMenu::OpenSite(const std::string& address) { platform().shellOpen(address); }
+
+void ControlMenu::fillThumbnails() {
+    auto& table = app_.table();
+    for (int n = 0; n < kThumbnails; ++n) {
+        img1(n).setPicture(platform().loadPicture(table.portraitPath(table.Label4, n)));
+        img2(n).setPicture(platform().loadPicture(table.portraitPath(table.Label5, n)));
+    }
 }
 
 void ControlMenu::onLoad() {
     Text5.setText(app_.path("\\screenshot.bmp"));
+    fillThumbnails();
     customColors_.fill(0);
     setHeight(kCollapsedHeight);
     // Reading the holder labels creates the score table, hidden, if it does not exist.
-    table::ScoreTable& table = app_.table();
-    showSwatch(SC1, static_cast<int>(ui::wholePart(ui::parseNumber(table.Label5.tag()).value_or(0))));
-    showSwatch(SC2, static_cast<int>(ui::wholePart(ui::parseNumber(table.Label6.tag()).value_or(0))));
+    auto& table = app_.table();
+    showSwatch(SC1, static_cast<int>(ui::wholePart(ui::parseNumber(table.Label5.tag()).value_or(-1))));
+    showSwatch(SC2, static_cast<int>(ui::wholePart(ui::parseNumber(table.Label6.tag()).value_or(-1))));
 }
 
 void ControlMenu::showSwatch(ui::Label& label, int index) {
@@ -68,5 +190,61 @@ void ControlMenu::showSwatch(ui::Label& label, int index) {
     label.setBackColor(C1(index).backColor());
     label.setCaption(C1(index).tag());
 }
+
+void ControlMenu::onActivate() {
+    auto& table = app_.table();
+    Text1.setText(table.P1.caption());
+    Text2.setText(table.P2.caption());
+    Text3.setText(table.T1.caption());
+    Text4.setText(table.T2.caption());
+    BO.setText(table.BO.caption());
+    // The colour labels follow the main bars; their names follow the last choice.
+    SC1.setBackColor(table.SC1.fillColor());
+    SC2.setBackColor(table.SC2.fillColor());
+    const auto swatchName = [this](const std::string& tagText) {
+        const auto index = ui::parseNumber(tagText);
+        if (!index || *index < 0 || *index >= kPaletteSize) return std::string();
+        return C1(static_cast<int>(*index)).tag();
+    };
+    SC1.setCaption(swatchName(table.Label5.tag()));
+    SC2.setCaption(swatchName(table.Label6.tag()));
+    Label5.setBackColor(table.backColor());
+    if (table.Label2.caption() != "Label2") Text5.setText(table.Label2.caption());
+    if (table.Label3.caption() != "Label3") Text6.setText(table.Label3.caption());
+}
+
+void ControlMenu::applyToTable() {
+    auto& table = app_.table();
+    table.P1.setCaption(Text1.text());
+    table.P2.setCaption(Text2.text());
+    // A score box that is not a number leaves that score as it was.
+    if (ui::isNumeric(Text3.text())) table.T1.setCaption(Text3.text());
+    if (ui::isNumeric(Text4.text())) table.T2.setCaption(Text4.text());
+    table.BO.setCaption(BO.text());
+    if (table.BOShadow) table.BOShadow->setCaption(BO.text());
+    table.Label1.setBackColor(Label5.backColor());
+    table.Label2.setCaption(Text5.text());
+    table.Label3.setCaption(Text6.text());
+    // The capture interval in tenths of a second; a value the timer cannot take leaves it.
+    if (const auto tenths = ui::parseNumber(Text6.text())) {
+        const auto interval = ui::toInt(*tenths * 100);
+        if (interval && *interval >= 0 && *interval <= ui::Timer::kMaxInterval) table.Timer3().setInterval(*interval);
+    }
+    table.setBackColor(Label5.backColor());
+}
+
+void ControlMenu::backToStartDialog() {
+    auto& table = app_.table();
+    const std::string name1 = table.P1.caption();
+    const std::string name2 = table.P2.caption();
+    auto& dialog = app_.startDialog();
+    dialog.Text1.setText(name1);
+    dialog.Text2.setText(name2);
+    dialog.show();
+    app_.unloadTable();
+    app_.unloadControlMenu();
+}
+
+void ControlMenu::onCloseRequest() { app_.unloadControlMenu(); }
 
 }  // namespace quorvel::control

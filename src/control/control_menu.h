@@ -1,8 +1,9 @@
 #pragma once
 // The control menu: the operator's tool window beside the score table. It holds no match
 // data of its own: it reads the table's controls when activated and writes them back on
-// "OK". The colour palette sits on it.
+// "OK". The colour palette and both players' portrait thumbnails sit on it.
 #include <array>
+#include <string>
 #include <vector>
 
 #include "control/palette.h"
@@ -22,26 +23,65 @@ public:
 
     static constexpr int kCollapsedHeight = 2450;
     static constexpr int kExpandedHeight = 3800;
+    static constexpr int kThumbnails = 13;
+    // The project's web page, opened by the logo.
+    static constexpr const char* kWebPage = "https://quorvel.example.org/";
 
-    ui::Label& SC1;  // player 1's colour name on its colour
+    // Drawn controls, back to front.
+    ui::Frame& Frame1;  // screenshot settings
+    ui::Label& Label1;  // inside Frame1: what the frame is for
+    ui::Label& Label2;  // "file path"
+    ui::Label& Label3;  // "interval"
+    ui::Label& Label4;  // "background colour"
+    ui::Label& Label5;  // background colour swatch
+    ui::Label& SC1;     // player 1's colour name on its colour
     ui::Label& SC2;
-    ui::TextBox& Text1;  // player 1 name
-    ui::TextBox& Text3;  // player 1 score
-    ui::TextBox& BO;     // series caption
-    ui::TextBox& Text4;  // player 2 score
-    ui::TextBox& Text2;  // player 2 name
+    ui::PictureBox& Picture5;  // player 1's portrait set
+    ui::PictureBox& Picture6;  // player 2's portrait set
+    ui::PictureBox& Picture1;  // visibility of flags, country names, series caption
+    ui::Image& Image1;         // logo: opens the project's web page
+    ui::PictureBox& Picture3;  // shows or hides both portraits
+    ui::PictureBox& Picture2;  // double-click: back to the start dialog
+    ui::PictureBox& Picture4;  // colour-bar layout
+    // Native controls, in tab order.
+    ui::TextBox& Text1;    // player 1 name
+    ui::TextBox& Text3;    // player 1 score
+    ui::TextBox& BO;       // series caption
+    ui::TextBox& Text4;    // player 2 score
+    ui::TextBox& Text2;    // player 2 name
     ui::Button& Command1;  // "OK"
     ui::TextBox& Text5;    // screenshot file path
+    ui::TextBox& Text6;    // capture interval
 
     // Swatch `index` of the colour palette.
     ui::Label& C1(int index) { return *swatches_.at(static_cast<std::size_t>(index)); }
+    // Portrait thumbnails of player 1 and player 2.
+    ui::Image& img1(int index) { return *thumbnails1_.at(static_cast<std::size_t>(index)); }
+    ui::Image& img2(int index) { return *thumbnails2_.at(static_cast<std::size_t>(index)); }
+
+    // The expansion counter: odd unfolded, even folded.
+    int expansionCounter() const;
+    void setExpansionCounter(int counter);
+    // Height from the counter's parity.
+    void applyExpansion();
+
+    // Opens an address through the shell; the shell's answer is ignored.
+    void OpenSite(const std::string& address);
+    // Loads both players' thumbnails from their current portrait sets.
+    void fillThumbnails();
 
 private:
     void onLoad() override;
-    // Sets a colour name label from the palette entry that a holder tag names.
+    void onActivate() override;
+    void onCloseRequest() override;
+
+    void applyToTable();  // "OK"
+    void backToStartDialog();
     void showSwatch(ui::Label& label, int index);
 
     std::vector<ui::Label*> swatches_;
+    std::vector<ui::Image*> thumbnails1_;
+    std::vector<ui::Image*> thumbnails2_;
     std::array<ui::Color, 16> customColors_{};
 };
 

@@ -70,7 +70,8 @@ ScoreTable::ScoreTable(app::App& app)
       moveformmouse(add<ui::Label>("moveformmouse", ui::Rect{})),
       inttimer4(add<ui::TextBox>("inttimer4", ui::Rect{3480, 0, 480, 285})),
       inttimer5(add<ui::TextBox>("inttimer5", ui::Rect{3960, 0, 480, 285})),
-      picturegen(add<ui::PictureBox>("picturegen", ui::Rect{})) {
+      picturegen(add<ui::PictureBox>("picturegen", ui::Rect{})),
+      timer3_(addTimer("Timer3", 0, true)) {
     setCaption(app::productTitle(app.release()));
     setClientSize(8010, 1260);
     setBackColor(0x00000000);

@@ -53,6 +53,9 @@ public:
     ui::TextBox& inttimer5;  // pulse speed of the country names
     ui::PictureBox& picturegen;  // spare picture while the portraits are exchanged
 
+    // Receives the control menu's capture interval; its ticks do nothing.
+    ui::Timer& Timer3() { return timer3_; }
+
     // Portrait numbers that the keyboard chords step through.
     int gennum1 = 0;
     int gennum2 = 0;
@@ -71,6 +74,8 @@ private:
     bool seeThroughSetting();
     // The flag and country name of the country chosen in a list.
     void countryChosen(ui::ComboBox& list, ui::Image& flag, ui::Label& name);
+
+    ui::Timer& timer3_;
 };
 
 }  // namespace quorvel::table

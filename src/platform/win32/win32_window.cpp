@@ -224,9 +224,17 @@ void Win32Window::syncNative(Native& native, unsigned changes) {
         case ui::ControlKind::ComboBox: {
             const auto& combo = static_cast<const ui::ComboBox&>(control);
             if (changes & ui::change::kItems) {
-                SendMessageW(native.hwnd, CB_RESETCONTENT, 0, 0);
-                for (const std::string& item : combo.items()) {
-                    toWide(item, text_);
+                // A list only grows by one entry at a time or is emptied: add what the
+                // native list lacks, and start again only when it holds more (long lists
+                // are filled entry by entry, each a change).
+                const auto& items = combo.items();
+                auto count = static_cast<std::size_t>(std::max<LRESULT>(SendMessageW(native.hwnd, CB_GETCOUNT, 0, 0), 0));
+                if (count > items.size()) {
+                    SendMessageW(native.hwnd, CB_RESETCONTENT, 0, 0);
+                    count = 0;
+                }
+                for (std::size_t i = count; i < items.size(); ++i) {
+                    toWide(items[i], text_);
                     SendMessageW(native.hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text_.c_str()));
                 }
             }
