@@ -26,7 +26,8 @@ FORBIDDEN = set('\\/:*?"<>|')
 DEVICE_NAMES = {"CON", "PRN", "AUX", "NUL"} | \
     {"COM%d" % i for i in range(1, 10)} | {"LPT%d" % i for i in range(1, 10)}
 
-# First letters of a correctly sorted list come in this order.
+# Alphabets whose order differs from plain a..z (Cyrillic ones are in
+# alphabet order, not code order: E with diaeresis comes after E).
 ALPHABET = {
     "Russian": "абвгдеёжзийклмнопрстуфхцчшщъыьэюя",
     "Ukrainian": "абвгґдеєжзиіїйклмнопрстуфхцчшщьюя",
@@ -126,16 +127,23 @@ def windows_name_problem(name):
     return None
 
 
-def first_letter_rank(name, language):
-    ch = name[0].lower()
-    alphabet = ALPHABET.get(language)
-    if alphabet and ch in alphabet:
-        return alphabet.index(ch)
-    base = unicodedata.normalize("NFD", ch)[0]
-    alphabet = alphabet or LATIN
-    if base in alphabet:
-        return alphabet.index(base)
-    return None
+def order_key(name, language):
+    """Letters by their place in the language's alphabet, case and accents
+    aside; blanks and hyphens before any letter; other marks ignored."""
+    alphabet = ALPHABET.get(language, LATIN)
+    key = []
+    for ch in name.lower():
+        if ch in alphabet:
+            key.append(alphabet.index(ch))
+        elif ch in " -":
+            key.append(-1)
+        elif ch == "ß":
+            key += [alphabet.index("s")] * 2
+        elif ch.isalpha():
+            base = unicodedata.normalize("NFD", ch)[0]
+            key.append(alphabet.index(base) if base in alphabet
+                       else 1000 + ord(base))
+    return key
 
 
 def check_countries(c, language):
@@ -157,15 +165,11 @@ def check_countries(c, language):
                     "case)" % (rel, n, seen[k], i))
         seen.setdefault(k, i)
 
-    prev = None
-    for i, n in enumerate(names, 1):
-        r = first_letter_rank(n, language) if n else None
-        if r is None:
-            continue
-        if prev is not None and r < prev[0]:
-            c.fault("%s line %d: %r sorted after %r" % (rel, i, n, prev[1]))
+    for i in range(1, len(names)):
+        if order_key(names[i], language) < order_key(names[i - 1], language):
+            c.fault("%s line %d: %r sorted after %r"
+                    % (rel, i + 1, names[i], names[i - 1]))
             break
-        prev = (r, n)
 
     flag_dir = c.path("pic", "flags", language)
     if not os.path.isdir(flag_dir):
