@@ -95,7 +95,14 @@ Win32Window::Win32Window(Win32Platform& platform, ui::Form& form) : platform_(pl
     if (!hwnd_) throw Error("Cannot create the window of " + form_.name() + ": " + errorText(GetLastError()));
     platform_.registerWindow(this);
     pictureDC_ = CreateCompatibleDC(nullptr);
-    createNatives();
+    try {
+        createNatives();
+    } catch (...) {
+        // No destructor runs for an object whose constructor failed.
+        close();
+        DeleteDC(pictureDC_);
+        throw;
+    }
 }
 
 Win32Window::~Win32Window() {
