@@ -6,6 +6,8 @@
 //   quorvel_wintool.exe wait <title> <ms> [class]  waits until the window exists and is visible
 //   quorvel_wintool.exe click <title> <child text> [class]
 //                                                  clicks a button child (BM_CLICK, posted)
+//   quorvel_wintool.exe close <title> [class]      asks the window to close, as its frame's
+//                                                  close box does (WM_CLOSE, posted)
 //
 // Exit code 0 on success, 1 when the window or child is not there, 2 on bad arguments.
 #include <windows.h>
@@ -170,7 +172,7 @@ std::wstring withoutPrefix(const std::wstring& text) {
 
 int usage() {
     std::fputs("usage: quorvel_wintool list | find <title> [class] | wait <title> <ms> [class] | "
-               "click <title> <child text> [class]\n",
+               "click <title> <child text> [class] | close <title> [class]\n",
                stderr);
     return 2;
 }
@@ -226,6 +228,16 @@ int wmain(int argc, wchar_t** argv) {
         }
         line("clicked", "0");
         return 1;
+    }
+    if (command == L"close" && argc >= 3) {
+        HWND hwnd = findWindow(argv[2], argc >= 4 ? argv[3] : L"");
+        if (!hwnd) {
+            line("found", "0");
+            return 1;
+        }
+        PostMessageW(hwnd, WM_CLOSE, 0, 0);
+        line("closed", hex(reinterpret_cast<ULONG_PTR>(hwnd)));
+        return 0;
     }
     return usage();
 }

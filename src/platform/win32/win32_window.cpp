@@ -245,7 +245,8 @@ void Win32Window::syncNative(Native& native, unsigned changes) {
                     SendMessageW(native.hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text_.c_str()));
                 }
             }
-            if (changes & (ui::change::kItems | ui::change::kSelection))
+            if ((changes & (ui::change::kItems | ui::change::kSelection)) &&
+                SendMessageW(native.hwnd, CB_GETCURSEL, 0, 0) != combo.listIndex())
                 SendMessageW(native.hwnd, CB_SETCURSEL, static_cast<WPARAM>(combo.listIndex()), 0);
             if (changes & (ui::change::kItems | ui::change::kSelection | ui::change::kText)) {
                 if (combo.style() == ui::ComboStyle::DropDownCombo) {
