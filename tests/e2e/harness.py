@@ -148,3 +148,34 @@ class Program:
             shutil.copy2(WINDOWS_BUILD / "quorvel_wintool.exe", tool)
         result = self.display.run(["wine", str(tool), *args], check=False, cwd=self.folder)
         return result.returncode, result.stdout
+
+
+def parse_keys(text):
+    """key=value lines as a dict."""
+    values = {}
+    for line in text.splitlines():
+        key, sep, value = line.partition("=")
+        if sep:
+            values[key] = value
+    return values
+
+
+def find_window(program, title, cls="QuorvelForm"):
+    """The visible window's state as the probe tool reads it, or None."""
+    code, out = program.wintool("find", title, cls)
+    values = parse_keys(out)
+    return values if code == 0 and values.get("hwnd") else None
+
+
+def children(window):
+    """The child windows of a probe result, as dicts in creation (Tab) order."""
+    count = int(window.get("children", "0"))
+    result = []
+    for index in range(count):
+        prefix = f"child.{index}."
+        result.append({key[len(prefix):]: value for key, value in window.items() if key.startswith(prefix)})
+    return result
+
+
+def rect(text):
+    return tuple(int(part) for part in text.split(","))
