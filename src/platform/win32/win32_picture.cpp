@@ -30,8 +30,23 @@ private:
     T* p_ = nullptr;
 };
 
+// The imaging component's own failures have no system text under every Windows.
+const char* imagingErrorText(HRESULT hr) {
+    switch (static_cast<unsigned long>(hr)) {
+        case 0x88982F50UL: return "the file is not a picture in a format that can be read";
+        case 0x88982F60UL: return "the picture data is damaged";
+        case 0x88982F61UL: return "the picture's header is damaged";
+        case 0x88982F62UL: return "the picture has no image in it";
+        case 0x88982F80UL:
+        case 0x88982F81UL: return "the picture's pixel format cannot be converted";
+        case 0x88982F8BUL: return "the picture is incomplete";
+        default: return nullptr;
+    }
+}
+
 [[noreturn]] void fail(const std::string& path, HRESULT hr) {
-    throw Error("Cannot load the picture " + path + ": " + errorText(static_cast<DWORD>(hr)));
+    const char* text = imagingErrorText(hr);
+    throw Error("Cannot load the picture " + path + ": " + (text ? text : errorText(static_cast<DWORD>(hr))));
 }
 
 }  // namespace
