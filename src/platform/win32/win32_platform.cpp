@@ -32,7 +32,7 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
 
 Win32Platform::~Win32Platform() {
     if (timerWindow_) DestroyWindow(timerWindow_);
-    for (auto& entry : fonts_) DeleteObject(entry.second);
+    for (auto& entry : fonts_) DeleteObject(entry.handle);
     if (wic_) wic_->Release();
 }
 
@@ -226,15 +226,16 @@ ui::PicturePtr Win32Platform::loadPicture(const std::string& path) {
 
 // --- Fonts ---
 
-HFONT Win32Platform::font(const ui::Font& font) {
+HFONT Win32Platform::font(const ui::Font& font, bool crisp) {
     for (const auto& entry : fonts_)
-        if (entry.first == font) return entry.second;
+        if (entry.font == font && entry.crisp == crisp) return entry.handle;
     const int height = -static_cast<int>(std::lround(font.size * 96.0 / 72.0));
     HFONT handle = CreateFontW(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic ? TRUE : FALSE, FALSE,
                                FALSE, static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, toWide(font.name).c_str());
+                               crisp ? NONANTIALIASED_QUALITY : DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                               toWide(font.name).c_str());
     if (!handle) handle = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    fonts_.emplace_back(font, handle);
+    fonts_.push_back({font, crisp, handle});
     return handle;
 }
 

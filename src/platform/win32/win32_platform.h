@@ -48,8 +48,10 @@ public:
     HINSTANCE instance() const { return instance_; }
     // The window class of every form.
     const wchar_t* formClass() const { return L"QuorvelForm"; }
-    // A font for a control's Font value, created once and kept until the end.
-    HFONT font(const ui::Font& font);
+    // A font for a control's Font value, created once and kept until the end. A crisp
+    // font is drawn without antialiasing, so that text on a see-through window leaves no
+    // half-blended pixels of the key colour around its letters.
+    HFONT font(const ui::Font& font, bool crisp = false);
     void registerWindow(Win32Window* window) { windows_.push_back(window); }
     void unregisterWindow(Win32Window* window);
     // The backend window of a form window handle, or nullptr for any other window.
@@ -75,7 +77,12 @@ private:
     HWND timerWindow_ = nullptr;
     UINT_PTR nextTimerId_ = 1;
     std::vector<TimerSlot> timers_;
-    std::vector<std::pair<ui::Font, HFONT>> fonts_;
+    struct CachedFont {
+        ui::Font font;
+        bool crisp;
+        HFONT handle;
+    };
+    std::vector<CachedFont> fonts_;
     std::vector<Win32Window*> windows_;
     IWICImagingFactory* wic_ = nullptr;
 };

@@ -551,6 +551,10 @@ void Win32Window::makeSeeThrough(ui::Color key) {
     const LONG exStyle = GetWindowLongW(hwnd_, GWL_EXSTYLE);
     if (!(exStyle & WS_EX_LAYERED)) SetWindowLongW(hwnd_, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
     SetLayeredWindowAttributes(hwnd_, platform_.resolveColor(key), 0, LWA_COLORKEY);
+    if (!seeThrough_) {
+        seeThrough_ = true;
+        InvalidateRect(hwnd_, nullptr, FALSE);
+    }
 }
 
 // --- Painting ---
@@ -623,7 +627,7 @@ void Win32Window::paintControl(HDC dc, const ui::Control& control, const RECT& r
             const auto& label = static_cast<const ui::Label&>(control);
             if (!label.transparent()) fill(dc, r, label.backColor());
             if (label.caption().empty()) return;
-            HGDIOBJ oldFont = SelectObject(dc, platform_.font(label.font()));
+            HGDIOBJ oldFont = SelectObject(dc, platform_.font(label.font(), seeThrough_));
             SetTextColor(dc, label.enabled() ? platform_.resolveColor(label.foreColor()) : GetSysColor(COLOR_GRAYTEXT));
             SetBkMode(dc, TRANSPARENT);
             const UINT align = label.alignment() == ui::Alignment::Center  ? DT_CENTER
@@ -659,7 +663,7 @@ void Win32Window::paintControl(HDC dc, const ui::Control& control, const RECT& r
         case ui::ControlKind::Frame: {
             const auto& frame = static_cast<const ui::Frame&>(control);
             fill(dc, r, frame.backColor());
-            HGDIOBJ oldFont = SelectObject(dc, platform_.font(frame.font()));
+            HGDIOBJ oldFont = SelectObject(dc, platform_.font(frame.font(), seeThrough_));
             TEXTMETRICW metrics{};
             GetTextMetricsW(dc, &metrics);
             RECT edge = r;

@@ -86,6 +86,7 @@ private:
     bool operatorChange_ = false; // reporting an operator move: the form's echo needs no move
     bool syncing_ = false;        // the program updating a native: its notifications are no edits
     bool showPending_ = false;    // shown and not yet activated
+    bool seeThrough_ = false;     // layered with a colour key: text is drawn crisp
     HWND lastFocus_ = nullptr;    // the child that had the focus when the window was deactivated
 
     std::wstring text_;           // scratch text for painting and comparing
