@@ -8,10 +8,7 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 scripts/build.sh windows
-rm -rf dist/quorvel
-mkdir -p dist/quorvel
-cp -r data/program/. dist/quorvel/
-cp build/windows/quorvel.exe dist/quorvel/
+cmake --build build/windows --target dist >/dev/null
 
 export WINEDEBUG=-all
 export WINEPREFIX="${WINEPREFIX:-$HOME/.cache/quorvel-wine}"

@@ -1,6 +1,7 @@
 #include "control/control_menu.h"
 
 #include "app/app.h"
+#include "control/icons.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
 #include "ui/error.h"
@@ -23,6 +24,10 @@ constexpr std::array<ui::Point, ControlMenu::kThumbnails> kThumbnails2 = {{
 }};
 
 void toggle(ui::Control& control) { control.setVisible(!control.visible()); }
+
+ui::PicturePtr iconPicture(ui::Platform& platform, const char* name, const Icon& icon) {
+    return platform.makePicture(name, icon.width, icon.height, icon.pixels);
+}
 
 }  // namespace
 
@@ -97,6 +102,11 @@ ControlMenu::ControlMenu(app::App& app)
     SC2.setCaption("Red");
     SC2.setBackColor(0x000000FF);
     Picture4.setBackColor(0x00C0C0C0);
+    Picture1.setPicture(iconPicture(platform(), "bar icon", barIcon()));
+    Picture3.setPicture(iconPicture(platform(), "portraits icon", diagonalIcon()));
+    Picture2.setPicture(iconPicture(platform(), "back icon", arrowIcon()));
+    Picture4.setPicture(iconPicture(platform(), "bar layout icon", twoBarsIcon()));
+    Image1.setPicture(iconPicture(platform(), "logo", logo()));
     Text1.setText("Text1");
     Text3.setText("0");
     BO.setText("BO 5");

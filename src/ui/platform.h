@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ui/color.h"
 #include "ui/geometry.h"
@@ -105,6 +106,10 @@ public:
     // 8-bit text in the system's ANSI code page, as UTF-8.
     virtual std::string ansiToUtf8(std::string_view bytes) = 0;
     virtual PicturePtr loadPicture(const std::string& path) = 0;
+    // A picture the program draws itself (the control menu's icons): width x height
+    // pixels 0xAARRGGBB, row by row, alpha 0 or 255.
+    virtual PicturePtr makePicture(const std::string& name, int width, int height,
+                                   const std::vector<std::uint32_t>& pixels) = 0;
 
     // Ends the program at once with the exit code.
     virtual void quit(int exitCode) = 0;

@@ -171,6 +171,11 @@ ui::PicturePtr SimPlatform::loadPicture(const std::string& path) {
     return decodePicture(path, content.str());
 }
 
+ui::PicturePtr SimPlatform::makePicture(const std::string& name, int width, int height,
+                                        const std::vector<std::uint32_t>& pixels) {
+    return std::make_shared<SimPicture>(name, width, height, pixels);
+}
+
 void SimPlatform::quit(int exitCode) {
     if (!quit_) quit_ = exitCode;
 }

@@ -62,6 +62,8 @@ public:
     std::string readFile(const std::string& path) override;
     std::string ansiToUtf8(std::string_view bytes) override;
     ui::PicturePtr loadPicture(const std::string& path) override;
+    ui::PicturePtr makePicture(const std::string& name, int width, int height,
+                               const std::vector<std::uint32_t>& pixels) override;
     void quit(int exitCode) override;
 
     // --- Virtual clock ---

@@ -67,6 +67,34 @@ std::string errorText(DWORD code) {
     return toUtf8(text);
 }
 
+namespace {
+
+// A top-down 32-bit DIB section; `bits` receives its pixels.
+HBITMAP createBitmap(const std::string& what, int width, int height, void*& bits) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap || !bits) throw Error("Cannot load the picture " + what + ": " + errorText(GetLastError()));
+    return bitmap;
+}
+
+}  // namespace
+
+ui::PicturePtr makePicture(const std::string& name, int width, int height, const std::vector<std::uint32_t>& pixels) {
+    void* bits = nullptr;
+    HBITMAP bitmap = createBitmap(name, width, height, bits);
+    auto* out = static_cast<std::uint32_t*>(bits);
+    for (std::size_t i = 0; i < pixels.size() && i < static_cast<std::size_t>(width) * static_cast<std::size_t>(height); ++i)
+        out[i] = (pixels[i] >> 24) != 0 ? pixels[i] : 0;  // alpha is 0 or 255: premultiplied as it stands
+    GdiFlush();
+    return std::make_shared<Win32Picture>(name, width, height, bitmap);
+}
+
 ui::PicturePtr loadPicture(IWICImagingFactory& factory, const std::string& path) {
     const std::wstring widePath = toWide(path);
     ComRef<IWICBitmapDecoder> decoder;
@@ -88,16 +116,8 @@ ui::PicturePtr loadPicture(IWICImagingFactory& factory, const std::string& path)
     if (FAILED(hr)) fail(path, hr);
     if (width == 0 || height == 0) throw Error("Cannot load the picture " + path + ": it has no pixels");
 
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = static_cast<LONG>(width);
-    info.bmiHeader.biHeight = -static_cast<LONG>(height);  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap || !bits) throw Error("Cannot load the picture " + path + ": " + errorText(GetLastError()));
+    HBITMAP bitmap = createBitmap(path, static_cast<int>(width), static_cast<int>(height), bits);
     const UINT stride = width * 4;
     hr = converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits));
     if (FAILED(hr)) {

@@ -3,7 +3,9 @@
 // premultiplied BGRA pixels, ready for AlphaBlend.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ui/picture.h"
 
@@ -27,6 +29,9 @@ private:
 // Decodes a GIF or JPEG file (first frame). GIF transparency becomes alpha 0. Throws
 // quorvel::Error naming `path` and the reason.
 ui::PicturePtr loadPicture(IWICImagingFactory& factory, const std::string& path);
+
+// A picture from 0xAARRGGBB pixels, row by row, premultiplied into a DIB section.
+ui::PicturePtr makePicture(const std::string& name, int width, int height, const std::vector<std::uint32_t>& pixels);
 
 // The system's text for an error code, without the trailing line break; a hexadecimal
 // code when the system has no text for it.

@@ -211,6 +211,11 @@ std::string Win32Platform::readFile(const std::string& path) {
 
 std::string Win32Platform::ansiToUtf8(std::string_view bytes) { return win32::ansiToUtf8(bytes); }
 
+ui::PicturePtr Win32Platform::makePicture(const std::string& name, int width, int height,
+                                          const std::vector<std::uint32_t>& pixels) {
+    return win32::makePicture(name, width, height, pixels);
+}
+
 ui::PicturePtr Win32Platform::loadPicture(const std::string& path) {
     if (!wic_) {
         const HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,

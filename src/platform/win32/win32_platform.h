@@ -38,6 +38,8 @@ public:
     std::string readFile(const std::string& path) override;
     std::string ansiToUtf8(std::string_view bytes) override;
     ui::PicturePtr loadPicture(const std::string& path) override;
+    ui::PicturePtr makePicture(const std::string& name, int width, int height,
+                               const std::vector<std::uint32_t>& pixels) override;
     // Ends the process at once (see win32_platform.cpp).
     [[noreturn]] void quit(int exitCode) override;
 
