@@ -133,6 +133,7 @@ class Program:
     def __exit__(self, *exc):
         if self.process and self.process.poll() is None:
             self.process.kill()
+            self.process.wait(timeout=30)
         subprocess.run(["wineserver", "-k"], env=self.display.env, check=False, timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         shutil.rmtree(self.folder, ignore_errors=True)

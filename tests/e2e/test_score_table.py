@@ -1,0 +1,70 @@
+"""The score table of the real quorvel.exe under Wine after "GO!!!": where it stands, its
+frame or see-through mode, and what it shows (screenshots compared pixel by pixel)."""
+import unittest
+
+import harness
+from harness import find_window, rect, wait_for
+
+TITLE = "Quorvel 0.99"
+ROOT_COLOUR = (0x33, 0x66, 0x99)
+BLUE = (0x2F, 0x68, 0xFA)  # palette swatch 2, Options.ini line 4
+RED = (0xFF, 0x00, 0x00)   # palette swatch 11, line 5
+WS_CAPTION = 0x00C00000
+
+
+def with_options(**lines):
+    """A change to the program folder's Options.ini: line number -> text."""
+    def change(folder):
+        path = folder / "Options.ini"
+        values = path.read_bytes().decode("utf-8").split("\r\n")
+        for line, text in lines.items():
+            values[int(line[1:]) - 1] = text
+        path.write_bytes("\r\n".join(values).encode("utf-8"))
+    return change
+
+
+def start_match(display, program):
+    """Waits for the start dialog, presses GO!!! and waits for the 534 x 84 table."""
+    dialog = wait_for("the start dialog", lambda: find_window(program, TITLE), timeout=180)
+    program.wintool("click", TITLE, "GO!!!", "QuorvelForm")
+    table = wait_for("the score table to be shown",
+                     lambda: (lambda w: w if w and w["client"] == "534,84" else None)(find_window(program, TITLE)),
+                     timeout=60)
+    return dialog, table
+
+
+class ScoreTable(unittest.TestCase):
+    def test_frameless_table_stands_where_the_dialog_stood_on_top_and_see_through(self):
+        with harness.VirtualDisplay() as display, harness.Program(display) as program:
+            dialog, table = start_match(display, program)
+            self.assertEqual(rect(table["outer"])[:2], rect(dialog["outer"])[:2])
+            self.assertEqual(table["topmost"], "1")
+            self.assertEqual(table["layered"], "1")
+            self.assertEqual(table["colorkey"], "0x10101")
+            self.assertEqual(int(table["style"], 16) & WS_CAPTION, 0, "no frame")
+
+            display.set_root_colour("#336699")
+            ox, oy = (int(v) for v in table["client_origin"].split(","))
+            # The background right of the series caption shows the desktop through the table.
+            wait_for("the desktop colour to show through the table's background",
+                     lambda: display.pixels().at(ox + 300, oy + 62) == ROOT_COLOUR, timeout=30)
+            screen = display.pixels()
+            self.assertEqual(screen.at(ox + 150, oy + 14), BLUE, "player 1's bar in the colour of line 4")
+            self.assertEqual(screen.at(ox + 400, oy + 14), RED, "player 2's bar in the colour of line 5")
+            self.assertEqual(screen.at(ox + 150, oy + 24), (0x40, 0x40, 0x40), "player 1's name plate")
+            display.screenshot(harness.ROOT / "build" / "e2e-score-table.png")
+
+    def test_framed_table_keeps_the_background_colour_of_the_settings(self):
+        change = with_options(l12=str(0x00FF00 | 0x20), l13="1")  # RGB(32, 255, 0) as &H0000FF20
+        with harness.VirtualDisplay() as display, harness.Program(display, change=change) as program:
+            _, table = start_match(display, program)
+            self.assertEqual(table["layered"], "0")
+            self.assertEqual(table["topmost"], "1")
+            self.assertNotEqual(int(table["style"], 16) & WS_CAPTION, 0, "a single frame with a title bar")
+            ox, oy = (int(v) for v in table["client_origin"].split(","))
+            wait_for("the table's background in the colour of line 12",
+                     lambda: display.pixels().at(ox + 300, oy + 62) == (0x20, 0xFF, 0x00), timeout=30)
+
+
+if __name__ == "__main__":
+    unittest.main()
