@@ -4,8 +4,10 @@
 #include "app/country_list.h"
 #include "app/readers.h"
 #include "app/settings.h"
+#include "control/control_menu.h"
 #include "start/start_dialog.h"
 #include "ui/error.h"
+#include "ui/keys.h"
 #include "ui/numtext.h"
 
 namespace quorvel::table {
@@ -111,6 +113,17 @@ ScoreTable::ScoreTable(app::App& app)
     inttimer5.setVisible(false);
     inttimer5.setText("0");
     picturegen.setVisible(false);
+
+    // A double-click on a name (with neither Alt nor Shift down) or on a portrait opens
+    // the control menu.
+    const auto openMenuFromName = [this] {
+        if (platform().asyncKeyState(ui::key::kAlt) == 0 && platform().asyncKeyState(ui::key::kShift) == 0)
+            app_.controlMenu().show();
+    };
+    P1.onDblClick = openMenuFromName;
+    P2.onDblClick = openMenuFromName;
+    I1.onDblClick = [this] { app_.controlMenu().show(); };
+    I2.onDblClick = I1.onDblClick;
 
     Combo1.onClick = [this] { countryChosen(Combo1, F1, LiveP1); };
     Combo2.onClick = [this] { countryChosen(Combo2, F2, LiveP2); };

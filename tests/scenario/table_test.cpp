@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "control/control_menu.h"
 #include "scenario/program_folder.h"
 #include "start/start_dialog.h"
+#include "ui/keys.h"
 
 namespace quorvel::testing {
 namespace {
@@ -116,6 +118,45 @@ TEST_F(TableTest, AMissingFlagEndsTheProgramNamingThePicture) {
     table.inputListPicked(table.Combo2, 3);
     EXPECT_EQ(program.platform.exitCode(), 1);
     EXPECT_NE(program.lastMessage().find("Country 3.gif"), std::string::npos) << program.lastMessage();
+}
+
+}  // namespace
+}  // namespace quorvel::testing
+
+namespace quorvel::testing {
+namespace {
+
+class TableOpensMenu : public TableTest {
+protected:
+    void doubleClick(ui::Control& control) {
+        auto& table = program.app->table();
+        const ui::Rect r = control.formRect();
+        const ui::Point at{r.left + r.width / 2, r.top + r.height / 2};
+        table.inputPointerDown(at, ui::mouse::kLeft, 0);
+        table.inputPointerUp(at, ui::mouse::kLeft, 0);
+        table.inputDoubleClick(at, ui::mouse::kLeft, 0);
+        table.inputPointerUp(at, ui::mouse::kLeft, 0);
+    }
+};
+
+TEST_F(TableOpensMenu, DoubleClickOnANameOpensTheControlMenuUnlessAltOrShiftIsDown) {
+    ASSERT_TRUE(program.start()) << program.lastMessage();
+    auto& table = go();
+    program.platform.pressKey(ui::key::kShift);
+    doubleClick(table.P1);
+    EXPECT_FALSE(program.app->controlMenu().visible());
+    program.platform.releaseKey(ui::key::kShift);
+    doubleClick(table.P2);
+    EXPECT_TRUE(program.app->controlMenu().visible());
+    EXPECT_EQ(program.app->controlMenu().Text2.text(), "Jonas") << "activation read the table";
+}
+
+TEST_F(TableOpensMenu, DoubleClickOnAPortraitOpensTheControlMenuWhateverKeysAreDown) {
+    ASSERT_TRUE(program.start()) << program.lastMessage();
+    auto& table = go();
+    program.platform.pressKey(ui::key::kAlt);
+    doubleClick(table.I2);
+    EXPECT_TRUE(program.app->controlMenu().visible());
 }
 
 }  // namespace
