@@ -3,13 +3,14 @@ frame or see-through mode, and what it shows (screenshots compared pixel by pixe
 import unittest
 
 import harness
-from harness import find_window, rect, wait_for
+from harness import children, find_window, rect, wait_for
 
 TITLE = "Quorvel 0.99"
 ROOT_COLOUR = (0x33, 0x66, 0x99)
 BLUE = (0x2F, 0x68, 0xFA)  # palette swatch 2, Options.ini line 4
 RED = (0xFF, 0x00, 0x00)   # palette swatch 11, line 5
 WS_CAPTION = 0x00C00000
+MENU = " " * 37 + "-=Control menu=-"
 
 
 def with_options(**lines):
@@ -64,6 +65,46 @@ class ScoreTable(unittest.TestCase):
             ox, oy = (int(v) for v in table["client_origin"].split(","))
             wait_for("the table's background in the colour of line 12",
                      lambda: display.pixels().at(ox + 300, oy + 62) == (0x20, 0xFF, 0x00), timeout=30)
+
+
+    def test_control_menu_opened_from_a_name_carries_a_typed_name_and_score_onto_the_table(self):
+        with harness.VirtualDisplay() as display, harness.Program(display) as program:
+            _, table = start_match(display, program)
+            tx, ty = (int(v) for v in table["client_origin"].split(","))
+            display.xdotool("mousemove", str(tx + 160), str(ty + 32))  # player 1's name
+            display.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+            menu = wait_for("the control menu to open", lambda: find_window(program, MENU), timeout=60)
+            boxes = children(menu)
+            self.assertEqual([b["text"] for b in boxes[:5]], ["Alexei Volkov", "0", "Best of 5", "0", "Jonas Berg"])
+            mx, my = (int(v) for v in menu["client_origin"].split(","))
+
+            def type_into(box, text):
+                x, y, w, h = rect(box["rect"])
+                display.xdotool("mousemove", str(mx + x + w // 2), str(my + y + h // 2))
+                display.xdotool("click", "1")
+                display.xdotool("key", "End", *(["BackSpace"] * 20))
+                display.xdotool("type", "--delay", "30", text)
+
+            type_into(boxes[0], "Zed")
+            type_into(boxes[1], "3")
+            ok = next(b for b in boxes if b["text"] == "OK")
+            x, y, w, h = rect(ok["rect"])
+            before = display.pixels()
+            display.xdotool("mousemove", str(mx + x + w // 2), str(my + y + h // 2))
+            display.xdotool("click", "1")
+            # The name plate of player 1 repaints with the new name and score.
+            wait_for("player 1's name and score to change on the table",
+                     lambda: any(display.pixels().at(tx + px, ty + 30) != before.at(tx + px, ty + 30)
+                                 for px in range(40, 240, 2)), timeout=30)
+            # Activating the table and then the menu reads the table's values back into the menu.
+            display.xdotool("mousemove", str(tx + 160), str(ty + 32))
+            display.xdotool("click", "1")
+            display.xdotool("mousemove", str(mx + 5), str(my + 45))
+            display.xdotool("click", "1")
+            wait_for("the menu to read the new name and score back from the table",
+                     lambda: [b["text"] for b in children(find_window(program, MENU))[:2]] == ["Zed", "3"],
+                     timeout=30)
+            display.screenshot(harness.ROOT / "build" / "e2e-control-menu.png")
 
 
 if __name__ == "__main__":
