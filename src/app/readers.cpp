@@ -30,7 +30,7 @@ void readOptions(ui::Platform& platform, const std::string& path, int groupLengt
     for (int start = 0; start < count; start += groupLength) {
         for (int i = 0; i < groupLength; ++i) {
             Setting& field = settings.line(i + 1);
-            field.text = lines[static_cast<std::size_t>(start + i)];
+            field.text = lines[static_cast<std::size_t>(start) + static_cast<std::size_t>(i)];
             field.origin = path + ", line " + std::to_string(start + i + 1);
         }
     }

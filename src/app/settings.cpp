@@ -8,11 +8,13 @@
 namespace quorvel::app {
 
 Setting& Settings::line(int line) {
-    Setting* fields[kLineCount] = {&Language,       &Player1Name,     &Player2Name,     &Player1Color, &Player2Color,
-                                   &Player1Country, &Player2Country,  &BestOf,          &Reserved,     &Player1NameFile,
-                                   &Player2NameFile, &TableBackColor, &TableBorderStyle};
+    static constexpr Setting Settings::*kFields[kLineCount] = {
+        &Settings::Language,       &Settings::Player1Name,     &Settings::Player2Name,    &Settings::Player1Color,
+        &Settings::Player2Color,   &Settings::Player1Country,  &Settings::Player2Country, &Settings::BestOf,
+        &Settings::Reserved,       &Settings::Player1NameFile, &Settings::Player2NameFile, &Settings::TableBackColor,
+        &Settings::TableBorderStyle};
     if (line < 1 || line > kLineCount) throw Error("There is no settings line " + std::to_string(line));
-    return *fields[line - 1];
+    return this->*kFields[line - 1];
 }
 
 namespace {

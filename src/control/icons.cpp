@@ -15,8 +15,9 @@ struct Canvas {
     Canvas(int width, int height, std::uint32_t fill)
         : icon{width, height, std::vector<std::uint32_t>(static_cast<std::size_t>(width * height), fill)} {}
     void set(int x, int y, std::uint32_t colour) {
-        if (x >= 0 && y >= 0 && x < icon.width && y < icon.height)
-            icon.pixels[static_cast<std::size_t>(y * icon.width + x)] = colour;
+        if (x < 0 || y < 0 || x >= icon.width || y >= icon.height) return;
+        const int at = y * icon.width + x;
+        icon.pixels[static_cast<std::size_t>(at)] = colour;
     }
     void fill(int left, int top, int width, int height, std::uint32_t colour) {
         for (int y = top; y < top + height; ++y)

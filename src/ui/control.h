@@ -244,9 +244,8 @@ public:
     // operator does. An index the list does not hold throws quorvel::Error.
     void setListIndex(int index);
 
-    // An entry was selected, by the operator or by the program.
-    std::function<void()> onClick;
-    // The operator edited the text field.
+    // onClick (inherited) runs when an entry is selected, by the operator or by the
+    // program. onChange runs when the operator edited the text field.
     std::function<void()> onChange;
     std::function<void()> onLostFocus;
 

@@ -13,6 +13,10 @@ void Runtime::retire(std::unique_ptr<Form> form) {
     if (depth_ == 0) retired_.clear();
 }
 
+void Runtime::leaveEvent() {
+    if (--depth_ == 0) retired_.clear();
+}
+
 void Runtime::quit(int exitCode) {
     if (ended_) return;
     ended_ = true;

@@ -38,7 +38,7 @@ public:
         } catch (const std::exception& error) {
             fail(std::string("Unexpected failure: ") + error.what());
         }
-        if (--depth_ == 0) retired_.clear();
+        leaveEvent();
     }
 
     // Keeps an unloaded form alive until the running event completes.
@@ -51,6 +51,8 @@ public:
 
 private:
     void fail(const std::string& message);
+    // Frees the retired forms once the outermost event has completed.
+    void leaveEvent();
 
     Platform& platform_;
     std::string title_;

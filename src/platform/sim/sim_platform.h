@@ -17,7 +17,7 @@
 namespace quorvel::sim {
 
 // What the backend knows of one form's window.
-struct SimWindow : ui::WindowPeer {
+struct SimWindow final : ui::WindowPeer {
     explicit SimWindow(class SimPlatform& platform, ui::Form& form);
     ~SimWindow() override;
 

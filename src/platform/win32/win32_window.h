@@ -14,7 +14,7 @@ namespace quorvel::win32 {
 
 class Win32Platform;
 
-class Win32Window : public ui::WindowPeer {
+class Win32Window final : public ui::WindowPeer {
 public:
     static void registerClass(HINSTANCE instance, const wchar_t* className);
 
