@@ -28,11 +28,7 @@ Rect Control::formRect() const {
     return r;
 }
 
-void Control::setVisible(bool visible) {
-    if (visible == visible_) return;
-    visible_ = visible;
-    changed(change::kVisibility);
-}
+void Control::setVisible(bool visible) { update(visible_, visible, change::kVisibility); }
 
 bool Control::shown() const {
     for (const Control* c = this; c != nullptr; c = c->container_)
@@ -40,19 +36,11 @@ bool Control::shown() const {
     return true;
 }
 
-void Control::setEnabled(bool enabled) {
-    if (enabled == enabled_) return;
-    enabled_ = enabled;
-    changed(change::kEnabled);
-}
+void Control::setEnabled(bool enabled) { update(enabled_, enabled, change::kEnabled); }
 
 void Control::changed(unsigned changes, const Rect& before) { form_.controlChanged(*this, changes, before); }
 
-void TextControl::setFont(const Font& font) {
-    if (font == font_) return;
-    font_ = font;
-    changed(change::kAppearance);
-}
+void TextControl::setFont(const Font& font) { update(font_, font, change::kAppearance); }
 
 void TextControl::setFontSize(double points) {
     Font font = font_;
@@ -60,41 +48,17 @@ void TextControl::setFontSize(double points) {
     setFont(font);
 }
 
-void TextControl::setForeColor(Color color) {
-    if (color == foreColor_) return;
-    foreColor_ = color;
-    changed(change::kAppearance);
-}
+void TextControl::setForeColor(Color color) { update(foreColor_, color, change::kAppearance); }
 
-void TextControl::setBackColor(Color color) {
-    if (color == backColor_) return;
-    backColor_ = color;
-    changed(change::kAppearance);
-}
+void TextControl::setBackColor(Color color) { update(backColor_, color, change::kAppearance); }
 
-void TextControl::setAlignment(Alignment alignment) {
-    if (alignment == alignment_) return;
-    alignment_ = alignment;
-    changed(change::kAppearance);
-}
+void TextControl::setAlignment(Alignment alignment) { update(alignment_, alignment, change::kAppearance); }
 
-void Label::setCaption(std::string caption) {
-    if (caption == caption_) return;
-    caption_ = std::move(caption);
-    changed(change::kText);
-}
+void Label::setCaption(std::string caption) { update(caption_, std::move(caption), change::kText); }
 
-void Label::setTransparent(bool transparent) {
-    if (transparent == transparent_) return;
-    transparent_ = transparent;
-    changed(change::kAppearance);
-}
+void Label::setTransparent(bool transparent) { update(transparent_, transparent, change::kAppearance); }
 
-void Shape::setFillColor(Color color) {
-    if (color == fillColor_) return;
-    fillColor_ = color;
-    changed(change::kAppearance);
-}
+void Shape::setFillColor(Color color) { update(fillColor_, color, change::kAppearance); }
 
 void Image::setPicture(PicturePtr picture) {
     // A new load of the same file is a new picture too; always repaint.
@@ -102,23 +66,11 @@ void Image::setPicture(PicturePtr picture) {
     changed(change::kPicture);
 }
 
-void PictureBox::setBackColor(Color color) {
-    if (color == backColor_) return;
-    backColor_ = color;
-    changed(change::kAppearance);
-}
+void PictureBox::setBackColor(Color color) { update(backColor_, color, change::kAppearance); }
 
-void Frame::setCaption(std::string caption) {
-    if (caption == caption_) return;
-    caption_ = std::move(caption);
-    changed(change::kText);
-}
+void Frame::setCaption(std::string caption) { update(caption_, std::move(caption), change::kText); }
 
-void Button::setCaption(std::string caption) {
-    if (caption == caption_) return;
-    caption_ = std::move(caption);
-    changed(change::kText);
-}
+void Button::setCaption(std::string caption) { update(caption_, std::move(caption), change::kText); }
 
 TextBox::TextBox(Form& form, std::string name, Rect rect)
     : TextControl(form, ControlKind::TextBox, std::move(name), rect) {
@@ -127,10 +79,7 @@ TextBox::TextBox(Form& form, std::string name, Rect rect)
 }
 
 void TextBox::setText(std::string text) {
-    if (text == text_) return;
-    text_ = std::move(text);
-    changed(change::kText);
-    if (onChange) onChange();
+    if (update(text_, std::move(text), change::kText) && onChange) onChange();
 }
 
 ComboBox::ComboBox(Form& form, std::string name, Rect rect, ComboStyle style)
@@ -139,11 +88,7 @@ ComboBox::ComboBox(Form& form, std::string name, Rect rect, ComboStyle style)
     setForeColor(system_color::kWindowText);
 }
 
-void ComboBox::setText(std::string text) {
-    if (text == text_) return;
-    text_ = std::move(text);
-    changed(change::kText);
-}
+void ComboBox::setText(std::string text) { update(text_, std::move(text), change::kText); }
 
 void ComboBox::addItem(std::string item) {
     items_.push_back(std::move(item));
@@ -168,10 +113,7 @@ void ComboBox::setListIndex(int index) {
 }
 
 void ComboBox::editedByOperator(std::string text) {
-    if (text == text_) return;
-    text_ = std::move(text);
-    changed(change::kText);
-    if (onChange) onChange();
+    if (update(text_, std::move(text), change::kText) && onChange) onChange();
 }
 
 }  // namespace quorvel::ui

@@ -97,6 +97,15 @@ public:
 protected:
     void changed(unsigned changes, const Rect& before);
     void changed(unsigned changes) { changed(changes, formRect()); }
+    // Sets a property and tells the form, unless the value is the same. Returns whether
+    // it changed.
+    template <class T>
+    bool update(T& property, T value, unsigned changes) {
+        if (property == value) return false;
+        property = std::move(value);
+        changed(changes);
+        return true;
+    }
 
 private:
     Form& form_;
