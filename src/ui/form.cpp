@@ -136,13 +136,12 @@ void Form::inputPointerDown(Point at, int button, int shift) {
     });
 }
 
-void Form::inputDoubleClick(Point at, int button, int shift) {
+void Form::inputDoubleClick(Point at, int button, int /*shift*/) {
     runtime_.dispatch([&] {
         if (buttonsHeld_ == 0) captured_ = hitTest(at);
         buttonsHeld_ |= button;
         afterDoubleClick_ = true;
         if (captured_ != nullptr && captured_->onDblClick) captured_->onDblClick();
-        (void)shift;
     });
 }
 

@@ -164,11 +164,13 @@ std::string SimPlatform::readFile(const std::string& path) {
 std::string SimPlatform::ansiToUtf8(std::string_view bytes) { return ui::cp1251ToUtf8(bytes); }
 
 ui::PicturePtr SimPlatform::loadPicture(const std::string& path) {
-    std::ifstream in(hostPath(path), std::ios::binary);
-    if (!in) throw Error("Cannot load the picture " + path + ": the file does not exist or cannot be read");
-    std::ostringstream content;
-    content << in.rdbuf();
-    return decodePicture(path, content.str());
+    std::string bytes;
+    try {
+        bytes = readFile(path);
+    } catch (const Error&) {
+        throw Error("Cannot load the picture " + path + ": the file does not exist or cannot be read");
+    }
+    return decodePicture(path, bytes);
 }
 
 ui::PicturePtr SimPlatform::makePicture(const std::string& name, int width, int height,
