@@ -73,6 +73,10 @@ ScoreTable::ScoreTable(app::App& app)
       inttimer4(add<ui::TextBox>("inttimer4", ui::Rect{3480, 0, 480, 285})),
       inttimer5(add<ui::TextBox>("inttimer5", ui::Rect{3960, 0, 480, 285})),
       picturegen(add<ui::PictureBox>("picturegen", ui::Rect{})),
+      timer1_(addTimer("Timer1", 10, true)),
+      timer6_(addTimer("Timer6", 600, true)),
+      timer4_(addTimer("Timer4", 0, true)),
+      timer5_(addTimer("Timer5", 0, true)),
       timer3_(addTimer("Timer3", 0, true)) {
     setCaption(app::productTitle(app.release()));
     setClientSize(8010, 1260);
@@ -124,6 +128,8 @@ ScoreTable::ScoreTable(app::App& app)
     P2.onDblClick = openMenuFromName;
     I1.onDblClick = [this] { app_.controlMenu().show(); };
     I2.onDblClick = I1.onDblClick;
+
+    wireTimers();
 
     Combo1.onClick = [this] { countryChosen(Combo1, F1, LiveP1); };
     Combo2.onClick = [this] { countryChosen(Combo2, F2, LiveP2); };

@@ -3,6 +3,8 @@
 // general portrait, a colour bar, a name plate, a score, a flag and a country name; in
 // the middle the battle emblem and the series caption. Hidden holder labels keep values
 // that the other windows share.
+#include <string>
+
 #include "ui/form.h"
 
 namespace quorvel::app {
@@ -53,12 +55,27 @@ public:
     ui::TextBox& inttimer5;  // pulse speed of the country names
     ui::PictureBox& picturegen;  // spare picture while the portraits are exchanged
 
-    // Receives the control menu's capture interval; its ticks do nothing.
+    // The table's timers. Timer1 polls the key chords every 10 ms; Timer6 is the repeat
+    // guard that turns the poll on again 600 ms after a chord changed a score or a
+    // portrait; Timer4 and Timer5 drive the grey pulses of the series caption and the
+    // country names; Timer3 receives the control menu's capture interval.
+    ui::Timer& Timer1() { return timer1_; }
+    ui::Timer& Timer6() { return timer6_; }
+    ui::Timer& Timer4() { return timer4_; }
+    ui::Timer& Timer5() { return timer5_; }
     ui::Timer& Timer3() { return timer3_; }
 
     // Portrait numbers that the keyboard chords step through.
     int gennum1 = 0;
     int gennum2 = 0;
+
+    // One step of the series caption's pulse (a tick of Timer4) and of the country
+    // names' pulse (a tick of Timer5).
+    void PulseBestOf();
+    void PulseCountryNames();
+    // Sets the pulse intervals from the speed boxes: 2 ms for each whole unit. A box that
+    // holds no usable number leaves its timer's interval as it is.
+    void applyPulseIntervals();
 
     // Frame kind from the settings (release 0.99), applied to the window.
     void applyBorderStyle();
@@ -75,7 +92,52 @@ private:
     // The flag and country name of the country chosen in a list.
     void countryChosen(ui::ComboBox& list, ui::Image& flag, ui::Label& name);
 
+    // --- Key chords and timers ---
+    // One row of the chord table: the key held with Ctrl+Shift or with Tab, its effect,
+    // and whether it arms the repeat guard.
+    struct ChordRow {
+        int key;
+        void (ScoreTable::*effect)();
+        bool guard;
+    };
+    static const ChordRow kChords[];
+
+    void wireTimers();
+    void pollShortcuts();  // a tick of Timer1
+    void repeatGuard();    // a tick of Timer6
+    // A key held with Ctrl+Shift, or with Tab.
+    bool hotkey(int key);
+    void armGuard() { timer6_.setEnabled(true); }
+    void keepScoresValid();
+    void speedChanged(ui::TextBox& box);
+
+    // Chord effects.
+    void nextPortrait1();
+    void nextPortrait2();
+    void hidePortraits();
+    void scoreUp1() { addToScore(1, +1); }
+    void scoreUp2() { addToScore(2, +1); }
+    void scoreDown1() { addToScore(1, -1); }
+    void scoreDown2() { addToScore(2, -1); }
+    void resetScores();
+    void namesToFourteenPoints();
+    void toggleSeriesPulse() { timer4_.setEnabled(!timer4_.enabled()); }
+    void toggleCountryPulse() { timer5_.setEnabled(!timer5_.enabled()); }
+    // Adds `delta` to a player's score on the table and, from its own number, to the
+    // control menu's score box of that player.
+    void addToScore(int player, int delta);
+
+    ui::Timer& timer1_;
+    ui::Timer& timer6_;
+    ui::Timer& timer4_;
+    ui::Timer& timer5_;
     ui::Timer& timer3_;
+
+    // Copies taken at the start of each poll tick.
+    std::string oldscore1_;
+    std::string oldscore2_;
+    int oldgen1_ = 0;
+    int oldgen2_ = 0;
 };
 
 }  // namespace quorvel::table

@@ -42,7 +42,10 @@ void SimWindow::setVisible(bool show) {
 
 void SimWindow::setBorderStyle(ui::BorderStyle style) { borderStyle = style; }
 
-void SimWindow::placeTopmost() { topmost = true; }
+void SimWindow::placeTopmost() {
+    topmost = true;
+    ++topmostCalls;
+}
 
 void SimWindow::makeSeeThrough(ui::Color key) {
     layered = true;
@@ -119,19 +122,39 @@ void SimPlatform::advance(long long milliseconds) {
     if (!quit_) now_ = end;
 }
 
+namespace {
+
+std::size_t keyIndex(int virtualKey) {
+    if (virtualKey < 0 || virtualKey > 255)
+        throw Error("There is no virtual key " + std::to_string(virtualKey) + " (keys run from 0 to 255)");
+    return static_cast<std::size_t>(virtualKey);
+}
+
+}  // namespace
+
 std::uint16_t SimPlatform::asyncKeyState(int virtualKey) {
-    std::uint16_t state = keyDown_[virtualKey] ? 0x8000 : 0;
-    if (pressedSince_[virtualKey]) state |= 1;
-    pressedSince_[virtualKey] = false;
+    const std::size_t key = keyIndex(virtualKey);
+    ++keyQueries_;
+    if (recordKeys_) queriedKeys_.push_back(virtualKey);
+    std::uint16_t state = keyDown_[key] ? 0x8000 : 0;
+    if (pressedSince_[key]) state |= 1;
+    pressedSince_[key] = false;
     return state;
 }
 
 void SimPlatform::pressKey(int virtualKey) {
-    keyDown_[virtualKey] = true;
-    pressedSince_[virtualKey] = true;
+    const std::size_t key = keyIndex(virtualKey);
+    keyDown_[key] = true;
+    pressedSince_[key] = true;
 }
 
-void SimPlatform::releaseKey(int virtualKey) { keyDown_[virtualKey] = false; }
+void SimPlatform::releaseKey(int virtualKey) { keyDown_[keyIndex(virtualKey)] = false; }
+
+void SimPlatform::tapKey(int virtualKey) {
+    const std::size_t key = keyIndex(virtualKey);
+    keyDown_[key] = false;
+    pressedSince_[key] = true;
+}
 
 void SimPlatform::messageBox(const std::string& text, const std::string& title) {
     messageBoxes_.push_back({text, title});

@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +33,7 @@ struct SimWindow final : ui::WindowPeer {
     bool open = true;
     bool visible = false;
     bool topmost = false;
+    int topmostCalls = 0;            // times the window was placed topmost
     bool layered = false;            // see-through with a colour key
     ui::Color colorKey = 0;
     ui::BorderStyle borderStyle;
@@ -72,8 +72,15 @@ public:
     void advance(long long milliseconds);
 
     // --- Scripted input state ---
-    void pressKey(int virtualKey);    // down, and "pressed since the last query"
+    // A key goes down: held, and "pressed since the last query" until it is next queried.
+    void pressKey(int virtualKey);
     void releaseKey(int virtualKey);
+    // A press and release between two queries: only the "pressed since" bit is seen.
+    void tapKey(int virtualKey);
+    // Key-state queries made so far, and (while recording) the keys queried, in order.
+    long long keyQueries() const { return keyQueries_; }
+    void recordKeyQueries(bool on) { recordKeys_ = on; queriedKeys_.clear(); }
+    const std::vector<int>& queriedKeys() const { return queriedKeys_; }
     void setCursor(ui::Point screenPixels) { cursor_ = screenPixels; }
     void setDesktopSize(int width, int height) { desktop_ = {0, 0, width, height}; }
     // The next colour dialog returns this (nullopt: the operator cancels).
@@ -112,8 +119,13 @@ private:
     long long now_ = 0;
     long long order_ = 0;
     std::vector<ScheduledTimer> timers_;
-    std::map<int, bool> keyDown_;
-    std::map<int, bool> pressedSince_;
+    // Virtual-key codes run from 0 to 255.
+    static constexpr int kKeys = 256;
+    std::array<bool, kKeys> keyDown_{};
+    std::array<bool, kKeys> pressedSince_{};
+    long long keyQueries_ = 0;
+    bool recordKeys_ = false;
+    std::vector<int> queriedKeys_;
     ui::Point cursor_{0, 0};
     ui::Rect desktop_{0, 0, 1920, 1080};
     std::deque<std::optional<ui::Color>> colorAnswers_;

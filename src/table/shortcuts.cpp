@@ -1,0 +1,217 @@
+// The score table's key chords and timers. A 10 ms poll reads the global key state, so the
+// chords work whatever window has the keyboard focus, the game included. A chord is a key
+// held together with Ctrl+Shift or with Tab. A chord that changes a score or a portrait
+// turns the poll off; the repeat guard turns it on again 600 ms later, so a held chord
+// acts about every 610 ms. Two more timers drive the grey pulses of the series caption
+// and of the country names.
+//
+// An idle tick (no chord held) must cost next to nothing: it allocates nothing, and every
+// property it sets is set to the value it already has, which is a no-op all the way down
+// to the backend.
+#include <algorithm>
+
+#include "app/app.h"
+#include "control/control_menu.h"
+#include "table/score_table.h"
+#include "ui/keys.h"
+#include "ui/numtext.h"
+
+namespace quorvel::table {
+namespace {
+
+constexpr int kLastPortrait = 12;
+constexpr double kNameChordPoints = 14;
+// A speed box's number N gives one pulse step every 2 x N milliseconds.
+constexpr int kMillisecondsPerSpeedUnit = 2;
+constexpr int kMaxPulseInterval = 32767;
+constexpr int kPulseStep = 5;
+
+// The tags that keep the pulses' levels and directions hold numbers only.
+double tagNumber(const std::string& tag) { return ui::parseNumber(tag).value_or(0); }
+
+ui::Color grey(double level) {
+    const int v = std::clamp(ui::toInt(level).value_or(0), 0, 255);
+    return ui::rgb(v, v, v);
+}
+
+// The interval a speed box asks for, or nothing when it holds no number or one whose
+// interval lies outside what the pulse timers take.
+std::optional<int> pulseInterval(const ui::TextBox& box) {
+    const auto number = ui::parseNumber(box.text());
+    if (!number) return std::nullopt;
+    const double interval = kMillisecondsPerSpeedUnit * ui::wholePart(*number);
+    if (!(interval >= 0 && interval <= kMaxPulseInterval)) return std::nullopt;
+    return static_cast<int>(interval);
+}
+
+}  // namespace
+
+// The chords of the poll, tested in this order on every tick.
+const ScoreTable::ChordRow ScoreTable::kChords[] = {
+    {'Q', &ScoreTable::nextPortrait1, true},
+    {'W', &ScoreTable::nextPortrait2, true},
+    {'V', &ScoreTable::hidePortraits, true},
+    {'B', &ScoreTable::hidePortraits, true},
+    {'1', &ScoreTable::scoreUp1, true},
+    {'2', &ScoreTable::scoreUp2, true},
+    {'8', &ScoreTable::scoreDown1, true},
+    {'9', &ScoreTable::scoreDown2, true},
+    {'0', &ScoreTable::resetScores, true},
+    {'7', &ScoreTable::namesToFourteenPoints, false},
+    {'E', &ScoreTable::toggleSeriesPulse, true},
+    {'R', &ScoreTable::toggleCountryPulse, true},
+};
+
+void ScoreTable::wireTimers() {
+    timer4_.tag = "-1";
+    timer5_.tag = "-1";
+    timer1_.onTick = [this] { pollShortcuts(); };
+    timer6_.onTick = [this] { repeatGuard(); };
+    timer4_.onTick = [this] { PulseBestOf(); };
+    timer5_.onTick = [this] { PulseCountryNames(); };
+    inttimer4.onChange = [this] { speedChanged(inttimer4); };
+    inttimer5.onChange = [this] { speedChanged(inttimer5); };
+}
+
+bool ScoreTable::hotkey(int key) {
+    // The four states are queried afresh for every chord, in this order, and combined
+    // bitwise: a key pressed since the last query counts as well as a key held.
+    ui::Platform& keys = platform();
+    const std::uint16_t ctrl = keys.asyncKeyState(ui::key::kControl);
+    const std::uint16_t shift = keys.asyncKeyState(ui::key::kShift);
+    const std::uint16_t tab = keys.asyncKeyState(ui::key::kTab);
+    const std::uint16_t pressed = keys.asyncKeyState(key);
+    return (((shift & ctrl) | tab) & pressed) != 0;
+}
+
+void ScoreTable::pollShortcuts() {
+    oldscore1_ = T1.caption();
+    oldscore2_ = T2.caption();
+    oldgen1_ = gennum1;
+    oldgen2_ = gennum2;
+
+    for (const ChordRow& row : kChords) {
+        if (!hotkey(row.key)) continue;
+        (this->*row.effect)();
+        if (row.guard) armGuard();
+    }
+
+    // Unfolding the control menu takes Ctrl+Shift+I; Tab does not count here.
+    ui::Platform& keys = platform();
+    const std::uint16_t ctrl = keys.asyncKeyState(ui::key::kControl);
+    const std::uint16_t shift = keys.asyncKeyState(ui::key::kShift);
+    const std::uint16_t unfold = keys.asyncKeyState('I');
+    // Every reference to the control menu creates it, hidden, if it was closed.
+    control::ControlMenu& menu = app_.controlMenu();
+    if ((ctrl & shift & unfold) != 0) menu.setExpansionCounter(menu.expansionCounter() + 1);
+    menu.applyExpansion();
+
+    keepScoresValid();
+    Label1.setCaption(menu.tag());
+
+    if (T1.caption() != oldscore1_ || T2.caption() != oldscore2_ || gennum1 != oldgen1_ || gennum2 != oldgen2_) {
+        timer1_.setEnabled(false);
+        // A score put right by the validity rules alone changes it too; without the guard
+        // the poll would stay off and every chord dead.
+        armGuard();
+    }
+
+    if (gennum1 >= kLastPortrait) gennum1 = -1;
+    if (gennum2 >= kLastPortrait) gennum2 = -1;
+
+    if (hotkey('A')) {
+        placeTopmost();
+        armGuard();
+    }
+}
+
+void ScoreTable::keepScoresValid() {
+    for (ui::Label* score : {&T1, &T2}) {
+        const auto value = ui::parseNumber(score->caption());
+        if (value && *value < 0) score->setCaption("0");
+    }
+    for (ui::Label* score : {&T1, &T2})
+        if (!ui::isNumeric(score->caption())) score->setCaption("0");
+}
+
+void ScoreTable::repeatGuard() {
+    if (hotkey('A')) {
+        placeTopmost();
+        armGuard();
+    }
+    timer1_.setEnabled(true);
+    timer6_.setEnabled(false);
+}
+
+void ScoreTable::nextPortrait1() {
+    ++gennum1;
+    I1.setPicture(platform().loadPicture(portraitPath(Label4, gennum1)));
+}
+
+void ScoreTable::nextPortrait2() {
+    ++gennum2;
+    I2.setPicture(platform().loadPicture(portraitPath(Label5, gennum2)));
+}
+
+void ScoreTable::hidePortraits() {
+    I1.setVisible(false);
+    I2.setVisible(false);
+}
+
+void ScoreTable::addToScore(int player, int delta) {
+    ui::Label& score = player == 1 ? T1 : T2;
+    // A score that is not a number is left to the validity rules of the same tick.
+    if (const auto value = ui::parseNumber(score.caption())) score.setCaption(ui::formatNumber(*value + delta));
+    // The menu's box changes from its own number, so a difference between the two stays.
+    // A box the operator left holding something else than a number is left as it is.
+    control::ControlMenu& menu = app_.controlMenu();
+    ui::TextBox& box = player == 1 ? menu.Text3 : menu.Text4;
+    if (const auto value = ui::parseNumber(box.text())) box.setText(ui::formatNumber(*value + delta));
+}
+
+void ScoreTable::resetScores() {
+    T1.setCaption("0");
+    T2.setCaption("0");
+    control::ControlMenu& menu = app_.controlMenu();
+    menu.Text3.setText("0");
+    menu.Text4.setText("0");
+}
+
+void ScoreTable::namesToFourteenPoints() {
+    P1.setFontSize(kNameChordPoints);
+    P2.setFontSize(kNameChordPoints);
+}
+
+void ScoreTable::PulseBestOf() {
+    const double level = tagNumber(BO.tag());
+    BO.setForeColor(grey(level));
+    const double next = tagNumber(timer4_.tag) * kPulseStep + level;
+    BO.setTag(ui::formatNumber(next));
+    if (next > 245) timer4_.tag = "-1";
+    if (next < 10) timer4_.tag = "1";
+}
+
+void ScoreTable::PulseCountryNames() {
+    const double level = tagNumber(LiveP1.tag());
+    LiveP1.setForeColor(grey(level));
+    LiveP2.setForeColor(LiveP1.foreColor());
+    const double next = tagNumber(timer5_.tag) * kPulseStep + level;
+    LiveP1.setTag(ui::formatNumber(next));
+    if (next >= 245) timer5_.tag = "-1";
+    if (next <= 10) timer5_.tag = "1";
+}
+
+void ScoreTable::speedChanged(ui::TextBox& box) {
+    // Emptying a box gives it "1"; that raises this handler again, which completes first.
+    if (box.text().empty()) box.setText("1");
+    // Text that is not a usable speed leaves both pulses as they were.
+    if (!pulseInterval(box)) return;
+    applyPulseIntervals();
+}
+
+void ScoreTable::applyPulseIntervals() {
+    if (const auto interval = pulseInterval(inttimer4)) timer4_.setInterval(*interval);
+    if (const auto interval = pulseInterval(inttimer5)) timer5_.setInterval(*interval);
+}
+
+}  // namespace quorvel::table
