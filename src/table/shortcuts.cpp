@@ -25,6 +25,9 @@ constexpr double kNameChordPoints = 14;
 constexpr int kMillisecondsPerSpeedUnit = 2;
 constexpr int kMaxPulseInterval = 32767;
 constexpr int kPulseStep = 5;
+// The pulse directions kept in the pulse timers' tags.
+const std::string kDown = "-1";
+const std::string kUp = "1";
 
 // The tags that keep the pulses' levels and directions hold numbers only.
 double tagNumber(const std::string& tag) { return ui::parseNumber(tag).value_or(0); }
@@ -63,8 +66,8 @@ const ScoreTable::ChordRow ScoreTable::kChords[] = {
 };
 
 void ScoreTable::wireTimers() {
-    timer4_.tag = "-1";
-    timer5_.tag = "-1";
+    timer4_.tag = kDown;
+    timer5_.tag = kDown;
     timer1_.onTick = [this] { pollShortcuts(); };
     timer6_.onTick = [this] { repeatGuard(); };
     timer4_.onTick = [this] { PulseBestOf(); };
@@ -187,8 +190,8 @@ void ScoreTable::PulseBestOf() {
     BO.setForeColor(grey(level));
     const double next = tagNumber(timer4_.tag) * kPulseStep + level;
     BO.setTag(ui::formatNumber(next));
-    if (next > 245) timer4_.tag = "-1";
-    if (next < 10) timer4_.tag = "1";
+    if (next > 245) timer4_.tag = kDown;
+    if (next < 10) timer4_.tag = kUp;
 }
 
 void ScoreTable::PulseCountryNames() {
@@ -197,8 +200,8 @@ void ScoreTable::PulseCountryNames() {
     LiveP2.setForeColor(LiveP1.foreColor());
     const double next = tagNumber(timer5_.tag) * kPulseStep + level;
     LiveP1.setTag(ui::formatNumber(next));
-    if (next >= 245) timer5_.tag = "-1";
-    if (next <= 10) timer5_.tag = "1";
+    if (next >= 245) timer5_.tag = kDown;
+    if (next <= 10) timer5_.tag = kUp;
 }
 
 void ScoreTable::speedChanged(ui::TextBox& box) {

@@ -14,6 +14,8 @@ WINDOWS_BUILD = Path(os.environ.get("QUORVEL_WINDOWS_BUILD", ROOT / "build" / "w
 PROGRAM_FOLDER = Path(os.environ.get("QUORVEL_PROGRAM_FOLDER", ROOT / "data" / "program"))
 WINEPREFIX = Path(os.environ.get("QUORVEL_WINEPREFIX", ROOT / "build" / "wineprefix"))
 SCREEN = (1920, 1080)
+TITLE = "Quorvel 0.99"                  # the start dialog's and the table's caption
+MENU = " " * 37 + "-=Control menu=-"   # the control menu's caption
 
 
 def wait_for(what, probe, timeout=60.0, interval=0.2):
@@ -33,12 +35,17 @@ def wait_for(what, probe, timeout=60.0, interval=0.2):
         time.sleep(interval)
 
 
+OPENBOX_CONFIG = Path(__file__).resolve().parent / "openbox-rc.xml"
+
+
 class VirtualDisplay:
-    """An Xvfb display of its own, 1920 x 1080 x 24."""
+    """An Xvfb display of its own, 1920 x 1080 x 24, with a window manager (openbox with a
+    configuration that grabs no key or Alt/Ctrl pointer chord), as on a caster's desktop."""
 
     def __init__(self):
         self.number = None
         self.process = None
+        self.window_manager = None
 
     def __enter__(self):
         for number in range(90, 140):
@@ -52,15 +59,22 @@ class VirtualDisplay:
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait_for(f"the virtual display :{self.number} to accept clients",
                  lambda: self.run(["xdotool", "getdisplaygeometry"], check=False).returncode == 0, timeout=30)
+        self.window_manager = subprocess.Popen(["openbox", "--config-file", str(OPENBOX_CONFIG)], env=self.env,
+                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for("the window manager to take the display",
+                 lambda: "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                                 check=False).stdout, timeout=30)
         return self
 
     def __exit__(self, *exc):
-        if self.process:
-            self.process.terminate()
+        for process in (self.window_manager, self.process):
+            if process is None:
+                continue
+            process.terminate()
             try:
-                self.process.wait(timeout=10)
+                process.wait(timeout=10)
             except subprocess.TimeoutExpired:
-                self.process.kill()
+                process.kill()
 
     @property
     def env(self):
@@ -180,3 +194,13 @@ def children(window):
 
 def rect(text):
     return tuple(int(part) for part in text.split(","))
+
+
+def start_match(display, program):
+    """Waits for the start dialog, presses GO!!! and waits for the 534 x 84 table."""
+    dialog = wait_for("the start dialog", lambda: find_window(program, TITLE), timeout=180)
+    program.wintool("click", TITLE, "GO!!!", "QuorvelForm")
+    table = wait_for("the score table to be shown",
+                     lambda: (lambda w: w if w and w["client"] == "534,84" else None)(find_window(program, TITLE)),
+                     timeout=60)
+    return dialog, table

@@ -3,14 +3,12 @@ frame or see-through mode, and what it shows (screenshots compared pixel by pixe
 import unittest
 
 import harness
-from harness import children, find_window, rect, wait_for
+from harness import MENU, TITLE, children, find_window, rect, start_match, wait_for
 
-TITLE = "Quorvel 0.99"
 ROOT_COLOUR = (0x33, 0x66, 0x99)
 BLUE = (0x2F, 0x68, 0xFA)  # palette swatch 2, Options.ini line 4
 RED = (0xFF, 0x00, 0x00)   # palette swatch 11, line 5
 WS_CAPTION = 0x00C00000
-MENU = " " * 37 + "-=Control menu=-"
 
 
 def with_options(**lines):
@@ -22,16 +20,6 @@ def with_options(**lines):
             values[int(line[1:]) - 1] = text
         path.write_bytes("\r\n".join(values).encode("utf-8"))
     return change
-
-
-def start_match(display, program):
-    """Waits for the start dialog, presses GO!!! and waits for the 534 x 84 table."""
-    dialog = wait_for("the start dialog", lambda: find_window(program, TITLE), timeout=180)
-    program.wintool("click", TITLE, "GO!!!", "QuorvelForm")
-    table = wait_for("the score table to be shown",
-                     lambda: (lambda w: w if w and w["client"] == "534,84" else None)(find_window(program, TITLE)),
-                     timeout=60)
-    return dialog, table
 
 
 class ScoreTable(unittest.TestCase):

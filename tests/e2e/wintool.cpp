@@ -8,6 +8,9 @@
 //                                                  clicks a button child (BM_CLICK, posted)
 //   quorvel_wintool.exe close <title> [class]      asks the window to close, as its frame's
 //                                                  close box does (WM_CLOSE, posted)
+//   quorvel_wintool.exe settext <title> <child index> <text> [class]
+//                                                  replaces a child's text (WM_SETTEXT), as
+//                                                  typing into a text box does
 //
 // Exit code 0 on success, 1 when the window or child is not there, 2 on bad arguments.
 #include <windows.h>
@@ -172,7 +175,8 @@ std::wstring withoutPrefix(const std::wstring& text) {
 
 int usage() {
     std::fputs("usage: quorvel_wintool list | find <title> [class] | wait <title> <ms> [class] | "
-               "click <title> <child text> [class] | close <title> [class]\n",
+               "click <title> <child text> [class] | close <title> [class] | "
+               "settext <title> <child index> <text> [class]\n",
                stderr);
     return 2;
 }
@@ -237,6 +241,24 @@ int wmain(int argc, wchar_t** argv) {
         }
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
         line("closed", hex(reinterpret_cast<ULONG_PTR>(hwnd)));
+        return 0;
+    }
+    if (command == L"settext" && argc >= 5) {
+        HWND hwnd = findWindow(argv[2], argc >= 6 ? argv[5] : L"");
+        if (!hwnd) {
+            line("found", "0");
+            return 1;
+        }
+        int index = _wtoi(argv[3]);
+        HWND child = GetWindow(hwnd, GW_CHILD);
+        while (child && index-- > 0) child = GetWindow(child, GW_HWNDNEXT);
+        DWORD_PTR result = 0;
+        if (!child || !SendMessageTimeoutW(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[4]), SMTO_ABORTIFHUNG,
+                                           2000, &result)) {
+            line("set", "0");
+            return 1;
+        }
+        line("set", hex(reinterpret_cast<ULONG_PTR>(child)));
         return 0;
     }
     return usage();

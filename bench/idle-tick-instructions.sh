@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Instructions of one idle tick of the key poll, counted by callgrind (repeatable: the
+# count does not depend on the machine's load), with and without the 55 key-state
+# queries, in an optimised native build (build/bench).
+#   bench/idle-tick-instructions.sh [ticks]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ticks=${1:-10000}
+cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/bench --target quorvel_bench_idle -j"$(nproc)" >/dev/null
+out=$(mktemp -d)
+valgrind --tool=callgrind --callgrind-out-file="$out/callgrind.out" \
+  --toggle-collect='quorvel::table::ScoreTable::pollShortcuts()' \
+  build/bench/bench/quorvel_bench_idle --ticks "$ticks" 2>"$out/log" >/dev/null
+total=$(callgrind_annotate "$out/callgrind.out" | awk '/PROGRAM TOTALS/ {gsub(",", "", $1); print $1}')
+queries=$(callgrind_annotate --inclusive=yes "$out/callgrind.out" |
+  awk '/SimPlatform::asyncKeyState/ {gsub(",", "", $1); print $1; exit}')
+queries=${queries:-0}
+echo "idle ticks:                      $ticks"
+echo "instructions per tick:           $((total / ticks))"
+echo "  in the 55 key-state queries:   $((queries / ticks))"
+echo "  besides the key-state queries: $(((total - queries) / ticks))"
+rm -rf "$out"

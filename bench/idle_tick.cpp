@@ -1,0 +1,60 @@
+// The cost of one idle tick of the table's key poll (no chord held), on the headless
+// backend with the shipped program folder, the table shown after GO and the menu hidden.
+//
+//   quorvel_bench_idle                      time per tick (Google Benchmark)
+//   quorvel_bench_idle --ticks N            runs N idle ticks and exits, for
+//       valgrind --tool=callgrind --toggle-collect='quorvel::table::ScoreTable::pollShortcuts()'
+//   (bench/idle-tick-instructions.sh runs that and prints instructions per tick)
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "app/app.h"
+#include "platform/sim/sim_platform.h"
+#include "start/start_dialog.h"
+
+namespace {
+
+struct IdleTable {
+    quorvel::sim::SimPlatform platform{QUORVEL_PROGRAM_FOLDER};
+    std::unique_ptr<quorvel::app::App> app;
+
+    IdleTable() {
+        app = std::make_unique<quorvel::app::App>(platform, quorvel::app::Release::R099);
+        app->start();
+        if (platform.quitCalled()) {
+            std::fprintf(stderr, "the program did not start: %s\n",
+                         platform.messageBoxes().empty() ? "" : platform.messageBoxes().back().text.c_str());
+            std::exit(1);
+        }
+        auto& dialog = app->startDialog();
+        dialog.inputButtonClicked(dialog.Command1);
+        platform.advance(700);  // past the repeat guard's first run
+    }
+};
+
+void BM_IdleTick(benchmark::State& state) {
+    IdleTable table;
+    for (auto _ : state) table.platform.advance(10);
+    state.counters["key queries/tick"] =
+        benchmark::Counter(static_cast<double>(table.platform.keyQueries()), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_IdleTick);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--ticks") == 0) {
+        IdleTable table;
+        const long long ticks = std::atoll(argv[2]);
+        table.platform.advance(10 * ticks);
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

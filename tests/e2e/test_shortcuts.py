@@ -1,0 +1,87 @@
+"""The global key chords of the real quorvel.exe under Wine: sent with xdotool while the
+table has the keyboard focus, read back from the control menu's score boxes and from the
+table's pixels."""
+import time
+import unittest
+
+import harness
+from harness import MENU, TITLE, children, find_window, start_match, wait_for
+
+
+def menu_texts(program):
+    """Text1, Text3, BO, Text4, Text2 of the shown control menu."""
+    return [box["text"] for box in children(find_window(program, MENU))[:5]]
+
+
+def scores(program):
+    texts = menu_texts(program)
+    return texts[1], texts[3]
+
+
+class KeyChords(unittest.TestCase):
+    def test_chords_raise_and_reset_the_scores_and_step_a_portrait(self):
+        with harness.VirtualDisplay() as display, harness.Program(display) as program:
+            _, table = start_match(display, program)
+            tx, ty = (int(v) for v in table["client_origin"].split(","))
+
+            def click(x, y, repeat=1):
+                display.xdotool("mousemove", str(x), str(y))
+                display.xdotool("click", "--repeat", str(repeat), "--delay", "80", "1")
+
+            # The control menu mirrors every score change; a double-click on a name opens it.
+            click(tx + 160, ty + 32, repeat=2)
+            menu = wait_for("the control menu to open", lambda: find_window(program, MENU), timeout=60)
+            mx, my = (int(v) for v in menu["client_origin"].split(","))
+            self.assertEqual(scores(program), ("0", "0"))
+
+            # Key state reaches the program only while one of its windows has the X focus;
+            # give it to the table (its name plate: a plain press there changes nothing).
+            def focus_table():
+                click(tx + 160, ty + 32)
+                wait_for("the table to be the active window",
+                         lambda: find_window(program, TITLE)["active"] == "1", timeout=30)
+
+            def hold(keys, seconds):
+                # The hold itself is the operator's action, not a wait for the program.
+                display.xdotool("keydown", keys)
+                time.sleep(seconds)
+                display.xdotool("keyup", keys)
+
+            focus_table()
+            # Held for 1.5 s the chord acts at about 0, 0.61 and 1.22 s: three points.
+            hold("ctrl+shift+1", 1.5)
+            wait_for("Text3 to read 3 after Ctrl+Shift+1 was held",
+                     lambda: scores(program) == ("3", "0"), timeout=30)
+
+            # The table's own score: clobber the box, then let the menu read the table again.
+            program.wintool("settext", MENU, "1", "9")
+            wait_for("Text3 to take the typed 9", lambda: scores(program)[0] == "9", timeout=30)
+            focus_table()
+            click(mx + 5, my + 45)
+            wait_for("the menu to read score 1 back from the table as 3",
+                     lambda: scores(program) == ("3", "0"), timeout=30)
+
+            focus_table()
+            hold("Tab+2", 0.2)
+            wait_for("Tab+2 to raise score 2 to 1", lambda: scores(program) == ("3", "1"), timeout=30)
+
+            focus_table()
+            hold("ctrl+shift+0", 0.2)
+            wait_for("Ctrl+Shift+0 to reset both scores", lambda: scores(program) == ("0", "0"), timeout=30)
+
+            # Player 1's portrait at the left edge: picture 12 at start, picture 1 after "Q".
+            def portrait(screen, left):
+                return [screen.at(tx + left + x, ty + y) for x in range(4, 60, 4) for y in range(4, 60, 4)]
+
+            screen = display.pixels()
+            before1, before2 = portrait(screen, 0), portrait(screen, 470)
+            hold("ctrl+shift+q", 0.2)
+            wait_for("Ctrl+Shift+Q to step player 1's portrait",
+                     lambda: portrait(display.pixels(), 0) != before1, timeout=30)
+            self.assertEqual(portrait(display.pixels(), 470), before2, "player 2's portrait stays")
+            display.screenshot(harness.ROOT / "build" / "e2e-shortcuts.png")
+            self.assertIsNone(program.process.poll(), "the program is still running")
+
+
+if __name__ == "__main__":
+    unittest.main()
