@@ -62,10 +62,18 @@ DWORD Win32Platform::frameExStyle(ui::BorderStyle style) {
 }
 
 ui::FrameSize Win32Platform::frameSize(ui::BorderStyle style) const {
-    RECT r{0, 0, 0, 0};
-    AdjustWindowRectEx(&r, frameStyle(style), FALSE, frameExStyle(style));
-    return {r.right - r.left, r.bottom - r.top};
+    // Asked on every poll tick (the control menu's height follows its counter), so each
+    // kind is measured once, and again after the system's metrics changed.
+    auto& cached = frameSizes_[static_cast<std::size_t>(style)];
+    if (!cached) {
+        RECT r{0, 0, 0, 0};
+        AdjustWindowRectEx(&r, frameStyle(style), FALSE, frameExStyle(style));
+        cached = ui::FrameSize{r.right - r.left, r.bottom - r.top};
+    }
+    return *cached;
 }
+
+void Win32Platform::systemMetricsChanged() { frameSizes_.fill(std::nullopt); }
 
 ui::Color Win32Platform::resolveColor(ui::Color color) const {
     if (!ui::isSystemColor(color)) return color;
@@ -262,6 +270,11 @@ Win32Window* Win32Platform::windowOf(HWND hwnd) const {
 int Win32Platform::run() {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // Timer ticks, a hundred a second, go straight to the timer window.
+        if (msg.hwnd == timerWindow_) {
+            DispatchMessageW(&msg);
+            continue;
+        }
         // Tab and Shift+Tab move between a form's native controls.
         HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
         if (root && windowOf(root) && IsDialogMessageW(root, &msg)) continue;

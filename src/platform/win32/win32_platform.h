@@ -3,6 +3,8 @@
 // the timers (on a hidden message-only window) and the message loop.
 #include <windows.h>
 
+#include <array>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -62,6 +64,9 @@ public:
     // the program ends with code 1.
     [[noreturn]] void fatal(const std::string& message);
 
+    // The frame metrics changed (a theme or DPI change seen by a window).
+    void systemMetricsChanged();
+
     // Frame style bits of each frame kind.
     static DWORD frameStyle(ui::BorderStyle style);
     static DWORD frameExStyle(ui::BorderStyle style);
@@ -87,6 +92,8 @@ private:
     std::vector<CachedFont> fonts_;
     std::vector<Win32Window*> windows_;
     IWICImagingFactory* wic_ = nullptr;
+    // Frame sizes by frame kind, measured on first use.
+    mutable std::array<std::optional<ui::FrameSize>, 6> frameSizes_{};
 };
 
 }  // namespace quorvel::win32

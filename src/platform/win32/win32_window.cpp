@@ -328,6 +328,11 @@ LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam,
 LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_ERASEBKGND: return 1;
+        case WM_SETTINGCHANGE:
+        case WM_THEMECHANGED:
+        case WM_DPICHANGED:
+            platform_.systemMetricsChanged();
+            break;
         case WM_PAINT: paint(); return 0;
         case WM_CLOSE: form_.inputCloseRequested(); return 0;
         case WM_ACTIVATE:
