@@ -244,12 +244,7 @@ void ControlMenu::applyToTable() {
 }
 
 void ControlMenu::backToStartDialog() {
-    auto& table = app_.table();
-    const std::string name1 = table.P1.caption();
-    const std::string name2 = table.P2.caption();
-    auto& dialog = app_.startDialog();
-    dialog.Text1.setText(name1);
-    dialog.Text2.setText(name2);
+    auto& dialog = app_.table().namesToStartDialog();
     dialog.show();
     app_.unloadTable();
     app_.unloadControlMenu();

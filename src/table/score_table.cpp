@@ -118,21 +118,8 @@ ScoreTable::ScoreTable(app::App& app)
     inttimer5.setText("0");
     picturegen.setVisible(false);
 
-    // A double-click on a name (with neither Alt nor Shift down) or on a portrait opens
-    // the control menu.
-    const auto openMenuFromName = [this] {
-        if (platform().asyncKeyState(ui::key::kAlt) == 0 && platform().asyncKeyState(ui::key::kShift) == 0)
-            app_.controlMenu().show();
-    };
-    P1.onDblClick = openMenuFromName;
-    P2.onDblClick = openMenuFromName;
-    I1.onDblClick = [this] { app_.controlMenu().show(); };
-    I2.onDblClick = I1.onDblClick;
-
     wireTimers();
-
-    Combo1.onClick = [this] { countryChosen(Combo1, F1, LiveP1); };
-    Combo2.onClick = [this] { countryChosen(Combo2, F2, LiveP2); };
+    wireGestures();
 
     // The frame is fixed by the release, or taken from the settings in release 0.99.
     switch (app.release()) {
@@ -205,16 +192,6 @@ void ScoreTable::onCloseRequest() {
     // Closing the table from its frame would leave an invisible program with live key
     // chords: end the program as the emblem's quit command does.
     app_.quit();
-}
-
-void ScoreTable::countryChosen(ui::ComboBox& list, ui::Image& flag, ui::Label& name) {
-    const int index = list.listIndex();
-    // With no entry selected there is no country: the flag and name stay as they are.
-    if (index < 0) return;
-    const std::string& country = app_.countries().at(static_cast<std::size_t>(index));
-    const std::string& language = app_.settings().Language.text;
-    flag.setPicture(platform().loadPicture(app_.path("\\pic\\flags\\" + language + "\\" + country + ".gif")));
-    name.setCaption(country);
 }
 
 }  // namespace quorvel::table

@@ -11,6 +11,10 @@ namespace quorvel::app {
 class App;
 }
 
+namespace quorvel::start {
+class StartDialog;
+}
+
 namespace quorvel::table {
 
 class ScoreTable : public ui::Form {
@@ -84,13 +88,36 @@ public:
     // The path of portrait `number` in the set that `holder` names.
     std::string portraitPath(const ui::Label& holder, int number);
 
+    // Copies the names into the start dialog, loading it (hidden) if it is unloaded.
+    start::StartDialog& namesToStartDialog();
+
 private:
     void onLoad() override;
     void onActivate() override;
     void onCloseRequest() override;
     bool seeThroughSetting();
+    // --- Pointer gestures ---
+    void wireGestures();
+    // Alt or Shift held now, or pressed since the last query of the key.
+    bool altDown();
+    bool shiftDown();
+    void scoreClicked(int player, int delta);  // changes the score and mirrors it
+    void scorePressed(int player, const ui::MouseEvent& e);
+    void namePressed(ui::Label& name, const ui::MouseEvent& e);
+    void flagPressed(const ui::MouseEvent& e);
+    void toggleCountryLists();
     // The flag and country name of the country chosen in a list.
     void countryChosen(ui::ComboBox& list, ui::Image& flag, ui::Label& name);
+    void seriesPressed(const ui::MouseEvent& e);
+    void portraitClicked();
+    // Player `player`'s own portrait of general `general`, for the pick strip.
+    ui::PicturePtr stripPortrait(int player, int general);
+    void pickStrip(int player, const ui::MouseEvent& e);
+    void emblemPressed(const ui::MouseEvent& e);
+    void emblemMoved(const ui::MouseEvent& e);
+    void backToStartDialog();
+    void toggleSeriesCaption();
+    void showAll();
 
     // --- Key chords and timers ---
     // One row of the chord table: the key held with Ctrl+Shift or with Tab, its effect,
@@ -138,6 +165,8 @@ private:
     std::string oldscore2_;
     int oldgen1_ = 0;
     int oldgen2_ = 0;
+    // The pointer's screen position at the last move over the emblem, in pixels.
+    ui::Point cursor_{0, 0};
 };
 
 }  // namespace quorvel::table

@@ -20,7 +20,6 @@ namespace quorvel::table {
 namespace {
 
 constexpr int kLastPortrait = 12;
-constexpr double kNameChordPoints = 14;
 // A speed box's number N gives one pulse step every 2 x N milliseconds.
 constexpr int kMillisecondsPerSpeedUnit = 2;
 constexpr int kMaxPulseInterval = 32767;
@@ -178,11 +177,6 @@ void ScoreTable::resetScores() {
     control::ControlMenu& menu = app_.controlMenu();
     menu.Text3.setText("0");
     menu.Text4.setText("0");
-}
-
-void ScoreTable::namesToFourteenPoints() {
-    P1.setFontSize(kNameChordPoints);
-    P2.setFontSize(kNameChordPoints);
 }
 
 void ScoreTable::PulseBestOf() {
