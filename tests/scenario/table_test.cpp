@@ -154,9 +154,19 @@ TEST_F(TableOpensMenu, DoubleClickOnANameOpensTheControlMenuUnlessAltOrShiftIsDo
 TEST_F(TableOpensMenu, DoubleClickOnAPortraitOpensTheControlMenuWhateverKeysAreDown) {
     ASSERT_TRUE(program.start()) << program.lastMessage();
     auto& table = go();
-    program.platform.pressKey(ui::key::kAlt);
+    program.platform.pressKey(ui::key::kControl);
     doubleClick(table.I2);
     EXPECT_TRUE(program.app->controlMenu().visible());
+}
+
+TEST_F(TableOpensMenu, DoubleClickOnAPortraitWithAltHidesThePortraitsBeforeItsSecondPressCanOpenTheMenu) {
+    ASSERT_TRUE(program.start()) << program.lastMessage();
+    auto& table = go();
+    program.platform.pressKey(ui::key::kAlt);
+    doubleClick(table.I2);
+    EXPECT_FALSE(table.I1.visible());
+    EXPECT_FALSE(table.I2.visible());
+    EXPECT_FALSE(program.app->controlMenu().visible()) << "the second press finds no portrait";
 }
 
 }  // namespace
