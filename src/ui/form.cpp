@@ -136,6 +136,12 @@ void Form::inputPointerDown(Point at, int button, int shift) {
     });
 }
 
+void Form::inputPointerCaptureLost() {
+    buttonsHeld_ = 0;
+    captured_ = nullptr;
+    afterDoubleClick_ = false;
+}
+
 void Form::inputDoubleClick(Point at, int button, int /*shift*/) {
     runtime_.dispatch([&] {
         if (buttonsHeld_ == 0) captured_ = hitTest(at);

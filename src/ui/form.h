@@ -73,6 +73,9 @@ public:
     void inputPointerDown(Point at, int button, int shift);
     void inputPointerUp(Point at, int button, int shift);
     void inputPointerMove(Point at, int buttons, int shift);
+    // The window lost the pointer while buttons were held (another window took the
+    // capture): no control keeps the pointer any longer.
+    void inputPointerCaptureLost();
     // A left double-click: arrives in place of the second press.
     void inputDoubleClick(Point at, int button, int shift);
     // Pointer over a native control, in twips relative to the control.

@@ -103,6 +103,14 @@ TEST_F(Forms, PressedControlKeepsThePointerUntilTheLastButtonIsReleased) {
         << "releases outside the control make no click";
 }
 
+TEST_F(Forms, ALostCaptureFreesThePointerSoTheNextMoveGoesToWhatIsUnderIt) {
+    form.inputPointerDown({1100, 1100}, mouse::kLeft, 0);
+    form.inputPointerCaptureLost();
+    form.inputPointerMove({100, 100}, 0, 0);
+    form.inputPointerDown({100, 100}, mouse::kRight, 0);
+    EXPECT_EQ(form.log, (Log{"front down 1 100,100", "back move 0 100,100", "back down 2 100,100"}));
+}
+
 TEST_F(Forms, DoubleClickArrivesAsPressReleaseClickDoubleClickRelease) {
     form.inputPointerDown({1500, 1500}, mouse::kLeft, 0);
     form.inputPointerUp({1500, 1500}, mouse::kLeft, 0);

@@ -373,6 +373,11 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_MOUSEMOVE:
             form_.inputPointerMove(twipsAt(lParam), buttonsMask(wParam), shiftMask(wParam));
             return 0;
+        case WM_CAPTURECHANGED:
+            // Another window took the pointer (a message box, a switch to another program):
+            // the buttons' releases will not reach this window.
+            if (reinterpret_cast<HWND>(lParam) != hwnd_) form_.inputPointerCaptureLost();
+            return 0;
         default: break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);
