@@ -7,11 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ticks=${1:-10000}
 cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/bench --target quorvel_bench_idle -j"$(nproc)" >/dev/null
+cmake --build build/bench --target quorvel_bench_table -j"$(nproc)" >/dev/null
 out=$(mktemp -d)
 valgrind --tool=callgrind --callgrind-out-file="$out/callgrind.out" \
   --toggle-collect='quorvel::table::ScoreTable::pollShortcuts()' \
-  build/bench/bench/quorvel_bench_idle --ticks "$ticks" 2>"$out/log" >/dev/null
+  build/bench/bench/quorvel_bench_table --ticks "$ticks" 2>"$out/log" >/dev/null
 total=$(callgrind_annotate "$out/callgrind.out" | awk '/PROGRAM TOTALS/ {gsub(",", "", $1); print $1}')
 queries=$(callgrind_annotate --inclusive=yes "$out/callgrind.out" |
   awk '/SimPlatform::asyncKeyState/ {gsub(",", "", $1); print $1; exit}')

@@ -1,8 +1,9 @@
-// The cost of one idle tick of the table's key poll (no chord held), on the headless
-// backend with the shipped program folder, the table shown after GO and the menu hidden.
+// Costs of the score table on the headless backend with the shipped program folder, the
+// table shown after GO and the menu hidden: one idle tick of the key poll (no chord held)
+// and one pointer move over the pick strip that loads a shipped portrait from disk.
 //
-//   quorvel_bench_idle                      time per tick (Google Benchmark)
-//   quorvel_bench_idle --ticks N            runs N idle ticks and exits, for
+//   quorvel_bench_table                     times per tick and per move (Google Benchmark)
+//   quorvel_bench_table --ticks N           runs N idle ticks and exits, for
 //       valgrind --tool=callgrind --toggle-collect='quorvel::table::ScoreTable::pollShortcuts()'
 //   (bench/idle-tick-instructions.sh runs that and prints instructions per tick)
 #include <benchmark/benchmark.h>
@@ -15,6 +16,7 @@
 #include "app/app.h"
 #include "platform/sim/sim_platform.h"
 #include "start/start_dialog.h"
+#include "table/score_table.h"
 
 namespace {
 
@@ -43,6 +45,22 @@ void BM_IdleTick(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(table.platform.keyQueries()), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_IdleTick);
+
+// A left drag below player 1's portrait, alternating between two cells of the pick strip:
+// each move reads and decodes a portrait file, puts it on the table and asks for a repaint.
+void BM_PickStripMove(benchmark::State& state) {
+    IdleTable table;
+    auto& t = table.app->table();
+    const quorvel::ui::Rect portrait = t.I1.formRect();
+    t.inputPointerDown({portrait.left + 300, portrait.top + 300}, quorvel::ui::mouse::kLeft, 0);
+    int x = 0;
+    for (auto _ : state) {
+        x = x == 0 ? 1500 : 0;  // cells 4 and 5
+        t.inputPointerMove({portrait.left + x, portrait.top + 3000}, quorvel::ui::mouse::kLeft, 0);
+    }
+    if (t.I1.picture()->source().find("\\pic\\gen\\P1\\") == std::string::npos) state.SkipWithError("no portrait");
+}
+BENCHMARK(BM_PickStripMove)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
