@@ -194,9 +194,8 @@ void ScoreTable::pickStrip(int player, const ui::MouseEvent& e) {
     if (!r) return;
     const int cell = *r / kStripCell;  // truncated toward zero
     const bool general = cell >= 0 && cell <= kLastGeneral;
-    ui::Image& own = player == 1 ? I1 : I2;
 
-    if (e.button == kLeft && general) own.setPicture(stripPortrait(player, cell));
+    if (e.button == kLeft && general) (player == 1 ? I1 : I2).setPicture(stripPortrait(player, cell));
     if (e.button == kRight && cell >= 0 && cell <= kLastStripColour)
         (player == 1 ? SC1 : SC2).setFillColor(app_.controlMenu().C1(cell).backColor());
     if (e.button == kLeft && general && altDown()) {
@@ -275,7 +274,7 @@ void ScoreTable::emblemMoved(const ui::MouseEvent& e) {
     if (e.button == kMiddle) {
         // Reading the start dialog's position loads it, hidden, when it is unloaded, which
         // puts it at its start-up position; it then stays loaded.
-        start::StartDialog& dialog = app_.startDialog();
+        const start::StartDialog& dialog = app_.startDialog();
         move(dialog.left(), dialog.top());
     }
 }
