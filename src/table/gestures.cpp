@@ -73,12 +73,16 @@ void ScoreTable::wireGestures() {
 
     // Portraits: a click with Alt hides both, with Shift swaps them; a double-click opens
     // the control menu whatever keys are down; a drag below the table picks a general.
+    // Release 0.94 has no pick strip and no double-click on player 2's portrait.
+    const bool r094 = app_.release() == app::Release::R094Window;
     for (ui::Image* portrait : {&I1, &I2}) {
         portrait->onClick = [this] { portraitClicked(); };
-        portrait->onDblClick = [this] { app_.controlMenu().show(); };
+        if (portrait == &I1 || !r094) portrait->onDblClick = [this] { app_.controlMenu().show(); };
     }
-    I1.onMouseMove = [this](const ui::MouseEvent& e) { pickStrip(1, e); };
-    I2.onMouseMove = [this](const ui::MouseEvent& e) { pickStrip(2, e); };
+    if (!r094) {
+        I1.onMouseMove = [this](const ui::MouseEvent& e) { pickStrip(1, e); };
+        I2.onMouseMove = [this](const ui::MouseEvent& e) { pickStrip(2, e); };
+    }
 
     // The battle emblem
     Image2.onMouseDown = [this](const ui::MouseEvent& e) { emblemPressed(e); };
@@ -98,12 +102,15 @@ void ScoreTable::scoreClicked(int player, int delta) {
 }
 
 void ScoreTable::scorePressed(int player, const ui::MouseEvent& e) {
+    // Release 0.94 subtracts on every right press (the poll puts a negative score right at
+    // its next tick) and has no middle-button reset.
+    const bool r094 = app_.release() == app::Release::R094Window;
     if (e.button == kRight) {
         const auto value = ui::parseNumber((player == 1 ? T1 : T2).caption());
         // A right press never takes a score below 0.
-        if (value && *value > 0) scoreClicked(player, -1);
+        if (value && (*value > 0 || r094)) scoreClicked(player, -1);
     }
-    if (e.button == kMiddle) resetScores();
+    if (e.button == kMiddle && !r094) resetScores();
 }
 
 // --- Names ---
@@ -172,7 +179,7 @@ void ScoreTable::portraitClicked() {
         I1.setVisible(false);
         I2.setVisible(false);
     }
-    if (shiftDown()) {
+    if (app::isCurrent(app_.release()) && shiftDown()) {
         // The spare picture box keeps player 1's portrait of the swap afterwards.
         picturegen.setPicture(I1.picture());
         I1.setPicture(I2.picture());
@@ -224,7 +231,13 @@ void ScoreTable::emblemPressed(const ui::MouseEvent& e) {
         toggle(inttimer4);
         toggle(inttimer5);
     }
-    if (e.button == kRight && e.shift == kShiftAlone) app_.quit();
+    if (e.button == kRight && e.shift == kShiftAlone) {
+        // Release 0.94 ends at once, without closing the windows first.
+        if (app_.release() == app::Release::R094Window)
+            app_.runtime().quit(0);
+        else
+            app_.quit();
+    }
 }
 
 start::StartDialog& ScoreTable::namesToStartDialog() {
@@ -262,6 +275,8 @@ void ScoreTable::showAll() {
 
 void ScoreTable::emblemMoved(const ui::MouseEvent& e) {
     applyPulseIntervals();
+    // In release 0.94 the emblem neither restarts the poll nor moves the table.
+    if (app_.release() == app::Release::R094Window) return;
     timer1_.setEnabled(false);
     timer1_.setEnabled(true);
     cursor_ = platform().cursorPos();

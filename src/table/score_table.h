@@ -61,10 +61,11 @@ public:
 
     // The table's timers. Timer1 polls the key chords every 10 ms; Timer6 is the repeat
     // guard that turns the poll on again 600 ms after a chord changed a score or a
-    // portrait; Timer4 and Timer5 drive the grey pulses of the series caption and the
-    // country names; Timer3 receives the control menu's capture interval.
+    // portrait (release 0.94 has Timer2 instead: 300 ms, off until the poll stops);
+    // Timer4 and Timer5 drive the grey pulses of the series caption and the country
+    // names; Timer3 receives the control menu's capture interval.
     ui::Timer& Timer1() { return timer1_; }
-    ui::Timer& Timer6() { return timer6_; }
+    ui::Timer& Timer6() { return timer6_; }  // the repeat guard, Timer2 in release 0.94
     ui::Timer& Timer4() { return timer4_; }
     ui::Timer& Timer5() { return timer5_; }
     ui::Timer& Timer3() { return timer3_; }
@@ -120,20 +121,26 @@ private:
     void showAll();
 
     // --- Key chords and timers ---
-    // One row of the chord table: the key held with Ctrl+Shift or with Tab, its effect,
-    // and whether it arms the repeat guard.
+    // How a chord's key is held: with Ctrl+Shift or with Tab; with Ctrl+Shift only; with
+    // Ctrl+Alt.
+    enum class Chord { ShiftCtrlOrTab, ShiftCtrl, CtrlAlt };
+    // One row of the chord table: the key, how it is held, its effect, and whether it
+    // arms the repeat guard.
     struct ChordRow {
         int key;
+        Chord chord;
         void (ScoreTable::*effect)();
         bool guard;
     };
     static const ChordRow kChords[];
+    static const ChordRow kChords094[];  // release 0.94
 
     void wireTimers();
     void pollShortcuts();  // a tick of Timer1
     void repeatGuard();    // a tick of Timer6
     // A key held with Ctrl+Shift, or with Tab.
     bool hotkey(int key);
+    bool chordHeld(Chord chord, int key);
     void armGuard() { timer6_.setEnabled(true); }
     void keepScoresValid();
     void speedChanged(ui::TextBox& box);
@@ -150,6 +157,7 @@ private:
     void namesToFourteenPoints();
     void toggleSeriesPulse() { timer4_.setEnabled(!timer4_.enabled()); }
     void toggleCountryPulse() { timer5_.setEnabled(!timer5_.enabled()); }
+    void togglePortraits();  // release 0.94's "V": each portrait on its own
     // Adds `delta` to a player's score on the table and, from its own number, to the
     // control menu's score box of that player.
     void addToScore(int player, int delta);

@@ -9,6 +9,7 @@
 // property it sets is set to the value it already has, which is a no-op all the way down
 // to the backend.
 #include <algorithm>
+#include <span>
 
 #include "app/app.h"
 #include "control/control_menu.h"
@@ -50,18 +51,36 @@ std::optional<int> pulseInterval(const ui::TextBox& box) {
 
 // The chords of the poll, tested in this order on every tick.
 const ScoreTable::ChordRow ScoreTable::kChords[] = {
-    {'Q', &ScoreTable::nextPortrait1, true},
-    {'W', &ScoreTable::nextPortrait2, true},
-    {'V', &ScoreTable::hidePortraits, true},
-    {'B', &ScoreTable::hidePortraits, true},
-    {'1', &ScoreTable::scoreUp1, true},
-    {'2', &ScoreTable::scoreUp2, true},
-    {'8', &ScoreTable::scoreDown1, true},
-    {'9', &ScoreTable::scoreDown2, true},
-    {'0', &ScoreTable::resetScores, true},
-    {'7', &ScoreTable::namesToFourteenPoints, false},
-    {'E', &ScoreTable::toggleSeriesPulse, true},
-    {'R', &ScoreTable::toggleCountryPulse, true},
+    {'Q', Chord::ShiftCtrlOrTab, &ScoreTable::nextPortrait1, true},
+    {'W', Chord::ShiftCtrlOrTab, &ScoreTable::nextPortrait2, true},
+    {'V', Chord::ShiftCtrlOrTab, &ScoreTable::hidePortraits, true},
+    {'B', Chord::ShiftCtrlOrTab, &ScoreTable::hidePortraits, true},
+    {'1', Chord::ShiftCtrlOrTab, &ScoreTable::scoreUp1, true},
+    {'2', Chord::ShiftCtrlOrTab, &ScoreTable::scoreUp2, true},
+    {'8', Chord::ShiftCtrlOrTab, &ScoreTable::scoreDown1, true},
+    {'9', Chord::ShiftCtrlOrTab, &ScoreTable::scoreDown2, true},
+    {'0', Chord::ShiftCtrlOrTab, &ScoreTable::resetScores, true},
+    {'7', Chord::ShiftCtrlOrTab, &ScoreTable::namesToFourteenPoints, false},
+    {'E', Chord::ShiftCtrlOrTab, &ScoreTable::toggleSeriesPulse, true},
+    {'R', Chord::ShiftCtrlOrTab, &ScoreTable::toggleCountryPulse, true},
+};
+
+// Release 0.94: Ctrl+Shift chords without the Tab alternative, the pulses on Ctrl+Alt,
+// and no repeat guard to arm (the poll's re-enable timer starts when the poll stops).
+const ScoreTable::ChordRow ScoreTable::kChords094[] = {
+    {'Q', Chord::ShiftCtrl, &ScoreTable::nextPortrait1, false},
+    {'W', Chord::ShiftCtrl, &ScoreTable::nextPortrait2, false},
+    {'V', Chord::ShiftCtrl, &ScoreTable::togglePortraits, false},
+    {'1', Chord::ShiftCtrl, &ScoreTable::scoreUp1, false},
+    {'2', Chord::ShiftCtrl, &ScoreTable::scoreUp2, false},
+    {'8', Chord::ShiftCtrl, &ScoreTable::scoreDown1, false},
+    {'9', Chord::ShiftCtrl, &ScoreTable::scoreDown2, false},
+    {'0', Chord::ShiftCtrl, &ScoreTable::resetScores, false},
+    {'7', Chord::ShiftCtrl, &ScoreTable::namesToFourteenPoints, false},
+    {'E', Chord::CtrlAlt, &ScoreTable::toggleSeriesPulse, false},
+    {'R', Chord::CtrlAlt, &ScoreTable::toggleCountryPulse, false},
+    {'Q', Chord::CtrlAlt, &ScoreTable::PulseBestOf, false},
+    {'W', Chord::CtrlAlt, &ScoreTable::PulseCountryNames, false},
 };
 
 void ScoreTable::wireTimers() {
@@ -86,14 +105,33 @@ bool ScoreTable::hotkey(int key) {
     return (((shift & ctrl) | tab) & pressed) != 0;
 }
 
+bool ScoreTable::chordHeld(Chord chord, int key) {
+    ui::Platform& keys = platform();
+    switch (chord) {
+        case Chord::ShiftCtrlOrTab: return hotkey(key);
+        case Chord::ShiftCtrl: {
+            const std::uint16_t shift = keys.asyncKeyState(ui::key::kShift);
+            const std::uint16_t ctrl = keys.asyncKeyState(ui::key::kControl);
+            return (shift & ctrl & keys.asyncKeyState(key)) != 0;
+        }
+        case Chord::CtrlAlt: {
+            const std::uint16_t ctrl = keys.asyncKeyState(ui::key::kControl);
+            const std::uint16_t alt = keys.asyncKeyState(ui::key::kAlt);
+            return (ctrl & alt & keys.asyncKeyState(key)) != 0;
+        }
+    }
+    return false;
+}
+
 void ScoreTable::pollShortcuts() {
     oldscore1_ = T1.caption();
     oldscore2_ = T2.caption();
     oldgen1_ = gennum1;
     oldgen2_ = gennum2;
 
-    for (const ChordRow& row : kChords) {
-        if (!hotkey(row.key)) continue;
+    const bool r094 = app_.release() == app::Release::R094Window;
+    for (const ChordRow& row : r094 ? std::span<const ChordRow>(kChords094) : std::span<const ChordRow>(kChords)) {
+        if (!chordHeld(row.chord, row.key)) continue;
         (this->*row.effect)();
         if (row.guard) armGuard();
     }
@@ -121,9 +159,9 @@ void ScoreTable::pollShortcuts() {
     if (gennum1 >= kLastPortrait) gennum1 = -1;
     if (gennum2 >= kLastPortrait) gennum2 = -1;
 
-    if (hotkey('A')) {
+    if (chordHeld(r094 ? Chord::ShiftCtrl : Chord::ShiftCtrlOrTab, 'A')) {
         placeTopmost();
-        armGuard();
+        if (!r094) armGuard();
     }
 }
 
@@ -132,15 +170,19 @@ void ScoreTable::keepScoresValid() {
         const auto value = ui::parseNumber(score->caption());
         if (value && *value < 0) score->setCaption("0");
     }
+    // Releases before 0.99 only put negative scores right.
+    if (!app::isCurrent(app_.release())) return;
     for (ui::Label* score : {&T1, &T2})
         if (!ui::isNumeric(score->caption())) score->setCaption("0");
 }
 
 void ScoreTable::repeatGuard() {
-    if (hotkey('A')) {
+    // Release 0.94's re-enable timer only turns the poll on again.
+    if (app_.release() != app::Release::R094Window && hotkey('A')) {
         placeTopmost();
         armGuard();
     }
+    if (app_.release() == app::Release::R097Transparent) MakeTransparent();
     timer1_.setEnabled(true);
     timer6_.setEnabled(false);
 }
@@ -158,6 +200,11 @@ void ScoreTable::nextPortrait2() {
 void ScoreTable::hidePortraits() {
     I1.setVisible(false);
     I2.setVisible(false);
+}
+
+void ScoreTable::togglePortraits() {
+    I1.setVisible(!I1.visible());
+    I2.setVisible(!I2.visible());
 }
 
 void ScoreTable::addToScore(int player, int delta) {

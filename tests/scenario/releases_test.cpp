@@ -1,0 +1,175 @@
+// The earlier releases' table: their settings groups, their fixed frames, and the chords
+// and gestures that differ from release 0.99.
+#include <gtest/gtest.h>
+
+#include "control/control_menu.h"
+#include "scenario/program_folder.h"
+#include "start/start_dialog.h"
+#include "table/score_table.h"
+#include "ui/keys.h"
+
+namespace quorvel::testing {
+namespace {
+
+using app::Release;
+using ui::key::kAlt;
+using ui::key::kControl;
+using ui::key::kShift;
+using ui::key::kTab;
+
+class Releases : public ::testing::Test {
+protected:
+    Program program;
+    sim::SimPlatform& platform = program.platform;
+    table::ScoreTable& table() { return program.app->table(); }
+
+    // Starts `release` on settings of its own group length.
+    void start(Release release) {
+        auto lines = ProgramFolder::defaultOptions();
+        lines.resize(static_cast<std::size_t>(app::optionsGroupLength(release)));
+        program.folder.writeLines("Options.ini", lines);
+        ASSERT_TRUE(program.start(release)) << program.lastMessage();
+    }
+    void go() {
+        auto& dialog = program.app->startDialog();
+        dialog.inputButtonClicked(dialog.Command1);
+    }
+    void clickOn(const ui::Control& control, int button, int shift) {
+        const ui::Rect r = control.formRect();
+        const ui::Point at{r.left + r.width / 2, r.top + r.height / 2};
+        table().inputPointerDown(at, button, shift);
+        table().inputPointerUp(at, button, shift);
+    }
+};
+
+TEST_F(Releases, A097ProgramReadsElevenLineGroupsAndFailsOnAThirteenLineFile) {
+    program.folder.writeLines("Options.ini", ProgramFolder::defaultOptions());
+    EXPECT_FALSE(program.start(Release::R097Window));
+    EXPECT_NE(program.lastMessage().find("Options.ini"), std::string::npos) << program.lastMessage();
+}
+
+TEST_F(Releases, Release094ChordsNeedCtrlAndShiftAndRepeatAbout310MsApart) {
+    start(Release::R094Window);
+    platform.pressKey(kTab);
+    platform.pressKey('1');
+    platform.advance(100);
+    EXPECT_EQ(table().T1.caption(), "0") << "no Tab chords in release 0.94";
+    platform.releaseKey(kTab);
+    platform.pressKey(kControl);
+    platform.pressKey(kShift);
+    platform.advance(10);  // the next tick
+    const long long first = platform.now();
+    EXPECT_EQ(table().T1.caption(), "1");
+    EXPECT_EQ(program.app->controlMenu().Text3.text(), "1");
+    EXPECT_TRUE(table().Timer6().enabled()) << "the 300 ms re-enable timer";
+    platform.advance(309);
+    EXPECT_EQ(table().T1.caption(), "1");
+    platform.advance(1);
+    EXPECT_EQ(table().T1.caption(), "2") << "acted again " << platform.now() - first << " ms later";
+    EXPECT_FALSE(table().Timer6().enabled());
+}
+
+TEST_F(Releases, Release094VTogglesEachPortraitAndCtrlAltRunsThePulses) {
+    start(Release::R094Window);
+    platform.pressKey(kControl);
+    platform.pressKey(kShift);
+    table().I2.setVisible(false);
+    platform.pressKey('V');
+    platform.advance(10);
+    platform.releaseKey('V');
+    EXPECT_FALSE(table().I1.visible());
+    EXPECT_TRUE(table().I2.visible());
+    platform.releaseKey(kShift);
+    platform.pressKey(kAlt);
+    platform.pressKey('E');
+    platform.advance(10);
+    platform.releaseKey('E');
+    EXPECT_FALSE(table().Timer4().enabled());
+    platform.pressKey('Q');
+    platform.advance(10);
+    platform.releaseKey('Q');
+    EXPECT_EQ(table().BO.tag(), "245") << "one step of the caption's pulse";
+    EXPECT_EQ(table().gennum1, 0) << "Ctrl+Alt+Q is not the portrait chord";
+}
+
+TEST_F(Releases, Release094RightPressOnAZeroScoreGoesToMinusOneUntilTheNextTick) {
+    start(Release::R094Window);
+    go();
+    platform.advance(10);
+    clickOn(table().T2, ui::mouse::kRight, 0);
+    EXPECT_EQ(table().T2.caption(), "-1");
+    EXPECT_EQ(program.app->controlMenu().Text4.text(), "-1");
+    platform.advance(10);
+    EXPECT_EQ(table().T2.caption(), "0");
+    clickOn(table().T2, ui::mouse::kMiddle, 0);  // no reset, no failure
+    EXPECT_FALSE(platform.quitCalled());
+}
+
+TEST_F(Releases, Release094QuitsAtOnceAndItsEmblemNeitherDragsNorRestartsThePoll) {
+    start(Release::R094Window);
+    go();
+    auto& t = table();
+    t.Timer1().setEnabled(false);
+    const int left = t.left();
+    const ui::Rect r = t.Image2.formRect();
+    t.inputPointerMove({r.left + 10, r.top + 10}, ui::mouse::kLeft | ui::mouse::kRight, 0);
+    EXPECT_FALSE(t.Timer1().enabled());
+    EXPECT_EQ(t.left(), left);
+    clickOn(t.Image2, ui::mouse::kRight, ui::modifier::kShift);
+    EXPECT_EQ(platform.exitCode(), 0);
+    EXPECT_TRUE(program.app->tableLoaded()) << "the windows are not closed first";
+}
+
+TEST_F(Releases, Release097TransparentIsSeeThroughWithoutASettingAndAgainAtEveryGuardTick) {
+    start(Release::R097Transparent);
+    go();
+    auto& window = *platform.window(table());
+    EXPECT_TRUE(window.layered);
+    EXPECT_EQ(window.borderStyle, ui::BorderStyle::None);
+    const int calls = window.seeThroughCalls;
+    platform.advance(600);  // the guard's first run
+    EXPECT_EQ(window.seeThroughCalls, calls + 1);
+    EXPECT_EQ(table().backColor(), ui::kSeeThroughKey);
+}
+
+TEST_F(Releases, Release097KeepsANonNumericScoreButPutsANegativeOneRight) {
+    start(Release::R097Window);
+    platform.advance(700);
+    table().T1.setCaption("abc");
+    table().T2.setCaption("-2");
+    platform.advance(10);
+    EXPECT_EQ(table().T1.caption(), "abc");
+    EXPECT_EQ(table().T2.caption(), "0");
+}
+
+TEST_F(Releases, EarlierReleasesHaveNoShadowNoShiftSwapAndTheirDialogFrames) {
+    for (Release release : {Release::R097Window, Release::R094Window}) {
+        SCOPED_TRACE(app::productTitle(release));
+        Program fresh;
+        auto lines = ProgramFolder::defaultOptions();
+        lines.resize(static_cast<std::size_t>(app::optionsGroupLength(release)));
+        fresh.folder.writeLines("Options.ini", lines);
+        ASSERT_TRUE(fresh.start(release)) << fresh.lastMessage();
+        auto& dialog = fresh.app->startDialog();
+        dialog.inputButtonClicked(dialog.Command1);
+        auto& t = fresh.app->table();
+        EXPECT_EQ(t.BOShadow, nullptr);
+        EXPECT_EQ(fresh.platform.window(t)->borderStyle,
+                  release == Release::R094Window ? ui::BorderStyle::FixedDialog : ui::BorderStyle::FixedSingle);
+        const ui::Rect bo = t.BO.formRect();
+        const ui::Point onBo{bo.left + 100, bo.top + 250};
+        t.inputPointerDown(onBo, ui::mouse::kLeft, ui::modifier::kShift);
+        t.inputPointerUp(onBo, ui::mouse::kLeft, ui::modifier::kShift);
+        EXPECT_FALSE(t.BO.visible());
+        const ui::PicturePtr one = t.I1.picture();
+        fresh.platform.pressKey(kShift);
+        const ui::Rect i1 = t.I1.formRect();
+        t.inputPointerDown({i1.left + 300, i1.top + 300}, ui::mouse::kLeft, ui::modifier::kShift);
+        t.inputPointerUp({i1.left + 300, i1.top + 300}, ui::mouse::kLeft, ui::modifier::kShift);
+        EXPECT_EQ(t.I1.picture(), one) << "no Shift swap before release 0.99";
+        EXPECT_FALSE(fresh.platform.quitCalled());
+    }
+}
+
+}  // namespace
+}  // namespace quorvel::testing
