@@ -66,7 +66,10 @@ TEST_F(Releases, Release094ChordsNeedCtrlAndShiftAndRepeatAbout310MsApart) {
     EXPECT_EQ(table().T1.caption(), "1");
     platform.advance(1);
     EXPECT_EQ(table().T1.caption(), "2") << "acted again " << platform.now() - first << " ms later";
-    EXPECT_FALSE(table().Timer6().enabled());
+    platform.releaseKey('1');
+    platform.advance(400);
+    EXPECT_FALSE(table().Timer6().enabled()) << "the re-enable timer turns itself off";
+    EXPECT_TRUE(table().Timer1().enabled());
 }
 
 TEST_F(Releases, Release094VTogglesEachPortraitAndCtrlAltRunsThePulses) {
