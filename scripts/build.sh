@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the native core and tests (build/native) and the Windows programs (build/windows).
+# Builds the native core and tests (build/native), the Windows programs (build/windows)
+# and their ready-to-run folders (dist/).
 #   scripts/build.sh [native|asan|windows]...   (all three when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +17,7 @@ build_asan() {
 build_windows() {
   cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build build/windows -j"$jobs"
+  cmake --build build/windows --target dist >/dev/null
 }
 
 targets=("$@")

@@ -12,6 +12,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[2]
 WINDOWS_BUILD = Path(os.environ.get("QUORVEL_WINDOWS_BUILD", ROOT / "build" / "windows"))
 PROGRAM_FOLDER = Path(os.environ.get("QUORVEL_PROGRAM_FOLDER", ROOT / "data" / "program"))
+DIST = ROOT / "dist"  # each release's program beside its own program folder
 WINEPREFIX = Path(os.environ.get("QUORVEL_WINEPREFIX", ROOT / "build" / "wineprefix"))
 SCREEN = (1920, 1080)
 TITLE = "Quorvel 0.99"                  # the start dialog's and the table's caption
@@ -196,11 +197,11 @@ def rect(text):
     return tuple(int(part) for part in text.split(","))
 
 
-def start_match(display, program):
+def start_match(display, program, title=TITLE):
     """Waits for the start dialog, presses GO!!! and waits for the 534 x 84 table."""
-    dialog = wait_for("the start dialog", lambda: find_window(program, TITLE), timeout=180)
-    program.wintool("click", TITLE, "GO!!!", "QuorvelForm")
+    dialog = wait_for("the start dialog", lambda: find_window(program, title), timeout=180)
+    program.wintool("click", title, "GO!!!", "QuorvelForm")
     table = wait_for("the score table to be shown",
-                     lambda: (lambda w: w if w and w["client"] == "534,84" else None)(find_window(program, TITLE)),
+                     lambda: (lambda w: w if w and w["client"] == "534,84" else None)(find_window(program, title)),
                      timeout=60)
     return dialog, table
