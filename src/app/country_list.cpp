@@ -7,8 +7,12 @@
 
 namespace quorvel::app {
 
-CountryFile fillCountryLists(App& app, ui::ComboBox& list1, ui::ComboBox& list2) {
-    const std::string path = app.path("\\C_" + app.settings().Language.text + ".dat");
+CountryFile fillCountryLists(App& app) {
+    table::ScoreTable& table = app.table();
+    ui::ComboBox& list1 = table.Combo1;
+    ui::ComboBox& list2 = table.Combo2;
+    const std::string& language = app.settings().Language.text;
+    const std::string path = app.path("\\C_" + language + ".dat");
     const auto names = readWordList(app.platform(), path, kMaxCountries);
     auto& countries = app.countries();
     if (countries.size() < names.size()) countries.resize(names.size());
@@ -17,6 +21,7 @@ CountryFile fillCountryLists(App& app, ui::ComboBox& list1, ui::ComboBox& list2)
         list1.addItem(names[i]);
         list2.addItem(names[i]);
     }
+    table.countryLanguage = language;
     return {path, static_cast<int>(names.size())};
 }
 
@@ -30,7 +35,7 @@ void loadCountryList(App& app) {
     table.Combo1.clear();
     table.Combo2.clear();
 
-    const int last = fillCountryLists(app, table.Combo1, table.Combo2).count - 1;
+    const int last = fillCountryLists(app).count - 1;
     const auto& countries = app.countries();
     const int country1 = settingInteger(settings.Player1Country, "player 1 country", 0, last);
     table.Combo1.setListIndex(country1);

@@ -17,12 +17,12 @@ class App;
 void loadCountryList(App& app);
 
 // Reads the country file of the language in force into the country list, from index 0
-// upwards, appending each name to both lists. Returns the number of countries and the
-// file's path.
+// upwards, appending each name to the score table's two lists, and tells the table the
+// language its lists are in. Returns the number of countries and the file's path.
 struct CountryFile {
     std::string path;
     int count;
 };
-CountryFile fillCountryLists(App& app, ui::ComboBox& list1, ui::ComboBox& list2);
+CountryFile fillCountryLists(App& app);
 
 }  // namespace quorvel::app

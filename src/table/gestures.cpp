@@ -155,7 +155,7 @@ void ScoreTable::countryChosen(ui::ComboBox& list, ui::Image& flag, ui::Label& n
     // With no entry selected there is no country: the flag and name stay as they are.
     if (index < 0) return;
     const std::string& country = app_.countries().at(static_cast<std::size_t>(index));
-    const std::string& language = app_.settings().Language.text;
+    const std::string& language = countryLanguage;
     flag.setPicture(platform().loadPicture(app_.path("\\pic\\flags\\" + language + "\\" + country + ".gif")));
     name.setCaption(country);
 }

@@ -162,7 +162,7 @@ void ScoreTable::onLoad() {
     move(dialog.left(), dialog.top());
     setBackColor(kLoadBackground);
 
-    const app::CountryFile file = app::fillCountryLists(app_, Combo1, Combo2);
+    const app::CountryFile file = app::fillCountryLists(app_);
     if (file.count <= kDefaultCountry)
         throw Error(file.path + ": the file has " + std::to_string(file.count) +
                     " lines; a country file must hold at least " + std::to_string(kDefaultCountry + 1) + " countries");

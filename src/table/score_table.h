@@ -70,6 +70,10 @@ public:
     ui::Timer& Timer5() { return timer5_; }
     ui::Timer& Timer3() { return timer3_; }
 
+    // The language the country lists were read in: its flags are the ones to show, even
+    // when the start dialog has since read the settings again.
+    std::string countryLanguage;
+
     // Portrait numbers that the keyboard chords step through.
     int gennum1 = 0;
     int gennum2 = 0;

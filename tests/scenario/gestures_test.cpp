@@ -398,5 +398,27 @@ TEST_F(Gestures, TheFirstMiddleMoveLoadsTheStartDialogHiddenAndPutsTheTableThere
     EXPECT_EQ(program.app->startDialog().Text1.text(), "kept") << "the loaded dialog is reused";
 }
 
+TEST(GesturesAfterALanguageChange, AFlagPickedAfterTheStartDialogReadTheSettingsAgainComesFromTheListsLanguage) {
+    Program program;
+    ASSERT_TRUE(program.start()) << program.lastMessage();
+    auto& dialog = program.app->startDialog();
+    dialog.inputListPicked(dialog.Combo1, 0);  // Russian, while the settings name English
+    ASSERT_EQ(dialog.Combo1.text(), "Russian");
+    dialog.inputButtonClicked(dialog.Command1);
+    auto& t = program.app->table();
+    // A middle move over the emblem loads the start dialog again, which reads the
+    // settings again: the language in force is English once more.
+    const ui::Rect emblem = t.Image2.formRect();
+    t.inputPointerDown({emblem.left + 10, emblem.top + 10}, ui::mouse::kMiddle, 0);
+    t.inputPointerMove({emblem.left + 10, emblem.top + 10}, ui::mouse::kMiddle, 0);
+    t.inputPointerUp({emblem.left + 10, emblem.top + 10}, ui::mouse::kMiddle, 0);
+    ASSERT_EQ(program.app->settings().Language.text, "English");
+    t.inputListPicked(t.Combo1, 3);
+    EXPECT_FALSE(program.platform.quitCalled()) << program.lastMessage();
+    EXPECT_NE(t.F1.picture()->source().find("\\flags\\Russian\\Страна 3.gif"), std::string::npos)
+        << t.F1.picture()->source();
+    EXPECT_EQ(t.LiveP1.caption(), "Страна 3");
+}
+
 }  // namespace
 }  // namespace quorvel::testing
