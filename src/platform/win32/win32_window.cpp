@@ -113,6 +113,11 @@ Win32Window::~Win32Window() {
         DeleteDC(bufferDC_);
     }
     if (pictureDC_) DeleteDC(pictureDC_);
+    if (captureDC_) {
+        SelectObject(captureDC_, captureOld_);
+        DeleteObject(capture_);
+        DeleteDC(captureDC_);
+    }
 }
 
 void Win32Window::close() {
@@ -565,6 +570,49 @@ void Win32Window::makeSeeThrough(ui::Color key) {
         seeThrough_ = true;
         InvalidateRect(hwnd_, nullptr, FALSE);
     }
+}
+
+// --- Screen image ---
+
+void Win32Window::saveScreenImage(const std::string& path, ui::ImageFormat format) {
+    const std::string failure = "Cannot save the window image to " + path;
+    if (!hwnd_) throw Error(failure + ": the window is closed");
+    RECT r{};
+    GetWindowRect(hwnd_, &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    if (width <= 0 || height <= 0) throw Error(failure + ": the window has no area on the screen");
+    if (!captureDC_ || width != captureWidth_ || height != captureHeight_) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (!bitmap || !bits) throw Error(failure + ": " + errorText(GetLastError()));
+        if (!captureDC_) captureDC_ = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(captureDC_, bitmap);
+        if (capture_) {
+            DeleteObject(capture_);
+        } else {
+            captureOld_ = old;
+        }
+        capture_ = bitmap;
+        captureBits_ = bits;
+        captureWidth_ = width;
+        captureHeight_ = height;
+    }
+    // The screen as it shows the window's rectangle, layered windows included.
+    HDC screen = GetDC(nullptr);
+    const BOOL copied = BitBlt(captureDC_, 0, 0, width, height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
+    const DWORD code = GetLastError();
+    ReleaseDC(nullptr, screen);
+    if (!copied) throw Error(failure + ": " + errorText(code));
+    GdiFlush();
+    saveImageFile(platform_.imaging(failure), captureBits_, width, height, path, format, captureScratch_);
 }
 
 // --- Painting ---
