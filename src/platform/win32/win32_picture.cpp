@@ -67,10 +67,7 @@ std::string errorText(DWORD code) {
     return toUtf8(text);
 }
 
-namespace {
-
-// A top-down 32-bit DIB section; `bits` receives its pixels.
-HBITMAP createBitmap(const std::string& what, int width, int height, void*& bits) {
+HBITMAP createDibSection(int width, int height, void*& bits) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -78,8 +75,21 @@ HBITMAP createBitmap(const std::string& what, int width, int height, void*& bits
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap || !bits) throw Error("Cannot load the picture " + what + ": " + errorText(GetLastError()));
+    if (bitmap && !bits) {
+        DeleteObject(bitmap);
+        return nullptr;
+    }
+    return bitmap;
+}
+
+namespace {
+
+// A DIB section for a picture; throws naming `what` when the system has none to give.
+HBITMAP createBitmap(const std::string& what, int width, int height, void*& bits) {
+    HBITMAP bitmap = createDibSection(width, height, bits);
+    if (!bitmap) throw Error("Cannot load the picture " + what + ": " + errorText(GetLastError()));
     return bitmap;
 }
 

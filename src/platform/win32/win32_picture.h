@@ -31,6 +31,10 @@ private:
 // quorvel::Error naming `path` and the reason.
 ui::PicturePtr loadPicture(IWICImagingFactory& factory, const std::string& path);
 
+// A top-down 32-bit DIB section of width x height; `bits` receives its pixels. nullptr
+// when the system cannot make one (GetLastError tells why).
+HBITMAP createDibSection(int width, int height, void*& bits);
+
 // A picture from 0xAARRGGBB pixels, row by row, premultiplied into a DIB section.
 ui::PicturePtr makePicture(const std::string& name, int width, int height, const std::vector<std::uint32_t>& pixels);
 

@@ -64,6 +64,18 @@ bool isPress(UINT m) {
            m == WM_MBUTTONDBLCLK;
 }
 
+// Selects `bitmap` into `dc` in place of `current`, which is freed; the first time the
+// DC's own bitmap is kept in `original`, to be put back before the DC is deleted.
+void replaceBitmap(HDC dc, HBITMAP bitmap, HBITMAP& current, HGDIOBJ& original) {
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    if (current) {
+        DeleteObject(current);
+    } else {
+        original = old;
+    }
+    current = bitmap;
+}
+
 bool intersects(const RECT& a, const RECT& b) {
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
@@ -583,24 +595,11 @@ void Win32Window::saveScreenImage(const std::string& path, ui::ImageFormat forma
     const int height = r.bottom - r.top;
     if (width <= 0 || height <= 0) throw Error(failure + ": the window has no area on the screen");
     if (!captureDC_ || width != captureWidth_ || height != captureHeight_) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;  // top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (!bitmap || !bits) throw Error(failure + ": " + errorText(GetLastError()));
+        HBITMAP bitmap = createDibSection(width, height, bits);
+        if (!bitmap) throw Error(failure + ": " + errorText(GetLastError()));
         if (!captureDC_) captureDC_ = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(captureDC_, bitmap);
-        if (capture_) {
-            DeleteObject(capture_);
-        } else {
-            captureOld_ = old;
-        }
-        capture_ = bitmap;
+        replaceBitmap(captureDC_, bitmap, capture_, captureOld_);
         captureBits_ = bits;
         captureWidth_ = width;
         captureHeight_ = height;
@@ -625,14 +624,8 @@ void Win32Window::ensureBuffer(HDC screen, int width, int height) {
         SetStretchBltMode(bufferDC_, HALFTONE);
         SetBrushOrgEx(bufferDC_, 0, 0, nullptr);
     }
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, std::max(width, 1), std::max(height, 1));
-    HGDIOBJ old = SelectObject(bufferDC_, bitmap);
-    if (buffer_) {
-        DeleteObject(buffer_);
-    } else {
-        bufferOld_ = old;
-    }
-    buffer_ = bitmap;
+    replaceBitmap(bufferDC_, CreateCompatibleBitmap(screen, std::max(width, 1), std::max(height, 1)), buffer_,
+                  bufferOld_);
     bufferWidth_ = width;
     bufferHeight_ = height;
 }
