@@ -6,8 +6,7 @@ import struct
 import unittest
 
 import harness
-from harness import children, find_window, rect, wait_for
-from test_score_table import MENU, TITLE, start_match
+from harness import MENU, TITLE, children, find_window, rect, start_match, wait_for
 
 ORANGE = (0xFF, 0xA5, 0x14)  # palette swatch 4
 CANCEL_MESSAGE = "User chose the Cancel Button"
