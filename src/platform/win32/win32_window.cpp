@@ -384,7 +384,13 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
         case WM_MBUTTONUP:
-            if (buttonsMask(wParam) == 0) ReleaseCapture();
+            if (buttonsMask(wParam) == 0) {
+                // Our own release of the pointer: the release below still belongs to the
+                // pressed control, and makes its click.
+                releasingCapture_ = true;
+                ReleaseCapture();
+                releasingCapture_ = false;
+            }
             form_.inputPointerUp(twipsAt(lParam), buttonOf(message), shiftMask(wParam));
             return 0;
         case WM_MOUSEMOVE:
@@ -393,7 +399,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CAPTURECHANGED:
             // Another window took the pointer (a message box, a switch to another program):
             // the buttons' releases will not reach this window.
-            if (reinterpret_cast<HWND>(lParam) != hwnd_) form_.inputPointerCaptureLost();
+            if (!releasingCapture_ && reinterpret_cast<HWND>(lParam) != hwnd_) form_.inputPointerCaptureLost();
             return 0;
         default: break;
     }

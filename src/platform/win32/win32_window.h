@@ -97,6 +97,7 @@ private:
     bool syncing_ = false;        // the program updating a native: its notifications are no edits
     bool showPending_ = false;    // shown and not yet activated
     bool seeThrough_ = false;     // layered with a colour key: text is drawn crisp
+    bool releasingCapture_ = false;  // a button-up releasing the pointer: no capture lost
     HWND lastFocus_ = nullptr;    // the child that had the focus when the window was deactivated
 
     std::wstring text_;           // scratch text for painting and comparing
