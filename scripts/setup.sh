@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev libjpeg-dev
+  cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev libjpeg-dev libpng-dev
   g++-mingw-w64-x86-64 wine wine64 xvfb xauth xdotool imagemagick x11-xserver-utils x11-utils
   openbox fonts-liberation python3
 )

@@ -163,6 +163,8 @@ ControlMenu::ControlMenu(app::App& app)
     Text4.onDblClick = Text3.onDblClick;
     Picture2.onDblClick = [this] { backToStartDialog(); };
     Image1.onClick = [this] { OpenSite(kWebPage); };
+    connectColours();
+    connectPortraits();
 }
 
 int ControlMenu::expansionCounter() const {
@@ -240,6 +242,8 @@ void ControlMenu::applyToTable() {
         const auto interval = ui::toInt(*tenths * 100);
         if (interval && *interval >= 0 && *interval <= ui::Timer::kMaxInterval) table.Timer3().setInterval(*interval);
     }
+    // Captures that a failure stopped start again.
+    table.Timer3().setEnabled(true);
     table.setBackColor(Label5.backColor());
 }
 

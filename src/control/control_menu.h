@@ -11,6 +11,7 @@
 
 namespace quorvel::app {
 class App;
+struct Setting;
 }
 
 namespace quorvel::control {
@@ -70,6 +71,9 @@ public:
     // Loads both players' thumbnails from their current portrait sets.
     void fillThumbnails();
 
+    // The caption that the colour dialog's cancel shows.
+    static constexpr const char* kCancelMessage = "User chose the Cancel Button";
+
 private:
     void onLoad() override;
     void onActivate() override;
@@ -78,6 +82,25 @@ private:
     void applyToTable();  // "OK"
     void backToStartDialog();
     void showSwatch(ui::Label& label, int index);
+
+    // --- Colours (colours.cpp) ---
+    void connectColours();
+    // A press on swatch `index`: main or second colour, second bars shown or toggled.
+    void swatchMouseDown(int index, const ui::MouseEvent& e);
+    // Releases before 0.99: a click on a swatch sets the main colour.
+    void swatchClick(int index);
+    // Swatch `index` becomes the player's colour on `bar`, the menu's colour label, the
+    // holder tag and the settings record.
+    void chooseColour(int index, ui::Label& label, ui::Shape& bar, ui::Label& holder, app::Setting& setting);
+    void switchBarLayout();          // Picture4 click
+    void chooseBackgroundColour();   // Label5 click
+
+    // --- Portrait sets (portraits.cpp) ---
+    void connectPortraits();
+    // Puts portrait `number` of the set that `holder` names on the table's `portrait`.
+    void showPortrait(ui::Image& portrait, const ui::Label& holder, int number);
+    // The player's set becomes `set` (nullptr: unchanged); both blocks are refilled.
+    void choosePortraitSet(ui::Label& holder, const char* set);
 
     std::vector<ui::Label*> swatches_;
     std::vector<ui::Image*> thumbnails1_;

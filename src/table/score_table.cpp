@@ -1,5 +1,7 @@
 #include "table/score_table.h"
 
+#include <string_view>
+
 #include "app/app.h"
 #include "app/country_list.h"
 #include "app/readers.h"
@@ -27,6 +29,18 @@ constexpr ui::Color kLoadBackground = ui::rgb(0, 1, 1);
 // The first country both lists select at load: every country file holds at least 175.
 constexpr int kDefaultCountry = 174;
 constexpr int kStartPortrait = 12;
+// The holder of the capture path reads its design caption until "OK" first sets it.
+constexpr const char* kCapturePathUnset = "Label2";
+
+bool endsWithNoCase(std::string_view text, std::string_view ending) {
+    if (text.size() < ending.size()) return false;
+    const auto tail = text.substr(text.size() - ending.size());
+    for (std::size_t i = 0; i < ending.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(tail[i]) != lower(ending[i])) return false;
+    }
+    return true;
+}
 
 void styleText(ui::Label& label, const ui::Font& font, ui::Color fore, ui::Alignment alignment, std::string caption) {
     label.setFont(font);
@@ -104,7 +118,7 @@ ScoreTable::ScoreTable(app::App& app)
 
     const std::pair<ui::Label*, const char*> holders[] = {
         {&Label4, "P1\\"}, {&Label5, "P2\\"},  {&Label6, "Label6"},       {&Label1, "Label1"},
-        {&Label2, "Label2"}, {&Label3, "0"}, {&Language1, "ru1111"}, {&moveformmouse, "Label8"}};
+        {&Label2, kCapturePathUnset}, {&Label3, "0"}, {&Language1, "ru1111"}, {&moveformmouse, "Label8"}};
     for (auto [label, caption] : holders) {
         label->setVisible(false);
         label->setCaption(caption);
@@ -121,6 +135,7 @@ ScoreTable::ScoreTable(app::App& app)
 
     wireTimers();
     wireGestures();
+    timer3_.onTick = [this] { Capture(*this); };
 
     // The frame is fixed by the release, or taken from the settings in release 0.99.
     switch (app.release()) {
@@ -150,6 +165,23 @@ void ScoreTable::MakeTransparent() {
 
 std::string ScoreTable::portraitPath(const ui::Label& holder, int number) {
     return app_.path("\\pic\\gen\\" + holder.caption() + std::to_string(number) + ".gif");
+}
+
+std::string ScoreTable::capturePath() {
+    if (Label2.caption() == kCapturePathUnset) return app_.path("\\screenshot.bmp");
+    return Label2.caption();
+}
+
+void ScoreTable::Capture(ui::Form& window) {
+    const std::string path = capturePath();
+    try {
+        window.saveScreenImage(path, endsWithNoCase(path, ".png") ? ui::ImageFormat::Png : ui::ImageFormat::Bmp);
+    } catch (const Error& failure) {
+        // Stop before showing: the message box waits for the operator while the timer
+        // would go on ticking, and one message is enough.
+        timer3_.setEnabled(false);
+        platform().messageBox(failure.what(), app_.title());
+    }
 }
 
 void ScoreTable::onLoad() {

@@ -63,7 +63,8 @@ public:
     // guard that turns the poll on again 600 ms after a chord changed a score or a
     // portrait (release 0.94 has Timer2 instead: 300 ms, off until the poll stops);
     // Timer4 and Timer5 drive the grey pulses of the series caption and the country
-    // names; Timer3 receives the control menu's capture interval.
+    // names; Timer3 takes the control menu's capture interval and captures the table
+    // on each tick.
     ui::Timer& Timer1() { return timer1_; }
     ui::Timer& Timer6() { return timer6_; }  // the repeat guard, Timer2 in release 0.94
     ui::Timer& Timer4() { return timer4_; }
@@ -77,6 +78,9 @@ public:
     // Portrait numbers that the keyboard chords step through.
     int gennum1 = 0;
     int gennum2 = 0;
+    // The colour bars are in the second layout (the control menu's Picture4). Kept with
+    // the bars it describes: a new table starts in the normal layout with the flag false.
+    bool barLayoutFlag = false;
 
     // One step of the series caption's pulse (a tick of Timer4) and of the country
     // names' pulse (a tick of Timer5).
@@ -92,6 +96,13 @@ public:
     void MakeTransparent();
     // The path of portrait `number` in the set that `holder` names.
     std::string portraitPath(const ui::Label& holder, int number);
+    // Saves `window`'s screen image to the file that the holder Label2 names (the program
+    // folder's screenshot.bmp until "OK" sets one): PNG when the name ends in ".png", BMP
+    // otherwise. A capture that fails shows its reason once and stops Timer3's captures
+    // until the control menu's "OK" starts them again.
+    void Capture(ui::Form& window);
+    // The file that Capture writes.
+    std::string capturePath();
 
     // Copies the names into the start dialog, loading it (hidden) if it is unloaded.
     start::StartDialog& namesToStartDialog();

@@ -90,6 +90,11 @@ void Form::makeSeeThrough(Color key) {
     if (peer_) peer_->makeSeeThrough(key);
 }
 
+void Form::saveScreenImage(const std::string& path, ImageFormat format) {
+    if (!peer_) throw Error("Cannot save the image of the window " + name_ + " to " + path + ": it is not open");
+    peer_->saveScreenImage(path, format);
+}
+
 Control* Form::find(const std::string& name, int index) const {
     for (const auto& control : controls_)
         if (control->name() == name && control->index() == index) return control.get();

@@ -61,6 +61,9 @@ public:
     void hide();
     void placeTopmost();
     void makeSeeThrough(Color key);
+    // Saves the window's screen image (WindowPeer::saveScreenImage). Throws
+    // quorvel::Error when the form has no window.
+    void saveScreenImage(const std::string& path, ImageFormat format);
 
     // --- Controls and timers ---
     const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }

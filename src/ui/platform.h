@@ -42,6 +42,9 @@ constexpr unsigned kSelection = 1u << 6;   // a list's selected entry
 constexpr unsigned kEnabled = 1u << 7;
 }  // namespace change
 
+// File formats of a saved window image.
+enum class ImageFormat { Bmp, Png };
+
 // Pixels that a frame adds to the client area, in width and in height.
 struct FrameSize {
     int width = 0;
@@ -67,6 +70,11 @@ public:
     // Makes every pixel of exactly the key colour see-through; the rest stays opaque.
     // Running it again changes nothing.
     virtual void makeSeeThrough(Color key) = 0;
+    // Copies the window's rectangle as the screen shows it now and saves it to `path`,
+    // written whole to a temporary file beside it and then renamed over it, so that a
+    // reader of the file never sees half a picture. Throws quorvel::Error naming the path
+    // and the reason.
+    virtual void saveScreenImage(const std::string& path, ImageFormat format) = 0;
     // Destroys the native window now; no event arrives from it afterwards.
     virtual void close() = 0;
 };
@@ -95,7 +103,8 @@ public:
     // Dialogs and shell
     virtual void messageBox(const std::string& text, const std::string& title) = 0;
     // The system colour dialog: the chosen colour, or nothing when cancelled. The custom
-    // colours are offered and may come back edited.
+    // colours are offered; when a colour is chosen they come back as the operator left
+    // them, after a cancel unchanged.
     virtual std::optional<Color> chooseColor(Form& owner, std::array<Color, 16>& customColors) = 0;
     virtual void shellOpen(const std::string& target) = 0;
 

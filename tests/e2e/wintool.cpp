@@ -6,6 +6,9 @@
 //   quorvel_wintool.exe wait <title> <ms> [class]  waits until the window exists and is visible
 //   quorvel_wintool.exe click <title> <child text> [class]
 //                                                  clicks a button child (BM_CLICK, posted)
+//   quorvel_wintool.exe clickid <title> <id> [class]
+//                                                  the same for the child with that control id
+//                                                  (dialog buttons: 1 OK, 2 Cancel)
 //   quorvel_wintool.exe close <title> [class]      asks the window to close, as its frame's
 //                                                  close box does (WM_CLOSE, posted)
 //   quorvel_wintool.exe settext <title> <child index> <text> [class]
@@ -175,7 +178,7 @@ std::wstring withoutPrefix(const std::wstring& text) {
 
 int usage() {
     std::fputs("usage: quorvel_wintool list | find <title> [class] | wait <title> <ms> [class] | "
-               "click <title> <child text> [class] | close <title> [class] | "
+               "click <title> <child text> [class] | clickid <title> <id> [class] | close <title> [class] | "
                "settext <title> <child index> <text> [class]\n",
                stderr);
     return 2;
@@ -232,6 +235,17 @@ int wmain(int argc, wchar_t** argv) {
         }
         line("clicked", "0");
         return 1;
+    }
+    if (command == L"clickid" && argc >= 4) {
+        HWND hwnd = findWindow(argv[2], argc >= 5 ? argv[4] : L"");
+        HWND child = hwnd ? GetDlgItem(hwnd, _wtoi(argv[3])) : nullptr;
+        if (!child) {
+            line("clicked", "0");
+            return 1;
+        }
+        PostMessageW(child, BM_CLICK, 0, 0);
+        line("clicked", hex(reinterpret_cast<ULONG_PTR>(child)));
+        return 0;
     }
     if (command == L"close" && argc >= 3) {
         HWND hwnd = findWindow(argv[2], argc >= 4 ? argv[3] : L"");

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "scenario/program_folder.h"
+#include "scenario/control_menu_fixture.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
 
@@ -14,34 +14,6 @@ namespace {
 using ui::modifier::kShift;
 using ui::mouse::kLeft;
 using ui::mouse::kRight;
-
-class ControlMenuTest : public ::testing::Test {
-protected:
-    Program program;
-    table::ScoreTable* table = nullptr;
-    control::ControlMenu* menu = nullptr;
-
-    void SetUp() override {
-        ASSERT_TRUE(program.start()) << program.lastMessage();
-        auto& dialog = program.app->startDialog();
-        dialog.inputButtonClicked(dialog.Command1);
-        table = &program.app->table();
-        menu = &program.app->controlMenu();
-        menu->show();
-    }
-    void pressOk(int button, int shift) {
-        menu->inputControlPointerDown(menu->Command1, {10, 10}, button, shift);
-        if (!program.app->controlMenuLoaded()) return;  // closed by the press: no window, no more events
-        menu->inputControlPointerUp(menu->Command1, {10, 10}, button, shift);
-        if (button == kLeft) menu->inputButtonClicked(menu->Command1);
-    }
-    void press(ui::Control& control, int button, int shift) {
-        const ui::Rect r = control.formRect();
-        const ui::Point at{r.left + r.width / 2, r.top + r.height / 2};
-        menu->inputPointerDown(at, button, shift);
-        menu->inputPointerUp(at, button, shift);
-    }
-};
 
 TEST_F(ControlMenuTest, LoadFillsThumbnailsPathAndColourNamesAndStartsFolded) {
     EXPECT_EQ(menu->tag(), "0");

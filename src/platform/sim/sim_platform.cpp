@@ -53,6 +53,13 @@ void SimWindow::makeSeeThrough(ui::Color key) {
     ++seeThroughCalls;
 }
 
+void SimWindow::saveScreenImage(const std::string& path, ui::ImageFormat format) {
+    if (path.empty()) throw Error("Cannot save the window image to a file with an empty name");
+    renderForm(form, platform, screenImage);
+    writeFileAtomically(platform.hostPath(path), path, encodeImage(screenImage, format));
+    ++screenImagesSaved;
+}
+
 void SimWindow::close() {
     open = false;
     visible = false;
@@ -160,12 +167,14 @@ void SimPlatform::messageBox(const std::string& text, const std::string& title) 
     messageBoxes_.push_back({text, title});
 }
 
-std::optional<ui::Color> SimPlatform::chooseColor(ui::Form&, std::array<ui::Color, 16>&) {
+std::optional<ui::Color> SimPlatform::chooseColor(ui::Form&, std::array<ui::Color, 16>& customColors) {
     ++colorDialogs_;
+    offeredCustomColors_ = customColors;
     if (colorAnswers_.empty()) return std::nullopt;
-    auto answer = colorAnswers_.front();
+    const ColorAnswer answer = colorAnswers_.front();
     colorAnswers_.pop_front();
-    return answer;
+    if (answer.color && answer.customColors) customColors = *answer.customColors;
+    return answer.color;
 }
 
 std::string SimPlatform::hostPath(const std::string& path) const {

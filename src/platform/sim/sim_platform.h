@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/sim_capture.h"
 #include "ui/form.h"
 #include "ui/platform.h"
 
@@ -26,6 +27,8 @@ struct SimWindow final : ui::WindowPeer {
     void setBorderStyle(ui::BorderStyle style) override;
     void placeTopmost() override;
     void makeSeeThrough(ui::Color key) override;
+    // The screen image is the backend's drawing of the form (sim_capture.h).
+    void saveScreenImage(const std::string& path, ui::ImageFormat format) override;
     void close() override;
 
     SimPlatform& platform;
@@ -39,6 +42,8 @@ struct SimWindow final : ui::WindowPeer {
     ui::BorderStyle borderStyle;
     int seeThroughCalls = 0;
     int repaints = 0;                // change notifications that need a repaint
+    int screenImagesSaved = 0;
+    ScreenImage screenImage;         // the last one, its storage reused
 };
 
 class SimPlatform : public ui::Platform {
@@ -83,8 +88,12 @@ public:
     const std::vector<int>& queriedKeys() const { return queriedKeys_; }
     void setCursor(ui::Point screenPixels) { cursor_ = screenPixels; }
     void setDesktopSize(int width, int height) { desktop_ = {0, 0, width, height}; }
-    // The next colour dialog returns this (nullopt: the operator cancels).
-    void answerColorDialog(std::optional<ui::Color> answer) { colorAnswers_.push_back(answer); }
+    // The next colour dialog returns this (nullopt: the operator cancels). With
+    // `editedCustomColors`, the operator also changed the custom colours to these.
+    void answerColorDialog(std::optional<ui::Color> answer,
+                           std::optional<std::array<ui::Color, 16>> editedCustomColors = std::nullopt) {
+        colorAnswers_.push_back({answer, editedCustomColors});
+    }
     // The folder relative paths are taken from (the program folder unless set).
     void setCurrentFolder(std::string folder) { currentFolder_ = std::move(folder); }
 
@@ -96,6 +105,8 @@ public:
     const std::vector<MessageBoxRecord>& messageBoxes() const { return messageBoxes_; }
     const std::vector<std::string>& shellOpens() const { return shellOpens_; }
     int colorDialogsOpened() const { return colorDialogs_; }
+    // The custom colours the last colour dialog was offered.
+    const std::array<ui::Color, 16>& offeredCustomColors() const { return offeredCustomColors_; }
     bool quitCalled() const { return quit_.has_value(); }
     int exitCode() const { return quit_.value_or(-1); }
     // The window of a loaded form, or nullptr.
@@ -128,7 +139,12 @@ private:
     std::vector<int> queriedKeys_;
     ui::Point cursor_{0, 0};
     ui::Rect desktop_{0, 0, 1920, 1080};
-    std::deque<std::optional<ui::Color>> colorAnswers_;
+    struct ColorAnswer {
+        std::optional<ui::Color> color;
+        std::optional<std::array<ui::Color, 16>> customColors;
+    };
+    std::deque<ColorAnswer> colorAnswers_;
+    std::array<ui::Color, 16> offeredCustomColors_{};
     std::vector<MessageBoxRecord> messageBoxes_;
     std::vector<std::string> shellOpens_;
     int colorDialogs_ = 0;

@@ -67,10 +67,7 @@ std::string errorText(DWORD code) {
     return toUtf8(text);
 }
 
-namespace {
-
-// A top-down 32-bit DIB section; `bits` receives its pixels.
-HBITMAP createBitmap(const std::string& what, int width, int height, void*& bits) {
+HBITMAP createDibSection(int width, int height, void*& bits) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -78,8 +75,21 @@ HBITMAP createBitmap(const std::string& what, int width, int height, void*& bits
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap || !bits) throw Error("Cannot load the picture " + what + ": " + errorText(GetLastError()));
+    if (bitmap && !bits) {
+        DeleteObject(bitmap);
+        return nullptr;
+    }
+    return bitmap;
+}
+
+namespace {
+
+// A DIB section for a picture; throws naming `what` when the system has none to give.
+HBITMAP createBitmap(const std::string& what, int width, int height, void*& bits) {
+    HBITMAP bitmap = createDibSection(width, height, bits);
+    if (!bitmap) throw Error("Cannot load the picture " + what + ": " + errorText(GetLastError()));
     return bitmap;
 }
 
@@ -126,6 +136,83 @@ ui::PicturePtr loadPicture(IWICImagingFactory& factory, const std::string& path)
     }
     GdiFlush();
     return std::make_shared<Win32Picture>(path, static_cast<int>(width), static_cast<int>(height), bitmap);
+}
+
+namespace {
+
+// The text of an HRESULT; one that wraps a system error code is told by that code.
+std::string resultText(HRESULT hr) {
+    if (const char* text = imagingErrorText(hr)) return text;
+    if (HRESULT_FACILITY(hr) == FACILITY_WIN32) return errorText(static_cast<DWORD>(HRESULT_CODE(hr)));
+    return errorText(static_cast<DWORD>(hr));
+}
+
+// Encodes the pixels into the file at `file`.
+HRESULT encode(IWICImagingFactory& factory, const void* pixels, int width, int height, const std::wstring& file,
+               ui::ImageFormat format, std::vector<BYTE>& scratch) {
+    ComRef<IWICStream> stream;
+    HRESULT hr = factory.CreateStream(stream.out());
+    if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(file.c_str(), GENERIC_WRITE);
+    if (FAILED(hr)) return hr;
+    ComRef<IWICBitmapEncoder> encoder;
+    hr = factory.CreateEncoder(format == ui::ImageFormat::Png ? GUID_ContainerFormatPng : GUID_ContainerFormatBmp,
+                               nullptr, encoder.out());
+    if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.get(), WICBitmapEncoderNoCache);
+    ComRef<IWICBitmapFrameEncode> frame;
+    ComRef<IPropertyBag2> options;
+    if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(frame.out(), options.out());
+    if (SUCCEEDED(hr)) hr = frame->Initialize(options.get());
+    if (SUCCEEDED(hr)) hr = frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height));
+    WICPixelFormatGUID pixelFormat = GUID_WICPixelFormat24bppBGR;
+    if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&pixelFormat);
+    if (FAILED(hr)) return hr;
+    const auto sourceStride = static_cast<UINT>(width) * 4;
+    if (IsEqualGUID(pixelFormat, GUID_WICPixelFormat24bppBGR)) {
+        // Screen pixels carry no alpha: drop the fourth byte.
+        const UINT stride = (static_cast<UINT>(width) * 3 + 3) & ~3u;
+        scratch.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height));
+        const auto* source = static_cast<const BYTE*>(pixels);
+        for (int y = 0; y < height; ++y) {
+            const BYTE* from = source + static_cast<std::size_t>(y) * sourceStride;
+            BYTE* to = scratch.data() + static_cast<std::size_t>(y) * stride;
+            for (int x = 0; x < width; ++x, from += 4, to += 3) {
+                to[0] = from[0];
+                to[1] = from[1];
+                to[2] = from[2];
+            }
+        }
+        hr = frame->WritePixels(static_cast<UINT>(height), stride, static_cast<UINT>(scratch.size()), scratch.data());
+    } else {
+        // Another format offered by the encoder: let it convert.
+        ComRef<IWICBitmap> source;
+        hr = factory.CreateBitmapFromMemory(static_cast<UINT>(width), static_cast<UINT>(height),
+                                            GUID_WICPixelFormat32bppBGR, sourceStride, sourceStride * static_cast<UINT>(height),
+                                            static_cast<BYTE*>(const_cast<void*>(pixels)), source.out());
+        if (SUCCEEDED(hr)) hr = frame->WriteSource(source.get(), nullptr);
+    }
+    if (SUCCEEDED(hr)) hr = frame->Commit();
+    if (SUCCEEDED(hr)) hr = encoder->Commit();
+    return hr;  // the stream closes the file as it goes out of scope
+}
+
+}  // namespace
+
+void saveImageFile(IWICImagingFactory& factory, const void* pixels, int width, int height, const std::string& path,
+                   ui::ImageFormat format, std::vector<BYTE>& scratch) {
+    const std::string prefix = "Cannot save the window image to " + path + ": ";
+    if (path.empty()) throw Error("Cannot save the window image to a file with an empty name");
+    const std::wstring target = toWide(path);
+    const std::wstring temporary = target + L".tmp";
+    const HRESULT hr = encode(factory, pixels, width, height, temporary, format, scratch);
+    if (FAILED(hr)) {
+        DeleteFileW(temporary.c_str());
+        throw Error(prefix + resultText(hr));
+    }
+    if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD code = GetLastError();
+        DeleteFileW(temporary.c_str());
+        throw Error(prefix + errorText(code));
+    }
 }
 
 }  // namespace quorvel::win32

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/picture.h"
+#include "ui/platform.h"
 
 struct IWICImagingFactory;
 
@@ -30,8 +31,19 @@ private:
 // quorvel::Error naming `path` and the reason.
 ui::PicturePtr loadPicture(IWICImagingFactory& factory, const std::string& path);
 
+// A top-down 32-bit DIB section of width x height; `bits` receives its pixels. nullptr
+// when the system cannot make one (GetLastError tells why).
+HBITMAP createDibSection(int width, int height, void*& bits);
+
 // A picture from 0xAARRGGBB pixels, row by row, premultiplied into a DIB section.
 ui::PicturePtr makePicture(const std::string& name, int width, int height, const std::vector<std::uint32_t>& pixels);
+
+// Encodes a top-down image of width x height 32-bit BGRX pixels as a BMP or PNG file and
+// writes it to `path` whole or not at all: to a temporary file beside it, then renamed over
+// it. `scratch` keeps the storage of pixel conversions between calls. Throws
+// quorvel::Error naming the path and the reason.
+void saveImageFile(IWICImagingFactory& factory, const void* pixels, int width, int height, const std::string& path,
+                   ui::ImageFormat format, std::vector<BYTE>& scratch);
 
 // The system's text for an error code, without the trailing line break; a hexadecimal
 // code when the system has no text for it.

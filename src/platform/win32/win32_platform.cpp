@@ -169,9 +169,8 @@ std::optional<ui::Color> Win32Platform::chooseColor(ui::Form& owner, std::array<
     dialog.hwndOwner = ownerWindow;
     dialog.lpCustColors = custom;
     dialog.Flags = 0;
-    const BOOL chosen = ChooseColorW(&dialog);
+    if (!ChooseColorW(&dialog)) return std::nullopt;
     std::copy(std::begin(custom), std::end(custom), customColors.begin());
-    if (!chosen) return std::nullopt;
     return static_cast<ui::Color>(dialog.rgbResult);
 }
 
@@ -224,17 +223,20 @@ ui::PicturePtr Win32Platform::makePicture(const std::string& name, int width, in
     return win32::makePicture(name, width, height, pixels);
 }
 
-ui::PicturePtr Win32Platform::loadPicture(const std::string& path) {
+IWICImagingFactory& Win32Platform::imaging(const std::string& failure) {
     if (!wic_) {
         const HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                             IID_IWICImagingFactory, reinterpret_cast<void**>(&wic_));
         if (FAILED(hr)) {
             wic_ = nullptr;
-            throw Error("Cannot load the picture " + path + ": the imaging component is missing (" +
-                        errorText(static_cast<DWORD>(hr)) + ")");
+            throw Error(failure + ": the imaging component is missing (" + errorText(static_cast<DWORD>(hr)) + ")");
         }
     }
-    return win32::loadPicture(*wic_, path);
+    return *wic_;
+}
+
+ui::PicturePtr Win32Platform::loadPicture(const std::string& path) {
+    return win32::loadPicture(imaging("Cannot load the picture " + path), path);
 }
 
 // --- Fonts ---

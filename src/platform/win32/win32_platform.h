@@ -58,6 +58,9 @@ public:
     HFONT font(const ui::Font& font, bool crisp = false);
     void registerWindow(Win32Window* window) { windows_.push_back(window); }
     void unregisterWindow(Win32Window* window);
+    // The imaging component, created on first use. Throws quorvel::Error beginning with
+    // `failure` when the system has none.
+    IWICImagingFactory& imaging(const std::string& failure);
     // The backend window of a form window handle, or nullptr for any other window.
     Win32Window* windowOf(HWND hwnd) const;
     // A failure outside any event (a Win32 callback that must not throw): shown, then

@@ -64,6 +64,18 @@ bool isPress(UINT m) {
            m == WM_MBUTTONDBLCLK;
 }
 
+// Selects `bitmap` into `dc` in place of `current`, which is freed; the first time the
+// DC's own bitmap is kept in `original`, to be put back before the DC is deleted.
+void replaceBitmap(HDC dc, HBITMAP bitmap, HBITMAP& current, HGDIOBJ& original) {
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    if (current) {
+        DeleteObject(current);
+    } else {
+        original = old;
+    }
+    current = bitmap;
+}
+
 bool intersects(const RECT& a, const RECT& b) {
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
@@ -113,6 +125,11 @@ Win32Window::~Win32Window() {
         DeleteDC(bufferDC_);
     }
     if (pictureDC_) DeleteDC(pictureDC_);
+    if (captureDC_) {
+        SelectObject(captureDC_, captureOld_);
+        DeleteObject(capture_);
+        DeleteDC(captureDC_);
+    }
 }
 
 void Win32Window::close() {
@@ -367,7 +384,13 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
         case WM_MBUTTONUP:
-            if (buttonsMask(wParam) == 0) ReleaseCapture();
+            if (buttonsMask(wParam) == 0) {
+                // Our own release of the pointer: the release below still belongs to the
+                // pressed control, and makes its click.
+                releasingCapture_ = true;
+                ReleaseCapture();
+                releasingCapture_ = false;
+            }
             form_.inputPointerUp(twipsAt(lParam), buttonOf(message), shiftMask(wParam));
             return 0;
         case WM_MOUSEMOVE:
@@ -376,7 +399,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CAPTURECHANGED:
             // Another window took the pointer (a message box, a switch to another program):
             // the buttons' releases will not reach this window.
-            if (reinterpret_cast<HWND>(lParam) != hwnd_) form_.inputPointerCaptureLost();
+            if (!releasingCapture_ && reinterpret_cast<HWND>(lParam) != hwnd_) form_.inputPointerCaptureLost();
             return 0;
         default: break;
     }
@@ -567,6 +590,36 @@ void Win32Window::makeSeeThrough(ui::Color key) {
     }
 }
 
+// --- Screen image ---
+
+void Win32Window::saveScreenImage(const std::string& path, ui::ImageFormat format) {
+    const std::string failure = "Cannot save the window image to " + path;
+    if (!hwnd_) throw Error(failure + ": the window is closed");
+    RECT r{};
+    GetWindowRect(hwnd_, &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    if (width <= 0 || height <= 0) throw Error(failure + ": the window has no area on the screen");
+    if (!captureDC_ || width != captureWidth_ || height != captureHeight_) {
+        void* bits = nullptr;
+        HBITMAP bitmap = createDibSection(width, height, bits);
+        if (!bitmap) throw Error(failure + ": " + errorText(GetLastError()));
+        if (!captureDC_) captureDC_ = CreateCompatibleDC(nullptr);
+        replaceBitmap(captureDC_, bitmap, capture_, captureOld_);
+        captureBits_ = bits;
+        captureWidth_ = width;
+        captureHeight_ = height;
+    }
+    // The screen as it shows the window's rectangle, layered windows included.
+    HDC screen = GetDC(nullptr);
+    const BOOL copied = BitBlt(captureDC_, 0, 0, width, height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
+    const DWORD code = GetLastError();
+    ReleaseDC(nullptr, screen);
+    if (!copied) throw Error(failure + ": " + errorText(code));
+    GdiFlush();
+    saveImageFile(platform_.imaging(failure), captureBits_, width, height, path, format, captureScratch_);
+}
+
 // --- Painting ---
 
 void Win32Window::ensureBuffer(HDC screen, int width, int height) {
@@ -577,14 +630,8 @@ void Win32Window::ensureBuffer(HDC screen, int width, int height) {
         SetStretchBltMode(bufferDC_, HALFTONE);
         SetBrushOrgEx(bufferDC_, 0, 0, nullptr);
     }
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, std::max(width, 1), std::max(height, 1));
-    HGDIOBJ old = SelectObject(bufferDC_, bitmap);
-    if (buffer_) {
-        DeleteObject(buffer_);
-    } else {
-        bufferOld_ = old;
-    }
-    buffer_ = bitmap;
+    replaceBitmap(bufferDC_, CreateCompatibleBitmap(screen, std::max(width, 1), std::max(height, 1)), buffer_,
+                  bufferOld_);
     bufferWidth_ = width;
     bufferHeight_ = height;
 }

@@ -30,6 +30,7 @@ public:
     void setBorderStyle(ui::BorderStyle style) override;
     void placeTopmost() override;
     void makeSeeThrough(ui::Color key) override;
+    void saveScreenImage(const std::string& path, ui::ImageFormat format) override;
     void close() override;
 
     HWND hwnd() const { return hwnd_; }
@@ -82,11 +83,21 @@ private:
     int bufferHeight_ = 0;
     HDC pictureDC_ = nullptr;     // selects one picture at a time for AlphaBlend
 
+    // The last screen image, kept while the window's size stays the same.
+    HDC captureDC_ = nullptr;
+    HBITMAP capture_ = nullptr;
+    HGDIOBJ captureOld_ = nullptr;
+    void* captureBits_ = nullptr;
+    int captureWidth_ = 0;
+    int captureHeight_ = 0;
+    std::vector<BYTE> captureScratch_;
+
     bool applying_ = false;       // our own move or restyle: its WM_WINDOWPOSCHANGED is no operator move
     bool operatorChange_ = false; // reporting an operator move: the form's echo needs no move
     bool syncing_ = false;        // the program updating a native: its notifications are no edits
     bool showPending_ = false;    // shown and not yet activated
     bool seeThrough_ = false;     // layered with a colour key: text is drawn crisp
+    bool releasingCapture_ = false;  // a button-up releasing the pointer: no capture lost
     HWND lastFocus_ = nullptr;    // the child that had the focus when the window was deactivated
 
     std::wstring text_;           // scratch text for painting and comparing

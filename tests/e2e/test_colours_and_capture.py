@@ -1,0 +1,168 @@
+"""The control menu's colours, portraits and window capture in the real quorvel.exe under
+Wine: a swatch recolours a bar on the table, a thumbnail changes a portrait, the colour
+dialog's cancel is reported, and the capture settings write the table's picture."""
+import os
+import struct
+import unittest
+
+import harness
+from harness import MENU, TITLE, children, find_window, rect, start_match, wait_for
+
+ORANGE = (0xFF, 0xA5, 0x14)  # palette swatch 4
+CANCEL_MESSAGE = "User chose the Cancel Button"
+
+
+def twips_centre(left, top, width, height):
+    """The centre of a rectangle given in twips, in client pixels."""
+    return (left + width // 2) // 15, (top + height // 2) // 15
+
+
+def origin(window):
+    return tuple(int(v) for v in window["client_origin"].split(","))
+
+
+def read_bmp(path):
+    """(width, height, rows of (r, g, b)) of an uncompressed 24- or 32-bit BMP."""
+    data = path.read_bytes()
+    if data[:2] != b"BM":
+        raise ValueError(f"{path} is not a BMP")
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height, planes, bits, compression = struct.unpack_from("<iiHHI", data, 18)
+    if planes != 1 or bits not in (24, 32) or compression not in (0, 3):
+        raise ValueError(f"{path}: {bits} bits a pixel, compression {compression}")
+    step = bits // 8
+    stride = (width * step + 3) // 4 * 4
+    if offset + stride * abs(height) > len(data):
+        raise ValueError(f"{path} is cut short")
+    rows = []
+    for y in range(abs(height)):
+        start = offset + stride * (abs(height) - 1 - y if height > 0 else y)
+        rows.append([tuple(data[start + x * step + 2 - c] for c in range(3)) for x in range(width)])
+    return width, abs(height), rows
+
+
+class Session:
+    """A match with the control menu opened from player 1's name."""
+
+    def __init__(self, display, program):
+        self.display, self.program = display, program
+        _, self.table = start_match(display, program)
+        self.tx, self.ty = origin(self.table)
+        self.click_at(self.tx + 160, self.ty + 32, repeat=2)
+        self.menu = wait_for("the control menu to open", lambda: find_window(program, MENU), timeout=60)
+        self.mx, self.my = origin(self.menu)
+
+    def click_at(self, x, y, button="1", repeat=1):
+        self.display.xdotool("mousemove", str(x), str(y))
+        if repeat > 1:
+            self.display.xdotool("click", "--repeat", str(repeat), "--delay", "80", button)
+        else:
+            self.display.xdotool("click", button)
+
+    def click_menu(self, twips):
+        x, y = twips_centre(*twips)
+        self.click_at(self.mx + x, self.my + y)
+
+    def table_pixels(self, left, top, right, bottom):
+        screen = self.display.pixels()
+        return [screen.at(self.tx + x, self.ty + y) for y in range(top, bottom) for x in range(left, right)]
+
+    def box(self, index):
+        return children(find_window(self.program, MENU))[index]
+
+    def ok(self, shift=False):
+        x, y, w, h = rect(next(b for b in children(find_window(self.program, MENU)) if b["text"] == "OK")["rect"])
+        self.display.xdotool("mousemove", str(self.mx + x + w // 2), str(self.my + y + h // 2))
+        if shift:
+            self.display.xdotool("keydown", "shift")
+        self.display.xdotool("click", "1")
+        if shift:
+            self.display.xdotool("keyup", "shift")
+
+    def type_into(self, index, text):
+        x, y, w, h = rect(self.box(index)["rect"])
+        self.click_at(self.mx + x + w // 2, self.my + y + h // 2)
+        self.display.xdotool("key", "End", *(["BackSpace"] * 60))
+        self.display.xdotool("type", "--delay", "30", text)
+        wait_for(f"the menu's box {index} to read {text!r}", lambda: self.box(index)["text"] == text, timeout=30)
+
+    def expand(self):
+        """Shift+click on OK unfolds the screenshot settings."""
+        folded = int(rect(find_window(self.program, MENU)["outer"])[3])
+        self.ok(shift=True)
+        wait_for("the control menu to unfold",
+                 lambda: rect(find_window(self.program, MENU)["outer"])[3] > folded, timeout=30)
+
+
+class ColoursAndCapture(unittest.TestCase):
+    def test_a_left_click_on_a_swatch_recolours_player_1s_bar(self):
+        with harness.VirtualDisplay() as display, harness.Program(display) as program:
+            session = Session(display, program)
+            session.click_menu((1245, 1680, 315, 315))  # swatch 4, "Orange"
+            wait_for("player 1's bar to turn orange",
+                     lambda: display.pixels().at(session.tx + 150, session.ty + 14) == ORANGE, timeout=30)
+            self.assertNotEqual(display.pixels().at(session.tx + 400, session.ty + 14), ORANGE, "player 2's bar")
+
+    def test_a_click_on_a_thumbnail_changes_the_portrait_on_the_table(self):
+        with harness.VirtualDisplay() as display, harness.Program(display) as program:
+            session = Session(display, program)
+            area = (4, 4, 60, 60)  # inside player 1's portrait
+            before = session.table_pixels(*area)
+            other = session.table_pixels(474, 4, 530, 60)
+            session.click_menu((75, 390, 400, 400))  # img1(0): portrait 0 of player 1's set
+            wait_for("player 1's portrait to change to portrait 0",
+                     lambda: sum(a != b for a, b in zip(before, session.table_pixels(*area))) > len(before) // 10,
+                     timeout=30)
+            self.assertEqual(session.table_pixels(474, 4, 530, 60), other, "player 2's portrait is left as it was")
+
+    def test_the_colour_dialog_opens_and_its_cancel_is_reported(self):
+        with harness.VirtualDisplay() as display, harness.Program(display) as program:
+            session = Session(display, program)
+            session.expand()
+            session.click_menu((60 + 4470, 2145 + 825, 1065, 270))  # Label5, the background swatch
+            dialog = wait_for("the colour dialog to open",
+                              lambda: next((line.split(" title=", 1)[1] for line in program.wintool("list")[1].splitlines()
+                                            if "class=#32770" in line), None), timeout=60)
+            code, _ = program.wintool("clickid", dialog, "2", "#32770")
+            self.assertEqual(code, 0, "the dialog has a Cancel button")
+            message = wait_for("the cancel message", lambda: find_window(program, TITLE, "#32770"), timeout=60)
+            self.assertIn(CANCEL_MESSAGE, [c["text"] for c in children(message)])
+            program.wintool("clickid", TITLE, "1", "#32770")
+            # See-through table: the swatch holds the key colour RGB(1, 1, 1).
+            wait_for("the menu caption with the cancelled result and the swatch's colour",
+                     lambda: find_window(program, "RGB - 0 - 1  1  1"), timeout=30)
+
+    def test_an_interval_with_ok_writes_the_tables_picture_and_rewrites_it(self):
+        with harness.VirtualDisplay() as display, harness.Program(display) as program:
+            session = Session(display, program)
+            shot = program.folder / "screenshot.bmp"
+            self.assertFalse(shot.exists(), "nothing is written before capturing is asked for")
+            session.expand()
+            self.assertTrue(session.box(6)["text"].endswith("\\screenshot.bmp"), session.box(6)["text"])
+            display.set_root_colour("#336699")
+            session.type_into(7, "5")  # tenths of a second
+            session.ok()
+            wait_for("the capture file to appear", lambda: shot.exists(), timeout=30)
+
+            def stamp():
+                status = os.stat(shot)
+                return status.st_ino, status.st_mtime_ns
+            first = stamp()
+            wait_for("the capture file to be rewritten", lambda: stamp() != first, timeout=30)
+
+            def matches_screen():
+                width, height, rows = read_bmp(shot)
+                self.assertEqual((width, height), (534, 84))
+                screen = display.pixels()
+                same = sum(rows[y][x] == screen.at(session.tx + x, session.ty + y)
+                           for y in range(height) for x in range(width))
+                return same >= width * height * 99 // 100
+            wait_for("the captured picture to show the table as the screen does", matches_screen, timeout=30)
+            width, height, rows = read_bmp(shot)
+            self.assertEqual(rows[14][150], (0x2F, 0x68, 0xFA), "player 1's bar")
+            self.assertEqual(rows[62][300], (0x33, 0x66, 0x99), "the desktop through the see-through background")
+            self.assertFalse(list(program.folder.glob("*.tmp")), "no temporary file is left beside it")
+
+
+if __name__ == "__main__":
+    unittest.main()

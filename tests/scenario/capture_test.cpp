@@ -1,0 +1,187 @@
+// The table's window capture on the headless backend: Timer3 writes the table's image to
+// the file of the control menu's settings, whole, as BMP or PNG, and a failing file is
+// reported once and stops the captures until "OK".
+#include <png.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/app.h"
+#include "scenario/control_menu_fixture.h"
+
+namespace quorvel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using ui::mouse::kLeft;
+
+struct Decoded {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB
+    std::uint32_t at(int x, int y) const {
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+    }
+};
+
+std::uint32_t u32(const std::string& b, std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
+}
+
+// Reads an uncompressed 24-bit bottom-up BMP, checking what a viewer checks.
+Decoded readBmp(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Decoded d;
+    if (b.size() < 54 || b.compare(0, 2, "BM") != 0 || u32(b, 2) != b.size() || u32(b, 14) != 40 ||
+        (u32(b, 26) & 0xFFFF) != 1 || (u32(b, 28) & 0xFFFF) != 24 || u32(b, 30) != 0) {
+        ADD_FAILURE() << file << " is not a 24-bit BMP";
+        return d;
+    }
+    d.width = static_cast<int>(u32(b, 18));
+    d.height = static_cast<int>(u32(b, 22));
+    const std::size_t offset = u32(b, 10);
+    const std::size_t row = static_cast<std::size_t>(d.width * 3 + 3) / 4 * 4;
+    if (offset + row * static_cast<std::size_t>(d.height) > b.size()) {
+        ADD_FAILURE() << file << " is cut short";
+        return {};
+    }
+    for (int y = 0; y < d.height; ++y) {
+        const std::size_t start = offset + row * static_cast<std::size_t>(d.height - 1 - y);
+        for (int x = 0; x < d.width; ++x) {
+            const auto byte = [&](std::size_t i) {
+                return static_cast<std::uint32_t>(static_cast<unsigned char>(b[start + static_cast<std::size_t>(x) * 3 + i]));
+            };
+            d.pixels.push_back(byte(2) << 16 | byte(1) << 8 | byte(0));  // stored blue, green, red
+        }
+    }
+    return d;
+}
+
+Decoded readPng(const fs::path& file) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    Decoded d;
+    if (!png_image_begin_read_from_file(&png, file.c_str())) {
+        ADD_FAILURE() << file << ": " << png.message;
+        return d;
+    }
+    png.format = PNG_FORMAT_RGB;
+    std::vector<unsigned char> rgb(PNG_IMAGE_SIZE(png));
+    if (!png_image_finish_read(&png, nullptr, rgb.data(), 0, nullptr)) {
+        ADD_FAILURE() << file << ": " << png.message;
+        return d;
+    }
+    d.width = static_cast<int>(png.width);
+    d.height = static_cast<int>(png.height);
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
+        d.pixels.push_back(static_cast<std::uint32_t>(rgb[i]) << 16 | static_cast<std::uint32_t>(rgb[i + 1]) << 8 | rgb[i + 2]);
+    return d;
+}
+
+// A pixel of the table, in its own client pixels, as a file holds it.
+std::uint32_t expected(ui::Color colour) {
+    return (ui::redOf(colour) << 16) | (ui::greenOf(colour) << 8) | ui::blueOf(colour);
+}
+
+class CaptureTest : public ControlMenuTest {
+protected:
+    fs::path defaultFile() const { return fs::path(program.folder.path()) / "screenshot.bmp"; }
+    int saved() const { return program.platform.window(*table)->screenImagesSaved; }
+    // The operator types the path and the interval (tenths of a second) and presses "OK".
+    void captureTo(const std::string& path, const std::string& tenths) {
+        if (!path.empty()) menu->inputTextEdited(menu->Text5, path);
+        menu->inputTextEdited(menu->Text6, tenths);
+        pressOk(kLeft, 0);
+    }
+    // Checks the decoded picture against what the table shows: its size, background,
+    // colour bars, plates and portraits.
+    void expectTheTable(const Decoded& image) {
+        ASSERT_EQ(image.width, 534);
+        ASSERT_EQ(image.height, 84);
+        EXPECT_EQ(image.at(300, 62), expected(table->backColor())) << "background";
+        EXPECT_EQ(image.at(150, 14), expected(program.platform.resolveColor(table->SC1.fillColor()))) << "bar 1";
+        EXPECT_EQ(image.at(400, 14), expected(table->SC2.fillColor())) << "bar 2";
+        EXPECT_EQ(image.at(150, 24), expected(0x00404040)) << "name plate 1";
+        EXPECT_EQ(image.at(30, 30), 0xFF0000u) << "player 1's portrait, a red picture";
+        EXPECT_EQ(image.at(500, 30), 0xFF0000u) << "player 2's portrait";
+    }
+};
+
+TEST_F(CaptureTest, IntervalZeroWritesNothing) {
+    pressOk(kLeft, 0);
+    program.platform.advance(5000);
+    EXPECT_EQ(saved(), 0);
+    EXPECT_FALSE(fs::exists(defaultFile()));
+}
+
+TEST_F(CaptureTest, AnIntervalWritesTheTablesPictureWholeToTheDefaultFileAndRewritesIt) {
+    press(menu->C1(9), kLeft, 0);  // player 1's bar in the system face colour
+    captureTo("", "5");            // 500 ms, to the path the menu shows at first
+    EXPECT_EQ(menu->Text5.text(), program.folder.path() + "\\screenshot.bmp");
+    program.platform.advance(499);
+    EXPECT_FALSE(fs::exists(defaultFile()));
+    program.platform.advance(1);
+    ASSERT_TRUE(fs::exists(defaultFile()));
+    expectTheTable(readBmp(defaultFile()));
+
+    press(menu->C1(1), kLeft, 0);
+    program.platform.advance(1000);
+    EXPECT_EQ(saved(), 3);
+    const Decoded again = readBmp(defaultFile());
+    ASSERT_EQ(again.width, 534);
+    EXPECT_EQ(again.at(150, 14), 0xFF0000u) << "rewritten with the new colour";
+    for (const auto& entry : fs::directory_iterator(program.folder.path()))
+        EXPECT_NE(entry.path().extension(), ".tmp") << "no temporary file is left";
+}
+
+TEST_F(CaptureTest, TheDesignCaptionOfThePathHolderMeansTheDefaultFile) {
+    menu->inputTextEdited(menu->Text6, "5");  // typed, not applied: milliseconds
+    program.platform.advance(20);
+    EXPECT_EQ(table->Label2.caption(), "Label2");
+    ASSERT_TRUE(fs::exists(defaultFile()));
+    expectTheTable(readBmp(defaultFile()));
+}
+
+TEST_F(CaptureTest, APathEndingInPngWritesAPng) {
+    const fs::path file = fs::path(program.folder.path()) / "table.PNG";
+    captureTo(program.folder.path() + "\\table.PNG", "1");
+    program.platform.advance(100);
+    ASSERT_TRUE(fs::exists(file));
+    expectTheTable(readPng(file));
+    EXPECT_FALSE(fs::exists(defaultFile()));
+}
+
+TEST_F(CaptureTest, AFailingFileIsReportedOnceAndCapturingResumesOnOk) {
+    const std::string bad = program.folder.path() + "\\no such folder\\shot.bmp";
+    captureTo(bad, "1");
+    program.platform.advance(2000);
+    ASSERT_EQ(program.platform.messageBoxes().size(), 1u);
+    const std::string& message = program.platform.messageBoxes()[0].text;
+    EXPECT_NE(message.find(bad), std::string::npos) << message;
+    EXPECT_NE(message.find("No such file or directory"), std::string::npos) << message;
+    EXPECT_FALSE(program.platform.quitCalled());
+    EXPECT_EQ(saved(), 0);
+
+    // A file that cannot be replaced (a folder stands in its place) fails the same way.
+    fs::create_directories(defaultFile());
+    captureTo(program.folder.path() + "\\screenshot.bmp", "1");
+    program.platform.advance(2000);
+    ASSERT_EQ(program.platform.messageBoxes().size(), 2u);
+    EXPECT_NE(program.platform.messageBoxes()[1].text.find("screenshot.bmp"), std::string::npos);
+
+    fs::remove(defaultFile());
+    pressOk(kLeft, 0);
+    program.platform.advance(100);
+    EXPECT_EQ(saved(), 1);
+    EXPECT_EQ(program.platform.messageBoxes().size(), 2u);
+    expectTheTable(readBmp(defaultFile()));
+}
+
+}  // namespace
+}  // namespace quorvel::testing
