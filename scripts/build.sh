@@ -16,7 +16,8 @@ build_asan() {
   cmake --build build/asan -j"$jobs"
 }
 build_fuzz() {
-  cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQUORVEL_FUZZ=ON >/dev/null
+  cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQUORVEL_FUZZ=ON \
+    -DQUORVEL_FUZZ_SECONDS="${QUORVEL_FUZZ_SECONDS:-20}" >/dev/null
   cmake --build build/fuzz -j"$jobs"
 }
 build_windows() {
