@@ -20,5 +20,5 @@ scripts/build.sh fuzz
 mkdir -p "build/fuzz/corpus/$target" "build/fuzz/artifacts/$target"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   exec nice -n 19 "build/fuzz/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-  -jobs=1 -workers=1 -print_final_stats=1 -artifact_prefix="build/fuzz/artifacts/$target/" \
+  -print_final_stats=1 -artifact_prefix="build/fuzz/artifacts/$target/" \
   "build/fuzz/corpus/$target" "tests/fuzz/corpus/$target"
