@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Quorvel needs on Debian, if it is missing:
-# the native compiler and test libraries, mingw-w64 for the Windows programs, and Wine,
+# the native compiler and test libraries, clang with its libFuzzer and sanitizer runtimes
+# for the fuzz targets, mingw-w64 for the Windows programs, and Wine,
 # Xvfb, xdotool and ImageMagick to run them on a virtual display, with a window manager
 # (openbox) and the metric-compatible fonts (fonts-liberation) of a caster's desktop.
 set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev libjpeg-dev libpng-dev
+  clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 wine wine64 xvfb xauth xdotool imagemagick x11-xserver-utils x11-utils
   openbox fonts-liberation python3
 )

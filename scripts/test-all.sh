@@ -3,13 +3,15 @@
 #   1. the native unit and scenario tests, and the end-to-end tests of the Windows
 #      program under Wine on a virtual display (build/native);
 #   2. the native tests again under AddressSanitizer and UndefinedBehaviorSanitizer
-#      (build/asan).
+#      (build/asan);
+#   3. each fuzz target for a short, bounded time (build/fuzz, clang with the same
+#      sanitizers; QUORVEL_FUZZ_SECONDS, 20 unless set), after replaying its seed corpus.
 # Ends with one line "tests: N passed, M failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh || exit 1
-scripts/build.sh windows native asan || exit 1
+scripts/build.sh windows native asan fuzz || exit 1
 
 jobs=$(nproc 2>/dev/null || echo 2)
 status=0
@@ -40,6 +42,8 @@ echo "== Native tests and end-to-end tests under Wine =="
 run_ctest build/native
 echo "== Native tests with AddressSanitizer and UndefinedBehaviorSanitizer =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build/asan
+echo "== Fuzz targets, ${QUORVEL_FUZZ_SECONDS:-20} s each =="
+run_ctest build/fuzz
 
 echo "tests: $passed passed, $failed failed"
 exit $status

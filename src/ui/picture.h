@@ -7,6 +7,21 @@
 
 namespace quorvel::ui {
 
+// The most pixels a picture may have: far above the program's flags, portraits, emblem and
+// logo, and small enough that a damaged file whose header claims a huge size fails at
+// once instead of asking for gigabytes of memory.
+constexpr long long kMaxPicturePixels = 4096LL * 4096LL;
+
+inline bool isLoadablePictureSize(long long width, long long height) {
+    return width <= kMaxPicturePixels && height <= kMaxPicturePixels && width * height <= kMaxPicturePixels;
+}
+
+// Why a picture of that size is not loaded, for the message naming the file.
+inline std::string oversizedPictureReason(long long width, long long height) {
+    return "it is " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than the " +
+           std::to_string(kMaxPicturePixels) + " pixels a picture may have";
+}
+
 class Picture {
 public:
     Picture(std::string source, int width, int height)

@@ -208,12 +208,20 @@ TEST_F(StartDialogTest, Release094PlacesTheDialogAtAFixedShareOfTheScreenWidth) 
 }
 
 struct StartFailure {
+    std::string name;  // the case's name in the test list
     std::string file;
     std::vector<std::string> options;  // empty: the default settings
     std::string bytes;                 // replaces `file` unless `remove`
     bool remove;
     std::string expected;              // part of the message
 };
+
+// Failure output shows the case by its name and message, not as raw bytes.
+void PrintTo(const StartFailure& failure, std::ostream* out) {
+    *out << failure.name << " (expects \"" << failure.expected << "\")";
+}
+
+std::string failureName(const ::testing::TestParamInfo<StartFailure>& failure) { return failure.param.name; }
 
 class StartFailures : public ::testing::TestWithParam<StartFailure> {};
 
@@ -239,17 +247,21 @@ std::vector<std::string> optionsWith(int line, const std::string& value) {
 INSTANTIATE_TEST_SUITE_P(
     Start, StartFailures,
     ::testing::Values(
-        StartFailure{"pic/LOGO.JPG", {}, "", true, "LOGO.JPG"},
-        StartFailure{"pic/LOGO.JPG", {}, "\xFF\xD8\xFF\xE0 broken", false, "LOGO.JPG"},
-        StartFailure{"pic/battle.gif", {}, "GIF89a", false, "battle.gif"},
-        StartFailure{"Languages.ini", {}, "", true, "Languages.ini"},
-        StartFailure{"Player2.txt", {}, "", true, "Player2.txt"},
-        StartFailure{"", optionsWith(4, "blue"), "", false, "line 4 (player 1 colour): \"blue\" is not a number"},
-        StartFailure{"", optionsWith(5, "19"), "", false, "line 5"},
-        StartFailure{"", optionsWith(1, "3"), "", false, "line 1 (language index)"},
-        StartFailure{"", optionsWith(13, "6"), "", false, "line 13"},
-        StartFailure{"Languages.ini", optionsWith(1, "0"), "Klingon\r\nEnglish\r\n", false, "C_Klingon.dat"},
-        StartFailure{"C_English.dat", {}, "only\r\na few\r\n", false, "at least 175"}));
+        StartFailure{"MissingLogo", "pic/LOGO.JPG", {}, "", true, "LOGO.JPG"},
+        StartFailure{"BrokenLogo", "pic/LOGO.JPG", {}, "\xFF\xD8\xFF\xE0 broken", false, "LOGO.JPG"},
+        StartFailure{"EmblemCutAfterItsSignature", "pic/battle.gif", {}, "GIF89a", false, "battle.gif"},
+        StartFailure{"MissingLanguageList", "Languages.ini", {}, "", true, "Languages.ini"},
+        StartFailure{"MissingPlayer2NameFile", "Player2.txt", {}, "", true, "Player2.txt"},
+        StartFailure{"Player1ColourThatIsNotANumber", "", optionsWith(4, "blue"), "", false,
+                     "line 4 (player 1 colour): \"blue\" is not a number"},
+        StartFailure{"Player2ColourBeyondThePalette", "", optionsWith(5, "19"), "", false, "line 5"},
+        StartFailure{"LanguageIndexBeyondTheList", "", optionsWith(1, "3"), "", false, "line 1 (language index)"},
+        StartFailure{"FrameKindBeyondFive", "", optionsWith(13, "6"), "", false, "line 13"},
+        StartFailure{"LanguageWithoutACountryFile", "Languages.ini", optionsWith(1, "0"), "Klingon\r\nEnglish\r\n",
+                     false, "C_Klingon.dat"},
+        StartFailure{"CountryFileWithFewerThan175Countries", "C_English.dat", {}, "only\r\na few\r\n", false,
+                     "at least 175"}),
+    failureName);
 
 TEST(StartDialogGoFailures, ASavedCountryThatTheListDoesNotHoldFailsAtGo) {
     Program program;

@@ -70,7 +70,14 @@ TEST_P(TableFrames, FrameKindOfTheSettingsIsAppliedAndOnlyKindZeroIsSeeThrough) 
     EXPECT_EQ(table.clientHeight(), 1260);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllKinds, TableFrames, ::testing::Range(0, 6));
+// Cases named by the frame they set: "AllKinds/TableFrames.<test>/SizableToolWindow".
+std::string frameName(const ::testing::TestParamInfo<int>& frame) {
+    static const char* const kFrames[] = {"None",        "FixedSingle",     "Sizable",
+                                          "FixedDialog", "FixedToolWindow", "SizableToolWindow"};
+    return kFrames[frame.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKinds, TableFrames, ::testing::Range(0, 6), frameName);
 
 TEST_F(TableTest, MakeTransparentTwiceLeavesTheSameStateAsOnce) {
     ASSERT_TRUE(program.start()) << program.lastMessage();

@@ -125,6 +125,8 @@ ui::PicturePtr loadPicture(IWICImagingFactory& factory, const std::string& path)
     hr = converter->GetSize(&width, &height);
     if (FAILED(hr)) fail(path, hr);
     if (width == 0 || height == 0) throw Error("Cannot load the picture " + path + ": it has no pixels");
+    if (!ui::isLoadablePictureSize(width, height))
+        throw Error("Cannot load the picture " + path + ": " + ui::oversizedPictureReason(width, height));
 
     void* bits = nullptr;
     HBITMAP bitmap = createBitmap(path, static_cast<int>(width), static_cast<int>(height), bits);
