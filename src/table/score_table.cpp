@@ -135,7 +135,12 @@ ScoreTable::ScoreTable(app::App& app)
 
     wireTimers();
     wireGestures();
-    timer3_.onTick = [this] { Capture(*this); };
+    // The menu's "OK" gives the interval in tenths of a second; only its interval box,
+    // while the operator types, sets raw milliseconds below that, which would write the
+    // file up to a hundred times a second. Such ticks capture nothing.
+    timer3_.onTick = [this] {
+        if (timer3_.interval() >= kShortestCaptureInterval) Capture(*this);
+    };
 
     // The frame is fixed by the release, or taken from the settings in release 0.99.
     switch (app.release()) {

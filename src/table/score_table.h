@@ -101,6 +101,8 @@ public:
     // otherwise. A capture that fails shows its reason once and stops Timer3's captures
     // until the control menu's "OK" starts them again.
     void Capture(ui::Form& window);
+    // Timer3 captures at intervals of this many milliseconds or more.
+    static constexpr int kShortestCaptureInterval = 100;
     // The file that Capture writes.
     std::string capturePath();
 

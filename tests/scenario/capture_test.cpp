@@ -140,9 +140,22 @@ TEST_F(CaptureTest, AnIntervalWritesTheTablesPictureWholeToTheDefaultFileAndRewr
         EXPECT_NE(entry.path().extension(), ".tmp") << "no temporary file is left";
 }
 
+TEST_F(CaptureTest, TypedMillisecondsBelowATenthCaptureNothing) {
+    menu->inputTextEdited(menu->Text6, "1");  // typed, not applied: 1 ms
+    EXPECT_EQ(table->Timer3().interval(), 1);
+    program.platform.advance(1000);
+    EXPECT_EQ(saved(), 0);
+    menu->inputTextEdited(menu->Text6, "99");
+    program.platform.advance(1000);
+    EXPECT_EQ(saved(), 0);
+    pressOk(kLeft, 0);  // 9.9 s
+    program.platform.advance(9900);
+    EXPECT_EQ(saved(), 1);
+}
+
 TEST_F(CaptureTest, TheDesignCaptionOfThePathHolderMeansTheDefaultFile) {
-    menu->inputTextEdited(menu->Text6, "5");  // typed, not applied: milliseconds
-    program.platform.advance(20);
+    menu->inputTextEdited(menu->Text6, "150");  // typed, not applied: milliseconds
+    program.platform.advance(150);
     EXPECT_EQ(table->Label2.caption(), "Label2");
     ASSERT_TRUE(fs::exists(defaultFile()));
     expectTheTable(readBmp(defaultFile()));

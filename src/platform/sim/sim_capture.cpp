@@ -117,15 +117,18 @@ std::string bmpFile(const ScreenImage& image) {
     put32(3780);
     put32(0);
     put32(0);
-    for (int y = image.height - 1; y >= 0; --y) {
-        const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width);
-        for (int x = 0; x < image.width; ++x) {
-            const std::uint32_t p = image.pixels[row + static_cast<std::size_t>(x)];
-            out.push_back(static_cast<char>(p & 0xFF));
-            out.push_back(static_cast<char>((p >> 8) & 0xFF));
-            out.push_back(static_cast<char>((p >> 16) & 0xFF));
+    const std::size_t header = out.size();
+    out.resize(header + dataBytes, '\0');
+    for (int y = 0; y < image.height; ++y) {
+        const std::uint32_t* from = image.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width);
+        // Rows are stored from the bottom up, each pixel as blue, green, red.
+        char* to = out.data() + header + static_cast<std::size_t>(image.height - 1 - y) * rowBytes;
+        for (int x = 0; x < image.width; ++x, to += 3) {
+            const std::uint32_t p = from[x];
+            to[0] = static_cast<char>(p & 0xFF);
+            to[1] = static_cast<char>((p >> 8) & 0xFF);
+            to[2] = static_cast<char>((p >> 16) & 0xFF);
         }
-        out.append(rowBytes - static_cast<std::uint32_t>(image.width) * 3, '\0');
     }
     return out;
 }
