@@ -13,6 +13,8 @@ int optionsGroupLength(Release release);
 // setting.
 inline bool isCurrent(Release release) { return release == Release::R099; }
 inline bool readsNameFiles(Release release) { return release != Release::R094Window; }
+// Release 0.94 has its own chords, its own re-enable timer and fewer gestures.
+inline bool isOldest(Release release) { return release == Release::R094Window; }
 
 // "Quorvel 0.99" and so on: window titles and message box titles.
 std::string productTitle(Release release);

@@ -74,7 +74,7 @@ void ScoreTable::wireGestures() {
     // Portraits: a click with Alt hides both, with Shift swaps them; a double-click opens
     // the control menu whatever keys are down; a drag below the table picks a general.
     // Release 0.94 has no pick strip and no double-click on player 2's portrait.
-    const bool r094 = app_.release() == app::Release::R094Window;
+    const bool r094 = app::isOldest(app_.release());
     for (ui::Image* portrait : {&I1, &I2}) {
         portrait->onClick = [this] { portraitClicked(); };
         if (portrait == &I1 || !r094) portrait->onDblClick = [this] { app_.controlMenu().show(); };
@@ -104,7 +104,7 @@ void ScoreTable::scoreClicked(int player, int delta) {
 void ScoreTable::scorePressed(int player, const ui::MouseEvent& e) {
     // Release 0.94 subtracts on every right press (the poll puts a negative score right at
     // its next tick) and has no middle-button reset.
-    const bool r094 = app_.release() == app::Release::R094Window;
+    const bool r094 = app::isOldest(app_.release());
     if (e.button == kRight) {
         const auto value = ui::parseNumber((player == 1 ? T1 : T2).caption());
         // A right press never takes a score below 0.
@@ -233,7 +233,7 @@ void ScoreTable::emblemPressed(const ui::MouseEvent& e) {
     }
     if (e.button == kRight && e.shift == kShiftAlone) {
         // Release 0.94 ends at once, without closing the windows first.
-        if (app_.release() == app::Release::R094Window)
+        if (app::isOldest(app_.release()))
             app_.runtime().quit(0);
         else
             app_.quit();
@@ -276,7 +276,7 @@ void ScoreTable::showAll() {
 void ScoreTable::emblemMoved(const ui::MouseEvent& e) {
     applyPulseIntervals();
     // In release 0.94 the emblem neither restarts the poll nor moves the table.
-    if (app_.release() == app::Release::R094Window) return;
+    if (app::isOldest(app_.release())) return;
     timer1_.setEnabled(false);
     timer1_.setEnabled(true);
     cursor_ = platform().cursorPos();

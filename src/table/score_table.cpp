@@ -9,7 +9,6 @@
 #include "control/control_menu.h"
 #include "start/start_dialog.h"
 #include "ui/error.h"
-#include "ui/keys.h"
 #include "ui/numtext.h"
 
 namespace quorvel::table {
@@ -88,7 +87,7 @@ ScoreTable::ScoreTable(app::App& app)
       inttimer5(add<ui::TextBox>("inttimer5", ui::Rect{3960, 0, 480, 285})),
       picturegen(add<ui::PictureBox>("picturegen", ui::Rect{})),
       timer1_(addTimer("Timer1", 10, true)),
-      timer6_(app.release() == app::Release::R094Window ? addTimer("Timer2", 300, false)
+      timer6_(app::isOldest(app.release()) ? addTimer("Timer2", 300, false)
                                                          : addTimer("Timer6", 600, true)),
       timer4_(addTimer("Timer4", 0, true)),
       timer5_(addTimer("Timer5", 0, true)),

@@ -129,7 +129,7 @@ void ScoreTable::pollShortcuts() {
     oldgen1_ = gennum1;
     oldgen2_ = gennum2;
 
-    const bool r094 = app_.release() == app::Release::R094Window;
+    const bool r094 = app::isOldest(app_.release());
     for (const ChordRow& row : r094 ? std::span<const ChordRow>(kChords094) : std::span<const ChordRow>(kChords)) {
         if (!chordHeld(row.chord, row.key)) continue;
         (this->*row.effect)();
@@ -178,7 +178,7 @@ void ScoreTable::keepScoresValid() {
 
 void ScoreTable::repeatGuard() {
     // Release 0.94's re-enable timer only turns the poll on again.
-    if (app_.release() != app::Release::R094Window && hotkey('A')) {
+    if (!app::isOldest(app_.release()) && hotkey('A')) {
         placeTopmost();
         armGuard();
     }
