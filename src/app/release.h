@@ -15,6 +15,10 @@ inline bool isCurrent(Release release) { return release == Release::R099; }
 inline bool readsNameFiles(Release release) { return release != Release::R094Window; }
 // Release 0.94 has its own chords, its own re-enable timer and fewer gestures.
 inline bool isOldest(Release release) { return release == Release::R094Window; }
+// Either window variant of release 0.97.
+inline bool is097(Release release) {
+    return release == Release::R097Transparent || release == Release::R097Window;
+}
 
 // "Quorvel 0.99" and so on: window titles and message box titles.
 std::string productTitle(Release release);

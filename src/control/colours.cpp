@@ -37,6 +37,12 @@ void ControlMenu::connectColours() {
         SC2.onClick = [this] { toggle(app_.table().SC22); };
     }
     Picture4.onClick = [this] { switchBarLayout(); };
+    if (app::isOldest(app_.release())) {
+        Picture4.onDblClick = [this] {
+            toggle(&app_.table().SC1);
+            toggle(&app_.table().SC2);
+        };
+    }
     Label5.onClick = [this] { chooseBackgroundColour(); };
 }
 

@@ -147,7 +147,7 @@ ControlMenu::ControlMenu(app::App& app)
             toggle(table.BO);
             if (table.BOShadow) toggle(*table.BOShadow);
         }
-        if (e.button == ui::mouse::kLeft && e.shift == ui::modifier::kShift) {
+        if (e.button == ui::mouse::kLeft && e.shift == ui::modifier::kShift && !app::isOldest(app_.release())) {
             toggle(table.LiveP1);
             toggle(table.LiveP2);
         }
@@ -156,11 +156,13 @@ ControlMenu::ControlMenu(app::App& app)
         toggle(app_.table().I1);
         toggle(app_.table().I2);
     };
-    Text3.onDblClick = [this] {
-        toggle(app_.table().T1);
-        toggle(app_.table().T2);
-    };
-    Text4.onDblClick = Text3.onDblClick;
+    if (app::isCurrent(app_.release())) {
+        Text3.onDblClick = [this] {
+            toggle(app_.table().T1);
+            toggle(app_.table().T2);
+        };
+        Text4.onDblClick = Text3.onDblClick;
+    }
     Picture2.onDblClick = [this] { backToStartDialog(); };
     Image1.onClick = [this] { OpenSite(kWebPage); };
     connectColours();
@@ -211,16 +213,20 @@ void ControlMenu::onActivate() {
     Text4.setText(table.T2.caption());
     BO.setText(table.BO.caption());
     // The colour labels follow the main bars; their names follow the last choice.
-    SC1.setBackColor(table.SC1.fillColor());
-    SC2.setBackColor(table.SC2.fillColor());
-    const auto swatchName = [this](const std::string& tagText) {
-        const auto index = ui::parseNumber(tagText);
-        if (!index || *index < 0 || *index >= kPaletteSize) return std::string();
-        return C1(static_cast<int>(*index)).tag();
-    };
-    SC1.setCaption(swatchName(table.Label5.tag()));
-    SC2.setCaption(swatchName(table.Label6.tag()));
-    Label5.setBackColor(table.backColor());
+    // Release 0.94 leaves them as the last swatch press or the load set them.
+    if (!app::isOldest(app_.release())) {
+        SC1.setBackColor(table.SC1.fillColor());
+        SC2.setBackColor(table.SC2.fillColor());
+        const auto swatchName = [this](const std::string& tagText) {
+            const auto index = ui::parseNumber(tagText);
+            if (!index || *index < 0 || *index >= kPaletteSize) return std::string();
+            return C1(static_cast<int>(*index)).tag();
+        };
+        SC1.setCaption(swatchName(table.Label5.tag()));
+        SC2.setCaption(swatchName(table.Label6.tag()));
+    }
+    // The earlier releases keep the chosen background in the holder label only.
+    Label5.setBackColor(app::isCurrent(app_.release()) ? table.backColor() : table.Label1.backColor());
     if (table.Label2.caption() != "Label2") Text5.setText(table.Label2.caption());
     if (table.Label3.caption() != "Label3") Text6.setText(table.Label3.caption());
 }
@@ -229,22 +235,20 @@ void ControlMenu::applyToTable() {
     auto& table = app_.table();
     table.P1.setCaption(Text1.text());
     table.P2.setCaption(Text2.text());
-    // A score box that is not a number leaves that score as it was.
-    if (ui::isNumeric(Text3.text())) table.T1.setCaption(Text3.text());
-    if (ui::isNumeric(Text4.text())) table.T2.setCaption(Text4.text());
+    // A score box that is not a number leaves that score as it was; the earlier
+    // releases write whatever the boxes hold.
+    const bool current = app::isCurrent(app_.release());
+    if (!current || ui::isNumeric(Text3.text())) table.T1.setCaption(Text3.text());
+    if (!current || ui::isNumeric(Text4.text())) table.T2.setCaption(Text4.text());
     table.BO.setCaption(BO.text());
     if (table.BOShadow) table.BOShadow->setCaption(BO.text());
     table.Label1.setBackColor(Label5.backColor());
     table.Label2.setCaption(Text5.text());
     table.Label3.setCaption(Text6.text());
-    // The capture interval in tenths of a second; a value the timer cannot take leaves it.
-    if (const auto tenths = ui::parseNumber(Text6.text())) {
-        const auto interval = ui::toInt(*tenths * 100);
-        if (interval && *interval >= 0 && *interval <= ui::Timer::kMaxInterval) table.Timer3().setInterval(*interval);
-    }
+    table.setCaptureInterval(Text6.text());
     // Captures that a failure stopped start again.
     table.Timer3().setEnabled(true);
-    table.setBackColor(Label5.backColor());
+    if (!app::is097(app_.release())) table.setBackColor(Label5.backColor());
 }
 
 void ControlMenu::backToStartDialog() {

@@ -138,6 +138,7 @@ ScoreTable::ScoreTable(app::App& app)
     // while the operator types, sets raw milliseconds below that, which would write the
     // file up to a hundred times a second. Such ticks capture nothing.
     timer3_.onTick = [this] {
+        if (app::isOldest(app_.release())) refreshFromCaptureSettings();
         if (timer3_.interval() >= kShortestCaptureInterval) Capture(*this);
     };
 
@@ -186,6 +187,26 @@ void ScoreTable::Capture(ui::Form& window) {
         timer3_.setEnabled(false);
         platform().messageBox(failure.what(), app_.title());
     }
+}
+
+void ScoreTable::refreshFromCaptureSettings() {
+    setBackColor(Label1.backColor());
+    auto& interval = app_.controlMenu().Text6;
+    const auto typed = ui::parseNumber(interval.text());
+    if (!typed || *typed <= 0 || *typed >= 999) {
+        interval.setText("0");
+        return;
+    }
+    // The holder keeps the interval the last "OK" applied.
+    setCaptureInterval(Label3.caption());
+}
+
+void ScoreTable::setCaptureInterval(const std::string& tenths) {
+    const auto value = ui::parseNumber(tenths);
+    if (!value) return;
+    const auto milliseconds = ui::toInt(*value * 100);
+    if (milliseconds && *milliseconds >= 0 && *milliseconds <= ui::Timer::kMaxInterval)
+        timer3_.setInterval(*milliseconds);
 }
 
 void ScoreTable::onLoad() {

@@ -101,6 +101,9 @@ public:
     // otherwise. A capture that fails shows its reason once and stops Timer3's captures
     // until the control menu's "OK" starts them again.
     void Capture(ui::Form& window);
+    // Timer3's interval from a capture interval in tenths of a second; text that is not
+    // a number, or a value the timer cannot take, leaves the interval as it was.
+    void setCaptureInterval(const std::string& tenths);
     // Timer3 captures at intervals of this many milliseconds or more.
     static constexpr int kShortestCaptureInterval = 100;
     // The file that Capture writes.
@@ -114,6 +117,10 @@ private:
     void onActivate() override;
     void onCloseRequest() override;
     bool seeThroughSetting();
+    // Release 0.94's Timer3 tick: the background from the holder Label1, and the interval
+    // from the holder Label3 while the menu's interval box holds a number from 0 to 999
+    // (both excluded); otherwise the box is set to "0", which stops the timer.
+    void refreshFromCaptureSettings();
     // --- Pointer gestures ---
     void wireGestures();
     // Alt or Shift held now, or pressed since the last query of the key.

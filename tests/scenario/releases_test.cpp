@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "control/control_menu.h"
+#include "scenario/control_menu_fixture.h"
 #include "scenario/program_folder.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
@@ -171,6 +172,116 @@ TEST_F(Releases, EarlierReleasesHaveNoShadowNoShiftSwapAndTheirDialogFrames) {
         t.inputPointerUp({i1.left + 300, i1.top + 300}, ui::mouse::kLeft, ui::modifier::kShift);
         EXPECT_EQ(t.I1.picture(), one) << "no Shift swap before release 0.99";
         EXPECT_FALSE(fresh.platform.quitCalled());
+    }
+}
+
+
+// The control menu of an earlier release, open beside its table after GO.
+class EarlierMenu : public ControlMenuTest {
+protected:
+    void SetUp() override {}
+    void startAs(Release release) {
+        auto lines = ProgramFolder::defaultOptions();
+        lines.resize(static_cast<std::size_t>(app::optionsGroupLength(release)));
+        program.folder.writeLines("Options.ini", lines);
+        ASSERT_TRUE(program.start(release)) << program.lastMessage();
+        startMatch();
+    }
+    // "OK" writes the score boxes as typed and the background into the holder; activation
+    // takes the background swatch from the holder, not from the table.
+    void checkOkAndActivation(bool setsTable) {
+        menu->Text3.setText("abc");
+        menu->Label5.setBackColor(0x00112233);
+        const ui::Color before = table->backColor();
+        pressOk(ui::mouse::kLeft, 0);
+        EXPECT_EQ(table->T1.caption(), "abc");
+        EXPECT_EQ(table->Label1.backColor(), 0x00112233u);
+        EXPECT_EQ(table->backColor(), setsTable ? 0x00112233u : before);
+        table->setBackColor(0x00445566);
+        menu->Label5.setBackColor(0);
+        menu->inputActivated();
+        EXPECT_EQ(menu->Label5.backColor(), 0x00112233u);
+    }
+};
+
+TEST_F(EarlierMenu, Release097OkKeepsTheTablesBackground) {
+    startAs(Release::R097Window);
+    checkOkAndActivation(false);
+}
+
+TEST_F(EarlierMenu, Release094OkSetsTheTablesBackgroundAndActivationLeavesTheColourLabels) {
+    startAs(Release::R094Window);
+    checkOkAndActivation(true);
+    table->SC1.setFillColor(0x00ABCDEF);
+    menu->inputActivated();
+    EXPECT_NE(menu->SC1.backColor(), 0x00ABCDEFu);
+}
+
+TEST_F(EarlierMenu, ScoreBoxDoubleClicksAndThe094ShiftVariantOfTheBarIconDoNothing) {
+    startAs(Release::R094Window);
+    menu->inputControlDoubleClick(menu->Text3);
+    menu->inputControlDoubleClick(menu->Text4);
+    EXPECT_TRUE(table->T1.visible());
+    EXPECT_TRUE(table->T2.visible());
+    press(menu->Picture1, ui::mouse::kLeft, ui::modifier::kShift);
+    EXPECT_TRUE(table->LiveP1.visible());
+    EXPECT_TRUE(table->LiveP2.visible());
+    press(menu->Picture1, ui::mouse::kLeft, 0);
+    EXPECT_FALSE(table->BO.visible());
+}
+
+TEST_F(EarlierMenu, SwatchClicksSetTheMainColourOfThePlayerTheSwatchBelongsTo) {
+    startAs(Release::R097Window);
+    press(menu->C1(12), ui::mouse::kMiddle, 0);
+    EXPECT_NE(table->SC2.fillColor(), menu->C1(12).backColor()) << "a middle press is no click";
+    press(menu->C1(12), ui::mouse::kLeft, 0);
+    EXPECT_EQ(table->SC2.fillColor(), menu->C1(12).backColor());
+    EXPECT_EQ(menu->SC2.caption(), menu->C1(12).tag());
+    EXPECT_EQ(table->Label6.tag(), "12");
+    EXPECT_EQ(program.app->settings().Player2Color.text, "12");
+    press(menu->C1(3), ui::mouse::kLeft, 0);
+    EXPECT_EQ(table->SC1.fillColor(), menu->C1(3).backColor());
+    EXPECT_EQ(table->Label5.tag(), "3");
+    EXPECT_EQ(table->SC12, nullptr) << "no second bars";
+}
+
+TEST_F(EarlierMenu, BarLayoutMovesTheMainBarsAndRelease094DoubleClickAlsoHidesThem) {
+    startAs(Release::R094Window);
+    const int top1 = table->SC1.rect().top;
+    const int top2 = table->SC2.rect().top;
+    press(menu->Picture4, ui::mouse::kLeft, 0);
+    EXPECT_EQ(table->SC1.rect().top, top1 + 500);
+    EXPECT_EQ(table->SC2.rect().top, top2 + 500);
+    // The double-click's first click moves them back; the double-click hides both.
+    doubleClick(menu->Picture4);
+    EXPECT_EQ(table->SC1.rect().top, top1);
+    EXPECT_FALSE(table->SC1.visible());
+    EXPECT_FALSE(table->SC2.visible());
+    doubleClick(menu->Picture4);
+    EXPECT_TRUE(table->SC1.visible());
+    EXPECT_TRUE(table->SC2.visible());
+}
+
+TEST_F(EarlierMenu, Release094CaptureTimerTakesTheBackgroundAndTheAppliedInterval) {
+    startAs(Release::R094Window);
+    menu->Label5.setBackColor(0x00204060);
+    menu->Text6.setText("5");
+    pressOk(ui::mouse::kLeft, 0);
+    table->setBackColor(0x00000001);
+    // The holder changed behind the menu's back: the next tick applies it.
+    table->Label3.setCaption("3");
+    program.platform.advance(500);
+    EXPECT_EQ(table->backColor(), 0x00204060u);
+    EXPECT_EQ(table->Timer3().interval(), 300);
+
+    // A box that is not a number from 1 to 998 is set to "0", which stops the timer.
+    for (const char* typed : {"999", "abc"}) {
+        SCOPED_TRACE(typed);
+        menu->Text6.setText(typed);
+        table->Timer3().setInterval(300);
+        program.platform.advance(300);
+        EXPECT_EQ(menu->Text6.text(), "0");
+        EXPECT_EQ(table->Timer3().interval(), 0);
     }
 }
 
