@@ -47,25 +47,60 @@ class VirtualDisplay:
         self.number = None
         self.process = None
         self.window_manager = None
+        self.window_manager_log = None
 
     def __enter__(self):
+        try:
+            self._start_display()
+            self._start_window_manager()
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+        return self
+
+    def _start_display(self):
+        # Another run may pick the same free number at the same moment; the Xvfb that
+        # loses exits, so a display counts as ours only once its lock file names our server.
         for number in range(90, 140):
-            if not Path(f"/tmp/.X{number}-lock").exists() and not Path(f"/tmp/.X11-unix/X{number}").exists():
-                self.number = number
+            if Path(f"/tmp/.X{number}-lock").exists() or Path(f"/tmp/.X11-unix/X{number}").exists():
+                continue
+            self.number = number
+            self.process = subprocess.Popen(
+                ["Xvfb", f":{number}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            outcome = wait_for(f"the virtual display :{number} to accept clients or its server to give up",
+                               self._server_state, timeout=30)
+            if outcome == "ours":
                 break
+            self.process = None
         else:
             raise RuntimeError("no free X display number between :90 and :139")
-        self.process = subprocess.Popen(
-            ["Xvfb", f":{self.number}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(f"the virtual display :{self.number} to accept clients",
-                 lambda: self.run(["xdotool", "getdisplaygeometry"], check=False).returncode == 0, timeout=30)
+
+    def _start_window_manager(self):
+        self.window_manager_log = tempfile.TemporaryFile()
         self.window_manager = subprocess.Popen(["openbox", "--config-file", str(OPENBOX_CONFIG)], env=self.env,
-                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for("the window manager to take the display",
-                 lambda: "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
-                                                 check=False).stdout, timeout=30)
-        return self
+                                               stdout=self.window_manager_log, stderr=subprocess.STDOUT)
+
+        def taken():
+            if self.window_manager.poll() is not None:
+                self.window_manager_log.seek(0)
+                said = self.window_manager_log.read().decode(errors="replace").strip()
+                raise AssertionError(f"the window manager ended with {self.window_manager.returncode}: {said}")
+            return "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check=False).stdout
+
+        wait_for("the window manager to take the display", taken, timeout=60)
+
+    def _server_state(self):
+        if self.process.poll() is not None:
+            return "taken"
+        try:
+            owner = int(Path(f"/tmp/.X{self.number}-lock").read_text().strip())
+        except (OSError, ValueError):
+            return None
+        if owner != self.process.pid:
+            return None
+        answers = self.run(["xdotool", "getdisplaygeometry"], check=False).returncode == 0
+        return "ours" if answers else None
 
     def __exit__(self, *exc):
         for process in (self.window_manager, self.process):
@@ -76,6 +111,8 @@ class VirtualDisplay:
                 process.wait(timeout=10)
             except subprocess.TimeoutExpired:
                 process.kill()
+        if self.window_manager_log is not None:
+            self.window_manager_log.close()
 
     @property
     def env(self):
