@@ -147,9 +147,12 @@ Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique
     http.Delete(everything, handler);
     http.Options(everything, handler);
     http.set_payload_max_length(kMaxBody);
+    // Each answer is one small write: sent at once rather than held back for more.
+    http.set_tcp_nodelay(true);
     // Answers that the library makes itself (a body too large, a request it cannot read)
     // are JSON like every other refusal.
     http.set_error_handler([](const httplib::Request& in, httplib::Response& out) {
+        if (!out.body.empty()) return;  // the API's own refusal
         Response response = out.status == 413
                                 ? Api::tooLarge(static_cast<std::size_t>(
                                       std::strtoull(in.get_header_value("Content-Length").c_str(), nullptr, 10)))
@@ -159,6 +162,17 @@ Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique
     http.set_error_logger([&impl](const httplib::Error& error, const httplib::Request*) {
         if (error == httplib::Error::BindIPAddress || error == httplib::Error::Listen)
             impl.bindError = lastSocketError();
+    });
+    // The library's default shares the port (SO_REUSEPORT; SO_REUSEADDR on Windows, where
+    // it lets a second program take a port in use): a second copy of the program would
+    // then take some of the requests meant for the first, silently. The port is ours
+    // alone, and a second bind fails with "in use".
+    http.set_socket_options([](socket_t sock) {
+#ifdef _WIN32
+        httplib::set_socket_opt(sock, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, 1);
+#else
+        httplib::set_socket_opt(sock, SOL_SOCKET, SO_REUSEADDR, 1);
+#endif
     });
 #ifdef _WIN32
     // The accept loop waits for a connection in one-second steps (the library's default
