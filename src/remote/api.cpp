@@ -79,7 +79,10 @@ std::string excerpt(std::string_view text) {
 // A JSON value for a message.
 std::string shown(const json& value) {
     std::string text = value.dump(-1, ' ', true, json::error_handler_t::replace);
-    if (text.size() > kMaxQuotedValue) text = text.substr(0, kMaxQuotedValue) + "...";
+    if (text.size() > kMaxQuotedValue) {
+        text.resize(kMaxQuotedValue);
+        text += "...";
+    }
     return text;
 }
 
