@@ -76,7 +76,7 @@ json pulse(const ui::Timer& timer) { return {{"on", timer.enabled()}, {"running"
 }  // namespace
 
 std::string Api::stateJson(app::App& app) {
-    std::string window = "none";
+    const char* window = "none";
     if (app.startDialogLoaded() && app.startDialog().visible())
         window = "start";
     else if (app.tableLoaded() && app.table().visible())
