@@ -4,6 +4,8 @@
 # for the fuzz targets, mingw-w64 for the Windows programs, and Wine,
 # Xvfb, xdotool and ImageMagick to run them on a virtual display, with a window manager
 # (openbox) and the metric-compatible fonts (fonts-liberation) of a caster's desktop.
+# nlohmann/json for the remote control, and curl and headless Chromium (with its
+# WebDriver) that its end-to-end test drives it with.
 set -euo pipefail
 
 packages=(
@@ -11,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 wine wine64 xvfb xauth xdotool imagemagick x11-xserver-utils x11-utils
   openbox fonts-liberation python3
+  nlohmann-json3-dev curl chromium chromium-driver
 )
 
 missing=()

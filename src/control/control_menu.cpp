@@ -233,15 +233,13 @@ void ControlMenu::onActivate() {
 
 void ControlMenu::applyToTable() {
     auto& table = app_.table();
-    table.P1.setCaption(Text1.text());
-    table.P2.setCaption(Text2.text());
+    applyNames();
     // A score box that is not a number leaves that score as it was; the earlier
     // releases write whatever the boxes hold.
     const bool current = app::isCurrent(app_.release());
     if (!current || ui::isNumeric(Text3.text())) table.T1.setCaption(Text3.text());
     if (!current || ui::isNumeric(Text4.text())) table.T2.setCaption(Text4.text());
-    table.BO.setCaption(BO.text());
-    if (table.BOShadow) table.BOShadow->setCaption(BO.text());
+    applySeries();
     table.Label1.setBackColor(Label5.backColor());
     table.Label2.setCaption(Text5.text());
     table.Label3.setCaption(Text6.text());
@@ -249,6 +247,18 @@ void ControlMenu::applyToTable() {
     // Captures that a failure stopped start again.
     table.Timer3().setEnabled(true);
     if (!app::is097(app_.release())) table.setBackColor(Label5.backColor());
+}
+
+void ControlMenu::applyNames() {
+    auto& table = app_.table();
+    table.P1.setCaption(Text1.text());
+    table.P2.setCaption(Text2.text());
+}
+
+void ControlMenu::applySeries() {
+    auto& table = app_.table();
+    table.BO.setCaption(BO.text());
+    if (table.BOShadow) table.BOShadow->setCaption(BO.text());
 }
 
 void ControlMenu::backToStartDialog() {

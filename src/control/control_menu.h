@@ -71,6 +71,10 @@ public:
     // Loads both players' thumbnails from their current portrait sets.
     void fillThumbnails();
 
+    // The parts of "OK" that hand the two name boxes, and the series box, to the table.
+    void applyNames();
+    void applySeries();
+
     // The caption that the colour dialog's cancel shows.
     static constexpr const char* kCancelMessage = "User chose the Cancel Button";
 

@@ -112,6 +112,15 @@ public:
     // Copies the names into the start dialog, loading it (hidden) if it is unloaded.
     start::StartDialog& namesToStartDialog();
 
+    // One press of the chord on `key` from another way in than the keyboard (the remote
+    // control): the effect of the first row for that key in the release's chord table,
+    // then the rules the poll applies after the chords (scores put right, portrait numbers
+    // wrapped). The repeat guard, which paces a held key, is left alone. Returns false
+    // when the release has no chord on the key.
+    bool pressChord(int key);
+    // The emblem's Alt + right press: every element shown again, the country lists hidden.
+    void showAll();
+
 private:
     void onLoad() override;
     void onActivate() override;
@@ -142,7 +151,6 @@ private:
     void emblemMoved(const ui::MouseEvent& e);
     void backToStartDialog();
     void toggleSeriesCaption();
-    void showAll();
 
     // --- Key chords and timers ---
     // How a chord's key is held: with Ctrl+Shift or with Tab; with Ctrl+Shift only; with
@@ -167,6 +175,8 @@ private:
     bool chordHeld(Chord chord, int key);
     void armGuard() { timer6_.setEnabled(true); }
     void keepScoresValid();
+    // After picture 12 the next chord shows picture 0.
+    void wrapPortraitNumbers();
     void speedChanged(ui::TextBox& box);
 
     // Chord effects.

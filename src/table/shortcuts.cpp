@@ -156,8 +156,7 @@ void ScoreTable::pollShortcuts() {
         armGuard();
     }
 
-    if (gennum1 >= kLastPortrait) gennum1 = -1;
-    if (gennum2 >= kLastPortrait) gennum2 = -1;
+    wrapPortraitNumbers();
 
     if (chordHeld(r094 ? Chord::ShiftCtrl : Chord::ShiftCtrlOrTab, 'A')) {
         placeTopmost();
@@ -174,6 +173,23 @@ void ScoreTable::keepScoresValid() {
     if (!app::isCurrent(app_.release())) return;
     for (ui::Label* score : {&T1, &T2})
         if (!ui::isNumeric(score->caption())) score->setCaption("0");
+}
+
+bool ScoreTable::pressChord(int key) {
+    const bool r094 = app::isOldest(app_.release());
+    for (const ChordRow& row : r094 ? std::span<const ChordRow>(kChords094) : std::span<const ChordRow>(kChords)) {
+        if (row.key != key) continue;
+        (this->*row.effect)();
+        keepScoresValid();
+        wrapPortraitNumbers();
+        return true;
+    }
+    return false;
+}
+
+void ScoreTable::wrapPortraitNumbers() {
+    if (gennum1 >= kLastPortrait) gennum1 = -1;
+    if (gennum2 >= kLastPortrait) gennum2 = -1;
 }
 
 void ScoreTable::repeatGuard() {

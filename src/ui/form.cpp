@@ -212,6 +212,15 @@ void Form::inputButtonClicked(Button& button) {
     });
 }
 
+void Form::inputControlClicked(Control& control) {
+    runtime_.dispatch([&] {
+        const MouseEvent press{mouse::kLeft, 0, 0, 0};
+        if (control.onMouseDown) control.onMouseDown(press);
+        if (control.onMouseUp) control.onMouseUp(press);
+        if (control.onClick) control.onClick();
+    });
+}
+
 void Form::inputTextEdited(Control& control, std::string text) {
     runtime_.dispatch([&] {
         if (control.kind() == ControlKind::TextBox)

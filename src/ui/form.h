@@ -87,6 +87,9 @@ public:
     void inputControlPointerMove(Control& control, Point at, int buttons, int shift);
     void inputControlDoubleClick(Control& control);
     void inputButtonClicked(Button& button);
+    // A left press and release without modifiers over a control (press, release, click),
+    // for a way in that names the control rather than a point of the window.
+    void inputControlClicked(Control& control);
     void inputTextEdited(Control& control, std::string text);
     void inputListPicked(ComboBox& combo, int index);
     void inputFocusLost(Control& control);

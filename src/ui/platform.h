@@ -4,6 +4,7 @@
 // Nothing above the backends includes an OS header.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -122,6 +123,11 @@ public:
 
     // Ends the program at once with the exit code.
     virtual void quit(int exitCode) = 0;
+
+    // The one call that may come from any thread: `work` runs on the UI thread soon, in
+    // the order posted, outside any event (it dispatches its own). Work posted after the
+    // program ended may never run.
+    virtual void postToUiThread(std::function<void()> work) = 0;
 };
 
 }  // namespace quorvel::ui

@@ -166,9 +166,10 @@ def ensure_wine_prefix(display):
 class Program:
     """quorvel.exe in a program folder of its own, started under Wine."""
 
-    def __init__(self, display, exe="quorvel.exe", folder=PROGRAM_FOLDER, change=None):
+    def __init__(self, display, exe="quorvel.exe", folder=PROGRAM_FOLDER, change=None, args=()):
         self.display = display
         self.exe = exe
+        self.args = list(args)
         self.folder = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
         shutil.copytree(folder, self.folder, dirs_exist_ok=True)
         shutil.copy2(WINDOWS_BUILD / exe, self.folder / exe)
@@ -178,7 +179,7 @@ class Program:
 
     def __enter__(self):
         ensure_wine_prefix(self.display)
-        self.process = subprocess.Popen(["wine", self.exe], cwd=self.folder, env=self.display.env,
+        self.process = subprocess.Popen(["wine", self.exe, *self.args], cwd=self.folder, env=self.display.env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self
 
@@ -201,6 +202,14 @@ class Program:
             shutil.copy2(WINDOWS_BUILD / "quorvel_wintool.exe", tool)
         result = self.display.run(["wine", str(tool), *args], check=False, cwd=self.folder)
         return result.returncode, result.stdout
+
+
+def free_port():
+    """A TCP port on loopback that nothing listens on now."""
+    import socket
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
 
 
 def parse_keys(text):

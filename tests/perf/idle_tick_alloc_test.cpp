@@ -7,7 +7,12 @@
 #include <cstdlib>
 #include <new>
 
+#include <httplib.h>
+
+#include <future>
+
 #include "control/control_menu.h"
+#include "remote/server.h"
 #include "scenario/program_folder.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
@@ -51,6 +56,34 @@ TEST(IdleTick, AllocatesNothingBeforeAndAfterGoWithTheMenuShownOrHidden) {
     platform.advance(10000);
     EXPECT_EQ(allocations - before, 0) << "1000 idle ticks with the table and the menu shown";
     EXPECT_EQ(platform.keyQueries() - queries, 55 * 1000) << "the ticks did run";
+}
+
+TEST(IdleTick, WithTheRemoteControlListeningStaysAsItWasAndTheServerWaitsWithoutAllocating) {
+    Program program;
+    ASSERT_TRUE(program.start()) << program.lastMessage();
+    auto& platform = program.platform;
+    auto& dialog = program.app->startDialog();
+    dialog.inputButtonClicked(dialog.Command1);
+    remote::Server server(*program.app, remote::Endpoint{"127.0.0.1", 0, ""});
+    // One request first, so that the server's threads have started and served.
+    auto answered = std::async(std::launch::async, [&] {
+        httplib::Client client("127.0.0.1", server.port());
+        const auto result = client.Post("/api/action/score-up", R"({"player":1})", "application/json");
+        return result ? result->status : -1;
+    });
+    while (answered.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+        platform.waitForPosted(std::chrono::milliseconds(5));
+        platform.runPosted();
+    }
+    ASSERT_EQ(answered.get(), 200);
+    ASSERT_EQ(program.app->table().T1.caption(), "1");
+
+    platform.advance(700);
+    const long long before = allocations;
+    const long long queries = platform.keyQueries();
+    platform.advance(10000);
+    EXPECT_EQ(allocations - before, 0) << "1000 idle ticks, and the server's threads, while no request comes";
+    EXPECT_EQ(platform.keyQueries() - queries, 55 * 1000) << "the same key queries a tick as without the server";
 }
 
 }  // namespace

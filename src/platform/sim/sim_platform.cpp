@@ -112,7 +112,36 @@ void SimPlatform::timerDestroyed(ui::Timer& timer) {
                   timers_.end());
 }
 
+void SimPlatform::postToUiThread(std::function<void()> work) {
+    {
+        const std::lock_guard<std::mutex> lock(postedMutex_);
+        posted_.push_back(std::move(work));
+    }
+    postedArrived_.notify_all();
+}
+
+int SimPlatform::runPosted() {
+    int ran = 0;
+    for (;;) {
+        std::function<void()> work;
+        {
+            const std::lock_guard<std::mutex> lock(postedMutex_);
+            if (posted_.empty()) return ran;
+            work = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        work();
+        ++ran;
+    }
+}
+
+bool SimPlatform::waitForPosted(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(postedMutex_);
+    return postedArrived_.wait_for(lock, timeout, [this] { return !posted_.empty(); });
+}
+
 void SimPlatform::advance(long long milliseconds) {
+    runPosted();
     const long long end = now_ + milliseconds;
     while (!quit_) {
         auto next = std::min_element(timers_.begin(), timers_.end(), [](const auto& a, const auto& b) {

@@ -4,8 +4,12 @@
 // answers, send pointer and keyboard events through the forms' input functions, and read
 // back the recorded message boxes, shell opens and window states.
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,11 +74,22 @@ public:
     ui::PicturePtr makePicture(const std::string& name, int width, int height,
                                const std::vector<std::uint32_t>& pixels) override;
     void quit(int exitCode) override;
+    // Queued until the test's thread runs it: advance() first runs what is waiting.
+    void postToUiThread(std::function<void()> work) override;
 
     // --- Virtual clock ---
     long long now() const { return now_; }
-    // Runs every timer tick due within the next `milliseconds`, in time order.
+    // Runs the posted work waiting, then every timer tick due within the next
+    // `milliseconds`, in time order.
     void advance(long long milliseconds);
+
+    // --- Work posted from other threads ---
+    // Runs the work posted so far, in the order posted, at the current virtual time;
+    // returns how many ran.
+    int runPosted();
+    // Waits, in real time, until work is posted or `timeout` has passed; returns whether
+    // some is waiting.
+    bool waitForPosted(std::chrono::milliseconds timeout);
 
     // --- Scripted input state ---
     // A key goes down: held, and "pressed since the last query" until it is next queried.
@@ -151,6 +166,9 @@ private:
     std::optional<int> quit_;
     std::vector<SimWindow*> windows_;
     ui::Form* active_ = nullptr;
+    std::mutex postedMutex_;
+    std::condition_variable postedArrived_;
+    std::deque<std::function<void()>> posted_;
 };
 
 }  // namespace quorvel::sim

@@ -129,7 +129,43 @@ LRESULT CALLBACK Win32Platform::timerWindowProc(HWND hwnd, UINT message, WPARAM 
         }
         return 0;
     }
+    if (message == kWorkPosted) {
+        auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (self) {
+            try {
+                self->runPosted();
+            } catch (...) {
+                self->fatal("Unexpected failure in work posted to the program");
+            }
+        }
+        return 0;
+    }
     return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// --- Work from other threads ---
+
+void Win32Platform::postToUiThread(std::function<void()> work) {
+    {
+        const std::lock_guard<std::mutex> lock(postedMutex_);
+        posted_.push_back(std::move(work));
+    }
+    // One message per piece of work; each runs whatever is queued, so a message that
+    // finds the queue already emptied does nothing.
+    PostMessageW(timerWindow_, kWorkPosted, 0, 0);
+}
+
+void Win32Platform::runPosted() {
+    for (;;) {
+        std::function<void()> work;
+        {
+            const std::lock_guard<std::mutex> lock(postedMutex_);
+            if (posted_.empty()) return;
+            work = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        work();
+    }
 }
 
 // --- Input state ---

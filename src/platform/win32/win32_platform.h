@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include <array>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -44,6 +47,8 @@ public:
                                const std::vector<std::uint32_t>& pixels) override;
     // Ends the process at once (see win32_platform.cpp).
     [[noreturn]] void quit(int exitCode) override;
+    // Queued, and a message to the hidden timer window runs the queue.
+    void postToUiThread(std::function<void()> work) override;
 
     // Runs the message loop until WM_QUIT; returns its code.
     int run();
@@ -77,6 +82,9 @@ public:
 private:
     static LRESULT CALLBACK timerWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void tick(UINT_PTR id);
+    void runPosted();
+    // The message that tells the timer window that work was posted.
+    static constexpr UINT kWorkPosted = WM_APP + 1;
 
     struct TimerSlot {
         UINT_PTR id;
@@ -95,6 +103,8 @@ private:
     std::vector<CachedFont> fonts_;
     std::vector<Win32Window*> windows_;
     IWICImagingFactory* wic_ = nullptr;
+    std::mutex postedMutex_;
+    std::deque<std::function<void()>> posted_;
     // Frame sizes by frame kind, measured on first use.
     mutable std::array<std::optional<ui::FrameSize>, 6> frameSizes_{};
 };

@@ -1,0 +1,360 @@
+#include "remote/api.h"
+
+#include <algorithm>
+#include <array>
+#include <nlohmann/json.hpp>
+#include <string_view>
+
+#include "app/app.h"
+#include "app/readers.h"
+#include "control/control_menu.h"
+#include "control/palette.h"
+#include "table/score_table.h"
+#include "ui/error.h"
+
+namespace quorvel::remote {
+namespace {
+
+using nlohmann::json;
+using Kind = Command::Kind;
+
+constexpr std::string_view kActionPrefix = "/api/action/";
+constexpr std::size_t kMaxQuotedValue = 60;
+
+// Each action, the fields its body takes, and how it reads them.
+struct Action {
+    const char* name;
+    Kind kind;
+    const char* fields;  // for messages: the fields the body takes
+};
+
+constexpr std::array<Action, 13> kActions = {{
+    {"score-up", Kind::ScoreUp, "player"},
+    {"score-down", Kind::ScoreDown, "player"},
+    {"score-reset", Kind::ScoreReset, ""},
+    {"portrait-next", Kind::PortraitNext, "player"},
+    {"portraits-hide", Kind::PortraitsHide, ""},
+    {"names", Kind::Names, "player1, player2"},
+    {"series", Kind::Series, "caption"},
+    {"country", Kind::Country, "player, index"},
+    {"colour", Kind::Colour, "index"},
+    {"pulse-series", Kind::PulseSeries, "on"},
+    {"pulse-countries", Kind::PulseCountries, "on"},
+    {"topmost", Kind::Topmost, ""},
+    {"show-all", Kind::ShowAll, ""},
+}};
+
+std::string actionList() {
+    std::string list;
+    for (const Action& action : kActions) list += (list.empty() ? "" : ", ") + std::string(action.name);
+    return list;
+}
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return lower(x) == lower(y);
+           });
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+// Text from the request for a message: at most a few dozen bytes, control characters
+// shown as '?', and never a broken UTF-8 sequence at the cut.
+std::string excerpt(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size() && out.size() < kMaxQuotedValue; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        out += c < 0x20 || c == 0x7F || c >= 0x80 ? '?' : static_cast<char>(c);
+    }
+    if (out.size() < text.size()) out += "...";
+    return "\"" + out + "\"";
+}
+
+// A JSON value for a message.
+std::string shown(const json& value) {
+    std::string text = value.dump(-1, ' ', true, json::error_handler_t::replace);
+    if (text.size() > kMaxQuotedValue) {
+        text.resize(kMaxQuotedValue);
+        text += "...";
+    }
+    return text;
+}
+
+const json& field(const json& body, const char* name) {
+    const auto it = body.find(name);
+    if (it == body.end()) throw Error(std::string(name) + ": the field is missing");
+    return *it;
+}
+
+int wholeNumber(const json& body, const char* name, int high, const char* what) {
+    const json& value = field(body, name);
+    if (!value.is_number_integer() || value.get<long long>() < 0 || value.get<long long>() > high) {
+        throw Error(std::string(name) + ": " + shown(value) + " is not " + what + " (a whole number from 0 to " +
+                    std::to_string(high) + ")");
+    }
+    return static_cast<int>(value.get<long long>());
+}
+
+int player(const json& body) {
+    const json& value = field(body, "player");
+    if (!value.is_number_integer() || (value != 1 && value != 2))
+        throw Error("player: " + shown(value) + " is not a player (1 or 2)");
+    return value.get<int>();
+}
+
+// Text shown on the table: a string without control characters.
+std::string tableText(const json& body, const char* name) {
+    const json& value = body.at(name);
+    if (!value.is_string()) throw Error(std::string(name) + ": " + shown(value) + " is not a string");
+    std::string text = value.get<std::string>();
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+            throw Error(std::string(name) + ": " + shown(value) + " holds a control character");
+    }
+    return text;
+}
+
+void onlyFields(const json& body, const Action& action) {
+    const std::string_view fields = action.fields;
+    for (const auto& [key, value] : body.items()) {
+        bool known = false;
+        std::string_view rest = fields;
+        while (!rest.empty()) {
+            const std::size_t comma = rest.find(',');
+            if (trimmed(rest.substr(0, comma)) == key) known = true;
+            rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+        }
+        if (!known) {
+            throw Error(key + ": " + action.name + " takes no such field" +
+                        (fields.empty() ? std::string(" (send {})") : " (it takes " + std::string(fields) + ")"));
+        }
+    }
+}
+
+Command readBody(const Action& action, const std::string& text) {
+    if (trimmed(text).empty())
+        throw Error("the body is empty; " + std::string(action.name) + " takes a JSON object such as {}");
+    json body;
+    try {
+        body = json::parse(text);
+    } catch (const json::parse_error& failure) {
+        // "[json.exception.parse_error.101] parse error at line 1, column 2: ..."
+        std::string reason = failure.what();
+        const auto bracket = reason.find("] ");
+        if (bracket != std::string::npos) reason = reason.substr(bracket + 2);
+        throw Error("the body is not JSON: " + reason);
+    }
+    if (!body.is_object()) throw Error("the body is " + shown(body) + ", not a JSON object");
+    onlyFields(body, action);
+
+    Command command;
+    command.kind = action.kind;
+    switch (action.kind) {
+        case Kind::ScoreUp:
+        case Kind::ScoreDown:
+        case Kind::PortraitNext: command.player = player(body); break;
+        case Kind::Names:
+            if (body.contains("player1")) command.name1 = tableText(body, "player1");
+            if (body.contains("player2")) command.name2 = tableText(body, "player2");
+            if (!command.name1 && !command.name2) throw Error("player1, player2: give at least one of the names");
+            break;
+        case Kind::Series:
+            field(body, "caption");
+            command.caption = tableText(body, "caption");
+            break;
+        case Kind::Country:
+            command.player = player(body);
+            // The list's length is known on the UI thread: the country file may hold up to
+            // 301 names. The list itself is checked there.
+            command.index = wholeNumber(body, "index", app::kMaxCountries - 1, "a country's place in the list");
+            break;
+        case Kind::Colour:
+            command.index = wholeNumber(body, "index", control::kPaletteSize - 1, "a swatch of the palette");
+            break;
+        case Kind::PulseSeries:
+        case Kind::PulseCountries: {
+            const json& value = field(body, "on");
+            if (!value.is_boolean()) throw Error("on: " + shown(value) + " is not true or false");
+            command.on = value.get<bool>();
+            break;
+        }
+        default: break;
+    }
+    return command;
+}
+
+bool isJson(std::string_view contentType) {
+    return equalNoCase(trimmed(contentType.substr(0, contentType.find(';'))), "application/json");
+}
+
+// Constant time for tokens of the same length, so the answer's timing does not tell how
+// much of a guess was right.
+bool sameToken(std::string_view given, std::string_view token) {
+    if (given.size() != token.size()) return false;
+    unsigned difference = 0;
+    for (std::size_t i = 0; i < token.size(); ++i)
+        difference |= static_cast<unsigned char>(given[i]) ^ static_cast<unsigned char>(token[i]);
+    return difference == 0;
+}
+
+Response page() {
+    Response response;
+    response.contentType = "text/html; charset=utf-8";
+    response.body = kControlPage;
+    return response;
+}
+
+Response methodNotAllowed(const Request& request, const char* allowed) {
+    Response response =
+        Api::refusal(405, request.method + " " + excerpt(request.path) + ": only " + allowed + " is answered here");
+    response.headers.emplace_back("Allow", allowed);
+    return response;
+}
+
+}  // namespace
+
+Api::Api(Endpoint endpoint) : endpoint_(std::move(endpoint)) {}
+
+std::string Api::listening() const { return endpoint_.address + ":" + std::to_string(endpoint_.port); }
+
+bool Api::hostAllowed(const std::string& host) const {
+    const std::string port = ":" + std::to_string(endpoint_.port);
+    if (host.size() <= port.size() || host.compare(host.size() - port.size(), port.size(), port) != 0) return false;
+    const std::string name = host.substr(0, host.size() - port.size());
+    if (name == endpoint_.address) return true;
+    // A name that a web page's own server could point here (DNS rebinding) is refused;
+    // "localhost" always means this computer.
+    if (isLoopback(endpoint_.address) || isWildcard(endpoint_.address)) {
+        if (equalNoCase(name, "localhost")) return true;
+    }
+    // Listening on every address, any address of this computer may be named, as a number.
+    return isWildcard(endpoint_.address) && isIpv4Address(name);
+}
+
+Response Api::refusal(int status, const std::string& message) {
+    Response response;
+    response.status = status;
+    response.body = json{{"error", message}}.dump(-1, ' ', false, json::error_handler_t::replace);
+    return response;
+}
+
+Response Api::tooLarge(std::size_t size) {
+    return refusal(413, "the body is " + std::to_string(size) + " bytes; at most " + std::to_string(kMaxBody) +
+                            " are taken");
+}
+
+std::variant<Response, Command> Api::admit(const Request& request) const {
+    if (!hostAllowed(request.host)) {
+        return refusal(403, "Host: " + excerpt(request.host) + " is not the address this program listens on (" +
+                                listening() + ")");
+    }
+    const bool read = request.method == "GET" || request.method == "HEAD";
+    // The page itself is static and holds no state, so a browser can open it without the
+    // token; its script sends the token with every request to the interface.
+    if (request.path == "/") return read ? std::variant<Response, Command>(page()) : methodNotAllowed(request, "GET");
+
+    if (!endpoint_.token.empty()) {
+        constexpr std::string_view kBearer = "Bearer ";
+        const std::string_view given = request.authorization;
+        if (given.empty()) {
+            Response response = refusal(401, "Authorization: the token is missing (send \"Authorization: Bearer TOKEN\")");
+            response.headers.emplace_back("WWW-Authenticate", "Bearer");
+            return response;
+        }
+        if (given.size() < kBearer.size() || !equalNoCase(given.substr(0, kBearer.size()), kBearer) ||
+            !sameToken(given.substr(kBearer.size()), endpoint_.token)) {
+            Response response = refusal(401, "Authorization: the token is wrong");
+            response.headers.emplace_back("WWW-Authenticate", "Bearer error=\"invalid_token\"");
+            return response;
+        }
+    }
+
+    if (request.path == "/api/state") {
+        if (!read) return methodNotAllowed(request, "GET");
+        return Command{};
+    }
+    const std::string_view path = request.path;
+    if (path.substr(0, kActionPrefix.size()) != kActionPrefix)
+        return refusal(404, "there is nothing at " + excerpt(request.path));
+    const std::string_view name = path.substr(kActionPrefix.size());
+    const auto action = std::find_if(kActions.begin(), kActions.end(), [&](const Action& a) { return name == a.name; });
+    if (action == kActions.end())
+        return refusal(404, "action: there is no action " + excerpt(name) + " (the actions: " + actionList() + ")");
+    if (request.method != "POST") return methodNotAllowed(request, "POST");
+    // A page on another site can post only forms and plain text without asking first.
+    if (!isJson(request.contentType))
+        return refusal(415, "Content-Type: " + excerpt(request.contentType) + " is not application/json");
+    if (request.body.size() > kMaxBody) return tooLarge(request.body.size());
+    try {
+        return readBody(*action, request.body);
+    } catch (const Error& failure) {
+        return refusal(400, failure.what());
+    }
+}
+
+Response Api::run(app::App& app, const Command& command) {
+    if (command.kind != Kind::State && !app.tableLoaded())
+        return refusal(409, "the score table is not open; the start dialog's GO!!! opens it");
+    if (command.kind != Kind::State) {
+        table::ScoreTable& table = app.table();
+        const bool first = command.player == 1;
+        switch (command.kind) {
+            case Kind::ScoreUp: table.pressChord(first ? '1' : '2'); break;
+            case Kind::ScoreDown: table.pressChord(first ? '8' : '9'); break;
+            case Kind::ScoreReset: table.pressChord('0'); break;
+            case Kind::PortraitNext: table.pressChord(first ? 'Q' : 'W'); break;
+            case Kind::PortraitsHide: table.pressChord('V'); break;
+            case Kind::Names: {
+                // "OK" hands both boxes over: a name not given stays as the table shows it.
+                control::ControlMenu& menu = app.controlMenu();
+                menu.Text1.setText(command.name1.value_or(table.P1.caption()));
+                menu.Text2.setText(command.name2.value_or(table.P2.caption()));
+                menu.applyNames();
+                break;
+            }
+            case Kind::Series: {
+                control::ControlMenu& menu = app.controlMenu();
+                menu.BO.setText(command.caption);
+                menu.applySeries();
+                break;
+            }
+            case Kind::Country: {
+                ui::ComboBox& list = first ? table.Combo1 : table.Combo2;
+                if (command.index >= list.listCount()) {
+                    return refusal(400, "index: " + std::to_string(command.index) + " is not a country of the list (" +
+                                            (list.listCount() == 0 ? std::string("the list is empty")
+                                                                   : "0 to " + std::to_string(list.listCount() - 1)) +
+                                            ")");
+                }
+                table.inputListPicked(list, command.index);
+                break;
+            }
+            case Kind::Colour: {
+                control::ControlMenu& menu = app.controlMenu();
+                menu.inputControlClicked(menu.C1(command.index));
+                break;
+            }
+            case Kind::PulseSeries:
+                if (table.Timer4().enabled() != command.on) table.pressChord('E');
+                break;
+            case Kind::PulseCountries:
+                if (table.Timer5().enabled() != command.on) table.pressChord('R');
+                break;
+            case Kind::Topmost: table.placeTopmost(); break;
+            case Kind::ShowAll: table.showAll(); break;
+            case Kind::State: break;
+        }
+    }
+    Response response;
+    response.body = stateJson(app);
+    return response;
+}
+
+}  // namespace quorvel::remote

@@ -1,0 +1,101 @@
+#pragma once
+// The remote control's requests, handled without sockets: the server hands each one over
+// as plain data, so the tests and the fuzz target drive the very handling it uses. A
+// request is first admitted off the UI thread (its Host, token, method, type, size and
+// body checked); what it asks is then run on the UI thread, inside one event, through the
+// same code as the chord, gesture or menu action it mirrors, and the answer is the state
+// that the action left. A refused request changes nothing.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "remote/options.h"
+
+namespace quorvel::app {
+class App;
+}
+
+namespace quorvel::remote {
+
+// The largest body taken.
+constexpr std::size_t kMaxBody = 4096;
+
+struct Request {
+    std::string method;
+    std::string path;  // without the query
+    std::string host;  // the Host header, "" when there is none
+    std::string contentType;
+    std::string authorization;
+    std::string body;
+};
+
+struct Response {
+    int status = 200;
+    std::string contentType = "application/json";
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;  // beyond the type
+};
+
+// What an admitted request asks for, its values checked as far as they can be without
+// the program's windows.
+struct Command {
+    enum class Kind {
+        State,
+        ScoreUp,
+        ScoreDown,
+        ScoreReset,
+        PortraitNext,
+        PortraitsHide,
+        Names,
+        Series,
+        Country,
+        Colour,
+        PulseSeries,
+        PulseCountries,
+        Topmost,
+        ShowAll,
+    };
+    Kind kind = Kind::State;
+    int player = 0;  // 1 or 2
+    int index = 0;   // country or swatch
+    bool on = false;
+    std::optional<std::string> name1;
+    std::optional<std::string> name2;
+    std::string caption;
+};
+
+class Api {
+public:
+    // `endpoint` names the address and port the server listens on (the port it bound).
+    explicit Api(Endpoint endpoint);
+
+    // Off the UI thread: a response at once (a refusal, or the control page), or the
+    // command to run on the UI thread.
+    std::variant<Response, Command> admit(const Request& request) const;
+
+    // On the UI thread, inside an event: runs the command and answers with the state it
+    // left, or refuses it (changing nothing) when the windows do not allow it.
+    static Response run(app::App& app, const Command& command);
+
+    // A refusal: {"error": message}.
+    static Response refusal(int status, const std::string& message);
+    // The refusal of a body of `size` bytes.
+    static Response tooLarge(std::size_t size);
+
+    // The program state that GET /api/state reports, as JSON text.
+    static std::string stateJson(app::App& app);
+
+private:
+    bool hostAllowed(const std::string& host) const;
+    std::string listening() const;  // ADDRESS:PORT
+
+    Endpoint endpoint_;
+};
+
+// The control page served at "/": static HTML with its script.
+extern const char* const kControlPage;
+
+}  // namespace quorvel::remote

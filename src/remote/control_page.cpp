@@ -1,0 +1,101 @@
+// The control page at "/": both names and scores with + and - buttons, a reset, and the
+// next portrait of each player, for a co-caster's phone. It asks /api/state every second
+// and after each press. A token, when the program asks for one, goes in the address after
+// a "#": http://ADDRESS:PORT/#token=TOKEN (the part after "#" never leaves the phone).
+#include "remote/api.h"
+
+namespace quorvel::remote {
+
+const char* const kControlPage = R"html(<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>Quorvel remote</title>
+<style>
+  body { font-family: sans-serif; margin: 0; padding: 12px; background: #202020; color: #f0f0f0; }
+  .players { display: flex; gap: 12px; }
+  .player { flex: 1; background: #303030; border-radius: 8px; padding: 12px; text-align: center; }
+  .name { font-size: 1.2em; min-height: 1.4em; overflow-wrap: anywhere; }
+  .score { font-size: 3em; font-weight: bold; margin: 8px 0; }
+  button { font-size: 1.4em; padding: 12px 0; margin: 4px 0; width: 100%; border: 0; border-radius: 6px;
+           background: #4a6fa5; color: #fff; }
+  button.minus { background: #7a4a4a; }
+  button.other { background: #555; font-size: 1em; }
+  #reset { margin-top: 12px; background: #555; }
+  #status { margin-top: 10px; font-size: 0.9em; color: #e0a0a0; min-height: 1.2em; }
+</style>
+</head>
+<body>
+<div class="players">
+  <div class="player">
+    <div class="name" id="name1"></div>
+    <div class="score" id="score1">-</div>
+    <button id="up1" data-action="score-up" data-player="1">+</button>
+    <button id="down1" class="minus" data-action="score-down" data-player="1">&minus;</button>
+    <button id="portrait1" class="other" data-action="portrait-next" data-player="1">next portrait</button>
+  </div>
+  <div class="player">
+    <div class="name" id="name2"></div>
+    <div class="score" id="score2">-</div>
+    <button id="up2" data-action="score-up" data-player="2">+</button>
+    <button id="down2" class="minus" data-action="score-down" data-player="2">&minus;</button>
+    <button id="portrait2" class="other" data-action="portrait-next" data-player="2">next portrait</button>
+  </div>
+</div>
+<button id="reset" data-action="score-reset">reset both scores</button>
+<div id="status"></div>
+<script>
+"use strict";
+const token = new URLSearchParams(location.hash.slice(1)).get("token");
+
+function headers(withBody) {
+  const h = {};
+  if (withBody) h["Content-Type"] = "application/json";
+  if (token) h["Authorization"] = "Bearer " + token;
+  return h;
+}
+
+function show(state) {
+  document.getElementById("status").textContent = state.table_open ? "" : "The score table is not open.";
+  for (const p of state.players) {
+    document.getElementById("name" + p.player).textContent = p.name;
+    document.getElementById("score" + p.player).textContent = p.score;
+  }
+}
+
+async function answer(response) {
+  const body = await response.json();
+  if (!response.ok) throw new Error(body.error || response.statusText);
+  return body;
+}
+
+async function refresh() {
+  try {
+    show(await answer(await fetch("/api/state", { headers: headers(false), cache: "no-store" })));
+  } catch (error) {
+    document.getElementById("status").textContent = String(error.message || error);
+  }
+}
+
+async function act(button) {
+  const body = {};
+  if (button.dataset.player) body.player = Number(button.dataset.player);
+  try {
+    show(await answer(await fetch("/api/action/" + button.dataset.action,
+                                  { method: "POST", headers: headers(true), body: JSON.stringify(body) })));
+  } catch (error) {
+    document.getElementById("status").textContent = String(error.message || error);
+  }
+}
+
+for (const button of document.querySelectorAll("button[data-action]"))
+  button.addEventListener("click", () => act(button));
+refresh();
+setInterval(refresh, 1000);
+</script>
+</body>
+</html>
+)html";
+
+}  // namespace quorvel::remote

@@ -1,0 +1,215 @@
+#include "remote/server.h"
+
+#include <httplib.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <variant>
+
+#include "app/app.h"
+#include "remote/api.h"
+#include "ui/error.h"
+
+namespace quorvel::remote {
+namespace {
+
+// How long a request waits for the UI thread before it is answered 503 and dropped.
+constexpr auto kUiWait = std::chrono::seconds(10);
+
+// The last socket error of this thread.
+int lastSocketError() {
+#ifdef _WIN32
+    return WSAGetLastError();
+#else
+    return errno;
+#endif
+}
+
+// The reason a bind failed, in words.
+std::string bindFailure(int code) {
+#ifdef _WIN32
+    switch (code) {
+        case WSAEADDRINUSE: return "the port is already in use by another program";
+        case WSAEACCES: return "access to the port is denied";
+        case WSAEADDRNOTAVAIL: return "the address is not one of this computer's";
+        default: return "socket error " + std::to_string(code);
+    }
+#else
+    switch (code) {
+        case EADDRINUSE: return "the port is already in use by another program";
+        case EACCES: return "access to the port is denied";
+        case EADDRNOTAVAIL: return "the address is not one of this computer's";
+        default: return std::strerror(code) + std::string(" (error ") + std::to_string(code) + ")";
+    }
+#endif
+}
+
+}  // namespace
+
+// A command handed to the UI thread, and its answer. The UI thread takes it only while
+// the request still waits, so a request answered 503 never changes anything afterwards.
+struct Handover {
+    enum class Stage { Waiting, Running, Done, Dropped };
+    Stage stage = Stage::Waiting;
+    Response response;
+};
+
+// What the work posted to the UI thread shares with the server: it may still be queued
+// when the server has gone, and then finds `closing` set and does nothing.
+struct Shared {
+    explicit Shared(app::App& a) : app(a) {}
+    app::App& app;
+    // Guards every handover's stage and `closing`.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool closing = false;
+};
+
+struct Server::Impl {
+    Impl(app::App& app, const Endpoint& endpoint) : shared(std::make_shared<Shared>(app)), api(endpoint) {}
+
+    void serve(const httplib::Request& in, httplib::Response& out);
+    Response runOnUiThread(const Command& command);
+
+    std::shared_ptr<Shared> shared;
+    Api api;
+    httplib::Server http;
+    std::thread thread;
+    int port = 0;
+    int bindError = 0;
+};
+
+Response Server::Impl::runOnUiThread(const Command& command) {
+    auto handover = std::make_shared<Handover>();
+    shared->app.platform().postToUiThread([shared = shared, handover, command] {
+        {
+            const std::lock_guard<std::mutex> lock(shared->mutex);
+            if (shared->closing || handover->stage != Handover::Stage::Waiting) return;
+            handover->stage = Handover::Stage::Running;
+        }
+        app::App& app = shared->app;
+        // An action that fails ends the program, as it would from the keyboard.
+        Response response = Api::refusal(503, "the program is ending");
+        app.runtime().dispatch([&] { response = Api::run(app, command); });
+        {
+            const std::lock_guard<std::mutex> lock(shared->mutex);
+            handover->response = std::move(response);
+            handover->stage = Handover::Stage::Done;
+        }
+        shared->changed.notify_all();
+    });
+
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    const auto deadline = std::chrono::steady_clock::now() + kUiWait;
+    shared->changed.wait_until(lock, deadline,
+                               [&] { return handover->stage == Handover::Stage::Done || shared->closing; });
+    // Once running, the action completes: wait for it whatever the time.
+    shared->changed.wait(lock, [&] { return handover->stage != Handover::Stage::Running; });
+    if (handover->stage == Handover::Stage::Done) return handover->response;
+    handover->stage = Handover::Stage::Dropped;
+    return Api::refusal(503, shared->closing ? "the program is closing the remote control"
+                                             : "the program did not take the request within 10 seconds");
+}
+
+void Server::Impl::serve(const httplib::Request& in, httplib::Response& out) {
+    Request request;
+    request.method = in.method;
+    request.path = in.path;
+    request.host = in.get_header_value("Host");
+    request.contentType = in.get_header_value("Content-Type");
+    request.authorization = in.get_header_value("Authorization");
+    request.body = in.body;
+
+    auto admitted = api.admit(request);
+    Response response = std::holds_alternative<Response>(admitted)
+                            ? std::get<Response>(std::move(admitted))
+                            : runOnUiThread(std::get<Command>(admitted));
+    out.status = response.status;
+    for (const auto& [name, value] : response.headers) out.set_header(name, value);
+    out.set_header("Cache-Control", "no-store");
+    out.set_content(std::move(response.body), response.contentType);
+}
+
+Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique<Impl>(app, endpoint)) {
+    Impl& impl = *impl_;
+    httplib::Server& http = impl.http;
+    const auto handler = [&impl](const httplib::Request& in, httplib::Response& out) { impl.serve(in, out); };
+    // Every path and method goes to the API, which answers unknown ones itself.
+    const char* const everything = ".*";
+    http.Get(everything, handler);
+    http.Post(everything, handler);
+    http.Put(everything, handler);
+    http.Patch(everything, handler);
+    http.Delete(everything, handler);
+    http.Options(everything, handler);
+    http.set_payload_max_length(kMaxBody);
+    // Each answer is one small write: sent at once rather than held back for more.
+    http.set_tcp_nodelay(true);
+    // Answers that the library makes itself (a body too large, a request it cannot read)
+    // are JSON like every other refusal.
+    http.set_error_handler([](const httplib::Request& in, httplib::Response& out) {
+        if (!out.body.empty()) return;  // the API's own refusal
+        Response response = out.status == 413
+                                ? Api::tooLarge(static_cast<std::size_t>(
+                                      std::strtoull(in.get_header_value("Content-Length").c_str(), nullptr, 10)))
+                                : Api::refusal(out.status, "the request cannot be read");
+        out.set_content(response.body, response.contentType);
+    });
+    http.set_error_logger([&impl](const httplib::Error& error, const httplib::Request*) {
+        if (error == httplib::Error::BindIPAddress || error == httplib::Error::Listen)
+            impl.bindError = lastSocketError();
+    });
+    // The library's default shares the port (SO_REUSEPORT; SO_REUSEADDR on Windows, where
+    // it lets a second program take a port in use): a second copy of the program would
+    // then take some of the requests meant for the first, silently. The port is ours
+    // alone, and a second bind fails with "in use".
+    http.set_socket_options([](socket_t sock) {
+#ifdef _WIN32
+        httplib::set_socket_opt(sock, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, 1);
+#else
+        httplib::set_socket_opt(sock, SOL_SOCKET, SO_REUSEADDR, 1);
+#endif
+    });
+#ifdef _WIN32
+    // The accept loop waits for a connection in one-second steps (the library's default
+    // there is a millisecond).
+    http.set_idle_interval(std::chrono::seconds(1));
+#endif
+
+    const std::string where = endpoint.address + ":" + std::to_string(endpoint.port);
+    if (endpoint.port == 0) {
+        impl.port = http.bind_to_any_port(endpoint.address);
+    } else if (http.bind_to_port(endpoint.address, endpoint.port)) {
+        impl.port = endpoint.port;
+    } else {
+        impl.port = -1;
+    }
+    if (impl.port <= 0) {
+        throw Error("The remote control cannot listen on " + where + ": " +
+                    (impl.bindError ? bindFailure(impl.bindError) : std::string("the address cannot be bound")));
+    }
+    // The API checks Host against the port actually bound.
+    Endpoint bound = endpoint;
+    bound.port = impl.port;
+    impl.api = Api(bound);
+    impl.thread = std::thread([&http] { http.listen_after_bind(); });
+    http.wait_until_ready();
+}
+
+Server::~Server() {
+    {
+        const std::lock_guard<std::mutex> lock(impl_->shared->mutex);
+        impl_->shared->closing = true;
+    }
+    impl_->shared->changed.notify_all();
+    impl_->http.stop();
+    if (impl_->thread.joinable()) impl_->thread.join();
+}
+
+int Server::port() const { return impl_->port; }
+
+}  // namespace quorvel::remote

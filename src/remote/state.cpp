@@ -1,0 +1,100 @@
+// The program state that GET /api/state reports, and every action answers with. It is
+// read from the windows' controls, where the state lives, and creates no window.
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string_view>
+
+#include "app/app.h"
+#include "control/palette.h"
+#include "remote/api.h"
+#include "start/start_dialog.h"
+#include "table/score_table.h"
+#include "ui/numtext.h"
+
+namespace quorvel::remote {
+namespace {
+
+using nlohmann::json;
+
+// The number of a numbered portrait file ("...\12.gif"), or nothing for another picture.
+std::optional<int> portraitNumber(const ui::PicturePtr& picture) {
+    if (!picture) return std::nullopt;
+    std::string_view name = picture->source();
+    const auto slash = name.find_last_of("\\/");
+    if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
+    const auto dot = name.find('.');
+    const std::string_view digits = name.substr(0, dot);
+    if (digits.empty() || digits.size() > 2) return std::nullopt;
+    int number = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return std::nullopt;
+        number = number * 10 + (c - '0');
+    }
+    return number;
+}
+
+json orNull(const std::optional<int>& value) { return value ? json(*value) : json(nullptr); }
+
+// A palette index kept as text in a holder's tag, when it names a swatch.
+std::optional<int> swatchIndex(const std::string& tag) {
+    const auto number = ui::parseNumber(tag);
+    if (!number || *number != ui::wholePart(*number) || *number < 0 || *number >= control::kPaletteSize)
+        return std::nullopt;
+    return static_cast<int>(*number);
+}
+
+json player(table::ScoreTable& table, int number) {
+    const bool first = number == 1;
+    const ui::Label& name = first ? table.P1 : table.P2;
+    const ui::Label& score = first ? table.T1 : table.T2;
+    const ui::ComboBox& list = first ? table.Combo1 : table.Combo2;
+    const ui::Label& country = first ? table.LiveP1 : table.LiveP2;
+    const ui::Image& flag = first ? table.F1 : table.F2;
+    const ui::Image& portrait = first ? table.I1 : table.I2;
+    const ui::Label& set = first ? table.Label4 : table.Label5;
+    // Player 1's colour index lies in Label5's tag, player 2's in Label6's.
+    const auto colour = swatchIndex((first ? table.Label5 : table.Label6).tag());
+
+    std::string_view setName = set.caption();
+    if (!setName.empty() && setName.back() == '\\') setName.remove_suffix(1);
+    const int listIndex = list.listIndex();
+    return {
+        {"player", number},
+        {"name", name.caption()},
+        {"score", score.caption()},
+        {"country", {{"name", country.caption()}, {"index", listIndex >= 0 ? json(listIndex) : json(nullptr)}}},
+        {"colour",
+         {{"name", colour ? json(control::kPalette[static_cast<std::size_t>(*colour)].name) : json(nullptr)},
+          {"index", orNull(colour)}}},
+        {"portrait", {{"set", std::string(setName)}, {"number", orNull(portraitNumber(portrait.picture()))}}},
+        {"visible", {{"portrait", portrait.visible()}, {"flag", flag.visible()}, {"country", country.visible()}}},
+    };
+}
+
+json pulse(const ui::Timer& timer) { return {{"on", timer.enabled()}, {"running", timer.armed()}}; }
+
+}  // namespace
+
+std::string Api::stateJson(app::App& app) {
+    const char* window = "none";
+    if (app.startDialogLoaded() && app.startDialog().visible())
+        window = "start";
+    else if (app.tableLoaded() && app.table().visible())
+        window = "table";
+    json state = {{"window", window}, {"table_open", app.tableLoaded()}};
+    if (app.tableLoaded()) {
+        table::ScoreTable& table = app.table();
+        state["series"] = table.BO.caption();
+        state["players"] = json::array({player(table, 1), player(table, 2)});
+        state["pulses"] = {{"series", pulse(table.Timer4())}, {"countries", pulse(table.Timer5())}};
+    } else {
+        state["series"] = nullptr;
+        state["players"] = json::array();
+        state["pulses"] = nullptr;
+    }
+    // Captions come from the operator's files, which may be in another encoding than UTF-8
+    // after a failed conversion: such bytes are replaced rather than failing the answer.
+    return state.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+}  // namespace quorvel::remote

@@ -1,0 +1,104 @@
+// The remote control's request handling, without sockets: the first byte picks the method
+// and the type (G: GET, P: POST as JSON, T: POST as plain text, U: PUT as JSON), the
+// bytes up to the first line end are the path, the rest is the body. The program runs
+// once on the shipped program folder with the table shown, and every input goes through
+// the admission the server thread makes and, when admitted, the action the UI thread runs.
+// Every answer must be a JSON object (the control page aside), a refusal must carry its
+// error and change nothing, and no action may end the program. The path is also read as a
+// command-line option, which must give an endpoint or a quorvel::Error.
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <variant>
+
+#include "app/app.h"
+#include "fuzz_support.h"
+#include "remote/api.h"
+#include "remote/options.h"
+#include "start/start_dialog.h"
+
+using namespace quorvel;
+
+namespace {
+
+struct Match {
+    sim::SimPlatform platform{QUORVEL_SOURCE_DIR "/data/program"};
+    app::App app{platform, app::Release::R099};
+    remote::Api api{remote::Endpoint{"127.0.0.1", 8421, "t"}};
+    Match() {
+        app.start();
+        auto& dialog = app.startDialog();
+        dialog.inputButtonClicked(dialog.Command1);
+        fuzz::require(!platform.quitCalled() && app.tableLoaded(), "the program did not start on the shipped folder");
+    }
+};
+
+void requireAnswer(const remote::Response& response) {
+    if (response.contentType != "application/json") {
+        fuzz::require(response.status == 200 && response.body == remote::kControlPage, "an answer that is not JSON");
+        return;
+    }
+    const auto body = nlohmann::json::parse(response.body, nullptr, false);
+    fuzz::require(body.is_object(), "an answer that is not a JSON object: " + response.body);
+    if (response.status == 200) {
+        fuzz::require(body.contains("players"), "a 200 without the state: " + response.body);
+        return;
+    }
+    fuzz::require(response.status >= 400 && response.status < 500, "status " + std::to_string(response.status));
+    fuzz::require(body.contains("error") && body["error"].is_string() && !body["error"].get<std::string>().empty(),
+                  "a refusal without its error: " + response.body);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static Match match;
+    if (size == 0) return 0;
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    remote::Request request;
+    switch (bytes[0]) {
+        case 'G': request.method = "GET"; break;
+        case 'T':
+            request.method = "POST";
+            request.contentType = "text/plain";
+            break;
+        case 'U':
+            request.method = "PUT";
+            request.contentType = "application/json";
+            break;
+        default:
+            request.method = "POST";
+            request.contentType = "application/json; charset=utf-8";
+            break;
+    }
+    const std::size_t line = bytes.find('\n', 1);
+    request.path = bytes.substr(1, line == std::string::npos ? std::string::npos : line - 1);
+    if (line != std::string::npos) request.body = bytes.substr(line + 1);
+    request.host = "127.0.0.1:8421";
+    request.authorization = "Bearer t";
+
+    try {
+        (void)remote::parseOptions({request.path});
+    } catch (const Error&) {
+    }
+
+    const std::string before = remote::Api::stateJson(match.app);
+    auto admitted = match.api.admit(request);
+    if (auto* refused = std::get_if<remote::Response>(&admitted)) {
+        requireAnswer(*refused);
+        fuzz::require(remote::Api::stateJson(match.app) == before, "an admission changed the state");
+        return 0;
+    }
+    remote::Response response;
+    match.app.runtime().dispatch(
+        [&] { response = remote::Api::run(match.app, std::get<remote::Command>(admitted)); });
+    if (match.app.runtime().ended()) {
+        const auto& boxes = match.platform.messageBoxes();
+        fuzz::fail("an action ended the program: " + (boxes.empty() ? std::string() : boxes.back().text));
+    }
+    requireAnswer(response);
+    if (response.status != 200)
+        fuzz::require(remote::Api::stateJson(match.app) == before, "a refused action changed the state");
+    else
+        fuzz::require(response.body == remote::Api::stateJson(match.app), "the answer is not the state left");
+    return 0;
+}

@@ -1,0 +1,514 @@
+// The remote control over real HTTP on loopback, with the program on the headless
+// backend: the test's thread is the UI thread and runs the work the server posts while a
+// client thread waits for its answer. Each action is compared with its chord, gesture or
+// menu action on a twin program; bad requests are refused with the right status and
+// message and change nothing; 10,000 concurrent requests are each applied once, in order.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "control/control_menu.h"
+#include "control/palette.h"
+#include "remote/api.h"
+#include "remote/server.h"
+#include "scenario/program_folder.h"
+#include "start/start_dialog.h"
+#include "table/score_table.h"
+#include "ui/error.h"
+#include "ui/keys.h"
+
+namespace quorvel::testing {
+namespace {
+
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+struct Answer {
+    int status = -1;  // -1: no answer
+    json body;
+    std::string contentType;
+    httplib::Headers headers;
+};
+
+// A match on the headless backend (GO pressed, the table shown) with the remote control
+// listening on a free loopback port.
+class Remote : public ::testing::Test {
+protected:
+    Program program;
+    std::unique_ptr<remote::Server> server;
+
+    void SetUp() override {
+        ASSERT_TRUE(program.start()) << program.lastMessage();
+        go(program);
+        listen(remote::Endpoint{"127.0.0.1", 0, ""});
+    }
+    void TearDown() override { server.reset(); }
+
+    void listen(const remote::Endpoint& endpoint) {
+        server.reset();
+        server = std::make_unique<remote::Server>(*program.app, endpoint);
+    }
+    static void go(Program& p) {
+        auto& dialog = p.app->startDialog();
+        dialog.inputButtonClicked(dialog.Command1);
+    }
+    table::ScoreTable& table() { return program.app->table(); }
+    control::ControlMenu& menu() { return program.app->controlMenu(); }
+    std::string host() const { return "127.0.0.1:" + std::to_string(server->port()); }
+
+    // Runs `call` on a client thread while this thread, the UI thread, runs the work it
+    // posts, until the call returns.
+    template <class Call>
+    auto pumpWhile(Call call) {
+        auto pending = std::async(std::launch::async, std::move(call));
+        while (pending.wait_for(0ms) != std::future_status::ready) {
+            program.platform.waitForPosted(5ms);
+            program.platform.runPosted();
+        }
+        return pending.get();
+    }
+
+    static Answer answer(const httplib::Result& result) {
+        Answer a;
+        if (!result) return a;
+        a.status = result->status;
+        a.contentType = result->get_header_value("Content-Type");
+        a.headers = result->headers;
+        a.body = json::parse(result->body, nullptr, false);
+        if (a.body.is_discarded()) a.body = result->body;
+        return a;
+    }
+    Answer post(const std::string& action, const std::string& body, httplib::Headers headers = {},
+                const std::string& type = "application/json") {
+        return pumpWhile([&] {
+            httplib::Client client("127.0.0.1", server->port());
+            return answer(client.Post("/api/action/" + action, headers, body, type));
+        });
+    }
+    Answer get(const std::string& path, httplib::Headers headers = {}) {
+        return pumpWhile([&] {
+            httplib::Client client("127.0.0.1", server->port());
+            return answer(client.Get(path, headers));
+        });
+    }
+    json state() { return json::parse(remote::Api::stateJson(*program.app)); }
+    // Everything the actions may change: the reported state, the menu's boxes and the
+    // colour bars.
+    json everything() {
+        json all = state();
+        all["menu"] = {menu().Text1.text(), menu().Text2.text(), menu().Text3.text(), menu().Text4.text(),
+                       menu().BO.text(),    menu().SC1.caption(), menu().SC2.caption()};
+        all["bars"] = {table().SC1.fillColor(), table().SC2.fillColor(), table().SC12->visible(),
+                       table().SC22->visible()};
+        all["topmost"] = program.platform.window(table())->topmostCalls;
+        return all;
+    }
+};
+
+// --- Each action against what the keyboard does ---
+
+// One action and the chord it mirrors, pressed on a twin program with Ctrl+Shift held.
+struct ChordCase {
+    const char* action;
+    const char* body;
+    int key;
+    int times;  // the action and the chord, so often (a score down needs one up first)
+};
+
+class RemoteChords : public Remote, public ::testing::WithParamInterface<ChordCase> {};
+
+TEST_P(RemoteChords, AnActionLeavesTheTableAndTheMenuAsItsChordDoes) {
+    const ChordCase c = GetParam();
+    Program twin;
+    ASSERT_TRUE(twin.start()) << twin.lastMessage();
+    go(twin);
+    if (std::string(c.action) == "score-down") {
+        // Both start at 2, so that a step down shows.
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_EQ(post("score-up", R"({"player":1})").status, 200);
+            ASSERT_EQ(post("score-up", R"({"player":2})").status, 200);
+            for (int key : {'1', '2'}) {
+                for (int k : {ui::key::kControl, ui::key::kShift, key}) twin.platform.pressKey(k);
+                twin.platform.advance(10);
+                for (int k : {ui::key::kControl, ui::key::kShift, key}) twin.platform.releaseKey(k);
+                twin.platform.advance(700);
+            }
+        }
+    }
+    json last;
+    for (int i = 0; i < c.times; ++i) {
+        const Answer a = post(c.action, c.body);
+        ASSERT_EQ(a.status, 200) << a.body.dump();
+        last = a.body;
+        for (int k : {ui::key::kControl, ui::key::kShift, c.key}) twin.platform.pressKey(k);
+        twin.platform.advance(10);
+        for (int k : {ui::key::kControl, ui::key::kShift, c.key}) twin.platform.releaseKey(k);
+        twin.platform.advance(700);
+    }
+    EXPECT_EQ(last, state()) << "the answer is the state the action left";
+    EXPECT_EQ(state(), json::parse(remote::Api::stateJson(*twin.app)));
+    auto& twinMenu = twin.app->controlMenu();
+    EXPECT_EQ(menu().Text3.text(), twinMenu.Text3.text());
+    EXPECT_EQ(menu().Text4.text(), twinMenu.Text4.text());
+    EXPECT_EQ(table().gennum1, twin.app->table().gennum1);
+    EXPECT_EQ(table().gennum2, twin.app->table().gennum2);
+    EXPECT_EQ(table().Timer4().enabled(), twin.app->table().Timer4().enabled());
+    EXPECT_EQ(table().Timer5().enabled(), twin.app->table().Timer5().enabled());
+    EXPECT_EQ(program.platform.window(table())->topmostCalls, twin.platform.window(twin.app->table())->topmostCalls);
+    EXPECT_TRUE(table().Timer1().enabled()) << "the key poll goes on: a request is no held key";
+}
+
+// portrait-next runs past picture 12 (13 presses) to show that the wrap is the chord's.
+INSTANTIATE_TEST_SUITE_P(
+    EachChordAction, RemoteChords,
+    ::testing::Values(ChordCase{"score-up", R"({"player":1})", '1', 3}, ChordCase{"score-up", R"({"player":2})", '2', 2},
+                      ChordCase{"score-down", R"({"player":1})", '8', 3},
+                      ChordCase{"score-down", R"({"player":2})", '9', 1}, ChordCase{"score-reset", "{}", '0', 1},
+                      ChordCase{"portrait-next", R"({"player":1})", 'Q', 14},
+                      ChordCase{"portrait-next", R"({"player":2})", 'W', 2},
+                      ChordCase{"portraits-hide", "{}", 'V', 1}, ChordCase{"pulse-series", R"({"on":false})", 'E', 1},
+                      ChordCase{"pulse-countries", R"({"on":false})", 'R', 1}, ChordCase{"topmost", "{}", 'A', 1}),
+    [](const ::testing::TestParamInfo<ChordCase>& entry) {
+        std::string name = entry.param.action;
+        for (char& ch : name)
+            if (ch == '-') ch = '_';
+        const std::string body = entry.param.body;
+        if (body.find("\"player\":2") != std::string::npos) name += "_player_2";
+        return name;
+    });
+
+TEST_F(Remote, ScoreUpOnATextScoreFollowsThePollsRuleAndTheMenuBoxKeepsItsOwnNumber) {
+    // "OK" with a box that is not a number leaves the score; here the table itself holds
+    // text, which the poll's rule puts right to 0 at once.
+    table().T1.setCaption("abc");
+    menu().Text3.setText("4");
+    const Answer a = post("score-up", R"({"player":1})");
+    ASSERT_EQ(a.status, 200);
+    EXPECT_EQ(a.body["players"][0]["score"], "0");
+    EXPECT_EQ(menu().Text3.text(), "5");
+}
+
+TEST_F(Remote, ScoreDownNeverGoesBelowZero) {
+    const Answer a = post("score-down", R"({"player":2})");
+    ASSERT_EQ(a.status, 200);
+    EXPECT_EQ(table().T2.caption(), "0");
+}
+
+// --- The menu's and the gestures' actions ---
+
+TEST_F(Remote, NamesAndSeriesAreHandedOverAsTheMenusOkDoesAndTheMenuShowsThem) {
+    Answer a = post("names", R"({"player1":"Ана Петрова","player2":"Bo"})");
+    ASSERT_EQ(a.status, 200) << a.body.dump();
+    EXPECT_EQ(table().P1.caption(), "Ана Петрова");
+    EXPECT_EQ(table().P2.caption(), "Bo");
+    EXPECT_EQ(menu().Text1.text(), "Ана Петрова");
+    EXPECT_EQ(a.body["players"][1]["name"], "Bo");
+
+    // One name alone: the other stays as the table shows it, whatever its box held.
+    menu().Text1.setText("typed but not applied");
+    a = post("names", R"({"player2":"Cy"})");
+    ASSERT_EQ(a.status, 200);
+    EXPECT_EQ(table().P1.caption(), "Ана Петрова");
+    EXPECT_EQ(table().P2.caption(), "Cy");
+    EXPECT_EQ(menu().Text1.text(), "Ана Петрова");
+
+    a = post("series", R"({"caption":"Best of 7"})");
+    ASSERT_EQ(a.status, 200);
+    EXPECT_EQ(table().BO.caption(), "Best of 7");
+    EXPECT_EQ(table().BOShadow->caption(), "Best of 7");
+    EXPECT_EQ(menu().BO.text(), "Best of 7");
+    EXPECT_EQ(a.body["series"], "Best of 7");
+}
+
+TEST_F(Remote, ACountryIsPickedAsInTheTablesListWithItsFlag) {
+    const Answer a = post("country", R"({"player":2,"index":3})");
+    ASSERT_EQ(a.status, 200) << a.body.dump();
+    const std::string& country = program.app->countries().at(3);
+    EXPECT_EQ(table().Combo2.listIndex(), 3);
+    EXPECT_EQ(table().LiveP2.caption(), country);
+    EXPECT_NE(table().F2.picture()->source().find(country + ".gif"), std::string::npos);
+    EXPECT_EQ(a.body["players"][1]["country"], (json{{"name", country}, {"index", 3}}));
+}
+
+TEST_F(Remote, AColourIsChosenAsByALeftPressOnItsSwatch) {
+    Program twin;
+    ASSERT_TRUE(twin.start());
+    go(twin);
+    auto& twinMenu = twin.app->controlMenu();
+    twinMenu.show();
+    const ui::Rect r = twinMenu.C1(13).formRect();
+    const ui::Point at{r.left + r.width / 2, r.top + r.height / 2};
+    twinMenu.inputPointerDown(at, ui::mouse::kLeft, 0);
+    twinMenu.inputPointerUp(at, ui::mouse::kLeft, 0);
+
+    const Answer a = post("colour", R"({"index":13})");
+    ASSERT_EQ(a.status, 200) << a.body.dump();
+    EXPECT_EQ(table().SC2.fillColor(), control::kPalette[13].color);
+    EXPECT_EQ(table().SC2.fillColor(), twin.app->table().SC2.fillColor());
+    EXPECT_EQ(menu().SC2.caption(), twinMenu.SC2.caption());
+    EXPECT_EQ(program.app->settings().Player2Color.text, "13");
+    EXPECT_EQ(a.body["players"][1]["colour"], (json{{"name", control::kPalette[13].name}, {"index", 13}}));
+}
+
+TEST_F(Remote, PulsesTurnOnAndOffAndShowAllShowsWhatWasHidden) {
+    EXPECT_EQ(post("pulse-series", R"({"on":false})").body["pulses"]["series"]["on"], false);
+    EXPECT_EQ(post("pulse-series", R"({"on":false})").body["pulses"]["series"]["on"], false) << "off stays off";
+    EXPECT_EQ(post("pulse-series", R"({"on":true})").body["pulses"]["series"]["on"], true);
+    table().inttimer5.setText("3");
+    const Answer countries = post("pulse-countries", R"({"on":true})");
+    EXPECT_EQ(countries.body["pulses"]["countries"], (json{{"on", true}, {"running", true}}));
+
+    ASSERT_EQ(post("portraits-hide", "{}").status, 200);
+    table().F1.setVisible(false);
+    table().LiveP2.setVisible(false);
+    table().Combo1.setVisible(true);
+    const Answer a = post("show-all", "{}");
+    ASSERT_EQ(a.status, 200);
+    for (int p : {0, 1})
+        EXPECT_EQ(a.body["players"][p]["visible"], (json{{"portrait", true}, {"flag", true}, {"country", true}}));
+    EXPECT_FALSE(table().Combo1.visible());
+}
+
+TEST_F(Remote, TheStateNamesEveryPlayersValuesAndTheWindowUp) {
+    const Answer a = get("/api/state");
+    ASSERT_EQ(a.status, 200);
+    EXPECT_EQ(a.contentType, "application/json");
+    EXPECT_EQ(a.body["window"], "table");
+    const json& p1 = a.body["players"][0];
+    EXPECT_EQ(p1["name"], table().P1.caption());
+    EXPECT_EQ(p1["score"], "0");
+    // Options.ini of the test folder names countries 5 and 7, colours 2 and 11.
+    EXPECT_EQ(p1["country"]["index"], 5);
+    EXPECT_EQ(p1["colour"]["index"], 2);
+    EXPECT_EQ(a.body["players"][1]["colour"]["index"], 11);
+    EXPECT_EQ(p1["portrait"], (json{{"set", "P1"}, {"number", 12}}));
+    EXPECT_TRUE(a.headers.find("Access-Control-Allow-Origin") == a.headers.end());
+}
+
+TEST_F(Remote, WithTheTableClosedActionsAreRefusedAndTheStateSaysTheStartDialogIsUp) {
+    menu().show();
+    const ui::Rect r = menu().Picture2.formRect();
+    const ui::Point at{r.left + 5, r.top + 5};
+    menu().inputPointerDown(at, ui::mouse::kLeft, 0);
+    menu().inputPointerUp(at, ui::mouse::kLeft, 0);
+    menu().inputDoubleClick(at, ui::mouse::kLeft, 0);
+    ASSERT_FALSE(program.app->tableLoaded()) << "the menu's arrow goes back to the start dialog";
+
+    const Answer a = post("score-up", R"({"player":1})");
+    EXPECT_EQ(a.status, 409);
+    EXPECT_NE(a.body["error"].get<std::string>().find("not open"), std::string::npos);
+    EXPECT_FALSE(program.app->tableLoaded()) << "a refused action opens no window";
+    const Answer s = get("/api/state");
+    EXPECT_EQ(s.body["window"], "start");
+    EXPECT_EQ(s.body["table_open"], false);
+}
+
+TEST_F(Remote, TheControlPageIsServedAtTheRoot) {
+    const Answer a = get("/");
+    ASSERT_EQ(a.status, 200);
+    EXPECT_EQ(a.contentType, "text/html; charset=utf-8");
+    const std::string page = a.body.get<std::string>();
+    for (const char* id : {"id=\"up1\"", "id=\"down2\"", "id=\"reset\"", "id=\"portrait2\"", "/api/state"})
+        EXPECT_NE(page.find(id), std::string::npos) << id;
+}
+
+// --- Refusals ---
+
+struct BadCase {
+    const char* what;
+    const char* method;
+    const char* path;
+    const char* type;  // nullptr: no Content-Type
+    std::string body;
+    const char* host;  // nullptr: the listening address
+    int status;
+    const char* message;  // a part of the error
+};
+
+class RemoteRefusals : public Remote, public ::testing::WithParamInterface<BadCase> {};
+
+TEST_P(RemoteRefusals, ABadRequestGetsItsStatusAndAMessageNamingTheFaultAndChangesNothing) {
+    const BadCase c = GetParam();
+    const json before = everything();
+    const Answer a = pumpWhile([&] {
+        httplib::Client client("127.0.0.1", server->port());
+        httplib::Headers headers;
+        if (c.host) headers.emplace("Host", c.host);
+        const std::string method = c.method;
+        const std::string type = c.type ? c.type : "";
+        if (method == "POST") return answer(client.Post(c.path, headers, c.body, type));
+        if (method == "PUT") return answer(client.Put(c.path, headers, c.body, type));
+        if (method == "OPTIONS") return answer(client.Options(c.path, headers));
+        return answer(client.Get(c.path, headers));
+    });
+    EXPECT_EQ(a.status, c.status) << a.body.dump();
+    ASSERT_TRUE(a.body.is_object() && a.body.contains("error")) << a.body.dump();
+    EXPECT_NE(a.body["error"].get<std::string>().find(c.message), std::string::npos) << a.body["error"];
+    EXPECT_EQ(a.contentType, "application/json");
+    EXPECT_TRUE(a.headers.find("Access-Control-Allow-Origin") == a.headers.end());
+    program.platform.advance(20);
+    EXPECT_EQ(everything(), before);
+}
+
+const char* const kJson = "application/json";
+
+INSTANTIATE_TEST_SUITE_P(
+    BadInput, RemoteRefusals,
+    ::testing::Values(
+        BadCase{"unknown_action", "POST", "/api/action/score-sideways", kJson, "{}", nullptr, 404, "\"score-sideways\""},
+        BadCase{"unknown_path", "GET", "/api/nothing", nullptr, "", nullptr, 404, "/api/nothing"},
+        BadCase{"malformed_json", "POST", "/api/action/score-up", kJson, R"({"player":)", nullptr, 400, "not JSON"},
+        BadCase{"empty_body", "POST", "/api/action/score-reset", kJson, "", nullptr, 400, "empty"},
+        BadCase{"array_body", "POST", "/api/action/score-reset", kJson, "[1]", nullptr, 400, "[1], not a JSON object"},
+        BadCase{"player_as_text", "POST", "/api/action/score-up", kJson, R"({"player":"1"})", nullptr, 400,
+                "player: \"1\""},
+        BadCase{"player_3", "POST", "/api/action/score-up", kJson, R"({"player":3})", nullptr, 400,
+                "player: 3 is not a player"},
+        BadCase{"player_as_fraction", "POST", "/api/action/portrait-next", kJson, R"({"player":1.0})", nullptr, 400,
+                "player: 1.0"},
+        BadCase{"player_missing", "POST", "/api/action/score-down", kJson, "{}", nullptr, 400,
+                "player: the field is missing"},
+        BadCase{"unknown_field", "POST", "/api/action/score-reset", kJson, R"({"player":1})", nullptr, 400,
+                "player: score-reset takes no such field"},
+        BadCase{"name_not_text", "POST", "/api/action/names", kJson, R"({"player1":7})", nullptr, 400,
+                "player1: 7 is not a string"},
+        BadCase{"name_with_line_break", "POST", "/api/action/names", kJson, R"({"player1":"a\nb"})", nullptr, 400,
+                "control character"},
+        BadCase{"no_names", "POST", "/api/action/names", kJson, "{}", nullptr, 400, "at least one"},
+        BadCase{"country_past_the_files", "POST", "/api/action/country", kJson, R"({"player":1,"index":301})",
+                nullptr, 400, "index: 301"},
+        BadCase{"country_past_the_list", "POST", "/api/action/country", kJson, R"({"player":1,"index":200})",
+                nullptr, 400, "index: 200 is not a country of the list (0 to 199)"},
+        BadCase{"swatch_19", "POST", "/api/action/colour", kJson, R"({"index":19})", nullptr, 400,
+                "index: 19 is not a swatch"},
+        BadCase{"pulse_as_number", "POST", "/api/action/pulse-series", kJson, R"({"on":1})", nullptr, 400,
+                "on: 1 is not true or false"},
+        BadCase{"no_content_type", "POST", "/api/action/score-up", nullptr, R"({"player":1})", nullptr, 415,
+                "Content-Type"},
+        BadCase{"form_post", "POST", "/api/action/score-up", "application/x-www-form-urlencoded", "player=1",
+                nullptr, 415, "not application/json"},
+        BadCase{"text_plain", "POST", "/api/action/score-up", "text/plain", R"({"player":1})", nullptr, 415,
+                "\"text/plain\""},
+        BadCase{"oversized_body", "POST", "/api/action/names", kJson,
+                R"({"player1":")" + std::string(5000, 'x') + R"("})", nullptr, 413, "at most 4096"},
+        BadCase{"foreign_host", "POST", "/api/action/score-up", kJson, R"({"player":1})", "evil.example:8421", 403,
+                "\"evil.example:8421\""},
+        BadCase{"foreign_host_on_state", "GET", "/api/state", nullptr, "", "attacker.example", 403, "Host"},
+        BadCase{"get_on_an_action", "GET", "/api/action/score-up", nullptr, "", nullptr, 405, "only POST"},
+        BadCase{"put_on_an_action", "PUT", "/api/action/score-up", kJson, R"({"player":1})", nullptr, 405,
+                "only POST"},
+        BadCase{"preflight", "OPTIONS", "/api/action/score-up", nullptr, "", nullptr, 405, "only POST"}),
+    [](const ::testing::TestParamInfo<BadCase>& entry) { return std::string(entry.param.what); });
+
+TEST_F(Remote, WithATokenEveryRequestToTheInterfaceMustCarryIt) {
+    listen(remote::Endpoint{"127.0.0.1", 0, "s3cret-token"});
+    const json before = everything();
+    Answer a = post("score-up", R"({"player":1})");
+    EXPECT_EQ(a.status, 401);
+    EXPECT_NE(a.body["error"].get<std::string>().find("missing"), std::string::npos);
+    a = post("score-up", R"({"player":1})", {{"Authorization", "Bearer s3cret-tokem"}});
+    EXPECT_EQ(a.status, 401);
+    EXPECT_NE(a.body["error"].get<std::string>().find("wrong"), std::string::npos);
+    a = post("score-up", R"({"player":1})", {{"Authorization", "Basic czNjcmV0LXRva2Vu"}});
+    EXPECT_EQ(a.status, 401);
+    EXPECT_EQ(get("/api/state").status, 401);
+    EXPECT_EQ(everything(), before);
+
+    a = post("score-up", R"({"player":1})", {{"Authorization", "Bearer s3cret-token"}});
+    EXPECT_EQ(a.status, 200);
+    EXPECT_EQ(table().T1.caption(), "1");
+    EXPECT_EQ(get("/").status, 200) << "the static page opens without it; its script sends the token";
+}
+
+TEST_F(Remote, AHostNamingThisComputerByAnotherLoopbackNameIsAccepted) {
+    const std::string port = std::to_string(server->port());
+    EXPECT_EQ(get("/api/state", {{"Host", "localhost:" + port}}).status, 200);
+    EXPECT_EQ(get("/api/state", {{"Host", "LOCALHOST:" + port}}).status, 200);
+    EXPECT_EQ(get("/api/state", {{"Host", "127.0.0.1"}}).status, 403) << "without the port";
+    EXPECT_EQ(get("/api/state", {{"Host", "127.0.0.1:1" + port}}).status, 403) << "another port";
+}
+
+TEST_F(Remote, APortInUseIsAFailureNamingTheAddressAndTheReason) {
+    const int taken = server->port();
+    try {
+        remote::Server second(*program.app, remote::Endpoint{"127.0.0.1", taken, ""});
+        FAIL() << "a second server bound the same port";
+    } catch (const Error& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "The remote control cannot listen on 127.0.0.1:" + std::to_string(taken) +
+                      ": the port is already in use by another program");
+    }
+    try {
+        remote::Server foreign(*program.app, remote::Endpoint{"192.0.2.1", 8421, "t"});
+        FAIL() << "bound an address this computer does not have";
+    } catch (const Error& error) {
+        EXPECT_NE(std::string(error.what()).find("192.0.2.1:8421: the address is not one of this computer's"),
+                  std::string::npos)
+            << error.what();
+    }
+}
+
+// --- Load ---
+
+TEST_F(Remote, TenThousandScoreUpsFromEightClientsAreEachAppliedOnceAndInOrderPerClient) {
+    constexpr int kClients = 8;
+    constexpr int kPerClient = 1250;
+    std::atomic<int> running{kClients};
+    std::vector<std::vector<int>> seen(kClients);
+    std::vector<int> failures(kClients, 0);
+    const int port = server->port();
+    std::vector<std::thread> clients;
+    const auto started = std::chrono::steady_clock::now();
+    for (int c = 0; c < kClients; ++c) {
+        clients.emplace_back([&, c] {
+            httplib::Client client("127.0.0.1", port);
+            client.set_keep_alive(true);
+            client.set_tcp_nodelay(true);
+            for (int i = 0; i < kPerClient; ++i) {
+                const auto result = client.Post("/api/action/score-up", R"({"player":1})", "application/json");
+                if (!result || result->status != 200) {
+                    ++failures[static_cast<std::size_t>(c)];
+                    continue;
+                }
+                const json body = json::parse(result->body);
+                seen[static_cast<std::size_t>(c)].push_back(std::stoi(body["players"][0]["score"].get<std::string>()));
+            }
+            --running;
+        });
+    }
+    // The UI thread: runs the posted actions, and the key poll on its timer in between.
+    while (running > 0) {
+        if (program.platform.waitForPosted(10ms))
+            program.platform.runPosted();
+        else
+            program.platform.advance(10);
+    }
+    for (auto& t : clients) t.join();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("[ remote   ] %d score-ups from %d clients in %.2f s: %.0f requests/s\n", kClients * kPerClient,
+                kClients, seconds, kClients * kPerClient / seconds);
+
+    EXPECT_EQ(table().T1.caption(), "10000");
+    EXPECT_EQ(menu().Text3.text(), "10000");
+    std::vector<bool> taken(kClients * kPerClient + 1, false);
+    for (int c = 0; c < kClients; ++c) {
+        const auto& scores = seen[static_cast<std::size_t>(c)];
+        EXPECT_EQ(failures[static_cast<std::size_t>(c)], 0);
+        ASSERT_EQ(scores.size(), static_cast<std::size_t>(kPerClient));
+        for (std::size_t i = 0; i < scores.size(); ++i) {
+            if (i > 0) {
+                ASSERT_LT(scores[i - 1], scores[i]) << "client " << c << "'s answers out of order";
+            }
+            ASSERT_FALSE(taken[static_cast<std::size_t>(scores[i])]) << "score " << scores[i] << " answered twice";
+            taken[static_cast<std::size_t>(scores[i])] = true;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quorvel::testing
