@@ -84,8 +84,18 @@ class VirtualDisplay:
         return env
 
     def run(self, command, check=True, timeout=60, **kwargs):
-        return subprocess.run(command, env=self.env, check=check, timeout=timeout,
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, **kwargs)
+        # The output goes through files, not pipes: the first Wine program of a session
+        # starts wineserver and Wine's services, which inherit its output and outlive it,
+        # and reading a pipe to its end would wait for them to end too.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            code = subprocess.run(command, env=self.env, timeout=timeout, stdout=out, stderr=err, **kwargs).returncode
+            out.seek(0)
+            err.seek(0)
+            result = subprocess.CompletedProcess(command, code, out.read().decode(errors="replace"),
+                                                 err.read().decode(errors="replace"))
+        if check:
+            result.check_returncode()
+        return result
 
     def screenshot(self, path):
         self.run(["import", "-window", "root", str(path)])
@@ -129,9 +139,10 @@ def ensure_wine_prefix(display):
 class Program:
     """quorvel.exe in a program folder of its own, started under Wine."""
 
-    def __init__(self, display, exe="quorvel.exe", folder=PROGRAM_FOLDER, change=None):
+    def __init__(self, display, exe="quorvel.exe", folder=PROGRAM_FOLDER, change=None, keep_server=False):
         self.display = display
         self.exe = exe
+        self.keep_server = keep_server  # leave wineserver running for the next program
         self.folder = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
         shutil.copytree(folder, self.folder, dirs_exist_ok=True)
         shutil.copy2(WINDOWS_BUILD / exe, self.folder / exe)
@@ -149,8 +160,9 @@ class Program:
         if self.process and self.process.poll() is None:
             self.process.kill()
             self.process.wait(timeout=30)
-        subprocess.run(["wineserver", "-k"], env=self.display.env, check=False, timeout=60,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not self.keep_server:
+            subprocess.run(["wineserver", "-k"], env=self.display.env, check=False, timeout=60,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         shutil.rmtree(self.folder, ignore_errors=True)
 
     def exit_code(self, timeout=30):
