@@ -3,6 +3,7 @@
 Every wait polls with a timeout and names what it waited for; nothing sleeps a fixed time.
 """
 import os
+import select
 import shutil
 import subprocess
 import tempfile
@@ -49,15 +50,34 @@ class VirtualDisplay:
         self.window_manager = None
 
     def __enter__(self):
-        for number in range(90, 140):
-            if not Path(f"/tmp/.X{number}-lock").exists() and not Path(f"/tmp/.X11-unix/X{number}").exists():
-                self.number = number
-                break
-        else:
-            raise RuntimeError("no free X display number between :90 and :139")
-        self.process = subprocess.Popen(
-            ["Xvfb", f":{self.number}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            self._start()
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+        return self
+
+    def _start(self):
+        # Xvfb picks a free display number itself and reports it: no race with the other
+        # virtual displays started on this machine at the same moment.
+        report, ours = os.pipe()
+        try:
+            self.process = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(ours), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(ours,))
+            os.close(ours)
+            ours = None
+            with os.fdopen(report, "r") as reader:
+                report = None
+                ready, _, _ = select.select([reader], [], [], 30)
+                number = reader.readline().strip() if ready else ""
+        finally:
+            for fd in (report, ours):
+                if fd is not None:
+                    os.close(fd)
+        if not number.isdigit():
+            raise RuntimeError("Xvfb did not report a display number within 30 s")
+        self.number = int(number)
         wait_for(f"the virtual display :{self.number} to accept clients",
                  lambda: self.run(["xdotool", "getdisplaygeometry"], check=False).returncode == 0, timeout=30)
         self.window_manager = subprocess.Popen(["openbox", "--config-file", str(OPENBOX_CONFIG)], env=self.env,
@@ -65,7 +85,6 @@ class VirtualDisplay:
         wait_for("the window manager to take the display",
                  lambda: "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
                                                  check=False).stdout, timeout=30)
-        return self
 
     def __exit__(self, *exc):
         for process in (self.window_manager, self.process):
