@@ -59,11 +59,14 @@ class VirtualDisplay:
 
     def _start(self):
         # Xvfb picks a free display number itself and reports it: no race with the other
-        # virtual displays started on this machine at the same moment.
+        # virtual displays started on this machine at the same moment. Without -noreset
+        # it would reset when its first client (the probe below) leaves, and refuse the
+        # window manager's connection while it does.
         report, ours = os.pipe()
         try:
             self.process = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(ours), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
+                ["Xvfb", "-displayfd", str(ours), "-noreset", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24",
+                 "-nolisten", "tcp"],
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(ours,))
             os.close(ours)
             ours = None
