@@ -9,7 +9,8 @@ here as growth.
 
 Needs the Windows build (scripts/build.sh windows). Prints the process's private memory
 (from /proc), its handle and GDI/USER object counts and its open file descriptors after a
-warm-up of 100 steps and after the steps, and checks that every score step landed.
+warm-up of 100 steps and after the steps, with readings of the private memory every 100
+steps between them, and checks that every score step landed.
 """
 import sys
 import time
@@ -17,13 +18,17 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import harness  # noqa: E402
-from winproc import print_resources, program_pid, resources  # noqa: E402
+from winproc import print_resources, private_kib, program_pid, resources  # noqa: E402
 
 # One cycle of ten steps: player 1's score ends one up, player 2's where it was.
 CYCLE = ["1", "q", "2", "w", "8", "e", "9", "r", "1", "a"]
-HELD = 0.1   # seconds a chord is held: the poll reads it within 10 ms
-GAP = 0.55   # seconds to the next chord: the repeat guard turns the poll on 600 ms after a step
+# A chord is held for 0.3 s, well past the 10 ms poll that reads it and short of the
+# repeat guard, which turns the poll on again 600 ms after a step; the next chord comes
+# 0.4 s after the release, so a guard that ends late still finds it held.
+HELD = 0.3
+GAP = 0.4
 CYCLES_PER_CALL = 2
+SAMPLE_EVERY = 10  # cycles between two readings of the private memory
 
 
 def tap_cycles(display, cycles):
@@ -58,7 +63,13 @@ def main():
         start = time.monotonic()
         tap_cycles(display, warm_up)
         before = resources(program, pid)
-        tap_cycles(display, cycles)
+        samples = []
+        done = 0
+        while done < cycles:
+            count = min(SAMPLE_EVERY, cycles - done)
+            tap_cycles(display, count)
+            done += count
+            samples.append((done * len(CYCLE), private_kib(pid)))
         after = resources(program, pid)
         elapsed = time.monotonic() - start
         menu = harness.children(harness.find_window(program, harness.MENU))
@@ -67,6 +78,7 @@ def main():
             sys.exit(f"the program ended with code {program.process.returncode}")
     print_resources("quorvel.exe", before, after, f"after {warm_up * len(CYCLE)} warm-up chord steps",
                     f"after {cycles * len(CYCLE):,} more chord steps")
+    print("private memory along the way: " + ", ".join(f"{steps:,}: {kib / 1024:.1f} MB" for steps, kib in samples))
     expected = (str(warm_up + cycles), "0")
     print(f"scores after the steps: {scores[0]} and {scores[1]} (expected {expected[0]} and {expected[1]}); "
           f"{elapsed:.0f} s of tapping")
