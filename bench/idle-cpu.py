@@ -1,17 +1,28 @@
 #!/usr/bin/env python3
-"""Idle CPU share of the real quorvel.exe under Wine with the table shown, beside the
-platform's floor (quorvel_floor_keypoll.exe: the same 10 ms timer and the same 55
-key-state queries per tick, painting nothing), measured in the same run on one virtual
-display with the window manager of the end-to-end tests.
+"""CPU share and memory of the real quorvel.exe under Wine with the table shown, pulses off
+and on, beside the platform's floor (quorvel_floor_keypoll.exe: the same 10 ms timer and
+the same 55 key-state queries per tick, painting nothing) and beside the same table as a
+browser-source page (bench/scoreboard.html) in headless Chromium, static and pulsing, all
+measured in the same run, round after round, on one virtual display with the window
+manager of the end-to-end tests.
 
-    python3 bench/idle-cpu.py [seconds per measurement] [rounds]
+    python3 bench/idle-cpu.py [seconds per measurement] [rounds] [pulse speed]
 
-Needs the Windows build (scripts/build.sh windows). CPU is user + system time of the
-program's process and of wineserver, read from /proc, as a share of one core; memory is
-the proportional set size (PSS) of the program's process.
+Needs the Windows build (scripts/build.sh windows) and, for the page, Chromium (Debian's
+`chromium`; its figures are left out when it is not installed). CPU is user + system time,
+read from /proc, as a share of one core: of the program's process and of wineserver for
+the Wine programs, of all of Chromium's processes for the page; the X server's share is
+shown beside them. Memory is the proportional set size (PSS): of the program's own process,
+and summed over all of Chromium's processes. Both pulses step every 2 x speed ms (speed 10
+unless given), in the program and in the page.
 """
+import os
+import shutil
+import signal
 import statistics
+import subprocess
 import sys
+import tempfile
 import time
 from pathlib import Path
 
@@ -19,48 +30,152 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import harness  # noqa: E402
 from winproc import cpu_seconds, program_pid, pss_kib, wineserver_pid  # noqa: E402
 
-SETTLE = 5.0  # seconds left to the program after start-up before measuring
+SETTLE = 5.0  # seconds left to a program after start-up or a change before measuring
+PAGE = Path(__file__).resolve().parent / "scoreboard.html"
+SERIES_CAPTION = (232, 52, 64, 20)  # the series caption's place in the table's client area
+SPEED_BOXES = ("232,0,32,19", "264,0,32,19")  # the table's two pulse speed boxes
 
 
-def measure(exe, seconds):
-    """CPU shares (program, wineserver) and the program's PSS over `seconds`."""
-    program, server = program_pid(exe), wineserver_pid()
+def shares(processes, seconds, xserver):
+    """CPU shares over `seconds` of each group of pids in `processes` (name -> pids), and
+    of the X server."""
+    groups = dict(processes, xserver=[xserver])
     time.sleep(SETTLE)
-    start = time.monotonic()
-    cpu0 = cpu_seconds(program), cpu_seconds(server)
+
+    def snapshot():
+        values = {}
+        for name, pids in groups.items():
+            values[name] = {}
+            for pid in pids:
+                try:
+                    values[name][pid] = cpu_seconds(pid)
+                except OSError:  # a process that ended counts no more
+                    pass
+        return values
+
+    start, cpu0 = time.monotonic(), snapshot()
     time.sleep(seconds)
-    cpu1 = cpu_seconds(program), cpu_seconds(server)
-    elapsed = time.monotonic() - start
-    return (cpu1[0] - cpu0[0]) / elapsed, (cpu1[1] - cpu0[1]) / elapsed, pss_kib(program)
+    cpu1, elapsed = snapshot(), time.monotonic() - start
+    return {name: sum(cpu1[name][pid] - cpu0[name][pid] for pid in cpu1[name] if pid in cpu0[name]) / elapsed
+            for name in groups}
+
+
+def measure_wine(display, exe, seconds):
+    program, server = program_pid(exe), wineserver_pid()
+    cpu = shares({"own": [program], "server": [server]}, seconds, display.process.pid)
+    return cpu["own"], cpu["server"], cpu["xserver"], pss_kib(program)
+
+
+def start_pulses(display, program, table, speed):
+    """Types the speed into both of the table's pulse speed boxes, which starts both
+    pulses, and waits for the series caption to change its grey."""
+    boxes = harness.children(harness.find_window(program, harness.TITLE))
+    for rect in SPEED_BOXES:
+        index = next(i for i, child in enumerate(boxes) if child["rect"] == rect)
+        code, out = program.wintool("settext", harness.TITLE, str(index), str(speed))
+        if code != 0:
+            raise AssertionError(f"could not type into the speed box at {rect}: {out}")
+    ox, oy = (int(v) for v in table["client_origin"].split(","))
+    x, y, w, h = SERIES_CAPTION
+
+    def caption():
+        screen = display.pixels()
+        return [screen.at(ox + x + dx, oy + y + dy) for dx in range(0, w, 2) for dy in range(0, h, 2)]
+
+    first = caption()
+    harness.wait_for("the series caption to pulse", lambda: caption() != first, timeout=30)
+
+
+def quorvel_rounds(display, seconds, speed):
+    """(pulses off, pulses on) measurements of one run of quorvel.exe with the table shown."""
+    with harness.Program(display) as program:
+        _, table = harness.start_match(display, program)
+        harness.wait_for("the start dialog to close after GO",
+                         lambda: harness.find_window(program, harness.MENU) is None and
+                         len([w for w in program.wintool("list")[1].splitlines()
+                              if f"title={harness.TITLE}" in w]) == 1, timeout=60)
+        idle = measure_wine(display, "quorvel.exe", seconds)
+        start_pulses(display, program, table, speed)
+        pulsing = measure_wine(display, "quorvel.exe", seconds)
+    return idle, pulsing
+
+
+def session_pids(session):
+    """The processes of a session: Chromium's browser and every process it started."""
+    found = []
+    for entry in Path("/proc").iterdir():
+        if entry.name.isdigit():
+            try:
+                fields = (entry / "stat").read_text().rsplit(")", 1)[1].split()
+            except OSError:
+                continue
+            if int(fields[3]) == session:  # the session id
+                found.append(int(entry.name))
+    return found
+
+
+def measure_page(display, chromium, seconds, speed, pulse):
+    profile = tempfile.mkdtemp(prefix="quorvel-chromium-")
+    url = f"{PAGE.as_uri()}?pulse={1 if pulse else 0}&speed={speed}"
+    browser = subprocess.Popen(
+        [chromium, "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run", "--mute-audio",
+         "--hide-scrollbars", "--window-size=534,84", f"--user-data-dir={profile}", url],
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    try:
+        # The browser, its zygotes, the GPU/compositor process and the page's renderer.
+        harness.wait_for("Chromium's page renderer",
+                         lambda: any(b"--type=renderer" in Path(f"/proc/{pid}/cmdline").read_bytes()
+                                     for pid in session_pids(browser.pid)), timeout=60)
+        pids = session_pids(browser.pid)
+        cpu = shares({"own": pids}, seconds, display.process.pid)
+        pss = sum(pss_kib(pid) for pid in session_pids(browser.pid))
+        return cpu["own"], 0.0, cpu["xserver"], pss
+    finally:
+        os.killpg(browser.pid, signal.SIGTERM)
+        try:
+            browser.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            os.killpg(browser.pid, signal.SIGKILL)
+            browser.wait(timeout=30)
+        shutil.rmtree(profile, ignore_errors=True)
 
 
 def main():
-    seconds = float(sys.argv[1]) if len(sys.argv) > 1 else 30.0
+    seconds = float(sys.argv[1]) if len(sys.argv) > 1 else 60.0
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 3
-    results = {"floor": [], "quorvel": []}
+    speed = int(sys.argv[3]) if len(sys.argv) > 3 else 10
+    chromium = shutil.which("chromium")
+    rows = [("floor", "floor (55 queries / 10 ms)"), ("idle", "quorvel.exe, pulses off"),
+            ("pulsing", "quorvel.exe, pulses on")]
+    if chromium:
+        rows += [("page", "browser page, static"), ("page pulsing", "browser page, pulsing")]
+    results = {name: [] for name, _ in rows}
     with harness.VirtualDisplay() as display:
         for _ in range(rounds):
             with harness.Program(display, exe="quorvel_floor_keypoll.exe"):
-                results["floor"].append(measure("quorvel_floor_keypoll.exe", seconds))
-            with harness.Program(display) as program:
-                harness.start_match(display, program)
-                harness.wait_for("the start dialog to close after GO",
-                                 lambda: harness.find_window(program, harness.MENU) is None and
-                                 len([w for w in program.wintool("list")[1].splitlines()
-                                      if "title=Quorvel 0.99" in w]) == 1, timeout=60)
-                results["quorvel"].append(measure("quorvel.exe", seconds))
-    print(f"{rounds} rounds of {seconds:.0f} s each, idle, table shown (share of one core)")
-    print(f"{'':28}{'program':>9}{'wineserver':>12}{'together':>10}{'PSS':>10}")
-    totals = {}
-    for name, label in (("floor", "floor (55 queries / 10 ms)"), ("quorvel", "quorvel.exe")):
-        rows = results[name]
-        own = statistics.median(r[0] for r in rows)
-        server = statistics.median(r[1] for r in rows)
-        together = statistics.median(r[0] + r[1] for r in rows)
-        pss = statistics.median(r[2] for r in rows)
-        totals[name] = together
-        print(f"{label:28}{own:>8.1%}{server:>12.1%}{together:>10.1%}{pss / 1024:>7.1f} MB")
-    print(f"quorvel.exe / floor: {totals['quorvel'] / totals['floor']:.2f}")
+                results["floor"].append(measure_wine(display, "quorvel_floor_keypoll.exe", seconds))
+            idle, pulsing = quorvel_rounds(display, seconds, speed)
+            results["idle"].append(idle)
+            results["pulsing"].append(pulsing)
+            if chromium:
+                results["page"].append(measure_page(display, chromium, seconds, speed, pulse=False))
+                results["page pulsing"].append(measure_page(display, chromium, seconds, speed, pulse=True))
+    print(f"{rounds} rounds of {seconds:.0f} s each, table shown, pulses stepping every {2 * speed} ms "
+          f"(medians; share of one core)")
+    print(f"{'':28}{'program':>9}{'wineserver':>12}{'together':>10}{'X server':>10}{'PSS':>11}")
+    together, pss = {}, {}
+    for name, label in rows:
+        values = results[name]
+        together[name] = statistics.median(r[0] + r[1] for r in values)
+        pss[name] = statistics.median(r[3] for r in values)
+        print(f"{label:28}{statistics.median(r[0] for r in values):>8.1%}"
+              f"{statistics.median(r[1] for r in values):>12.1%}{together[name]:>10.1%}"
+              f"{statistics.median(r[2] for r in values):>10.1%}{pss[name] / 1024:>8.1f} MB")
+    print(f"quorvel.exe idle / floor: {together['idle'] / together['floor']:.2f} (target: at most 1.15)")
+    if chromium:
+        print(f"quorvel.exe PSS / page's PSS: 1/{pss['page'] / pss['idle']:.0f} (target: at most 1/20)")
+        print(f"pulsing, quorvel.exe / page: {together['pulsing'] / together['page pulsing']:.2f} "
+              f"(target: below 1)")
 
 
 if __name__ == "__main__":

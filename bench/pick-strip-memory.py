@@ -6,14 +6,15 @@ picture that is not freed would show here as growth.
     python3 bench/pick-strip-memory.py [moves]
 
 Needs the Windows build (scripts/build.sh windows). Prints the process's private memory
-(private clean + dirty, from /proc) after a warm-up of 1,000 moves and after the moves.
+(private clean + dirty, from /proc), its handle and GDI/USER object counts and its open
+file descriptors after a warm-up of 1,000 moves and after the moves.
 """
 import sys
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import harness  # noqa: E402
-from winproc import private_kib, program_pid  # noqa: E402
+from winproc import print_resources, program_pid, resources  # noqa: E402
 
 CHUNK = 200  # moves per xdotool call
 
@@ -40,16 +41,15 @@ def main():
         display.xdotool("mousedown", "1")
         drag(display, tx, ty, 1000)
         harness.find_window(program, harness.TITLE)  # a round trip: the moves are handled
-        before = private_kib(pid)
+        before = resources(program, pid)
         drag(display, tx, ty, moves)
         harness.find_window(program, harness.TITLE)
-        after = private_kib(pid)
+        after = resources(program, pid)
         display.xdotool("mouseup", "1")
         if program.process.poll() is not None:
             sys.exit(f"the program ended with code {program.process.returncode}")
-    print(f"private memory of quorvel.exe after 1,000 warm-up moves: {before / 1024:.1f} MB")
-    print(f"after {moves:,} more moves over the pick strip:          {after / 1024:.1f} MB "
-          f"({(after - before) / 1024:+.1f} MB)")
+    print_resources("quorvel.exe", before, after, "after 1,000 warm-up moves",
+                    f"after {moves:,} more moves over the pick strip")
 
 
 if __name__ == "__main__":

@@ -63,3 +63,33 @@ def private_kib(pid):
         if line.startswith(("Private_Clean:", "Private_Dirty:")):
             total += int(line.split()[1])
     return total
+
+
+def resources(program, pid, title=harness.TITLE):
+    """What the program holds: private memory (KiB) and open file descriptors of its Linux
+    process, and the handle, GDI object and USER object counts Windows would show (0 where
+    Wine does not count them), read through the probe tool from the window `title`."""
+    code, out = program.wintool("resources", title)
+    counts = harness.parse_keys(out) if code == 0 else {}
+    return {"private": private_kib(pid), "descriptors": len(list(Path(f"/proc/{pid}/fd").iterdir())),
+            "handles": int(counts.get("handles", 0)), "gdi": int(counts.get("gdi", 0)),
+            "user": int(counts.get("user", 0))}
+
+
+def print_resources(exe, before, after, before_label, after_label):
+    """Two `resources` readings side by side, with the difference. A process always holds
+    handles, so a count of 0 means the system does not count them (Wine 8 does not)."""
+    width = max(len(before_label), len(after_label))
+    counted = before["handles"] > 0
+
+    def counts(values, sign=""):
+        if not counted:
+            return f"{'n/a':>9}{'n/a':>6}{'n/a':>6}"
+        return f"{values['handles']:>{sign}9}{values['gdi']:>{sign}6}{values['user']:>{sign}6}"
+
+    print(f"{exe:{width + 2}}{'private':>10}{'handles':>9}{'GDI':>6}{'USER':>6}{'fds':>6}")
+    for label, values in ((before_label, before), (after_label, after)):
+        print(f"{label:{width + 2}}{values['private'] / 1024:>7.1f} MB{counts(values)}{values['descriptors']:>6}")
+    difference = {key: after[key] - before[key] for key in before}
+    print(f"{'difference':{width + 2}}{difference['private'] / 1024:>+7.1f} MB{counts(difference, '+')}"
+          f"{difference['descriptors']:>+6}")

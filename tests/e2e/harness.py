@@ -3,6 +3,7 @@
 Every wait polls with a timeout and names what it waited for; nothing sleeps a fixed time.
 """
 import os
+import select
 import shutil
 import subprocess
 import tempfile
@@ -51,56 +52,43 @@ class VirtualDisplay:
 
     def __enter__(self):
         try:
-            self._start_display()
-            self._start_window_manager()
+            self._start()
         except BaseException:
             self.__exit__(None, None, None)
             raise
         return self
 
-    def _start_display(self):
-        # Another run may pick the same free number at the same moment; the Xvfb that
-        # loses exits, so a display counts as ours only once its lock file names our server.
-        for number in range(90, 140):
-            if Path(f"/tmp/.X{number}-lock").exists() or Path(f"/tmp/.X11-unix/X{number}").exists():
-                continue
-            self.number = number
-            self.process = subprocess.Popen(
-                ["Xvfb", f":{number}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            outcome = wait_for(f"the virtual display :{number} to accept clients or its server to give up",
-                               self._server_state, timeout=30)
-            if outcome == "ours":
-                break
-            self.process = None
-        else:
-            raise RuntimeError("no free X display number between :90 and :139")
-
-    def _start_window_manager(self):
-        self.window_manager_log = tempfile.TemporaryFile()
-        self.window_manager = subprocess.Popen(["openbox", "--config-file", str(OPENBOX_CONFIG)], env=self.env,
-                                               stdout=self.window_manager_log, stderr=subprocess.STDOUT)
-
-        def taken():
-            if self.window_manager.poll() is not None:
-                self.window_manager_log.seek(0)
-                said = self.window_manager_log.read().decode(errors="replace").strip()
-                raise AssertionError(f"the window manager ended with {self.window_manager.returncode}: {said}")
-            return "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check=False).stdout
-
-        wait_for("the window manager to take the display", taken, timeout=60)
-
-    def _server_state(self):
-        if self.process.poll() is not None:
-            return "taken"
+    def _start(self):
+        # Xvfb picks a free display number itself and reports it: no race with the other
+        # virtual displays started on this machine at the same moment. Without -noreset
+        # it would reset when its first client (the probe below) leaves, and refuse the
+        # window manager's connection while it does.
+        report, ours = os.pipe()
         try:
-            owner = int(Path(f"/tmp/.X{self.number}-lock").read_text().strip())
-        except (OSError, ValueError):
-            return None
-        if owner != self.process.pid:
-            return None
-        answers = self.run(["xdotool", "getdisplaygeometry"], check=False).returncode == 0
-        return "ours" if answers else None
+            self.process = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(ours), "-noreset", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24",
+                 "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(ours,))
+            os.close(ours)
+            ours = None
+            with os.fdopen(report, "r") as reader:
+                report = None
+                ready, _, _ = select.select([reader], [], [], 30)
+                number = reader.readline().strip() if ready else ""
+        finally:
+            for fd in (report, ours):
+                if fd is not None:
+                    os.close(fd)
+        if not number.isdigit():
+            raise RuntimeError("Xvfb did not report a display number within 30 s")
+        self.number = int(number)
+        wait_for(f"the virtual display :{self.number} to accept clients",
+                 lambda: self.run(["xdotool", "getdisplaygeometry"], check=False).returncode == 0, timeout=30)
+        self.window_manager = subprocess.Popen(["openbox", "--config-file", str(OPENBOX_CONFIG)], env=self.env,
+                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for("the window manager to take the display",
+                 lambda: "window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                                 check=False).stdout, timeout=30)
 
     def __exit__(self, *exc):
         for process in (self.window_manager, self.process):
@@ -121,8 +109,18 @@ class VirtualDisplay:
         return env
 
     def run(self, command, check=True, timeout=60, **kwargs):
-        return subprocess.run(command, env=self.env, check=check, timeout=timeout,
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, **kwargs)
+        # The output goes through files, not pipes: the first Wine program of a session
+        # starts wineserver and Wine's services, which inherit its output and outlive it,
+        # and reading a pipe to its end would wait for them to end too.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            code = subprocess.run(command, env=self.env, timeout=timeout, stdout=out, stderr=err, **kwargs).returncode
+            out.seek(0)
+            err.seek(0)
+            result = subprocess.CompletedProcess(command, code, out.read().decode(errors="replace"),
+                                                 err.read().decode(errors="replace"))
+        if check:
+            result.check_returncode()
+        return result
 
     def screenshot(self, path):
         self.run(["import", "-window", "root", str(path)])
@@ -166,10 +164,12 @@ def ensure_wine_prefix(display):
 class Program:
     """quorvel.exe in a program folder of its own, started under Wine."""
 
-    def __init__(self, display, exe="quorvel.exe", folder=PROGRAM_FOLDER, change=None, args=()):
+    def __init__(self, display, exe="quorvel.exe", folder=PROGRAM_FOLDER, change=None, keep_server=False,
+                 args=()):
         self.display = display
         self.exe = exe
         self.args = list(args)
+        self.keep_server = keep_server  # leave wineserver running for the next program
         self.folder = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
         shutil.copytree(folder, self.folder, dirs_exist_ok=True)
         shutil.copy2(WINDOWS_BUILD / exe, self.folder / exe)
@@ -187,8 +187,9 @@ class Program:
         if self.process and self.process.poll() is None:
             self.process.kill()
             self.process.wait(timeout=30)
-        subprocess.run(["wineserver", "-k"], env=self.display.env, check=False, timeout=60,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not self.keep_server:
+            subprocess.run(["wineserver", "-k"], env=self.display.env, check=False, timeout=60,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         shutil.rmtree(self.folder, ignore_errors=True)
 
     def exit_code(self, timeout=30):

@@ -14,6 +14,9 @@
 //   quorvel_wintool.exe settext <title> <child index> <text> [class]
 //                                                  replaces a child's text (WM_SETTEXT), as
 //                                                  typing into a text box does
+//   quorvel_wintool.exe resources <title> [class]  the window's process: its handle count
+//                                                  and its GDI and USER object counts
+//                                                  (0 where the system does not count them)
 //
 // Exit code 0 on success, 1 when the window or child is not there, 2 on bad arguments.
 #include <windows.h>
@@ -179,7 +182,7 @@ std::wstring withoutPrefix(const std::wstring& text) {
 int usage() {
     std::fputs("usage: quorvel_wintool list | find <title> [class] | wait <title> <ms> [class] | "
                "click <title> <child text> [class] | clickid <title> <id> [class] | close <title> [class] | "
-               "settext <title> <child index> <text> [class]\n",
+               "settext <title> <child index> <text> [class] | resources <title> [class]\n",
                stderr);
     return 2;
 }
@@ -255,6 +258,24 @@ int wmain(int argc, wchar_t** argv) {
         }
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
         line("closed", hex(reinterpret_cast<ULONG_PTR>(hwnd)));
+        return 0;
+    }
+    if (command == L"resources" && argc >= 3) {
+        HWND hwnd = findWindow(argv[2], argc >= 4 ? argv[3] : L"");
+        DWORD pid = 0;
+        if (hwnd) GetWindowThreadProcessId(hwnd, &pid);
+        HANDLE process = pid ? OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid) : nullptr;
+        if (!process) {
+            line("found", "0");
+            return 1;
+        }
+        DWORD handles = 0;
+        GetProcessHandleCount(process, &handles);
+        line("pid", std::to_string(pid));
+        line("handles", std::to_string(handles));
+        line("gdi", std::to_string(GetGuiResources(process, GR_GDIOBJECTS)));
+        line("user", std::to_string(GetGuiResources(process, GR_USEROBJECTS)));
+        CloseHandle(process);
         return 0;
     }
     if (command == L"settext" && argc >= 5) {

@@ -269,10 +269,19 @@ void Win32Window::syncNative(Native& native, unsigned changes) {
                 if (combo.style() == ui::ComboStyle::DropDownCombo) {
                     setNativeText(native.hwnd, combo.text());
                 } else if (!(changes & ui::change::kSelection)) {
-                    // A drop-down list shows only its entries: the text picks the entry.
-                    toWide(combo.text(), text_);
-                    const auto found = SendMessageW(native.hwnd, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                                    reinterpret_cast<LPARAM>(text_.c_str()));
+                    // A drop-down list shows only its entries: the text picks the entry. An
+                    // empty text picks only an empty entry; while a long list is filled entry
+                    // by entry its text is empty, and asking the list to search itself for
+                    // every new entry would cost time in the square of its length.
+                    const auto& items = combo.items();
+                    const bool onlyEmptyMatches = combo.text().empty();
+                    LRESULT found = CB_ERR;
+                    if (!onlyEmptyMatches || std::any_of(items.begin(), items.end(),
+                                                         [](const std::string& item) { return item.empty(); })) {
+                        toWide(combo.text(), text_);
+                        found = SendMessageW(native.hwnd, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                             reinterpret_cast<LPARAM>(text_.c_str()));
+                    }
                     if (found != SendMessageW(native.hwnd, CB_GETCURSEL, 0, 0))
                         SendMessageW(native.hwnd, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
                 }
