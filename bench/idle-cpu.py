@@ -2,9 +2,9 @@
 """CPU share and memory of the real quorvel.exe under Wine with the table shown, pulses off
 and on, beside the platform's floor (quorvel_floor_keypoll.exe: the same 10 ms timer and
 the same 55 key-state queries per tick, painting nothing) and beside the same table as a
-browser-source page (bench/scoreboard.html) in headless Chromium, static and pulsing, all
-measured in the same run, round after round, on one virtual display with the window
-manager of the end-to-end tests.
+browser-source page (bench/scoreboard.html) in headless Chromium, static and pulsing, and
+idle once more with the remote control listening, all measured in the same run, round
+after round, on one virtual display with the window manager of the end-to-end tests.
 
     python3 bench/idle-cpu.py [seconds per measurement] [rounds] [pulse speed]
 
@@ -86,15 +86,18 @@ def start_pulses(display, program, table, speed):
     harness.wait_for("the series caption to pulse", lambda: caption() != first, timeout=30)
 
 
-def quorvel_rounds(display, seconds, speed):
-    """(pulses off, pulses on) measurements of one run of quorvel.exe with the table shown."""
-    with harness.Program(display) as program:
+def quorvel_rounds(display, seconds, speed, args=(), pulses=True):
+    """(pulses off, pulses on) measurements of one run of quorvel.exe with the table shown;
+    pulses on is None when `pulses` is false."""
+    with harness.Program(display, args=args) as program:
         _, table = harness.start_match(display, program)
         harness.wait_for("the start dialog to close after GO",
                          lambda: harness.find_window(program, harness.MENU) is None and
                          len([w for w in program.wintool("list")[1].splitlines()
                               if f"title={harness.TITLE}" in w]) == 1, timeout=60)
         idle = measure_wine(display, "quorvel.exe", seconds)
+        if not pulses:
+            return idle, None
         start_pulses(display, program, table, speed)
         pulsing = measure_wine(display, "quorvel.exe", seconds)
     return idle, pulsing
@@ -146,7 +149,7 @@ def main():
     speed = int(sys.argv[3]) if len(sys.argv) > 3 else 10
     chromium = shutil.which("chromium")
     rows = [("floor", "floor (55 queries / 10 ms)"), ("idle", "quorvel.exe, pulses off"),
-            ("pulsing", "quorvel.exe, pulses on")]
+            ("pulsing", "quorvel.exe, pulses on"), ("remote", "quorvel.exe --remote, idle")]
     if chromium:
         rows += [("page", "browser page, static"), ("page pulsing", "browser page, pulsing")]
     results = {name: [] for name, _ in rows}
@@ -157,6 +160,10 @@ def main():
             idle, pulsing = quorvel_rounds(display, seconds, speed)
             results["idle"].append(idle)
             results["pulsing"].append(pulsing)
+            # The same with the remote control listening and no request coming.
+            remote, _ = quorvel_rounds(display, seconds, speed, args=[f"--remote=127.0.0.1:{harness.free_port()}"],
+                                       pulses=False)
+            results["remote"].append(remote)
             if chromium:
                 results["page"].append(measure_page(display, chromium, seconds, speed, pulse=False))
                 results["page pulsing"].append(measure_page(display, chromium, seconds, speed, pulse=True))
@@ -172,6 +179,7 @@ def main():
               f"{statistics.median(r[1] for r in values):>12.1%}{together[name]:>10.1%}"
               f"{statistics.median(r[2] for r in values):>10.1%}{pss[name] / 1024:>8.1f} MB")
     print(f"quorvel.exe idle / floor: {together['idle'] / together['floor']:.2f} (target: at most 1.15)")
+    print(f"quorvel.exe --remote idle / floor: {together['remote'] / together['floor']:.2f}")
     if chromium:
         print(f"quorvel.exe PSS / page's PSS: 1/{pss['page'] / pss['idle']:.0f} (target: at most 1/20)")
         print(f"pulsing, quorvel.exe / page: {together['pulsing'] / together['page pulsing']:.2f} "
