@@ -225,7 +225,9 @@ Api::Api(Endpoint endpoint) : endpoint_(std::move(endpoint)) {}
 std::string Api::listening() const { return endpoint_.address + ":" + std::to_string(endpoint_.port); }
 
 bool Api::hostAllowed(const std::string& host) const {
-    const std::string port = ":" + std::to_string(endpoint_.port);
+    // Built by insertion: GCC 12 warns falsely (-Wrestrict) on ":" + std::to_string here.
+    std::string port = std::to_string(endpoint_.port);
+    port.insert(port.begin(), ':');
     if (host.size() <= port.size() || host.compare(host.size() - port.size(), port.size(), port) != 0) return false;
     const std::string name = host.substr(0, host.size() - port.size());
     if (name == endpoint_.address) return true;

@@ -3,8 +3,10 @@
 // general portrait, a colour bar, a name plate, a score, a flag and a country name; in
 // the middle the battle emblem and the series caption. Hidden holder labels keep values
 // that the other windows share.
+#include <span>
 #include <string>
 
+#include "app/release.h"
 #include "ui/form.h"
 
 namespace quorvel::app {
@@ -166,6 +168,8 @@ private:
     };
     static const ChordRow kChords[];
     static const ChordRow kChords094[];  // release 0.94
+    // The chord table of `release`.
+    static std::span<const ChordRow> chordTable(app::Release release);
 
     void wireTimers();
     void pollShortcuts();  // a tick of Timer1

@@ -83,6 +83,11 @@ const ScoreTable::ChordRow ScoreTable::kChords094[] = {
     {'W', Chord::CtrlAlt, &ScoreTable::PulseCountryNames, false},
 };
 
+std::span<const ScoreTable::ChordRow> ScoreTable::chordTable(app::Release release) {
+    if (app::isOldest(release)) return kChords094;
+    return kChords;
+}
+
 void ScoreTable::wireTimers() {
     timer4_.tag = kDown;
     timer5_.tag = kDown;
@@ -130,7 +135,7 @@ void ScoreTable::pollShortcuts() {
     oldgen2_ = gennum2;
 
     const bool r094 = app::isOldest(app_.release());
-    for (const ChordRow& row : r094 ? std::span<const ChordRow>(kChords094) : std::span<const ChordRow>(kChords)) {
+    for (const ChordRow& row : chordTable(app_.release())) {
         if (!chordHeld(row.chord, row.key)) continue;
         (this->*row.effect)();
         if (row.guard) armGuard();
@@ -176,8 +181,7 @@ void ScoreTable::keepScoresValid() {
 }
 
 bool ScoreTable::pressChord(int key) {
-    const bool r094 = app::isOldest(app_.release());
-    for (const ChordRow& row : r094 ? std::span<const ChordRow>(kChords094) : std::span<const ChordRow>(kChords)) {
+    for (const ChordRow& row : chordTable(app_.release())) {
         if (row.key != key) continue;
         (this->*row.effect)();
         keepScoresValid();

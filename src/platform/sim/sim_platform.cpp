@@ -112,33 +112,11 @@ void SimPlatform::timerDestroyed(ui::Timer& timer) {
                   timers_.end());
 }
 
-void SimPlatform::postToUiThread(std::function<void()> work) {
-    {
-        const std::lock_guard<std::mutex> lock(postedMutex_);
-        posted_.push_back(std::move(work));
-    }
-    postedArrived_.notify_all();
-}
+void SimPlatform::postToUiThread(std::function<void()> work) { posted_.post(std::move(work)); }
 
-int SimPlatform::runPosted() {
-    int ran = 0;
-    for (;;) {
-        std::function<void()> work;
-        {
-            const std::lock_guard<std::mutex> lock(postedMutex_);
-            if (posted_.empty()) return ran;
-            work = std::move(posted_.front());
-            posted_.pop_front();
-        }
-        work();
-        ++ran;
-    }
-}
+int SimPlatform::runPosted() { return posted_.runAll(); }
 
-bool SimPlatform::waitForPosted(std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(postedMutex_);
-    return postedArrived_.wait_for(lock, timeout, [this] { return !posted_.empty(); });
-}
+bool SimPlatform::waitForPosted(std::chrono::milliseconds timeout) { return posted_.waitForWork(timeout); }
 
 void SimPlatform::advance(long long milliseconds) {
     runPosted();

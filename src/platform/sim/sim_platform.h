@@ -5,11 +5,9 @@
 // back the recorded message boxes, shell opens and window states.
 #include <array>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +15,7 @@
 #include "platform/sim/sim_capture.h"
 #include "ui/form.h"
 #include "ui/platform.h"
+#include "ui/posted_work.h"
 
 namespace quorvel::sim {
 
@@ -166,9 +165,7 @@ private:
     std::optional<int> quit_;
     std::vector<SimWindow*> windows_;
     ui::Form* active_ = nullptr;
-    std::mutex postedMutex_;
-    std::condition_variable postedArrived_;
-    std::deque<std::function<void()>> posted_;
+    ui::PostedWork posted_;
 };
 
 }  // namespace quorvel::sim

@@ -146,27 +146,13 @@ LRESULT CALLBACK Win32Platform::timerWindowProc(HWND hwnd, UINT message, WPARAM 
 // --- Work from other threads ---
 
 void Win32Platform::postToUiThread(std::function<void()> work) {
-    {
-        const std::lock_guard<std::mutex> lock(postedMutex_);
-        posted_.push_back(std::move(work));
-    }
+    posted_.post(std::move(work));
     // One message per piece of work; each runs whatever is queued, so a message that
     // finds the queue already emptied does nothing.
     PostMessageW(timerWindow_, kWorkPosted, 0, 0);
 }
 
-void Win32Platform::runPosted() {
-    for (;;) {
-        std::function<void()> work;
-        {
-            const std::lock_guard<std::mutex> lock(postedMutex_);
-            if (posted_.empty()) return;
-            work = std::move(posted_.front());
-            posted_.pop_front();
-        }
-        work();
-    }
-}
+void Win32Platform::runPosted() { posted_.runAll(); }
 
 // --- Input state ---
 

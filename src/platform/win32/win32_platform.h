@@ -4,15 +4,14 @@
 #include <windows.h>
 
 #include <array>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "ui/control.h"
 #include "ui/platform.h"
+#include "ui/posted_work.h"
 
 struct IWICImagingFactory;
 
@@ -103,8 +102,7 @@ private:
     std::vector<CachedFont> fonts_;
     std::vector<Win32Window*> windows_;
     IWICImagingFactory* wic_ = nullptr;
-    std::mutex postedMutex_;
-    std::deque<std::function<void()>> posted_;
+    ui::PostedWork posted_;
     // Frame sizes by frame kind, measured on first use.
     mutable std::array<std::optional<ui::FrameSize>, 6> frameSizes_{};
 };
