@@ -244,11 +244,27 @@ def rect(text):
     return tuple(int(part) for part in text.split(","))
 
 
+def settled_window(program, title, what, cls="QuorvelForm", timeout=60):
+    """The window's state once two probes in a row find it at the same place: a window
+    just shown may still be moved by the window manager's placement, and the program
+    learns its final place a moment later. Clicks aimed at its controls wait for that."""
+    last = [None]
+
+    def probe():
+        window = find_window(program, title, cls)
+        place = window and (window["outer"], window["client_origin"])
+        steady = place is not None and place == last[0]
+        last[0] = place
+        return window if steady else None
+
+    return wait_for(f"{what} to stay where it was placed", probe, timeout=timeout)
+
+
 def start_match(display, program, title=TITLE):
     """Waits for the start dialog, presses GO!!! and waits for the 534 x 84 table."""
     dialog = wait_for("the start dialog", lambda: find_window(program, title), timeout=180)
     program.wintool("click", title, "GO!!!", "QuorvelForm")
-    table = wait_for("the score table to be shown",
-                     lambda: (lambda w: w if w and w["client"] == "534,84" else None)(find_window(program, title)),
-                     timeout=60)
-    return dialog, table
+    wait_for("the score table to be shown",
+             lambda: (lambda w: w if w and w["client"] == "534,84" else None)(find_window(program, title)),
+             timeout=60)
+    return dialog, settled_window(program, title, "the score table")

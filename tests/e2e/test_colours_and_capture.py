@@ -6,7 +6,7 @@ import struct
 import unittest
 
 import harness
-from harness import MENU, TITLE, children, find_window, rect, start_match, wait_for
+from harness import MENU, TITLE, children, find_window, rect, settled_window, start_match, wait_for
 
 ORANGE = (0xFF, 0xA5, 0x14)  # palette swatch 4
 CANCEL_MESSAGE = "User chose the Cancel Button"
@@ -49,7 +49,8 @@ class Session:
         _, self.table = start_match(display, program)
         self.tx, self.ty = origin(self.table)
         self.click_at(self.tx + 160, self.ty + 32, repeat=2)
-        self.menu = wait_for("the control menu to open", lambda: find_window(program, MENU), timeout=60)
+        wait_for("the control menu to open", lambda: find_window(program, MENU), timeout=60)
+        self.menu = settled_window(program, MENU, "the control menu")
         self.mx, self.my = origin(self.menu)
 
     def click_at(self, x, y, button="1", repeat=1):
