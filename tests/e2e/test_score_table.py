@@ -95,6 +95,30 @@ class ScoreTable(unittest.TestCase):
                      timeout=30)
             display.screenshot(harness.ROOT / "build" / "e2e-control-menu.png")
 
+    def test_a_double_click_on_the_menus_score_box_hides_both_scores_and_a_second_shows_them(self):
+        # Pointer input over a native text box reaches the control's own handlers.
+        with harness.VirtualDisplay() as display, harness.Program(display) as program:
+            _, table = start_match(display, program)
+            tx, ty = (int(v) for v in table["client_origin"].split(","))
+            display.xdotool("mousemove", str(tx + 160), str(ty + 32))
+            display.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+            wait_for("the control menu to open", lambda: find_window(program, MENU), timeout=60)
+            menu = settled_window(program, MENU, "the control menu")
+            mx, my = (int(v) for v in menu["client_origin"].split(","))
+            x, y, w, h = rect(children(menu)[1]["rect"])  # Text3, player 1's score
+            display.xdotool("mousemove", str(mx + x + w // 2), str(my + y + h // 2))
+
+            def score_pixels():
+                screen = display.pixels()
+                return [screen.at(tx + px, ty + py) for py in range(16, 46) for px in range(64, 96)]
+
+            shown = score_pixels()
+            display.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+            wait_for("player 1's score to disappear from the table",
+                     lambda: sum(a != b for a, b in zip(shown, score_pixels())) > 20, timeout=30)
+            display.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+            wait_for("player 1's score to come back", lambda: score_pixels() == shown, timeout=30)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -1,6 +1,5 @@
 #include "platform/win32/win32_window.h"
 
-#include <commctrl.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -142,6 +141,7 @@ void Win32Window::close() {
     DestroyWindow(hwnd);
     hwnd_ = nullptr;
     natives_.clear();
+    hooks_.clear();
     platform_.unregisterWindow(this);
 }
 
@@ -191,9 +191,8 @@ void Win32Window::createNatives() {
                 native.list = info.hwndList;
             }
         }
-        const auto index = static_cast<UINT_PTR>(natives_.size());
-        SetWindowSubclass(child, &Win32Window::nativeProc, index, reinterpret_cast<DWORD_PTR>(this));
-        if (native.edit) SetWindowSubclass(native.edit, &Win32Window::nativeProc, index, reinterpret_cast<DWORD_PTR>(this));
+        hookNative(child, natives_.size());
+        if (native.edit) hookNative(native.edit, natives_.size());
         natives_.push_back(native);
     }
     for (Native& native : natives_)
@@ -293,17 +292,29 @@ void Win32Window::syncNative(Native& native, unsigned changes) {
     syncing_ = false;
 }
 
-LRESULT CALLBACK Win32Window::nativeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR index,
-                                         DWORD_PTR data) {
+void Win32Window::hookNative(HWND hwnd, std::size_t index) {
+    auto hook = std::make_unique<NativeHook>(NativeHook{this, index, nullptr});
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(hook.get()));
+    hook->original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Window::nativeProc)));
+    hooks_.push_back(std::move(hook));
+}
+
+LRESULT CALLBACK Win32Window::nativeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto* hook = reinterpret_cast<const NativeHook*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    // The handler below may close the form and free the hook: keep what comes after it.
+    const WNDPROC original = hook->original;
     if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(hwnd, &Win32Window::nativeProc, index);
-        return DefSubclassProc(hwnd, message, wParam, lParam);
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        return CallWindowProcW(original, hwnd, message, wParam, lParam);
     }
     const int button = buttonOf(message);
-    if (button == 0 && message != WM_MOUSEMOVE) return DefSubclassProc(hwnd, message, wParam, lParam);
+    if (button == 0 && message != WM_MOUSEMOVE) return CallWindowProcW(original, hwnd, message, wParam, lParam);
 
-    auto* self = reinterpret_cast<Win32Window*>(data);
-    if (!self->hwnd_ || index >= self->natives_.size()) return DefSubclassProc(hwnd, message, wParam, lParam);
+    Win32Window* self = hook->window;
+    const std::size_t index = hook->index;
+    if (!self->hwnd_ || index >= self->natives_.size()) return CallWindowProcW(original, hwnd, message, wParam, lParam);
     Win32Platform& platform = self->platform_;
     try {
         const Native& native = self->natives_[index];
@@ -327,7 +338,7 @@ LRESULT CALLBACK Win32Window::nativeProc(HWND hwnd, UINT message, WPARAM wParam,
         platform.fatal("Unexpected failure handling the pointer");
     }
     if (!IsWindow(hwnd)) return 0;
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    return CallWindowProcW(original, hwnd, message, wParam, lParam);
 }
 
 // --- Form window messages ---
