@@ -62,6 +62,28 @@ class StartDialog(unittest.TestCase):
             self.assertLessEqual(abs(rect(moved["outer"])[0] + rect(moved["outer"])[2] / 2 - 960), 1)
             self.assertIsNone(program.process.poll(), "the program is still running")
 
+    def test_a_missing_or_damaged_picture_ends_the_program_with_a_message_naming_it(self):
+        def missing(folder):
+            (folder / "pic" / "gen" / "P1" / "5.gif").unlink()
+
+        def damaged(folder):
+            picture = folder / "pic" / "gen" / "P2" / "7.gif"
+            picture.write_bytes(picture.read_bytes()[:20])
+
+        for change, name, reason in ((missing, "pic\\gen\\P1\\5.gif", ("not found", "cannot find")),
+                                     (damaged, "pic\\gen\\P2\\7.gif", ("damaged",))):
+            with self.subTest(name), harness.VirtualDisplay() as display, \
+                    harness.Program(display, change=change) as program:
+                box = wait_for(f"the message about {name}", lambda: find_window(program, TITLE, "#32770"),
+                               timeout=120)
+                text = next(c["text"] for c in children(box) if name in c.get("text", ""))
+                self.assertTrue(text.startswith("Cannot load the picture "), text)
+                said = text.split(name + ": ", 1)[-1].lower()
+                self.assertTrue(any(words in said for words in reason), f"the reason after the name: {text}")
+                self.assertIsNone(find_window(program, TITLE), "no start dialog behind the message")
+                program.wintool("click", TITLE, "OK", "#32770")
+                self.assertEqual(program.exit_code(), 1)
+
 
 if __name__ == "__main__":
     unittest.main()

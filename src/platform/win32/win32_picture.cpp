@@ -45,7 +45,9 @@ const char* imagingErrorText(HRESULT hr) {
 }
 
 [[noreturn]] void fail(const std::string& path, HRESULT hr) {
-    const char* text = imagingErrorText(hr);
+    // Some decoders answer damaged data with the bare "call failed".
+    const char* text = hr == E_FAIL ? "the picture data is damaged or not in a format that can be read"
+                                    : imagingErrorText(hr);
     throw Error("Cannot load the picture " + path + ": " + (text ? text : errorText(static_cast<DWORD>(hr))));
 }
 
@@ -105,11 +107,43 @@ ui::PicturePtr makePicture(const std::string& name, int width, int height, const
     return std::make_shared<Win32Picture>(name, width, height, bitmap);
 }
 
-ui::PicturePtr loadPicture(IWICImagingFactory& factory, const std::string& path) {
-    const std::wstring widePath = toWide(path);
+DWORD readWholeFile(const std::string& path, std::string& content, const char*& step) {
+    content.clear();
+    step = "open";
+    HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError();
+    step = "read";
+    DWORD code = 0;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (1LL << 30))
+        content.reserve(static_cast<std::size_t>(size.QuadPart));
+    char buffer[65536];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &read, nullptr)) {
+            code = GetLastError();
+            break;
+        }
+        if (read == 0) break;
+        content.append(buffer, read);
+    }
+    CloseHandle(file);
+    return code;
+}
+
+ui::PicturePtr loadPicture(IWICImagingFactory& factory, const std::string& path, std::string& scratch) {
+    const char* step = nullptr;
+    if (const DWORD code = readWholeFile(path, scratch, step))
+        throw Error("Cannot load the picture " + path + ": " + errorText(code));
+    if (scratch.size() > 0xFFFFFFFFu) throw Error("Cannot load the picture " + path + ": the file is too large");
+    ComRef<IWICStream> stream;
+    HRESULT hr = factory.CreateStream(stream.out());
+    if (SUCCEEDED(hr))
+        hr = stream->InitializeFromMemory(reinterpret_cast<BYTE*>(scratch.data()), static_cast<DWORD>(scratch.size()));
+    if (FAILED(hr)) fail(path, hr);
     ComRef<IWICBitmapDecoder> decoder;
-    HRESULT hr = factory.CreateDecoderFromFilename(widePath.c_str(), nullptr, GENERIC_READ,
-                                                   WICDecodeMetadataCacheOnDemand, decoder.out());
+    hr = factory.CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.out());
     if (FAILED(hr)) fail(path, hr);
     ComRef<IWICBitmapFrameDecode> frame;
     hr = decoder->GetFrame(0, frame.out());

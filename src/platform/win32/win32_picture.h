@@ -27,9 +27,15 @@ private:
     HBITMAP bitmap_;
 };
 
-// Decodes a GIF or JPEG file (first frame). GIF transparency becomes alpha 0. Throws
-// quorvel::Error naming `path` and the reason.
-ui::PicturePtr loadPicture(IWICImagingFactory& factory, const std::string& path);
+// Reads the whole file at `path` into `content`. Returns 0, or the system's error code with
+// `step` saying what failed ("open" or "read").
+DWORD readWholeFile(const std::string& path, std::string& content, const char*& step);
+
+// Decodes a GIF or JPEG file (first frame). GIF transparency becomes alpha 0. The file is
+// read whole into `scratch` and decoded from memory: the decoders read a file from disk a
+// few bytes at a time, each read a call into the system. Throws quorvel::Error naming
+// `path` and the reason.
+ui::PicturePtr loadPicture(IWICImagingFactory& factory, const std::string& path, std::string& scratch);
 
 // A top-down 32-bit DIB section of width x height; `bits` receives its pixels. nullptr
 // when the system cannot make one (GetLastError tells why).

@@ -219,22 +219,10 @@ std::string Win32Platform::programFolder() {
 
 std::string Win32Platform::readFile(const std::string& path) {
     if (path.empty()) throw Error("Cannot open a file with an empty name");
-    HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) throw Error("Cannot open the file " + path + ": " + errorText(GetLastError()));
     std::string content;
-    char buffer[65536];
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(file, buffer, sizeof buffer, &read, nullptr)) {
-            const DWORD code = GetLastError();
-            CloseHandle(file);
-            throw Error("Cannot read the file " + path + ": " + errorText(code));
-        }
-        if (read == 0) break;
-        content.append(buffer, read);
-    }
-    CloseHandle(file);
+    const char* step = nullptr;
+    if (const DWORD code = readWholeFile(path, content, step))
+        throw Error(std::string("Cannot ") + step + " the file " + path + ": " + errorText(code));
     return content;
 }
 
@@ -258,7 +246,7 @@ IWICImagingFactory& Win32Platform::imaging(const std::string& failure) {
 }
 
 ui::PicturePtr Win32Platform::loadPicture(const std::string& path) {
-    return win32::loadPicture(imaging("Cannot load the picture " + path), path);
+    return win32::loadPicture(imaging("Cannot load the picture " + path), path, pictureFile_);
 }
 
 // --- Fonts ---

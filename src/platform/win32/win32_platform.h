@@ -102,6 +102,7 @@ private:
     std::vector<CachedFont> fonts_;
     std::vector<Win32Window*> windows_;
     IWICImagingFactory* wic_ = nullptr;
+    std::string pictureFile_;  // the bytes of the picture being decoded, kept between loads
     ui::PostedWork posted_;
     // Frame sizes by frame kind, measured on first use.
     mutable std::array<std::optional<ui::FrameSize>, 6> frameSizes_{};
