@@ -154,32 +154,37 @@ class ColoursAndCapture(unittest.TestCase):
             last = {}
 
             def matches_screen():
-                # One capture, read once, against the screen of the same moment: a capture
-                # taken while the table repaints may differ, the next one must not.
+                # One capture, read once, against the screen of the same moment where the
+                # table is now: a capture taken while the table repaints may differ, the next
+                # one must not.
+                tx, ty = origin(find_window(program, TITLE))
                 width, height, rows = read_bmp(shot)
                 self.assertEqual((width, height), (534, 84))
                 screen = display.pixels()
                 differ = [(x, y) for y in range(height) for x in range(width)
-                          if rows[y][x] != screen.at(session.tx + x, session.ty + y)]
-                last.update(differ=len(differ), rows=rows, screen=screen,
+                          if rows[y][x] != screen.at(tx + x, ty + y)]
+                last.update(differ=len(differ), rows=rows, screen=screen, at=(tx, ty),
                             box=(min(x for x, _ in differ), min(y for _, y in differ),
                                  max(x for x, _ in differ), max(y for _, y in differ)) if differ else None)
                 return (len(differ) <= width * height // 100 and rows[14][150] == (0x2F, 0x68, 0xFA)
                         and rows[62][300] == (0x33, 0x66, 0x99))
             try:
                 wait_for("a captured picture that shows the table as the screen does: player 1's bar, and the "
-                         "desktop through the see-through background", matches_screen, timeout=30)
+                         "desktop through the see-through background", matches_screen, timeout=60)
             except AssertionError as error:
                 if not last:
                     raise
                 display.screenshot(harness.ROOT / "build" / "e2e-capture-screen.png")
                 (harness.ROOT / "build" / "e2e-capture-last.bmp").write_bytes(shot.read_bytes())
-                rows, screen = last["rows"], last["screen"]
-                spots = ", ".join(f"[{y}][{x}] captured {rows[y][x]} shown {screen.at(session.tx + x, session.ty + y)}"
+                rows, screen, (tx, ty) = last["rows"], last["screen"], last["at"]
+                spots = ", ".join(f"[{y}][{x}] captured {rows[y][x]} shown {screen.at(tx + x, ty + y)}"
                                   for y, x in ((14, 150), (62, 300), (4, 4), (40, 267)))
+                placed = "; ".join(display.xdotool("getwindowgeometry", wid, check=False).replace("\n", " ")
+                                   for wid in display.window_ids(TITLE))
                 raise AssertionError(f"{error}: the last capture differs from the screen in {last['differ']} "
-                                     f"pixels within {last['box']}, the table at {session.tx},{session.ty}; "
-                                     f"{spots}") from None
+                                     f"pixels within {last['box']}, the table at {tx},{ty} (at {session.tx},{session.ty} "
+                                     f"when the match began); "
+                                     f"{spots}; the window manager's windows of that caption: {placed}") from None
             self.assertFalse(list(program.folder.glob("*.tmp")), "no temporary file is left beside it")
 
 
