@@ -181,10 +181,12 @@ class ColoursAndCapture(unittest.TestCase):
                                   for y, x in ((14, 150), (62, 300), (4, 4), (40, 267)))
                 placed = "; ".join(display.xdotool("getwindowgeometry", wid, check=False).replace("\n", " ")
                                    for wid in display.window_ids(TITLE))
+                shown = "; ".join(program.wintool("list")[1].splitlines())
                 raise AssertionError(f"{error}: the last capture differs from the screen in {last['differ']} "
                                      f"pixels within {last['box']}, the table at {tx},{ty} (at {session.tx},{session.ty} "
                                      f"when the match began); "
-                                     f"{spots}; the window manager's windows of that caption: {placed}") from None
+                                     f"{spots}; the window manager's windows of that caption: "
+                                     f"{placed}; the program's windows: {shown}") from None
             self.assertFalse(list(program.folder.glob("*.tmp")), "no temporary file is left beside it")
 
 
