@@ -267,4 +267,19 @@ def start_match(display, program, title=TITLE):
     wait_for("the score table to be shown",
              lambda: (lambda w: w if w and w["client"] == "534,84" else None)(find_window(program, title)),
              timeout=60)
+    # The table is shown before GO has moved it and closed the start dialog.
+    def only_the_table():
+        windows = [line for line in program.wintool("list")[1].splitlines() if line.endswith(f" title={title}")]
+        table = find_window(program, title)
+        return len(windows) == 1 and table and table["client"] == "534,84"
+    wait_for("the start dialog to close after GO", only_the_table, timeout=60)
     return dialog, settled_window(program, title, "the score table")
+
+
+def placement_report(display, program, titles):
+    """Where each window of these captions is, by the window manager's account and by the
+    program's: what a test that timed out after a click or a capture reports."""
+    placed = "; ".join(f"{title.strip()}: " + " ".join(display.xdotool("getwindowgeometry", wid, check=False).split())
+                       for title in titles for wid in display.window_ids(title.strip()))
+    shown = "; ".join(" ".join(line.split()) for line in program.wintool("list")[1].splitlines())
+    return f"the window manager's windows: {placed or 'none'}; the program's windows: {shown or 'none'}"

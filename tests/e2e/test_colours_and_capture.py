@@ -6,7 +6,8 @@ import struct
 import unittest
 
 import harness
-from harness import MENU, TITLE, children, find_window, rect, settled_window, start_match, wait_for
+from harness import (MENU, TITLE, children, find_window, placement_report, rect, settled_window, start_match,
+                     wait_for)
 
 ORANGE = (0xFF, 0xA5, 0x14)  # palette swatch 4
 CANCEL_MESSAGE = "User chose the Cancel Button"
@@ -60,9 +61,13 @@ class Session:
         else:
             self.display.xdotool("click", button)
 
-    def click_menu(self, twips):
+    def menu_point(self, twips):
+        """The screen point at the centre of a rectangle of the menu given in twips."""
         x, y = twips_centre(*twips)
-        self.click_at(self.mx + x, self.my + y)
+        return self.mx + x, self.my + y
+
+    def click_menu(self, twips):
+        self.click_at(*self.menu_point(twips))
 
     def table_pixels(self, left, top, right, bottom):
         screen = self.display.pixels()
@@ -111,9 +116,15 @@ class ColoursAndCapture(unittest.TestCase):
             before = session.table_pixels(*area)
             other = session.table_pixels(474, 4, 530, 60)
             session.click_menu((75, 390, 400, 400))  # img1(0): portrait 0 of player 1's set
-            wait_for("player 1's portrait to change to portrait 0",
-                     lambda: sum(a != b for a, b in zip(before, session.table_pixels(*area))) > len(before) // 10,
-                     timeout=30)
+            try:
+                wait_for("player 1's portrait to change to portrait 0",
+                         lambda: sum(a != b for a, b in zip(before, session.table_pixels(*area))) > len(before) // 10,
+                         timeout=30)
+            except AssertionError as error:
+                display.screenshot(harness.ROOT / "build" / "e2e-thumbnail-click.png")
+                raise AssertionError(f"{error}: clicked at {session.menu_point((75, 390, 400, 400))} with the table "
+                                     f"at {session.tx},{session.ty} and the menu at {session.mx},{session.my}; "
+                                     f"{placement_report(display, program, (TITLE, MENU))}") from None
             self.assertEqual(session.table_pixels(474, 4, 530, 60), other, "player 2's portrait is left as it was")
 
     def test_the_colour_dialog_opens_and_its_cancel_is_reported(self):
@@ -179,14 +190,10 @@ class ColoursAndCapture(unittest.TestCase):
                 rows, screen, (tx, ty) = last["rows"], last["screen"], last["at"]
                 spots = ", ".join(f"[{y}][{x}] captured {rows[y][x]} shown {screen.at(tx + x, ty + y)}"
                                   for y, x in ((14, 150), (62, 300), (4, 4), (40, 267)))
-                placed = "; ".join(display.xdotool("getwindowgeometry", wid, check=False).replace("\n", " ")
-                                   for wid in display.window_ids(TITLE))
-                shown = "; ".join(program.wintool("list")[1].splitlines())
                 raise AssertionError(f"{error}: the last capture differs from the screen in {last['differ']} "
                                      f"pixels within {last['box']}, the table at {tx},{ty} (at {session.tx},{session.ty} "
                                      f"when the match began); "
-                                     f"{spots}; the window manager's windows of that caption: "
-                                     f"{placed}; the program's windows: {shown}") from None
+                                     f"{spots}; {placement_report(display, program, (TITLE, MENU))}") from None
             self.assertFalse(list(program.folder.glob("*.tmp")), "no temporary file is left beside it")
 
 
