@@ -35,18 +35,41 @@ protected:
         auto& dialog = program.app->startDialog();
         dialog.inputButtonClicked(dialog.Command1);
     }
-    void clickOn(const ui::Control& control, int button, int shift) {
+    static ui::Point middleOf(const ui::Control& control) {
         const ui::Rect r = control.formRect();
-        const ui::Point at{r.left + r.width / 2, r.top + r.height / 2};
+        return {r.left + r.width / 2, r.top + r.height / 2};
+    }
+    void clickOn(const ui::Control& control, int button, int shift) {
+        const ui::Point at = middleOf(control);
         table().inputPointerDown(at, button, shift);
         table().inputPointerUp(at, button, shift);
+    }
+    void doubleClickOn(const ui::Control& control) {
+        const ui::Point at = middleOf(control);
+        table().inputPointerDown(at, ui::mouse::kLeft, 0);
+        table().inputPointerUp(at, ui::mouse::kLeft, 0);
+        table().inputDoubleClick(at, ui::mouse::kLeft, 0);
+        table().inputPointerUp(at, ui::mouse::kLeft, 0);
+    }
+    void tapChord(int key) {
+        platform.pressKey(kControl);
+        platform.pressKey(kShift);
+        platform.pressKey(key);
+        platform.advance(10);
+        platform.releaseKey(key);
+        platform.releaseKey(kShift);
+        platform.releaseKey(kControl);
+        platform.advance(700);  // past the repeat guard
     }
 };
 
 TEST_F(Releases, A097ProgramReadsElevenLineGroupsAndFailsOnAThirteenLineFile) {
     program.folder.writeLines("Options.ini", ProgramFolder::defaultOptions());
     EXPECT_FALSE(program.start(Release::R097Window));
-    EXPECT_NE(program.lastMessage().find("Options.ini"), std::string::npos) << program.lastMessage();
+    const std::string message = program.lastMessage();
+    EXPECT_NE(message.find("Options.ini"), std::string::npos) << message;
+    EXPECT_NE(message.find("reading line 14 ran past the end of the file"), std::string::npos)
+        << "13 lines are one group of 11 and two lines of the next: " << message;
 }
 
 TEST_F(Releases, Release094ChordsNeedCtrlAndShiftAndRepeatAbout310MsApart) {
@@ -109,6 +132,39 @@ TEST_F(Releases, Release094RightPressOnAZeroScoreGoesToMinusOneUntilTheNextTick)
     EXPECT_FALSE(platform.quitCalled());
 }
 
+TEST_F(Releases, Release094HasNoPickStripNoDoubleClickOnThePlayer2PortraitNoBChordAndNoMiddleReset) {
+    start(Release::R094Window);
+    go();
+    platform.advance(700);
+    auto& t = table();
+    const ui::PicturePtr portrait = t.I1.picture();
+    const ui::Point i1 = middleOf(t.I1);
+    t.inputPointerDown(i1, ui::mouse::kLeft, 0);
+    t.inputPointerMove({i1.x, i1.y + 3000}, ui::mouse::kLeft, 0);  // over the strip's cells in 0.99
+    t.inputPointerUp({i1.x, i1.y + 3000}, ui::mouse::kLeft, 0);
+    EXPECT_EQ(t.I1.picture(), portrait) << "no pick strip";
+
+    auto& menu = program.app->controlMenu();
+    doubleClickOn(t.I2);
+    EXPECT_FALSE(menu.visible()) << "no double-click on I2";
+    doubleClickOn(t.I1);
+    EXPECT_TRUE(menu.visible()) << "I1's double-click opens the menu";
+
+    tapChord('B');
+    EXPECT_TRUE(t.I1.visible());
+    EXPECT_TRUE(t.I2.visible()) << "no B chord";
+
+    t.T1.setCaption("3");
+    t.T2.setCaption("4");
+    // Player 1's portrait covers the middle of the score's box: press beside it.
+    const ui::Point score{t.T1.formRect().left + 500, middleOf(t.T1).y};
+    t.inputPointerDown(score, ui::mouse::kMiddle, 0);
+    t.inputPointerUp(score, ui::mouse::kMiddle, 0);
+    EXPECT_EQ(t.T1.caption(), "3") << "no middle reset";
+    EXPECT_EQ(t.T2.caption(), "4");
+    EXPECT_FALSE(platform.quitCalled()) << program.lastMessage();
+}
+
 TEST_F(Releases, Release094QuitsAtOnceAndItsEmblemNeitherDragsNorRestartsThePoll) {
     start(Release::R094Window);
     go();
@@ -134,6 +190,15 @@ TEST_F(Releases, Release097TransparentIsSeeThroughWithoutASettingAndAgainAtEvery
     platform.advance(600);  // the guard's first run
     EXPECT_EQ(window.seeThroughCalls, calls + 1);
     EXPECT_EQ(table().backColor(), ui::kSeeThroughKey);
+    // Each chord arms the guard again; each of its ticks makes the table see-through again,
+    // whatever the background was set to meanwhile.
+    for (int chord = 1; chord <= 3; ++chord) {
+        table().setBackColor(0x00336699);
+        tapChord('1');
+        EXPECT_EQ(window.seeThroughCalls, calls + 1 + chord);
+        EXPECT_EQ(table().backColor(), ui::kSeeThroughKey);
+    }
+    EXPECT_EQ(table().T1.caption(), "3");
 }
 
 TEST_F(Releases, Release097KeepsANonNumericScoreButPutsANegativeOneRight) {
@@ -211,10 +276,17 @@ TEST_F(EarlierMenu, Release097OkKeepsTheTablesBackground) {
 
 TEST_F(EarlierMenu, Release094OkSetsTheTablesBackgroundAndActivationLeavesTheColourLabels) {
     startAs(Release::R094Window);
+    // The colour labels show what the menu's load gave them: the menu is loaded at start-up,
+    // before the table's activation copies the settings into the holders, so they show the
+    // holders' first tags, swatches 1 and 13, and 0.94's activation leaves them so.
+    EXPECT_EQ(menu->SC1.caption(), menu->C1(1).tag());
+    EXPECT_EQ(menu->SC1.backColor(), menu->C1(1).backColor());
+    EXPECT_EQ(menu->SC2.caption(), menu->C1(13).tag());
+    EXPECT_EQ(menu->SC2.backColor(), menu->C1(13).backColor());
     checkOkAndActivation(true);
     table->SC1.setFillColor(0x00ABCDEF);
     menu->inputActivated();
-    EXPECT_NE(menu->SC1.backColor(), 0x00ABCDEFu);
+    EXPECT_EQ(menu->SC1.backColor(), menu->C1(1).backColor()) << "not read from the bar";
 }
 
 TEST_F(EarlierMenu, ScoreBoxDoubleClicksAndThe094ShiftVariantOfTheBarIconDoNothing) {
