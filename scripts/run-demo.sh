@@ -8,7 +8,6 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 scripts/build.sh windows
-cmake --build build/windows --target dist >/dev/null
 
 export WINEDEBUG=-all
 export WINEPREFIX="${WINEPREFIX:-$HOME/.cache/quorvel-wine}"
@@ -18,4 +17,5 @@ if [ -n "${DISPLAY:-}" ]; then
   cd dist/quorvel && exec wine quorvel.exe
 fi
 
-python3 tests/e2e/demo.py dist/quorvel quorvel-screenshot.png
+# The virtual display's run uses the same Wine prefix as a run on a real display.
+QUORVEL_WINEPREFIX="$WINEPREFIX" python3 tests/e2e/demo.py dist/quorvel quorvel-screenshot.png
