@@ -1,8 +1,8 @@
 // The Windows program: the Win32 backend under the application object.
 #include <windows.h>
 #include <objbase.h>
-#include <shellapi.h>
 
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
@@ -16,14 +16,11 @@
 
 namespace {
 
-// The command line's arguments after the program's name, as UTF-8.
+// The command line's arguments after the program's name, as UTF-8: as the C runtime of a
+// wide-character program split them (the shell's splitter would load the shell at start).
 std::vector<std::string> arguments() {
     std::vector<std::string> result;
-    int count = 0;
-    LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!list) return result;
-    for (int i = 1; i < count; ++i) result.push_back(quorvel::win32::toUtf8(list[i]));
-    LocalFree(list);
+    for (int i = 1; __wargv && i < __argc; ++i) result.push_back(quorvel::win32::toUtf8(__wargv[i]));
     return result;
 }
 

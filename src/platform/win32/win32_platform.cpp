@@ -17,6 +17,24 @@
 
 namespace quorvel::win32 {
 
+namespace {
+
+// The colour dialog and the shell are loaded when the operator first asks for them, not
+// at start: imported with the program, the common dialogs bring in the printing system
+// (and under Wine CUPS with its TLS and Kerberos libraries) and the shell the common
+// controls, which the start and the table never use, at a cost in start-up time and in
+// memory for the whole match. The library stays loaded once it is.
+template <class Function>
+Function* systemFunction(const wchar_t* library, const char* name) {
+    HMODULE module = LoadLibraryW(library);
+    FARPROC found = module ? GetProcAddress(module, name) : nullptr;
+    if (!found)
+        throw Error("Cannot use " + toUtf8(library) + " (" + name + "): " + errorText(GetLastError()));
+    return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(found));
+}
+
+}  // namespace
+
 Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
     Win32Window::registerClass(instance_, formClass());
 
@@ -191,13 +209,15 @@ std::optional<ui::Color> Win32Platform::chooseColor(ui::Form& owner, std::array<
     dialog.hwndOwner = ownerWindow;
     dialog.lpCustColors = custom;
     dialog.Flags = 0;
-    if (!ChooseColorW(&dialog)) return std::nullopt;
+    static auto* const choose = systemFunction<decltype(ChooseColorW)>(L"comdlg32.dll", "ChooseColorW");
+    if (!choose(&dialog)) return std::nullopt;
     std::copy(std::begin(custom), std::end(custom), customColors.begin());
     return static_cast<ui::Color>(dialog.rgbResult);
 }
 
 void Win32Platform::shellOpen(const std::string& target) {
-    ShellExecuteW(nullptr, L"open", toWide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    static auto* const execute = systemFunction<decltype(ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+    execute(nullptr, L"open", toWide(target).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 // --- Files ---
