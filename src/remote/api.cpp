@@ -144,8 +144,9 @@ Command readBody(const Action& action, const std::string& text) {
     json body;
     try {
         body = json::parse(text);
-    } catch (const json::parse_error& failure) {
-        // "[json.exception.parse_error.101] parse error at line 1, column 2: ..."
+    } catch (const json::exception& failure) {
+        // "[json.exception.parse_error.101] parse error at line 1, column 2: ...", or a
+        // number too large for any type: "[json.exception.out_of_range.406] number overflow ..."
         std::string reason = failure.what();
         const auto bracket = reason.find("] ");
         if (bracket != std::string::npos) reason = reason.substr(bracket + 2);

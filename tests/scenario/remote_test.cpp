@@ -363,6 +363,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"unknown_action", "POST", "/api/action/score-sideways", kJson, "{}", nullptr, 404, "\"score-sideways\""},
         BadCase{"unknown_path", "GET", "/api/nothing", nullptr, "", nullptr, 404, "/api/nothing"},
         BadCase{"malformed_json", "POST", "/api/action/score-up", kJson, R"({"player":)", nullptr, 400, "not JSON"},
+        BadCase{"number_beyond_every_type", "POST", "/api/action/series", kJson, "5555755e555", nullptr, 400,
+                "not JSON: number overflow parsing '5555755e555'"},
         BadCase{"empty_body", "POST", "/api/action/score-reset", kJson, "", nullptr, 400, "empty"},
         BadCase{"array_body", "POST", "/api/action/score-reset", kJson, "[1]", nullptr, 400, "[1], not a JSON object"},
         BadCase{"player_as_text", "POST", "/api/action/score-up", kJson, R"({"player":"1"})", nullptr, 400,
