@@ -134,12 +134,17 @@ ScoreTable::ScoreTable(app::App& app)
 
     wireTimers();
     wireGestures();
-    // The menu's "OK" gives the interval in tenths of a second; only its interval box,
-    // while the operator types, sets raw milliseconds below that, which would write the
-    // file up to a hundred times a second. Such ticks capture nothing.
+    // The menu's "OK" gives the interval in tenths of a second; its interval box sets raw
+    // milliseconds while the operator types, and again when a newly opened menu copies
+    // the last applied interval into it. Ticks that close together capture once in a tenth
+    // of a second: the file is not rewritten a hundred times a second, and capturing goes
+    // on rather than stopping without a word.
     timer3_.onTick = [this] {
         if (app::isOldest(app_.release())) refreshFromCaptureSettings();
-        if (timer3_.interval() >= kShortestCaptureInterval) Capture(*this);
+        sinceCapture_ += timer3_.interval();
+        if (sinceCapture_ < kShortestCaptureInterval) return;
+        sinceCapture_ = 0;
+        Capture(*this);
     };
 
     // The frame is fixed by the release, or taken from the settings in release 0.99.

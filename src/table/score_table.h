@@ -106,7 +106,7 @@ public:
     // Timer3's interval from a capture interval in tenths of a second; text that is not
     // a number, or a value the timer cannot take, leaves the interval as it was.
     void setCaptureInterval(const std::string& tenths);
-    // Timer3 captures at intervals of this many milliseconds or more.
+    // Timer3 captures at most once in this many milliseconds.
     static constexpr int kShortestCaptureInterval = 100;
     // The file that Capture writes.
     std::string capturePath();
@@ -205,6 +205,8 @@ private:
     ui::Timer& timer4_;
     ui::Timer& timer5_;
     ui::Timer& timer3_;
+    // Milliseconds of Timer3's ticks since its last capture.
+    int sinceCapture_ = 0;
 
     // Copies taken at the start of each poll tick.
     std::string oldscore1_;

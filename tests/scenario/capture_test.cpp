@@ -140,17 +140,32 @@ TEST_F(CaptureTest, AnIntervalWritesTheTablesPictureWholeToTheDefaultFileAndRewr
         EXPECT_NE(entry.path().extension(), ".tmp") << "no temporary file is left";
 }
 
-TEST_F(CaptureTest, TypedMillisecondsBelowATenthCaptureNothing) {
+TEST_F(CaptureTest, TypedMillisecondsCaptureAtMostOnceATenthOfASecond) {
     menu->inputTextEdited(menu->Text6, "1");  // typed, not applied: 1 ms
     EXPECT_EQ(table->Timer3().interval(), 1);
     program.platform.advance(1000);
-    EXPECT_EQ(saved(), 0);
+    EXPECT_EQ(saved(), 10);
     menu->inputTextEdited(menu->Text6, "99");
-    program.platform.advance(1000);
-    EXPECT_EQ(saved(), 0);
+    program.platform.advance(990);
+    EXPECT_EQ(saved(), 15);
     pressOk(kLeft, 0);  // 9.9 s
     program.platform.advance(9900);
-    EXPECT_EQ(saved(), 1);
+    EXPECT_EQ(saved(), 16);
+}
+
+TEST_F(CaptureTest, CapturingGoesOnWhenTheMenuIsClosedAndOpenedAgain) {
+    captureTo("", "5");
+    program.platform.advance(1000);
+    ASSERT_EQ(saved(), 2);
+    pressOk(ui::mouse::kRight, 0);  // applies and closes the menu
+    ASSERT_FALSE(program.app->controlMenuLoaded());
+    menu = &program.app->controlMenu();
+    menu->show();  // the new menu copies the applied interval into its box, raw milliseconds
+    EXPECT_EQ(menu->Text6.text(), "5");
+    program.platform.advance(1000);
+    EXPECT_GE(saved(), 4) << "the capture goes on";
+    EXPECT_LE(saved(), 12) << "at most once a tenth of a second";
+    EXPECT_TRUE(program.platform.messageBoxes().empty());
 }
 
 TEST_F(CaptureTest, TheDesignCaptionOfThePathHolderMeansTheDefaultFile) {
