@@ -249,8 +249,10 @@ Response Api::refusal(int status, const std::string& message) {
 }
 
 Response Api::tooLarge(std::size_t size) {
-    return refusal(413, "the body is " + std::to_string(size) + " bytes; at most " + std::to_string(kMaxBody) +
-                            " are taken");
+    // A body sent in chunks announces no size: it is known only to be over the bound.
+    const std::string body = size > kMaxBody ? "the body is " + std::to_string(size) + " bytes"
+                                             : "the body is over " + std::to_string(kMaxBody) + " bytes";
+    return refusal(413, body + "; at most " + std::to_string(kMaxBody) + " are taken");
 }
 
 std::variant<Response, Command> Api::admit(const Request& request) const {
@@ -313,7 +315,9 @@ Response Api::run(app::App& app, const Command& command) {
             case Kind::ScoreDown: table.pressChord(first ? '8' : '9'); break;
             case Kind::ScoreReset: table.pressChord('0'); break;
             case Kind::PortraitNext: table.pressChord(first ? 'Q' : 'W'); break;
-            case Kind::PortraitsHide: table.pressChord('V'); break;
+            // The chord "V" of release 0.94 shows a hidden portrait again; the action hides
+            // both, as its name says, in every release.
+            case Kind::PortraitsHide: table.hidePortraits(); break;
             case Kind::Names: {
                 // "OK" hands both boxes over: a name not given stays as the table shows it.
                 control::ControlMenu& menu = app.controlMenu();

@@ -24,12 +24,15 @@ std::optional<int> decimal(std::string_view text, std::size_t digits) {
     return value;
 }
 
-// The four parts of a dotted IPv4 address, or nothing.
+// The four parts of a dotted IPv4 address, or nothing. A part with a leading zero is
+// refused: the system's resolver reads "010" as octal 8, so the program would listen on
+// another address than the one its Host check expects.
 std::optional<std::array<int, 4>> ipv4Parts(std::string_view text) {
     std::array<int, 4> parts{};
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const std::size_t dot = i + 1 < parts.size() ? text.find('.') : text.size();
         if (dot == std::string_view::npos) return std::nullopt;
+        if (dot > 1 && text[0] == '0') return std::nullopt;
         const auto part = decimal(text.substr(0, dot), 3);
         if (!part || *part > 255) return std::nullopt;
         parts[i] = *part;

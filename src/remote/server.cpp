@@ -130,7 +130,6 @@ void Server::Impl::serve(const httplib::Request& in, httplib::Response& out) {
                             : runOnUiThread(std::get<Command>(admitted));
     out.status = response.status;
     for (const auto& [name, value] : response.headers) out.set_header(name, value);
-    out.set_header("Cache-Control", "no-store");
     out.set_content(std::move(response.body), response.contentType);
 }
 
@@ -147,6 +146,13 @@ Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique
     http.Delete(everything, handler);
     http.Options(everything, handler);
     http.set_payload_max_length(kMaxBody);
+    // On every answer, the library's own refusals included: nothing is cached, and no page
+    // of another site may show the control page in a frame and lead a click onto its
+    // buttons.
+    http.set_default_headers({{"Cache-Control", "no-store"},
+                              {"X-Frame-Options", "DENY"},
+                              {"Content-Security-Policy", "frame-ancestors 'none'"},
+                              {"X-Content-Type-Options", "nosniff"}});
     // Each answer is one small write: sent at once rather than held back for more.
     http.set_tcp_nodelay(true);
     // Answers that the library makes itself (a body too large, a request it cannot read)

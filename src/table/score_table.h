@@ -122,6 +122,8 @@ public:
     bool pressChord(int key);
     // The emblem's Alt + right press: every element shown again, the country lists hidden.
     void showAll();
+    // Both general portraits hidden: the chord "V" from release 0.97 on.
+    void hidePortraits();
 
 private:
     void onLoad() override;
@@ -186,7 +188,6 @@ private:
     // Chord effects.
     void nextPortrait1();
     void nextPortrait2();
-    void hidePortraits();
     void scoreUp1() { addToScore(1, +1); }
     void scoreUp2() { addToScore(2, +1); }
     void scoreDown1() { addToScore(1, -1); }

@@ -5,6 +5,7 @@
 #include "control/control_menu.h"
 #include "scenario/control_menu_fixture.h"
 #include "scenario/program_folder.h"
+#include "remote/api.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
 #include "ui/keys.h"
@@ -354,6 +355,21 @@ TEST_F(EarlierMenu, Release094CaptureTimerTakesTheBackgroundAndTheAppliedInterva
         program.platform.advance(300);
         EXPECT_EQ(menu->Text6.text(), "0");
         EXPECT_EQ(table->Timer3().interval(), 0);
+    }
+}
+
+TEST_F(Releases, TheRemotePortraitsHideHidesBothPortraitsIn094WhereTheChordVTogglesThem) {
+    start(Release::R094Window);
+    go();
+    table().I1.setVisible(false);  // one portrait hidden already
+    const remote::Api api(remote::Endpoint{"127.0.0.1", 8421, ""});
+    const auto admitted =
+        api.admit({"POST", "/api/action/portraits-hide", "127.0.0.1:8421", "application/json", "", "{}"});
+    ASSERT_TRUE(std::holds_alternative<remote::Command>(admitted));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(remote::Api::run(*program.app, std::get<remote::Command>(admitted)).status, 200);
+        EXPECT_FALSE(table().I1.visible());
+        EXPECT_FALSE(table().I2.visible());
     }
 }
 

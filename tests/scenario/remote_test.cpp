@@ -315,6 +315,9 @@ TEST_F(Remote, TheControlPageIsServedAtTheRoot) {
     const std::string page = a.body.get<std::string>();
     for (const char* id : {"id=\"up1\"", "id=\"down2\"", "id=\"reset\"", "id=\"portrait2\"", "/api/state"})
         EXPECT_NE(page.find(id), std::string::npos) << id;
+    // A page of another site may not show it in a frame and steer a click onto its buttons.
+    EXPECT_EQ(a.headers.find("X-Frame-Options")->second, "DENY");
+    EXPECT_EQ(a.headers.find("Content-Security-Policy")->second, "frame-ancestors 'none'");
 }
 
 // --- Refusals ---
@@ -351,6 +354,7 @@ TEST_P(RemoteRefusals, ABadRequestGetsItsStatusAndAMessageNamingTheFaultAndChang
     EXPECT_NE(a.body["error"].get<std::string>().find(c.message), std::string::npos) << a.body["error"];
     EXPECT_EQ(a.contentType, "application/json");
     EXPECT_TRUE(a.headers.find("Access-Control-Allow-Origin") == a.headers.end());
+    EXPECT_EQ(a.headers.count("X-Frame-Options"), 1u);
     program.platform.advance(20);
     EXPECT_EQ(everything(), before);
 }
@@ -406,6 +410,26 @@ INSTANTIATE_TEST_SUITE_P(
                 "only POST"},
         BadCase{"preflight", "OPTIONS", "/api/action/score-up", nullptr, "", nullptr, 405, "only POST"}),
     [](const ::testing::TestParamInfo<BadCase>& entry) { return std::string(entry.param.what); });
+
+TEST_F(Remote, AnOversizedBodySentInChunksIsRefusedAsOverTheBound) {
+    const json before = everything();
+    const std::string chunk(1024, ' ');
+    const Answer a = pumpWhile([&] {
+        httplib::Client client("127.0.0.1", server->port());
+        int sent = 0;
+        return answer(client.Post(
+            "/api/action/score-reset",
+            [&](std::size_t, httplib::DataSink& sink) {
+                if (sent++ < 6) return sink.write(chunk.data(), chunk.size());
+                sink.done();
+                return true;
+            },
+            "application/json"));
+    });
+    EXPECT_EQ(a.status, 413);
+    EXPECT_EQ(a.body["error"], "the body is over 4096 bytes; at most 4096 are taken");
+    EXPECT_EQ(everything(), before);
+}
 
 TEST_F(Remote, WithATokenEveryRequestToTheInterfaceMustCarryIt) {
     listen(remote::Endpoint{"127.0.0.1", 0, "s3cret-token"});

@@ -56,6 +56,9 @@ TEST(RemoteOptions, BadValuesAreFailuresNamingTheOptionAndTheValue) {
     EXPECT_NE(failure({"--remote=localhost:8421"}).find("\"localhost\" is not an IPv4 address"), std::string::npos);
     EXPECT_NE(failure({"--remote=256.0.0.1:8421"}).find("\"256.0.0.1\" is not an IPv4 address"), std::string::npos);
     EXPECT_NE(failure({"--remote=1.2.3:8421"}).find("is not an IPv4 address"), std::string::npos);
+    // The resolver would read it as octal and listen on 127.0.0.8.
+    EXPECT_NE(failure({"--remote=127.0.0.010:8421"}).find("\"127.0.0.010\" is not an IPv4 address"),
+              std::string::npos);
     EXPECT_EQ(failure({"--remote-token=abc"}),
               "--remote-token is given without --remote, which turns the remote control on");
     EXPECT_EQ(failure({"--remote", "--remote-token="}), "--remote-token= needs a token after the equals sign");
