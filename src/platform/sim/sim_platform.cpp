@@ -101,16 +101,9 @@ ui::Color SimPlatform::resolveColor(ui::Color color) const {
     }
 }
 
-void SimPlatform::timerChanged(ui::Timer& timer) {
-    timerDestroyed(timer);
-    if (timer.armed()) timers_.push_back({&timer, now_ + timer.interval(), order_++});
-}
+void SimPlatform::timerChanged(ui::Timer& timer) { timers_.update(timer, now_); }
 
-void SimPlatform::timerDestroyed(ui::Timer& timer) {
-    timers_.erase(std::remove_if(timers_.begin(), timers_.end(),
-                                 [&](const ScheduledTimer& t) { return t.timer == &timer; }),
-                  timers_.end());
-}
+void SimPlatform::timerDestroyed(ui::Timer& timer) { timers_.remove(timer); }
 
 void SimPlatform::postToUiThread(std::function<void()> work) { posted_.post(std::move(work)); }
 
@@ -122,15 +115,11 @@ void SimPlatform::advance(long long milliseconds) {
     runPosted();
     const long long end = now_ + milliseconds;
     while (!quit_) {
-        auto next = std::min_element(timers_.begin(), timers_.end(), [](const auto& a, const auto& b) {
-            return a.due != b.due ? a.due < b.due : a.order < b.order;
-        });
-        if (next == timers_.end() || next->due > end) break;
-        now_ = next->due;
-        ui::Timer* timer = next->timer;
+        const auto next = timers_.nextDue();
+        if (!next || *next > end) break;
+        now_ = *next;
         // The next tick is due one interval later, unless the tick itself changes the timer.
-        next->due = now_ + timer->interval();
-        next->order = order_++;
+        ui::Timer* timer = timers_.takeDue(now_, now_);
         timer->runtime().dispatch([timer] { timer->tick(); });
     }
     if (!quit_) now_ = end;

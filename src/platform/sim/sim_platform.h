@@ -16,6 +16,7 @@
 #include "ui/form.h"
 #include "ui/platform.h"
 #include "ui/posted_work.h"
+#include "ui/timer_schedule.h"
 
 namespace quorvel::sim {
 
@@ -133,17 +134,10 @@ public:
 
 private:
     friend struct SimWindow;
-    struct ScheduledTimer {
-        ui::Timer* timer;
-        long long due;
-        long long order;
-    };
-
     std::string programFolder_;
     std::string currentFolder_;
     long long now_ = 0;
-    long long order_ = 0;
-    std::vector<ScheduledTimer> timers_;
+    ui::TimerSchedule timers_;
     // Virtual-key codes run from 0 to 255.
     static constexpr int kKeys = 256;
     std::array<bool, kKeys> keyDown_{};

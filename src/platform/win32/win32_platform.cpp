@@ -46,6 +46,7 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
     RegisterClassExW(&timerClass);
     timerWindow_ = CreateWindowExW(0, L"QuorvelTimers", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_, nullptr);
     SetWindowLongPtrW(timerWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    QueryPerformanceFrequency(&clockFrequency_);
 }
 
 Win32Platform::~Win32Platform() {
@@ -98,40 +99,41 @@ ui::Color Win32Platform::resolveColor(ui::Color color) const {
     return GetSysColor(static_cast<int>(ui::systemColorIndex(color)));
 }
 
-// --- Timers: one SetTimer per armed timer, identified by an id never used twice, so a
-// WM_TIMER already queued for a disarmed timer finds no slot and is dropped. ---
+// --- Timers ---
+
+namespace {
+constexpr UINT_PTR kHeartbeat = 1;
+// A tick this close to its due time is run at this heartbeat: the system timer may wake
+// the program a little before the clock reads the full interval.
+constexpr long long kEarly = 2;
+}  // namespace
+
+long long Win32Platform::now() const {
+    LARGE_INTEGER count{};
+    QueryPerformanceCounter(&count);
+    return count.QuadPart / clockFrequency_.QuadPart * 1000 + count.QuadPart % clockFrequency_.QuadPart * 1000 /
+                                                                  clockFrequency_.QuadPart;
+}
 
 void Win32Platform::timerChanged(ui::Timer& timer) {
-    auto slot = std::find_if(timers_.begin(), timers_.end(), [&](const TimerSlot& s) { return s.timer == &timer; });
-    if (!timer.armed()) {
-        if (slot != timers_.end()) {
-            KillTimer(timerWindow_, slot->id);
-            timers_.erase(slot);
-        }
-        return;
-    }
-    if (slot == timers_.end()) {
-        timers_.push_back({nextTimerId_++, &timer});
-        slot = timers_.end() - 1;
-    }
-    // Setting an existing id again restarts its countdown.
-    SetTimer(timerWindow_, slot->id, static_cast<UINT>(timer.interval()), nullptr);
+    timers_.update(timer, now());
+    if (!timers_.empty() && !heartbeat_)
+        heartbeat_ = SetTimer(timerWindow_, kHeartbeat, USER_TIMER_MINIMUM, nullptr) != 0;
+    // An empty schedule stops the heartbeat once its next message finds nothing to run.
 }
 
-void Win32Platform::timerDestroyed(ui::Timer& timer) {
-    auto slot = std::find_if(timers_.begin(), timers_.end(), [&](const TimerSlot& s) { return s.timer == &timer; });
-    if (slot == timers_.end()) return;
-    KillTimer(timerWindow_, slot->id);
-    timers_.erase(slot);
-}
+void Win32Platform::timerDestroyed(ui::Timer& timer) { timers_.remove(timer); }
 
-void Win32Platform::tick(UINT_PTR id) {
-    for (const TimerSlot& slot : timers_) {
-        if (slot.id == id) {
-            ui::Timer& timer = *slot.timer;
-            timer.runtime().dispatch([&timer] { timer.tick(); });
-            return;
-        }
+void Win32Platform::runTimers() {
+    const long long at = now();
+    ++ticking_;
+    while (ui::Timer* timer = timers_.takeDue(at + kEarly, at)) timer->runtime().dispatch([timer] { timer->tick(); });
+    --ticking_;
+    // Windows freed by a tick have left the list.
+    for (Win32Window* window : windows_) window->present();
+    if (timers_.empty() && heartbeat_) {
+        KillTimer(timerWindow_, kHeartbeat);
+        heartbeat_ = false;
     }
 }
 
@@ -140,7 +142,7 @@ LRESULT CALLBACK Win32Platform::timerWindowProc(HWND hwnd, UINT message, WPARAM 
         auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (self) {
             try {
-                self->tick(wParam);
+                self->runTimers();
             } catch (...) {
                 self->fatal("Unexpected failure in a timer");
             }

@@ -12,6 +12,7 @@
 #include "ui/control.h"
 #include "ui/platform.h"
 #include "ui/posted_work.h"
+#include "ui/timer_schedule.h"
 
 struct IWICImagingFactory;
 
@@ -61,6 +62,8 @@ public:
     // half-blended pixels of the key colour around its letters.
     HFONT font(const ui::Font& font, bool crisp = false);
     void registerWindow(Win32Window* window) { windows_.push_back(window); }
+    // Inside a timer tick: windows keep what it changes and paint it when the tick ends.
+    bool ticking() const { return ticking_ > 0; }
     void unregisterWindow(Win32Window* window);
     // The imaging component, created on first use. Throws quorvel::Error beginning with
     // `failure` when the system has none.
@@ -80,20 +83,24 @@ public:
 
 private:
     static LRESULT CALLBACK timerWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    void tick(UINT_PTR id);
+    // The heartbeat: runs every timer tick that is due, then paints what the ticks changed.
+    void runTimers();
+    // Milliseconds on the system's high-resolution clock.
+    long long now() const;
     void runPosted();
     // The message that tells the timer window that work was posted.
     static constexpr UINT kWorkPosted = WM_APP + 1;
 
-    struct TimerSlot {
-        UINT_PTR id;
-        ui::Timer* timer;
-    };
-
     HINSTANCE instance_;
     HWND timerWindow_ = nullptr;
-    UINT_PTR nextTimerId_ = 1;
-    std::vector<TimerSlot> timers_;
+    // Every timer runs from one system timer, the heartbeat, which ticks every 10 ms (the
+    // shortest interval the system gives) while any timer is armed. The key poll needs it
+    // anyway, so the pulses and the guard add no timer messages of their own, and ticks
+    // due together are run, and painted, together. A tick comes at most one heartbeat
+    // late, within the system timers' own accuracy.
+    ui::TimerSchedule timers_;
+    bool heartbeat_ = false;
+    LARGE_INTEGER clockFrequency_{};
     struct CachedFont {
         ui::Font font;
         bool crisp;
@@ -101,6 +108,7 @@ private:
     };
     std::vector<CachedFont> fonts_;
     std::vector<Win32Window*> windows_;
+    int ticking_ = 0;  // timer ticks running, more than one inside a modal box's loop
     IWICImagingFactory* wic_ = nullptr;
     std::string pictureFile_;  // the bytes of the picture being decoded, kept between loads
     ui::PostedWork posted_;

@@ -548,7 +548,13 @@ void Win32Window::controlChanged(const ui::Control& control, unsigned changes, c
         RECT area = toPixels(before);
         const RECT now = toPixels(control.formRect());
         UnionRect(&area, &area, &now);
-        InvalidateRect(hwnd_, &area, FALSE);
+        if (!platform_.ticking()) {
+            InvalidateRect(hwnd_, &area, FALSE);
+        } else if (pendingCount_ < pending_.size()) {
+            pending_[pendingCount_++] = area;
+        } else {
+            UnionRect(&pending_.back(), &pending_.back(), &area);
+        }
         // Native controls inside a frame move and hide with it.
         if (changes & (ui::change::kGeometry | ui::change::kVisibility)) {
             for (Native& native : natives_)
@@ -677,25 +683,43 @@ void Win32Window::paint() {
     RECT client{};
     GetClientRect(hwnd_, &client);
     ensureBuffer(screen, client.right, client.bottom);
-    const RECT area = ps.rcPaint;
-    if (!IsRectEmpty(&area)) {
-        HDC dc = bufferDC_;
-        const int saved = SaveDC(dc);
-        IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
-        fill(dc, area, form_.backColor());
-        if (const auto& picture = form_.picture())
-            drawPicture(dc, picture, 0, 0, picture->width(), picture->height(), picture->width(), picture->height());
-        // Back to front, in the order of the form's controls.
-        for (const auto& control : form_.controls()) {
-            if (!control->windowless() || !control->shown()) continue;
-            const RECT r = toPixels(control->formRect());
-            if (intersects(r, area)) paintControl(dc, *control, r);
-        }
-        RestoreDC(dc, saved);
-        BitBlt(screen, area.left, area.top, area.right - area.left, area.bottom - area.top, dc, area.left, area.top,
-               SRCCOPY);
-    }
+    if (!IsRectEmpty(&ps.rcPaint)) paintArea(screen, ps.rcPaint);
     EndPaint(hwnd_, &ps);
+}
+
+void Win32Window::present() {
+    const std::size_t count = std::exchange(pendingCount_, 0);
+    // A hidden window paints itself whole when it is shown.
+    if (count == 0 || !hwnd_ || !IsWindowVisible(hwnd_)) return;
+    HDC screen = GetDC(hwnd_);
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    ensureBuffer(screen, client.right, client.bottom);
+    for (std::size_t i = 0; i < count; ++i) {
+        RECT area{};
+        if (IntersectRect(&area, &pending_[i], &client)) paintArea(screen, area);
+    }
+    ReleaseDC(hwnd_, screen);
+}
+
+// Repaints `area` of the off-screen copy from the form's controls and copies it to the
+// window.
+void Win32Window::paintArea(HDC screen, const RECT& area) {
+    HDC dc = bufferDC_;
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+    fill(dc, area, form_.backColor());
+    if (const auto& picture = form_.picture())
+        drawPicture(dc, picture, 0, 0, picture->width(), picture->height(), picture->width(), picture->height());
+    // Back to front, in the order of the form's controls.
+    for (const auto& control : form_.controls()) {
+        if (!control->windowless() || !control->shown()) continue;
+        const RECT r = toPixels(control->formRect());
+        if (intersects(r, area)) paintControl(dc, *control, r);
+    }
+    RestoreDC(dc, saved);
+    BitBlt(screen, area.left, area.top, area.right - area.left, area.bottom - area.top, dc, area.left, area.top,
+           SRCCOPY);
 }
 
 void Win32Window::paintControl(HDC dc, const ui::Control& control, const RECT& r) {
