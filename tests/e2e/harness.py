@@ -172,7 +172,9 @@ class Program:
         self.keep_server = keep_server  # leave wineserver running for the next program
         self.folder = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
         shutil.copytree(folder, self.folder, dirs_exist_ok=True)
-        shutil.copy2(WINDOWS_BUILD / exe, self.folder / exe)
+        # A ready-to-run folder in dist/ brings its own program; the data folder takes the build's.
+        if not (self.folder / exe).exists():
+            shutil.copy2(WINDOWS_BUILD / exe, self.folder / exe)
         if change:
             change(self.folder)
         self.process = None
