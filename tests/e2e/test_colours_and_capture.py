@@ -18,6 +18,11 @@ def twips_centre(left, top, width, height):
     return (left + width // 2) // 15, (top + height // 2) // 15
 
 
+def overlaps(a, b):
+    """Whether two (x, y, width, height) rectangles share a pixel."""
+    return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
+
+
 def origin(window):
     return tuple(int(v) for v in window["client_origin"].split(","))
 
@@ -52,7 +57,24 @@ class Session:
         self.click_at(self.tx + 160, self.ty + 32, repeat=2)
         wait_for("the control menu to open", lambda: find_window(program, MENU), timeout=60)
         self.menu = settled_window(program, MENU, "the control menu")
+        self.move_menu_off_the_table()
         self.mx, self.my = origin(self.menu)
+
+    def move_menu_off_the_table(self):
+        """The menu opens at the window manager's first free place, the top left; when the
+        window manager has also put the table there, the table (always on top) covers part
+        of the menu and would take the clicks aimed at it. The menu is then moved below."""
+        tx, ty, tw, th = rect(self.table["outer"])
+        if not overlaps(rect(self.menu["outer"]), (tx, ty, tw, th)):
+            return
+        below = ty + th + 40
+        ids = self.display.window_ids("=Control menu=")
+        if not ids:
+            raise AssertionError("the window manager knows no window named like the control menu")
+        self.display.xdotool("windowmove", ids[0], str(tx), str(below))
+        wait_for("the control menu to be moved off the table",
+                 lambda: not overlaps(rect(find_window(self.program, MENU)["outer"]), (tx, ty, tw, th)), timeout=30)
+        self.menu = settled_window(self.program, MENU, "the control menu")
 
     def click_at(self, x, y, button="1", repeat=1):
         self.display.xdotool("mousemove", str(x), str(y))
