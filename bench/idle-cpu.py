@@ -86,15 +86,21 @@ def start_pulses(display, program, table, speed):
     harness.wait_for("the series caption to pulse", lambda: caption() != first, timeout=30)
 
 
+def start_table(display, program):
+    """GO, then the table shown alone: the start dialog closed and no control menu."""
+    _, table = harness.start_match(display, program)
+    harness.wait_for("the start dialog to close after GO",
+                     lambda: harness.find_window(program, harness.MENU) is None and
+                     len([w for w in program.wintool("list")[1].splitlines()
+                          if f"title={harness.TITLE}" in w]) == 1, timeout=60)
+    return table
+
+
 def quorvel_rounds(display, seconds, speed, args=(), pulses=True):
     """(pulses off, pulses on) measurements of one run of quorvel.exe with the table shown;
     pulses on is None when `pulses` is false."""
     with harness.Program(display, args=args) as program:
-        _, table = harness.start_match(display, program)
-        harness.wait_for("the start dialog to close after GO",
-                         lambda: harness.find_window(program, harness.MENU) is None and
-                         len([w for w in program.wintool("list")[1].splitlines()
-                              if f"title={harness.TITLE}" in w]) == 1, timeout=60)
+        table = start_table(display, program)
         idle = measure_wine(display, "quorvel.exe", seconds)
         if not pulses:
             return idle, None

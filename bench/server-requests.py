@@ -79,11 +79,7 @@ def main():
                 show("floor (55 queries / 10 ms)", server.count(seconds))
         with TracedServer(display) as server:
             with harness.Program(display, keep_server=True) as program:
-                _, table = harness.start_match(display, program)
-                harness.wait_for("the start dialog to close after GO",
-                                 lambda: harness.find_window(program, harness.MENU) is None and
-                                 len([w for w in program.wintool("list")[1].splitlines()
-                                      if f"title={harness.TITLE}" in w]) == 1, timeout=60)
+                table = idle_cpu.start_table(display, program)
                 time.sleep(idle_cpu.SETTLE)
                 show("quorvel.exe, pulses off", server.count(seconds))
                 idle_cpu.start_pulses(display, program, table, speed)
