@@ -65,16 +65,19 @@ std::string_view trimmed(std::string_view text) {
 }
 
 // Text from the request for a message: at most a few dozen bytes, control characters
-// shown as '?', and never a broken UTF-8 sequence at the cut.
-std::string excerpt(std::string_view text) {
+// (a NUL among them, which would cut the message short) and bytes beyond ASCII shown as
+// '?', so never a broken UTF-8 sequence at the cut.
+std::string cleaned(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size() && out.size() < kMaxQuotedValue; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         out += c < 0x20 || c == 0x7F || c >= 0x80 ? '?' : static_cast<char>(c);
     }
     if (out.size() < text.size()) out += "...";
-    return "\"" + out + "\"";
+    return out;
 }
+
+std::string excerpt(std::string_view text) { return "\"" + cleaned(text) + "\""; }
 
 // A JSON value for a message.
 std::string shown(const json& value) {
@@ -132,7 +135,7 @@ void onlyFields(const json& body, const Action& action) {
             rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
         }
         if (!known) {
-            throw Error(key + ": " + action.name + " takes no such field" +
+            throw Error(cleaned(key) + ": " + action.name + " takes no such field" +
                         (fields.empty() ? std::string(" (send {})") : " (it takes " + std::string(fields) + ")"));
         }
     }
@@ -219,6 +222,13 @@ Response methodNotAllowed(const Request& request, const char* allowed) {
     return response;
 }
 
+const Action* findAction(std::string_view path) {
+    if (path.substr(0, kActionPrefix.size()) != kActionPrefix) return nullptr;
+    const std::string_view name = path.substr(kActionPrefix.size());
+    const auto action = std::find_if(kActions.begin(), kActions.end(), [&](const Action& a) { return name == a.name; });
+    return action == kActions.end() ? nullptr : &*action;
+}
+
 }  // namespace
 
 Api::Api(Endpoint endpoint) : endpoint_(std::move(endpoint)) {}
@@ -237,7 +247,8 @@ bool Api::hostAllowed(const std::string& host) const {
     if (isLoopback(endpoint_.address) || isWildcard(endpoint_.address)) {
         if (equalNoCase(name, "localhost")) return true;
     }
-    // Listening on every address, any address of this computer may be named, as a number.
+    // Listening on every address, any IPv4 address written as a number is taken: a page
+    // that points a name of its own at this computer sends that name, never a number.
     return isWildcard(endpoint_.address) && isIpv4Address(name);
 }
 
@@ -255,15 +266,17 @@ Response Api::tooLarge(std::size_t size) {
     return refusal(413, body + "; at most " + std::to_string(kMaxBody) + " are taken");
 }
 
-std::variant<Response, Command> Api::admit(const Request& request) const {
+std::optional<Response> Api::screen(const Request& request) const {
     if (!hostAllowed(request.host)) {
         return refusal(403, "Host: " + excerpt(request.host) + " is not the address this program listens on (" +
                                 listening() + ")");
     }
+    // Methods that no path answers.
+    if (request.method == "TRACE" || request.method == "CONNECT") return methodNotAllowed(request, "GET, POST");
     const bool read = request.method == "GET" || request.method == "HEAD";
     // The page itself is static and holds no state, so a browser can open it without the
     // token; its script sends the token with every request to the interface.
-    if (request.path == "/") return read ? std::variant<Response, Command>(page()) : methodNotAllowed(request, "GET");
+    if (request.path == "/") return read ? std::nullopt : std::optional(methodNotAllowed(request, "GET"));
 
     if (!endpoint_.token.empty()) {
         constexpr std::string_view kBearer = "Bearer ";
@@ -281,24 +294,28 @@ std::variant<Response, Command> Api::admit(const Request& request) const {
         }
     }
 
-    if (request.path == "/api/state") {
-        if (!read) return methodNotAllowed(request, "GET");
-        return Command{};
-    }
-    const std::string_view path = request.path;
-    if (path.substr(0, kActionPrefix.size()) != kActionPrefix)
+    if (request.path == "/api/state") return read ? std::nullopt : std::optional(methodNotAllowed(request, "GET"));
+    if (request.path.compare(0, kActionPrefix.size(), kActionPrefix) != 0)
         return refusal(404, "there is nothing at " + excerpt(request.path));
-    const std::string_view name = path.substr(kActionPrefix.size());
-    const auto action = std::find_if(kActions.begin(), kActions.end(), [&](const Action& a) { return name == a.name; });
-    if (action == kActions.end())
-        return refusal(404, "action: there is no action " + excerpt(name) + " (the actions: " + actionList() + ")");
+    if (!findAction(request.path)) {
+        return refusal(404, "action: there is no action " + excerpt(request.path.substr(kActionPrefix.size())) +
+                                " (the actions: " + actionList() + ")");
+    }
     if (request.method != "POST") return methodNotAllowed(request, "POST");
     // A page on another site can post only forms and plain text without asking first.
     if (!isJson(request.contentType))
         return refusal(415, "Content-Type: " + excerpt(request.contentType) + " is not application/json");
+    if (request.contentLength && *request.contentLength > kMaxBody) return tooLarge(*request.contentLength);
+    return std::nullopt;
+}
+
+std::variant<Response, Command> Api::admit(const Request& request) const {
+    if (auto refused = screen(request)) return *std::move(refused);
+    if (request.path == "/") return page();
+    if (request.path == "/api/state") return Command{};
     if (request.body.size() > kMaxBody) return tooLarge(request.body.size());
     try {
-        return readBody(*action, request.body);
+        return readBody(*findAction(request.path), request.body);
     } catch (const Error& failure) {
         return refusal(400, failure.what());
     }

@@ -30,6 +30,8 @@ struct Request {
     std::string contentType;
     std::string authorization;
     std::string body;
+    // The length the head announces, when it announces one (a body sent in chunks does not).
+    std::optional<std::size_t> contentLength;
 };
 
 struct Response {
@@ -72,6 +74,10 @@ public:
     // `endpoint` names the address and port the server listens on (the port it bound).
     explicit Api(Endpoint endpoint);
 
+    // Off the UI thread, once the head of a request has been read and before its body
+    // is: the refusal of everything that can be refused without the body (its Host, token,
+    // path, method, type and announced length), or nothing.
+    std::optional<Response> screen(const Request& request) const;
     // Off the UI thread: a response at once (a refusal, or the control page), or the
     // command to run on the UI thread.
     std::variant<Response, Command> admit(const Request& request) const;

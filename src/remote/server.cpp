@@ -1,7 +1,5 @@
 #include "remote/server.h"
 
-#include <httplib.h>
-
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -12,6 +10,7 @@
 
 #include "app/app.h"
 #include "remote/api.h"
+#include "remote/connections.h"
 #include "ui/error.h"
 
 namespace quorvel::remote {
@@ -77,7 +76,7 @@ struct Server::Impl {
 
     std::shared_ptr<Shared> shared;
     Api api;
-    httplib::Server http;
+    ConnectionServer http;
     std::thread thread;
     int port = 0;
     int bindError = 0;
@@ -115,27 +114,62 @@ Response Server::Impl::runOnUiThread(const Command& command) {
                                              : "the program did not take the request within 10 seconds");
 }
 
-void Server::Impl::serve(const httplib::Request& in, httplib::Response& out) {
+namespace {
+
+// The request as the API reads it; the body only once it has been read.
+Request requestOf(const httplib::Request& in) {
     Request request;
     request.method = in.method;
     request.path = in.path;
     request.host = in.get_header_value("Host");
     request.contentType = in.get_header_value("Content-Type");
     request.authorization = in.get_header_value("Authorization");
-    request.body = in.body;
+    if (in.has_header("Content-Length") && !in.has_header("Transfer-Encoding"))
+        request.contentLength = static_cast<std::size_t>(in.get_header_value_u64("Content-Length"));
+    return request;
+}
 
-    auto admitted = api.admit(request);
-    Response response = std::holds_alternative<Response>(admitted)
-                            ? std::get<Response>(std::move(admitted))
-                            : runOnUiThread(std::get<Command>(admitted));
+// A Content-Length that is not a number of bytes, which the library passes over on a
+// request that takes no body: the body's end, and so the next request's start, would be
+// unknown. Refused, and the connection closed with the refusal.
+std::optional<Response> badLength(const httplib::Request& in) {
+    if (!in.has_header("Content-Length")) return std::nullopt;
+    const std::string length = in.get_header_value("Content-Length");
+    if (!length.empty() && length.size() <= 19 && length.find_first_not_of("0123456789") == std::string::npos)
+        return std::nullopt;
+    return Api::refusal(400, "Content-Length: \"" + length.substr(0, 40) + "\" is not a number of bytes");
+}
+
+void answer(Response response, httplib::Response& out) {
     out.status = response.status;
     for (const auto& [name, value] : response.headers) out.set_header(name, value);
     out.set_content(std::move(response.body), response.contentType);
 }
 
+}  // namespace
+
+void Server::Impl::serve(const httplib::Request& in, httplib::Response& out) {
+    http.requestRead();
+    Request request = requestOf(in);
+    request.body = in.body;
+    auto admitted = api.admit(request);
+    answer(std::holds_alternative<Response>(admitted) ? std::get<Response>(std::move(admitted))
+                                                      : runOnUiThread(std::get<Command>(admitted)),
+           out);
+}
+
 Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique<Impl>(app, endpoint)) {
     Impl& impl = *impl_;
     httplib::Server& http = impl.http;
+    // A request that can be refused from its head alone is refused before its body is
+    // read: a body that is too large or of the wrong type is never taken in.
+    http.set_pre_routing_handler([&impl](const httplib::Request& in, httplib::Response& out) {
+        auto refused = badLength(in);
+        if (!refused) refused = impl.api.screen(requestOf(in));
+        if (!refused) return httplib::Server::HandlerResponse::Unhandled;
+        answer(*std::move(refused), out);
+        return httplib::Server::HandlerResponse::Handled;
+    });
     const auto handler = [&impl](const httplib::Request& in, httplib::Response& out) { impl.serve(in, out); };
     // Every path and method goes to the API, which answers unknown ones itself.
     const char* const everything = ".*";
@@ -212,7 +246,7 @@ Server::~Server() {
         impl_->shared->closing = true;
     }
     impl_->shared->changed.notify_all();
-    impl_->http.stop();
+    impl_->http.shutDown();
     if (impl_->thread.joinable()) impl_->thread.join();
 }
 

@@ -364,7 +364,7 @@ TEST_F(Releases, TheRemotePortraitsHideHidesBothPortraitsIn094WhereTheChordVTogg
     table().I1.setVisible(false);  // one portrait hidden already
     const remote::Api api(remote::Endpoint{"127.0.0.1", 8421, ""});
     const auto admitted =
-        api.admit({"POST", "/api/action/portraits-hide", "127.0.0.1:8421", "application/json", "", "{}"});
+        api.admit({"POST", "/api/action/portraits-hide", "127.0.0.1:8421", "application/json", "", "{}", {}});
     ASSERT_TRUE(std::holds_alternative<remote::Command>(admitted));
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(remote::Api::run(*program.app, std::get<remote::Command>(admitted)).status, 200);

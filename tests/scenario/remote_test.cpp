@@ -5,6 +5,9 @@
 // message and change nothing; 10,000 concurrent requests are each applied once, in order.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -71,6 +74,49 @@ protected:
             program.platform.runPosted();
         }
         return pending.get();
+    }
+
+    // Opens a connection, writes `bytes` on it (then ends its sending side, unless told to
+    // keep it open) and returns all the server sent back until it closed the connection.
+    std::string exchange(const std::string& bytes, bool endSending = true) {
+        return pumpWhile([&] {
+            const int s = connectRaw();
+            for (std::size_t sent = 0; sent < bytes.size();) {
+                const ssize_t n = ::send(s, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+                if (n <= 0) break;
+                sent += static_cast<std::size_t>(n);
+            }
+            if (endSending) ::shutdown(s, SHUT_WR);
+            std::string back;
+            char buffer[4096];
+            for (ssize_t n; (n = ::recv(s, buffer, sizeof buffer, 0)) > 0;) back.append(buffer, static_cast<std::size_t>(n));
+            ::close(s);
+            return back;
+        });
+    }
+    // A connection to the server that has sent nothing; its reads give up after 10 s.
+    int connectRaw() const {
+        const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(server->port()));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const timeval limit{10, 0};
+        ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        EXPECT_EQ(::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        return s;
+    }
+    std::string scoreUp(int player, const char* connection = "keep-alive") const {
+        return "POST /api/action/score-up HTTP/1.1\r\nHost: " + host() +
+               "\r\nContent-Type: application/json\r\nContent-Length: 12\r\nConnection: " + connection +
+               "\r\n\r\n{\"player\":" + std::to_string(player) + "}";
+    }
+    static std::size_t answers(const std::string& back, const char* status = "") {
+        std::size_t count = 0;
+        for (auto at = back.find(std::string("HTTP/1.1 ") + status); at != std::string::npos;
+             at = back.find(std::string("HTTP/1.1 ") + status, at + 1))
+            ++count;
+        return count;
     }
 
     static Answer answer(const httplib::Result& result) {
@@ -408,7 +454,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"get_on_an_action", "GET", "/api/action/score-up", nullptr, "", nullptr, 405, "only POST"},
         BadCase{"put_on_an_action", "PUT", "/api/action/score-up", kJson, R"({"player":1})", nullptr, 405,
                 "only POST"},
-        BadCase{"preflight", "OPTIONS", "/api/action/score-up", nullptr, "", nullptr, 405, "only POST"}),
+        BadCase{"preflight", "OPTIONS", "/api/action/score-up", nullptr, "", nullptr, 405, "only POST"},
+        BadCase{"multipart_form", "POST", "/api/action/score-up", "multipart/form-data; boundary=x",
+                "--x\r\nContent-Disposition: form-data; name=\"player\"\r\n\r\n1\r\n--x--\r\n", nullptr, 415,
+                "\"multipart/form-data; boundary=x\" is not application/json"},
+        BadCase{"key_with_a_nul", "POST", "/api/action/score-reset", kJson, R"({"pla\u0000yer":1})", nullptr, 400,
+                "pla?yer: score-reset takes no such field"}),
     [](const ::testing::TestParamInfo<BadCase>& entry) { return std::string(entry.param.what); });
 
 TEST_F(Remote, AnOversizedBodySentInChunksIsRefusedAsOverTheBound) {
@@ -477,6 +528,85 @@ TEST_F(Remote, APortInUseIsAFailureNamingTheAddressAndTheReason) {
                   std::string::npos)
             << error.what();
     }
+}
+
+// --- Connections ---
+
+TEST_F(Remote, ARequestTheServerCannotFrameIsRefusedAndNothingBehindItOnTheConnectionRuns) {
+    const std::string hidden = scoreUp(2, "close");
+    const std::string head = "GET /api/state HTTP/1.1\r\nHost: " + host() + "\r\n";
+    for (const std::string& framing : {head + "X: " + std::string(40000, ' ') + hidden,
+                                       head + "Content-Length: 12x\r\n\r\n" + hidden,
+                                       head + "Transfer-Encoding: chunked\r\n\r\nzz\r\n" + hidden,
+                                       scoreUp(1).replace(scoreUp(1).find("Content-Type"), 12, "X") + hidden}) {
+        const std::string back = exchange(framing);
+        EXPECT_EQ(answers(back), 1u) << back;
+        EXPECT_EQ(back.rfind("HTTP/1.1 4", 0), 0u) << back;
+        EXPECT_EQ(table().T2.caption(), "0") << "the request hidden behind a refused one ran";
+    }
+    // A request the API refuses also closes the connection, as its answer says.
+    EXPECT_EQ(answers(exchange(scoreUp(3) + scoreUp(2, "close"))), 1u);
+    EXPECT_EQ(table().T2.caption(), "0");
+}
+
+TEST_F(Remote, RequestsWrittenBackToBackAreEachAnsweredInOrderAndAppliedOnce) {
+    std::string batch;
+    for (int i = 1; i <= 100; ++i) batch += scoreUp(1, i == 100 ? "close" : "keep-alive");
+    const std::string back = exchange(batch);
+    EXPECT_EQ(answers(back, "200"), 100u);
+    EXPECT_EQ(table().T1.caption(), "100");
+    std::size_t at = 0;
+    for (int score = 1; score <= 100; ++score) {
+        at = back.find("\"score\":\"" + std::to_string(score) + "\"", at);
+        ASSERT_NE(at, std::string::npos) << "answer " << score << " missing or out of order";
+    }
+}
+
+TEST_F(Remote, ABodyAnnouncedOverTheBoundAndTraceAndConnectAreRefusedAtOnce) {
+    const auto started = std::chrono::steady_clock::now();
+    std::string back = exchange(scoreUp(1).replace(scoreUp(1).find("Length: 12"), 10, "Length: 5000"), false);
+    EXPECT_EQ(back.rfind("HTTP/1.1 413", 0), 0u) << back;
+    EXPECT_NE(back.find("the body is 5000 bytes"), std::string::npos) << back;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s) << "the server waited for a body it refuses";
+    for (const std::string& method : {std::string("TRACE /api/state"), "CONNECT " + host()}) {
+        back = exchange(method + " HTTP/1.1\r\nHost: " + host() + "\r\n\r\n");
+        EXPECT_EQ(back.rfind("HTTP/1.1 405", 0), 0u) << back;
+    }
+}
+
+TEST_F(Remote, IdleAndSlowConnectionsNeverKeepAnOrdinaryRequestOut) {
+    std::vector<int> held;
+    for (int i = 0; i < 250; ++i) {
+        held.push_back(connectRaw());
+        // Every fifth sends part of a head and stops, as a slow sender does.
+        if (i % 5 == 0) ::send(held.back(), "GET /api/state HTTP/1.1\r\nHo", 27, MSG_NOSIGNAL);
+    }
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(answers(exchange("GET /api/state HTTP/1.1\r\nHost: " + host() + "\r\n\r\n"), "200"), 1u);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    }
+    for (int s : held) ::close(s);
+}
+
+TEST_F(Remote, AFloodOfPostedWorkNeverHoldsOffTheKeyPollOrAHeldChord) {
+    // Each piece of work holds the UI thread for a millisecond: two seconds' worth.
+    program.platform.setPostedWorkCost(1);
+    int ran = 0;
+    for (int i = 0; i < 2000; ++i) program.platform.postToUiThread([&ran] { ++ran; });
+    for (int step = 0; step < 10; ++step) {
+        const long long queries = program.platform.keyQueries();
+        program.platform.advance(10);
+        ASSERT_GT(program.platform.keyQueries(), queries) << "no poll tick in the 10 ms up to " << program.platform.now();
+    }
+    // A chord held 0.15 s (its first poll turns the poll off for the repeat guard's 0.6 s).
+    for (int k : {ui::key::kControl, ui::key::kShift, int{'1'}}) program.platform.pressKey(k);
+    program.platform.advance(150);
+    for (int k : {ui::key::kControl, ui::key::kShift, int{'1'}}) program.platform.releaseKey(k);
+    EXPECT_EQ(table().T1.caption(), "1") << "the chord held for 150 ms was lost";
+    EXPECT_LT(ran, 2000) << "the work waits for later slices";
+    program.platform.advance(3000);
+    EXPECT_EQ(ran, 2000);
 }
 
 // --- Load ---

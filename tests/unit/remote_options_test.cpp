@@ -67,7 +67,7 @@ TEST(RemoteOptions, BadValuesAreFailuresNamingTheOptionAndTheValue) {
 }
 
 int hostStatus(const Endpoint& endpoint, const std::string& host) {
-    remote::Request request{"GET", "/api/state", host, "", "Bearer t", ""};
+    remote::Request request{"GET", "/api/state", host, "", "Bearer t", "", {}};
     const auto admitted = remote::Api(endpoint).admit(request);
     return std::holds_alternative<remote::Response>(admitted) ? std::get<remote::Response>(admitted).status : 200;
 }

@@ -112,17 +112,23 @@ int SimPlatform::runPosted() { return posted_.runAll(); }
 bool SimPlatform::waitForPosted(std::chrono::milliseconds timeout) { return posted_.waitForWork(timeout); }
 
 void SimPlatform::advance(long long milliseconds) {
-    runPosted();
     const long long end = now_ + milliseconds;
     while (!quit_) {
         const auto next = timers_.nextDue();
+        // Posted work runs in slices as on Windows, each ending where the next tick is
+        // due; a tick already due runs first.
+        if (now_ < end && (!next || *next > now_) && posted_.pending()) {
+            posted_.runUntil([this] { return now_ += postedWorkCost_; },
+                             std::min(ui::PostedWork::sliceEnd(now_, next), end));
+            continue;
+        }
         if (!next || *next > end) break;
-        now_ = *next;
+        now_ = std::max(now_, *next);
         // The next tick is due one interval later, unless the tick itself changes the timer.
         ui::Timer* timer = timers_.takeDue(now_, now_);
         timer->runtime().dispatch([timer] { timer->tick(); });
     }
-    if (!quit_) now_ = end;
+    if (!quit_) now_ = std::max(now_, end);
 }
 
 namespace {

@@ -79,13 +79,17 @@ public:
 
     // --- Virtual clock ---
     long long now() const { return now_; }
-    // Runs the posted work waiting, then every timer tick due within the next
-    // `milliseconds`, in time order.
+    // Runs the posted work and every timer tick due within the next `milliseconds`, in
+    // time order: the work in slices that end where the next tick is due
+    // (ui::PostedWork), as the Windows backend runs it.
     void advance(long long milliseconds);
+    // How long each piece of posted work takes on the virtual clock when advance() runs
+    // it (0 unless set): a flood of requests then holds the UI thread as on Windows.
+    void setPostedWorkCost(long long milliseconds) { postedWorkCost_ = milliseconds; }
 
     // --- Work posted from other threads ---
-    // Runs the work posted so far, in the order posted, at the current virtual time;
-    // returns how many ran.
+    // Runs the work posted so far, in the order posted, at the current virtual time
+    // whatever its cost; returns how many ran.
     int runPosted();
     // Waits, in real time, until work is posted or `timeout` has passed; returns whether
     // some is waiting.
@@ -137,6 +141,7 @@ private:
     std::string programFolder_;
     std::string currentFolder_;
     long long now_ = 0;
+    long long postedWorkCost_ = 0;
     ui::TimerSchedule timers_;
     // Virtual-key codes run from 0 to 255.
     static constexpr int kKeys = 256;

@@ -131,7 +131,9 @@ void Win32Platform::runTimers() {
     --ticking_;
     // Windows freed by a tick have left the list.
     for (Win32Window* window : windows_) window->present();
-    if (timers_.empty() && heartbeat_) {
+    // Work left over from a slice goes on now that the tick and its painting are done.
+    if (backlog_) runPosted();
+    if (timers_.empty() && !backlog_ && heartbeat_) {
         KillTimer(timerWindow_, kHeartbeat);
         heartbeat_ = false;
     }
@@ -166,13 +168,24 @@ LRESULT CALLBACK Win32Platform::timerWindowProc(HWND hwnd, UINT message, WPARAM 
 // --- Work from other threads ---
 
 void Win32Platform::postToUiThread(std::function<void()> work) {
-    posted_.post(std::move(work));
-    // One message per piece of work; each runs whatever is queued, so a message that
-    // finds the queue already emptied does nothing.
-    PostMessageW(timerWindow_, kWorkPosted, 0, 0);
+    // One message wakes the UI thread for work posted to an empty queue; work posted
+    // behind it is run by the same slice, or by the heartbeat after a slice ran out.
+    // Posted messages come before the system's timer and paint messages, so a message
+    // for each piece of work would hold off the key poll and the painting while requests
+    // keep coming.
+    if (posted_.post(std::move(work))) PostMessageW(timerWindow_, kWorkPosted, 0, 0);
 }
 
-void Win32Platform::runPosted() { posted_.runAll(); }
+void Win32Platform::runPosted() {
+    const long long start = now();
+    backlog_ = posted_.runUntil([this] { return now(); }, ui::PostedWork::sliceEnd(start, timers_.nextDue()));
+    // What is left waits for the heartbeat, whose message comes only once the input and
+    // the painting waiting before it have been handled.
+    if (backlog_ && !heartbeat_) {
+        heartbeat_ = SetTimer(timerWindow_, kHeartbeat, USER_TIMER_MINIMUM, nullptr) != 0;
+        if (!heartbeat_) PostMessageW(timerWindow_, kWorkPosted, 0, 0);
+    }
+}
 
 // --- Input state ---
 

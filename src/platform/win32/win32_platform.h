@@ -87,6 +87,7 @@ private:
     void runTimers();
     // Milliseconds on the system's high-resolution clock.
     long long now() const;
+    // Runs one slice of the posted work (ui::PostedWork::sliceEnd).
     void runPosted();
     // The message that tells the timer window that work was posted.
     static constexpr UINT kWorkPosted = WM_APP + 1;
@@ -100,6 +101,7 @@ private:
     // late, within the system timers' own accuracy.
     ui::TimerSchedule timers_;
     bool heartbeat_ = false;
+    bool backlog_ = false;  // posted work left over from a slice, run by the heartbeat
     LARGE_INTEGER clockFrequency_{};
     struct CachedFont {
         ui::Font font;

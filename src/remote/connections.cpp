@@ -1,0 +1,289 @@
+#include "remote/connections.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <limits>
+#include <list>
+#include <thread>
+
+namespace quorvel::remote {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int milliseconds(Clock::duration duration) {
+    const auto count = std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
+    return static_cast<int>(std::clamp<long long>(count, 0, std::numeric_limits<int>::max()));
+}
+
+// Waits until `socket` can be read (or written), at most `timeout`; false on a timeout
+// or an error.
+bool waitFor(socket_t socket, bool read, Clock::duration timeout) {
+    const int ms = milliseconds(timeout);
+    const auto ready = read ? httplib::detail::select_read(socket, ms / 1000, (ms % 1000) * 1000)
+                            : httplib::detail::select_write(socket, ms / 1000, (ms % 1000) * 1000);
+    return ready > 0;
+}
+
+// A thread for each connection, started at once: a connection never waits for another
+// to end before it is read (the library's own pool starts threads only while none is
+// idle, and queues connections behind busy ones). Beyond `limit` threads a connection is
+// refused, and the library closes it.
+class ConnectionThreads final : public httplib::TaskQueue {
+public:
+    explicit ConnectionThreads(std::size_t limit) : limit_(limit) {}
+    ~ConnectionThreads() override { shutdown(); }
+
+    bool enqueue(std::function<void()> work) override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        joinFinished();
+        if (shuttingDown_ || running_.size() >= limit_) return false;
+        const auto self = running_.emplace(running_.end());
+        // The new thread cannot finish before it is stored here: finishing takes the lock.
+        *self = std::thread([this, self, work = std::move(work)] {
+            work();
+            const std::lock_guard<std::mutex> done(mutex_);
+            finished_.splice(finished_.end(), running_, self);
+            if (running_.empty()) idle_.notify_all();
+        });
+        return true;
+    }
+
+    // Waits for every connection to end (the server has shut them down first).
+    void shutdown() override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        shuttingDown_ = true;
+        idle_.wait(lock, [this] { return running_.empty(); });
+        joinFinished();
+    }
+
+private:
+    // Under the lock. Each finished thread has only its return left to run.
+    void joinFinished() {
+        for (std::thread& thread : finished_) thread.join();
+        finished_.clear();
+    }
+
+    const std::size_t limit_;
+    std::mutex mutex_;
+    std::condition_variable idle_;
+    std::list<std::thread> running_;
+    std::list<std::thread> finished_;
+    bool shuttingDown_ = false;
+};
+
+}  // namespace
+
+// The connection's bytes: one buffer for its whole life, a deadline for the request being
+// read, and a bound on each wait for a write. Once the connection is upgraded to a
+// WebSocket, the library asks for a read timeout of its own and the deadline goes.
+class ConnectionServer::Stream final : public httplib::Stream {
+public:
+    Stream(socket_t socket, const ConnectionLimits& limits)
+        : socket_(socket), buffer_(kBufferSize), writeLimit_(limits.writeLimit), readLimit_(limits.requestDeadline) {}
+
+    // Waits for the first byte of the next request, at most `idle`; true when it is there.
+    bool awaitRequest(Clock::duration idle) const { return is_readable() || waitFor(socket_, true, idle); }
+    // The head and body of the request now starting must arrive by `deadline`.
+    void setDeadline(Clock::time_point deadline) {
+        deadline_ = deadline;
+        started_ = Clock::now();
+    }
+
+    bool is_readable() const override { return begin_ < end_; }
+    bool wait_readable() const override { return is_readable() || waitFor(socket_, true, readWait()); }
+    bool wait_writable() const override { return waitFor(socket_, false, writeLimit_); }
+    bool is_peer_alive() const override { return httplib::detail::is_socket_alive(socket_); }
+
+    ssize_t read(char* out, size_t size) override {
+        if (!is_readable()) {
+            if (!waitFor(socket_, true, readWait())) {
+                error_ = httplib::Error::Timeout;
+                return -1;
+            }
+            const ssize_t got = httplib::detail::read_socket(socket_, buffer_.data(), buffer_.size(), 0);
+            if (got <= 0) {
+                error_ = got == 0 ? httplib::Error::ConnectionClosed : httplib::Error::Read;
+                return got;
+            }
+            begin_ = 0;
+            end_ = static_cast<std::size_t>(got);
+        }
+        const std::size_t taken = std::min(size, end_ - begin_);
+        std::memcpy(out, buffer_.data() + begin_, taken);
+        begin_ += taken;
+        return static_cast<ssize_t>(taken);
+    }
+
+    ssize_t write(const char* data, size_t size) override {
+        if (!wait_writable()) return -1;
+        return httplib::detail::send_socket(socket_, data, size, 0);
+    }
+
+    void get_remote_ip_and_port(std::string& ip, int& port) const override {
+        httplib::detail::get_remote_ip_and_port(socket_, ip, port);
+    }
+    void get_local_ip_and_port(std::string& ip, int& port) const override {
+        httplib::detail::get_local_ip_and_port(socket_, ip, port);
+    }
+    socket_t socket() const override { return socket_; }
+    time_t duration() const override { return milliseconds(Clock::now() - started_); }
+
+    // Asked for by the library when the connection becomes a WebSocket: from then on
+    // each read waits up to `sec`, with no deadline for a request.
+    void set_read_timeout(time_t sec, time_t usec) override {
+        deadline_ = Clock::time_point::max();
+        readLimit_ = std::chrono::seconds(sec) + std::chrono::microseconds(usec);
+    }
+
+    const char* buffered_data(size_t& size) const override {
+        size = end_ - begin_;
+        return size ? buffer_.data() + begin_ : nullptr;
+    }
+    void consume_buffered(size_t size) override { begin_ += std::min(size, end_ - begin_); }
+
+private:
+    static constexpr std::size_t kBufferSize = 16 * 1024;
+
+    // How long a read may wait now: up to the request's deadline.
+    Clock::duration readWait() const {
+        if (deadline_ == Clock::time_point::max()) return readLimit_;
+        return std::max(Clock::duration::zero(), deadline_ - Clock::now());
+    }
+
+    socket_t socket_;
+    std::vector<char> buffer_;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    Clock::duration writeLimit_;
+    Clock::duration readLimit_;
+    Clock::time_point deadline_ = Clock::time_point::max();
+    Clock::time_point started_ = Clock::now();
+};
+
+ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
+    const std::size_t threads = limits_.connectionsInAll + 16;
+    new_task_queue = [threads] { return new ConnectionThreads(threads); };
+    const auto idle = std::chrono::duration_cast<std::chrono::seconds>(limits_.idleLimit).count();
+    set_keep_alive_timeout(std::max<time_t>(1, static_cast<time_t>(idle)));
+    set_keep_alive_max_count(limits_.requestsPerConnection);
+    set_write_timeout(std::chrono::duration_cast<std::chrono::seconds>(limits_.writeLimit).count());
+    // The library announces "Connection: close" on every refusal and on a request that
+    // asks for it; the connection is then closed once the answer is written.
+    set_post_routing_handler([](const httplib::Request&, httplib::Response& response) {
+        Connection* connection = current_;
+        if (connection && response.get_header_value("Connection") == "close") connection->closeAfterAnswer = true;
+    });
+}
+
+ConnectionServer::~ConnectionServer() { shutDown(); }
+
+void ConnectionServer::shutDown() {
+    stop();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    shuttingDown_ = true;
+    for (Connection* connection : open_) {
+        connection->closing = true;
+        httplib::detail::shutdown_socket(connection->socket);
+    }
+}
+
+thread_local ConnectionServer::Connection* ConnectionServer::current_ = nullptr;
+
+void ConnectionServer::requestRead() {
+    if (current_) setStage(*current_, Stage::Running);
+}
+
+std::size_t ConnectionServer::connections() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return open_.size();
+}
+
+bool ConnectionServer::closeOldestWaiting(const std::string& peer, Clock::duration atLeast) {
+    const auto latest = Clock::now() - atLeast;
+    Connection* oldest = nullptr;
+    for (Connection* candidate : open_) {
+        if (candidate->closing || candidate->stage == Stage::Running || candidate->since > latest) continue;
+        if (!peer.empty() && candidate->peer != peer) continue;
+        // Idle connections go before those still sending a request, the longest waiting first.
+        const auto rank = [](const Connection* c) { return std::make_pair(c->stage != Stage::Waiting, c->since); };
+        if (!oldest || rank(candidate) < rank(oldest)) oldest = candidate;
+    }
+    if (!oldest) return false;
+    oldest->closing = true;
+    httplib::detail::shutdown_socket(oldest->socket);
+    return true;
+}
+
+bool ConnectionServer::enter(Connection& connection) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (shuttingDown_) return false;
+    const auto waiting = [&](const std::string& peer) {
+        return static_cast<std::size_t>(std::count_if(open_.begin(), open_.end(), [&](const Connection* c) {
+            return !c->closing && c->stage != Stage::Running && (peer.empty() || c->peer == peer);
+        }));
+    };
+    if (waiting(connection.peer) >= limits_.waitingPerPeer) closeOldestWaiting(connection.peer, limits_.grace);
+    if (waiting({}) >= limits_.waitingInAll) closeOldestWaiting({}, limits_.grace);
+    // At the bound on all connections, the oldest waiting one goes whatever its age.
+    const auto live = std::count_if(open_.begin(), open_.end(), [](const Connection* c) { return !c->closing; });
+    if (static_cast<std::size_t>(live) >= limits_.connectionsInAll && !closeOldestWaiting({}, {})) return false;
+    connection.since = Clock::now();
+    open_.push_back(&connection);
+    return true;
+}
+
+void ConnectionServer::leave(Connection& connection) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    open_.erase(std::remove(open_.begin(), open_.end(), &connection), open_.end());
+}
+
+void ConnectionServer::setStage(Connection& connection, Stage stage) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    connection.stage = stage;
+    connection.since = Clock::now();
+}
+
+bool ConnectionServer::process_and_close_socket(socket_t socket) {
+    Connection connection;
+    connection.socket = socket;
+    int port = 0;
+    httplib::detail::get_remote_ip_and_port(socket, connection.peer, port);
+    if (enter(connection)) {
+        Stream stream(socket, limits_);
+        current_ = &connection;
+        serve(connection, stream);
+        current_ = nullptr;
+        leave(connection);
+    }
+    httplib::detail::drain_and_close_socket(socket);
+    return true;
+}
+
+void ConnectionServer::serve(Connection& connection, Stream& stream) {
+    std::string remoteAddress;
+    int remotePort = 0;
+    std::string localAddress;
+    int localPort = 0;
+    stream.get_remote_ip_and_port(remoteAddress, remotePort);
+    stream.get_local_ip_and_port(localAddress, localPort);
+    for (std::size_t served = 1; served <= limits_.requestsPerConnection; ++served) {
+        if (!stream.awaitRequest(limits_.idleLimit)) return;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (connection.closing) return;
+            connection.stage = Stage::Reading;
+            connection.since = Clock::now();
+        }
+        stream.setDeadline(Clock::now() + limits_.requestDeadline);
+        bool closed = false;
+        bool upgraded = false;
+        const bool answered = process_request(stream, remoteAddress, remotePort, localAddress, localPort,
+                                              served == limits_.requestsPerConnection, closed, nullptr, &upgraded);
+        if (!answered || closed || upgraded || connection.closeAfterAnswer) return;
+        setStage(connection, Stage::Waiting);
+    }
+}
+
+}  // namespace quorvel::remote
