@@ -1,0 +1,157 @@
+#!/usr/bin/env python3
+"""The real quorvel.exe --remote under Wine while its remote control is attacked on
+loopback: how long an ordinary GET /api/state takes while 50 connections each send one
+byte of a request head every 4 s (slow senders) and while 200 connections sit idle; and,
+while 4 clients send score-up requests for player 1 as fast as they can, the longest
+time the table goes without repainting (its score 1 is read off the screen every few
+milliseconds) and the share of Ctrl+Shift+2 chords, each held 0.15 s, that raise score 2.
+
+    python3 bench/remote-attacks.py [flood requests]       (20000 unless given)
+    QUORVEL_WINDOWS_BUILD=<another build/windows> python3 bench/remote-attacks.py
+
+Needs the Windows build (scripts/build.sh windows).
+"""
+import http.client
+import json
+import socket
+import statistics
+import sys
+import threading
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
+import harness  # noqa: E402
+from xscreen import XScreen  # noqa: E402
+
+SCORE_1 = (40, 16, 48, 27)  # score 1's label in the table's client area (pixels)
+CHORD_HELD = 0.15
+CHORD_GAP = 0.65  # past the repeat guard's 0.6 s, so each chord counts once
+
+
+def timed_state(port, timeout=40.0):
+    """Seconds an ordinary GET /api/state takes on a new connection (None: no answer)."""
+    start = time.monotonic()
+    try:
+        connection = http.client.HTTPConnection("127.0.0.1", port, timeout=timeout)
+        connection.request("GET", "/api/state")
+        ok = connection.getresponse().status == 200
+        connection.close()
+    except OSError:
+        ok = False
+    return time.monotonic() - start if ok else None
+
+
+def held_connections(port, count, drip, stop):
+    """`count` connections: silent ones, or ones that send a byte of a head every 4 s."""
+    sockets = [socket.create_connection(("127.0.0.1", port)) for _ in range(count)]
+    while drip and not stop.wait(4.0):
+        for s in list(sockets):
+            try:
+                s.send(b"X")
+            except OSError:  # closed by the server: open another, as an attacker does
+                sockets.remove(s)
+                sockets.append(socket.create_connection(("127.0.0.1", port)))
+    stop.wait()
+    for s in sockets:
+        s.close()
+
+
+def under_attack(port, count, drip, samples=5):
+    stop = threading.Event()
+    attacker = threading.Thread(target=held_connections, args=(port, count, drip, stop))
+    attacker.start()
+    time.sleep(5.0 if drip else 1.0)  # the attack under way
+    times = []
+    for _ in range(samples):
+        times.append(timed_state(port))
+        time.sleep(1.0)
+    stop.set()
+    attacker.join()
+    return times
+
+
+def flooder(port, requests, done):
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+    body = json.dumps({"player": 1})
+    for _ in range(requests):
+        try:
+            connection.request("POST", "/api/action/score-up", body, {"Content-Type": "application/json"})
+            connection.getresponse().read()
+        except OSError:
+            connection.close()
+            connection = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+    done.append(requests)
+
+
+def flood(display, port, table, requests):
+    tx, ty = (int(v) for v in table["client_origin"].split(","))
+    done = []
+    clients = [threading.Thread(target=flooder, args=(port, requests // 4, done)) for _ in range(4)]
+    chords = [0]
+
+    def chord_loop():
+        while len(done) < len(clients):
+            display.xdotool("keydown", "ctrl+shift+2", "sleep", str(CHORD_HELD), "keyup", "ctrl+shift+2")
+            chords[0] += 1
+            time.sleep(CHORD_GAP)
+
+    changes = []
+    with XScreen(display.number) as screen:
+        last = screen.grab(tx + SCORE_1[0], ty + SCORE_1[1], SCORE_1[2], SCORE_1[3])
+        start = time.monotonic()
+        for client in clients:
+            client.start()
+        presser = threading.Thread(target=chord_loop)
+        presser.start()
+        while len(done) < len(clients):
+            now = screen.grab(tx + SCORE_1[0], ty + SCORE_1[1], SCORE_1[2], SCORE_1[3])
+            if now != last:
+                changes.append(time.monotonic())
+                last = now
+            time.sleep(0.002)
+        elapsed = time.monotonic() - start
+        presser.join()
+    marks = [start] + changes + [start + elapsed]
+    gaps = [b - a for a, b in zip(marks, marks[1:])]
+    return elapsed, max(gaps), len(changes), chords[0]
+
+
+def state(port):
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+    connection.request("GET", "/api/state")
+    return json.loads(connection.getresponse().read())
+
+
+def show(label, times):
+    answered = [t for t in times if t is not None]
+    lost = len(times) - len(answered)
+    text = f"median {statistics.median(answered) * 1000:.0f} ms, longest {max(answered) * 1000:.0f} ms" \
+        if answered else "no answer"
+    print(f"{label}: {text}" + (f", {lost} of {len(times)} without an answer within 40 s" if lost else ""))
+
+
+def main():
+    requests = int(sys.argv[1]) if len(sys.argv) > 1 else 20000
+    port = harness.free_port()
+    with harness.VirtualDisplay() as display, \
+            harness.Program(display, args=[f"--remote=127.0.0.1:{port}"]) as program:
+        _, table = harness.start_match(display, program)
+        tx, ty = (int(v) for v in table["client_origin"].split(","))
+        # Key state reaches the program only while one of its windows has the X focus.
+        display.xdotool("mousemove", str(tx + 160), str(ty + 32), "click", "1")  # a name: a plain click does nothing
+        harness.wait_for("the table to be the active window",
+                         lambda: harness.find_window(program, harness.TITLE)["active"] == "1", timeout=30)
+        harness.wait_for("the remote control to answer", lambda: timed_state(port, 5.0), timeout=60)
+        show("GET /api/state, no attack", [timed_state(port) for _ in range(5)])
+        show("GET /api/state, 50 slow senders", under_attack(port, 50, drip=True))
+        show("GET /api/state, 200 idle connections", under_attack(port, 200, drip=False))
+        elapsed, gap, repaints, chords = flood(display, port, table, requests)
+        applied = int(state(port)["players"][1]["score"])
+        print(f"flood of {requests} score-ups from 4 clients: {elapsed:.1f} s ({requests / elapsed:.0f}/s), "
+              f"score 1 repainted {repaints} times, longest without a repaint {gap * 1000:.0f} ms, "
+              f"chords applied {applied} of {chords}")
+
+
+if __name__ == "__main__":
+    main()
