@@ -7,15 +7,9 @@
 // error and change nothing, and no action may end the program. The path is also read as a
 // command-line option, which must give an endpoint or a quorvel::Error.
 //
-// An input that begins with R is written as it stands, "$HOST" replaced by the listening
-// address, on one connection to the real server, whose sending side is then ended: the
-// server must end the connection within 10 s, and what it sent back must be whole
-// answers, each framed by its length, none after one that said it closes the connection.
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <future>
+// An input that begins with R goes as it stands ("$HOST" the listening address) over one
+// connection to the real server, which must close it within 10 s having sent back whole
+// answers framed by their lengths, none after one that said it closes the connection.
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <variant>
@@ -25,6 +19,7 @@
 #include "remote/api.h"
 #include "remote/options.h"
 #include "remote/server.h"
+#include "support/raw_http.h"
 #include "start/start_dialog.h"
 
 using namespace quorvel;
@@ -43,49 +38,17 @@ struct Match {
     }
 };
 
-// Writes `bytes` on a new connection to `port` and returns what comes back until the
-// server closes it; the UI thread's posted work runs meanwhile.
-std::string exchange(Match& match, int port, const std::string& bytes) {
-    auto back = std::async(std::launch::async, [&] {
-        const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const timeval limit{10, 0};
-        ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        fuzz::require(::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0, "no connection");
-        (void)::send(s, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        ::shutdown(s, SHUT_WR);
-        std::string got;
-        char buffer[4096];
-        ssize_t n = 0;
-        while ((n = ::recv(s, buffer, sizeof buffer, 0)) > 0) got.append(buffer, static_cast<std::size_t>(n));
-        fuzz::require(n == 0, "the server did not end the connection within 10 s");
-        ::close(s);
-        return got;
-    });
-    while (back.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
-        match.platform.waitForPosted(std::chrono::milliseconds(2));
-        match.platform.runPosted();
-    }
-    return back.get();
-}
-
 // Every answer whole and framed by its Content-Length; nothing after one that closes.
 void requireFramedAnswers(const std::string& back) {
-    std::size_t at = 0;
-    while (at < back.size()) {
-        fuzz::require(back.compare(at, 9, "HTTP/1.1 ") == 0, "not an answer at byte " + std::to_string(at));
+    for (std::size_t at = 0; at < back.size();) {
         const std::size_t headEnd = back.find("\r\n\r\n", at);
-        fuzz::require(headEnd != std::string::npos, "an answer's head cut short");
-        const std::string head = back.substr(at, headEnd - at);
-        const std::size_t length = head.find("Content-Length: ");
-        fuzz::require(length != std::string::npos, "an answer without its length: " + head);
-        at = headEnd + 4 + std::stoul(head.substr(length + 16));
+        const std::string head = back.substr(at, headEnd == std::string::npos ? std::string::npos : headEnd - at);
+        const std::size_t length = head.find("\r\nContent-Length: ");
+        fuzz::require(head.rfind("HTTP/1.1 ", 0) == 0 && length != std::string::npos, "not a whole answer: " + head);
+        at = headEnd + 4 + std::stoul(head.substr(length + 18));
         fuzz::require(at <= back.size(), "an answer's body cut short");
-        if (head.find("Connection: close") != std::string::npos)
-            fuzz::require(at == back.size(), "an answer after one that closes the connection");
+        fuzz::require(at == back.size() || head.find("Connection: close") == std::string::npos,
+                      "an answer after one that closes the connection");
     }
 }
 
@@ -116,7 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string host = "127.0.0.1:" + std::to_string(server.port());
         for (auto at = bytes.find("$HOST"); at != std::string::npos; at = bytes.find("$HOST", at + host.size()))
             bytes.replace(at, 5, host);
-        requireFramedAnswers(exchange(match, server.port(), bytes.substr(1)));
+        const std::string back = testing::exchangeRaw(server.port(), bytes.substr(1), true, [] {
+            match.platform.waitForPosted(std::chrono::milliseconds(2));
+            match.platform.runPosted();
+        });
+        fuzz::require(back.rfind('\x01', 0) != 0, "the server did not end the connection within 10 s");
+        requireFramedAnswers(back);
         return 0;
     }
     remote::Request request;
