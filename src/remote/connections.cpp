@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <list>
 #include <thread>
@@ -26,10 +27,11 @@ bool waitFor(socket_t socket, bool read, Clock::duration timeout) {
     return ready > 0;
 }
 
-// A thread for each connection, started at once: a connection never waits for another
-// to end before it is read (the library's own pool starts threads only while none is
-// idle, and queues connections behind busy ones). Beyond `limit` threads a connection is
-// refused, and the library closes it.
+// A thread for each connection at once: a connection never waits for another to end
+// before it is read (the library's own pool queues connections behind busy threads once
+// it has started its few). A thread whose connection has ended waits a while for the next
+// one, since starting a thread is most of the cost of a short connection under Wine.
+// Beyond `limit` threads a connection is refused, and the library closes it.
 class ConnectionThreads final : public httplib::TaskQueue {
 public:
     explicit ConnectionThreads(std::size_t limit) : limit_(limit) {}
@@ -38,15 +40,15 @@ public:
     bool enqueue(std::function<void()> work) override {
         const std::lock_guard<std::mutex> lock(mutex_);
         joinFinished();
-        if (shuttingDown_ || running_.size() >= limit_) return false;
-        const auto self = running_.emplace(running_.end());
-        // The new thread cannot finish before it is stored here: finishing takes the lock.
-        *self = std::thread([this, self, work = std::move(work)] {
-            work();
-            const std::lock_guard<std::mutex> done(mutex_);
-            finished_.splice(finished_.end(), running_, self);
-            if (running_.empty()) idle_.notify_all();
-        });
+        if (shuttingDown_) return false;
+        if (idle_ <= jobs_.size()) {
+            if (threads_.size() >= limit_) return false;
+            const auto self = threads_.emplace(threads_.end());
+            // The new thread cannot end before it is stored here: ending takes the lock.
+            *self = std::thread([this, self] { serve(self); });
+        }
+        jobs_.push_back(std::move(work));
+        arrived_.notify_one();
         return true;
     }
 
@@ -54,11 +56,31 @@ public:
     void shutdown() override {
         std::unique_lock<std::mutex> lock(mutex_);
         shuttingDown_ = true;
-        idle_.wait(lock, [this] { return running_.empty(); });
+        arrived_.notify_all();
+        ended_.wait(lock, [this] { return threads_.empty(); });
         joinFinished();
     }
 
 private:
+    static constexpr auto kKeptIdle = std::chrono::seconds(30);
+
+    void serve(std::list<std::thread>::iterator self) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            ++idle_;
+            const bool work = arrived_.wait_for(lock, kKeptIdle, [this] { return !jobs_.empty() || shuttingDown_; });
+            --idle_;
+            if (!work || jobs_.empty()) break;
+            std::function<void()> job = std::move(jobs_.front());
+            jobs_.pop_front();
+            lock.unlock();
+            job();
+            lock.lock();
+        }
+        finished_.splice(finished_.end(), threads_, self);
+        if (threads_.empty()) ended_.notify_all();
+    }
+
     // Under the lock. Each finished thread has only its return left to run.
     void joinFinished() {
         for (std::thread& thread : finished_) thread.join();
@@ -67,9 +89,12 @@ private:
 
     const std::size_t limit_;
     std::mutex mutex_;
-    std::condition_variable idle_;
-    std::list<std::thread> running_;
+    std::condition_variable arrived_;
+    std::condition_variable ended_;
+    std::deque<std::function<void()>> jobs_;
+    std::list<std::thread> threads_;
     std::list<std::thread> finished_;
+    std::size_t idle_ = 0;
     bool shuttingDown_ = false;
 };
 
