@@ -103,6 +103,7 @@ ui::Color Win32Platform::resolveColor(ui::Color color) const {
 
 namespace {
 constexpr UINT_PTR kHeartbeat = 1;
+constexpr long long kHeartbeatMs = USER_TIMER_MINIMUM;
 // A tick this close to its due time is run at this heartbeat: the system timer may wake
 // the program a little before the clock reads the full interval.
 constexpr long long kEarly = 2;
@@ -126,13 +127,16 @@ void Win32Platform::timerDestroyed(ui::Timer& timer) { timers_.remove(timer); }
 
 void Win32Platform::runTimers() {
     const long long at = now();
+    lastBeat_ = at;
     ++ticking_;
     while (ui::Timer* timer = timers_.takeDue(at + kEarly, at)) timer->runtime().dispatch([timer] { timer->tick(); });
     --ticking_;
-    // Windows freed by a tick have left the list.
-    for (Win32Window* window : windows_) window->present();
+    // Windows freed by a tick have left the list. What posted work changed since the last
+    // tick is painted now too: its paint messages would wait behind the next work.
+    for (Win32Window* window : windows_) window->present(postedRan_);
+    postedRan_ = false;
     // Work left over from a slice goes on now that the tick and its painting are done.
-    if (backlog_) runPosted();
+    if (backlog_) runSlice();
     if (timers_.empty() && !backlog_ && heartbeat_) {
         KillTimer(timerWindow_, kHeartbeat);
         heartbeat_ = false;
@@ -177,6 +181,20 @@ void Win32Platform::postToUiThread(std::function<void()> work) {
 }
 
 void Win32Platform::runPosted() {
+    // A tick that has come due runs first, and the heartbeat's painting whenever one is
+    // owed: while requests keep coming, the messages that wake the UI thread for them
+    // would otherwise keep the system's timer message (and paint messages) waiting.
+    backlog_ = true;
+    const long long at = now();
+    const auto due = timers_.nextDue();
+    if ((due && *due <= at + kEarly) || at >= lastBeat_ + kHeartbeatMs)
+        runTimers();  // which runs the slice after the tick
+    else
+        runSlice();
+}
+
+void Win32Platform::runSlice() {
+    postedRan_ = true;
     const long long start = now();
     backlog_ = posted_.runUntil([this] { return now(); }, ui::PostedWork::sliceEnd(start, timers_.nextDue()));
     // What is left waits for the heartbeat, whose message comes only once the input and

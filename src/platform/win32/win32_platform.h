@@ -87,8 +87,10 @@ private:
     void runTimers();
     // Milliseconds on the system's high-resolution clock.
     long long now() const;
-    // Runs one slice of the posted work (ui::PostedWork::sliceEnd).
+    // Woken for posted work: runs a tick that is due, then one slice of the work
+    // (ui::PostedWork::sliceEnd).
     void runPosted();
+    void runSlice();
     // The message that tells the timer window that work was posted.
     static constexpr UINT kWorkPosted = WM_APP + 1;
 
@@ -102,6 +104,8 @@ private:
     ui::TimerSchedule timers_;
     bool heartbeat_ = false;
     bool backlog_ = false;  // posted work left over from a slice, run by the heartbeat
+    bool postedRan_ = false;  // posted work ran since the last tick: its changes are painted then
+    long long lastBeat_ = 0;  // when the heartbeat last ran
     LARGE_INTEGER clockFrequency_{};
     struct CachedFont {
         ui::Font font;

@@ -687,10 +687,13 @@ void Win32Window::paint() {
     EndPaint(hwnd_, &ps);
 }
 
-void Win32Window::present() {
+void Win32Window::present(bool invalidated) {
     const std::size_t count = std::exchange(pendingCount_, 0);
     // A hidden window paints itself whole when it is shown.
-    if (count == 0 || !hwnd_ || !IsWindowVisible(hwnd_)) return;
+    if (!hwnd_ || !IsWindowVisible(hwnd_)) return;
+    // The paint messages of the window and its controls, handled now.
+    if (invalidated) RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (count == 0) return;
     HDC screen = GetDC(hwnd_);
     RECT client{};
     GetClientRect(hwnd_, &client);

@@ -36,8 +36,9 @@ public:
     void close() override;
 
     HWND hwnd() const { return hwnd_; }
-    // Paints what the last timer tick changed, straight onto the window.
-    void present();
+    // Paints what the last timer tick changed, straight onto the window, and with
+    // `invalidated` also what waits for a paint message.
+    void present(bool invalidated);
     ui::Form& form() const { return form_; }
 
 private:
