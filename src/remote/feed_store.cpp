@@ -100,7 +100,7 @@ std::string FeedStore::tableMessage(std::uint64_t seen) const {
     const std::string version = std::to_string(slot(Kind::Table).version);
     if (!open_) return R"({"type":"closed","version":)" + version + "}";
     const bool whole = seen < openVersion_;
-    const auto wanted = [&](const PartText& p) { return !p.text.empty() && (whole || p.version > seen); };
+    const auto due = [&](const PartText& p) { return !p.text.empty() && (whole || p.version > seen); };
     const auto append = [](std::string& to, const std::string& members) {
         if (!to.empty() && to.back() != '{') to += ',';
         to += members;
@@ -109,7 +109,7 @@ std::string FeedStore::tableMessage(std::uint64_t seen) const {
     std::string out = std::string(R"({"type":")") + (whole ? "table" : "delta") + R"(","version":)" + version;
     std::string form = "{";
     for (const PartText& p : table_.form)
-        if (wanted(p)) append(form, p.text);
+        if (due(p)) append(form, p.text);
     if (form.size() > 1) out += R"(,"form":)" + form + "}";
     out += R"(,"controls":[)";
     bool first = true;
@@ -120,11 +120,11 @@ std::string FeedStore::tableMessage(std::uint64_t seen) const {
             append(entry, c.identity);
             append(entry, c.parts[part::kShown].text);
             for (std::size_t p = 0; c.shown && p < c.parts.size(); ++p)
-                if (p != part::kShown && wanted(c.parts[p])) append(entry, c.parts[p].text);
+                if (p != part::kShown && due(c.parts[p])) append(entry, c.parts[p].text);
         } else {
             // A hidden control tells only that it is hidden.
             for (std::size_t p = 0; p < c.parts.size(); ++p)
-                if ((c.shown || p == part::kShown) && wanted(c.parts[p])) append(entry, c.parts[p].text);
+                if ((c.shown || p == part::kShown) && due(c.parts[p])) append(entry, c.parts[p].text);
             if (entry.size() > 1) entry.insert(1, R"("i":)" + std::to_string(i) + ",");
         }
         if (entry.size() == 1) continue;
@@ -160,9 +160,9 @@ bool FeedStore::Reader::wait(std::chrono::milliseconds timeout) {
 FeedStore::Message FeedStore::Reader::take() {
     const std::lock_guard<std::mutex> lock(store_->mutex_);
     if (store_->ended_ || !store_->newer(kind_, seen_)) return nullptr;
-    Message message = store_->message(kind_, seen_);
+    Message taken = store_->message(kind_, seen_);
     seen_ = store_->slot(kind_).version;
-    return message;
+    return taken;
 }
 
 FeedStore::Message FeedStore::Reader::next(std::chrono::milliseconds timeout) {
