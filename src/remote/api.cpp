@@ -306,11 +306,13 @@ std::string readPicture(const std::string& folder, const std::vector<std::string
     for (const std::string& name : names) path /= utf8(name);
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return {};
+    const auto size = std::filesystem::file_size(path, error);
+    if (error || size > kMaxPictureBytes) return {};
     std::ifstream in(path, std::ios::binary);
-    std::string bytes(kMaxPictureBytes + 1, '\0');
+    std::string bytes(static_cast<std::size_t>(size), '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-    return bytes.size() > kMaxPictureBytes ? std::string() : bytes;
+    // A file cut short while it was read is not served half.
+    return in.gcount() == static_cast<std::streamsize>(bytes.size()) ? bytes : std::string();
 }
 
 // The type of a GIF or JPEG file from its first bytes, or "" for anything else.
@@ -320,10 +322,10 @@ std::string_view pictureType(std::string_view bytes) {
     return {};
 }
 
-Response page() {
+Response page(const char* html) {
     Response response;
     response.contentType = "text/html; charset=utf-8";
-    response.body = kControlPage;
+    response.body = html;
     return response;
 }
 
@@ -438,7 +440,8 @@ std::variant<Response, Command> Api::admit(const Request& request) const {
     const bool read = request.method == "GET" || request.method == "HEAD";
     // The page itself is static and holds no state, so a browser can open it without the
     // token; its script sends the token with every request to the interface.
-    if (request.path == "/") return read ? std::variant<Response, Command>(page()) : methodNotAllowed(request, "GET");
+    if (request.path == "/")
+        return read ? std::variant<Response, Command>(page(kControlPage)) : methodNotAllowed(request, "GET");
 
     // The overlay page and its pictures take the token in the address too: a streaming
     // program's browser source sends no header of its own.
@@ -446,11 +449,7 @@ std::variant<Response, Command> Api::admit(const Request& request) const {
     if (view) {
         if (auto refused = viewerRefusal(request)) return *std::move(refused);
         if (!read) return methodNotAllowed(request, "GET");
-        if (request.path != "/overlay") return picture(request);
-        Response response;
-        response.contentType = "text/html; charset=utf-8";
-        response.body = kOverlayPage;
-        return response;
+        return request.path == "/overlay" ? page(kOverlayPage) : picture(request);
     }
     if (auto refused = tokenRefusal(request, false)) return *std::move(refused);
 

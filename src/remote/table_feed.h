@@ -9,6 +9,26 @@
 //
 // Lives on the UI thread, made and destroyed there; readers hold the store, which outlives
 // it and tells them when it has gone.
+//
+// A table reader takes JSON objects (FeedStore::Reader::take):
+//   {"type":"table","version":N,"form":F,"controls":[C,...]}   the whole table
+//   {"type":"delta","version":N,"form":F,"controls":[C,...]}   only the parts changed since
+//       the reader's last take ("form" only when one of its parts changed)
+//   {"type":"closed","version":N}                               closed, or not shown
+// F: "width", "height" (client pixels), "back" ("#rrggbb"), "seeThrough" (the key colour
+//    when the window is see-through where it shows that colour, else null), "frame" (0 for
+//    none, 1 to 5), "picture" (P or null, drawn at its own size at the top-left corner).
+// C: "i" (its place in the drawing order, back to front); in the whole table also "name",
+//    "kind" (label, shape, image, picturebox, frame, textbox, combobox, button) and
+//    "index" for a member of a control array. Then its parts, each sent whole when any of
+//    it changed: "shown"; "x", "y", "width", "height" (pixels); "caption"; the look:
+//    "fore", "back", "font" {"name", "points", "pixels", "bold", "italic"}, "align"
+//    (left, right, center), and for labels "transparent" and "wrap" (lines broken between
+//    words), for shapes "fill", for picture boxes "back"; "picture" (P or null: images
+//    stretch it to their rectangle, picture boxes show it at its own size). A hidden
+//    control is {"i", ..., "shown": false} and nothing more until it is shown again.
+// P: "src" (its address below /pic/, null for a picture from outside the pic folder),
+//    "width", "height" (its own pixels).
 #include <memory>
 #include <string>
 #include <vector>

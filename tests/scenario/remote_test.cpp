@@ -459,9 +459,8 @@ TEST_F(Remote, PicturesAreOnlyTheGifAndJpegFilesBelowThePicFolder) {
     // As the server hands requests over: the target as sent, the path decoded.
     const remote::Api api(remote::Endpoint{"127.0.0.1", 8421, ""}, program.folder.path());
     const auto status = [&](const std::string& target) {
-        remote::Request request{"GET", httplib::decode_path_component(target.substr(0, target.find('?'))),
-                                "127.0.0.1:8421"};
-        request.target = target;
+        const remote::Request request{"GET", httplib::decode_path_component(target.substr(0, target.find('?'))),
+                                      "127.0.0.1:8421", "", "", "", target};
         return std::get<remote::Response>(api.admit(request)).status;
     };
     EXPECT_EQ(status("/pic/gen/P1/12.gif?v=2"), 200);
