@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string_view>
 
@@ -11,6 +13,7 @@
 #include "control/palette.h"
 #include "table/score_table.h"
 #include "ui/error.h"
+#include "ui/text.h"
 
 namespace quorvel::remote {
 namespace {
@@ -19,6 +22,9 @@ using nlohmann::json;
 using Kind = Command::Kind;
 
 constexpr std::string_view kActionPrefix = "/api/action/";
+constexpr std::string_view kPicturePrefix = "/pic/";
+// Far above the program's flags, portraits and emblem.
+constexpr std::size_t kMaxPictureBytes = 16u << 20;
 constexpr std::size_t kMaxQuotedValue = 60;
 
 // Each action, the fields its body takes, and how it reads them.
@@ -208,10 +214,121 @@ bool sameToken(std::string_view given, std::string_view token) {
     return difference == 0;
 }
 
-Response page() {
+// The target's path, not decoded.
+std::string_view rawPath(const Request& request) {
+    const std::string_view target = request.target.empty() ? std::string_view(request.path) : request.target;
+    return target.substr(0, target.find('?'));
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Text with its %XX escapes decoded, or nothing when an escape is broken.
+std::optional<std::string> percentDecoded(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size() || hexDigit(text[i + 1]) < 0 || hexDigit(text[i + 2]) < 0) return std::nullopt;
+        out += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+        i += 2;
+    }
+    return out;
+}
+
+// The value of the first "token" parameter of the query, decoded; nothing when there is none.
+std::optional<std::string> queryToken(const Request& request) {
+    const std::size_t mark = request.target.find('?');
+    if (mark == std::string::npos) return std::nullopt;
+    std::string_view query = std::string_view(request.target).substr(mark + 1);
+    while (!query.empty()) {
+        const std::size_t amp = query.find('&');
+        const std::string_view parameter = query.substr(0, amp);
+        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+        if (parameter.substr(0, 6) != "token=") continue;
+        // A broken escape gives a token that matches none.
+        return percentDecoded(parameter.substr(6)).value_or(std::string(1, '\0'));
+    }
+    return std::nullopt;
+}
+
+bool endsWithNoCase(std::string_view text, std::string_view ending) {
+    return text.size() >= ending.size() && equalNoCase(text.substr(text.size() - ending.size()), ending);
+}
+
+// A name Windows gives to a device in every folder, whatever its extension.
+bool deviceName(std::string_view name) {
+    std::string_view stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (equalNoCase(stem, device)) return true;
+    return stem.size() == 4 && (equalNoCase(stem.substr(0, 3), "COM") || equalNoCase(stem.substr(0, 3), "LPT")) &&
+           stem[3] >= '0' && stem[3] <= '9';
+}
+
+// The names below pic that a picture's address names, or nothing when it names anything
+// but a GIF or JPEG file below it. Decided on the address alone, before the disk is asked:
+// every name must be a plain file or folder name of its own, so no "..", no separator
+// written as an escape, no drive, stream or device, no name that Windows would read as
+// another one (a trailing dot or blank).
+std::optional<std::vector<std::string>> pictureFile(std::string_view address) {
+    std::vector<std::string> names;
+    while (true) {
+        const std::size_t slash = address.find('/');
+        auto name = percentDecoded(address.substr(0, slash));
+        if (!name || name->empty() || *name == "." || *name == ".." || name->back() == '.' || name->back() == ' ' ||
+            !ui::isValidUtf8(*name) || deviceName(*name))
+            return std::nullopt;
+        for (const char c : *name) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x20 || byte == 0x7F || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
+                return std::nullopt;
+        }
+        names.push_back(*std::move(name));
+        if (slash == std::string_view::npos) break;
+        address.remove_prefix(slash + 1);
+    }
+    const std::string& file = names.back();
+    if (!endsWithNoCase(file, ".gif") && !endsWithNoCase(file, ".jpg") && !endsWithNoCase(file, ".jpeg"))
+        return std::nullopt;
+    return names;
+}
+
+// The bytes of the file, or "" when it is not a readable file of at most kMaxPictureBytes.
+std::string readPicture(const std::string& folder, const std::vector<std::string>& names) {
+    const auto utf8 = [](const std::string& text) {
+        return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(text.data()), text.size()));
+    };
+    std::filesystem::path path = utf8(folder) / "pic";
+    for (const std::string& name : names) path /= utf8(name);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return {};
+    const auto size = std::filesystem::file_size(path, error);
+    if (error || size > kMaxPictureBytes) return {};
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    // A file cut short while it was read is not served half.
+    return in.gcount() == static_cast<std::streamsize>(bytes.size()) ? bytes : std::string();
+}
+
+// The type of a GIF or JPEG file from its first bytes, or "" for anything else.
+std::string_view pictureType(std::string_view bytes) {
+    if (bytes.substr(0, 6) == "GIF87a" || bytes.substr(0, 6) == "GIF89a") return "image/gif";
+    if (bytes.substr(0, 3) == "\xFF\xD8\xFF") return "image/jpeg";
+    return {};
+}
+
+Response page(const char* html) {
     Response response;
     response.contentType = "text/html; charset=utf-8";
-    response.body = kControlPage;
+    response.body = html;
     return response;
 }
 
@@ -220,6 +337,11 @@ Response methodNotAllowed(const Request& request, const char* allowed) {
         Api::refusal(405, request.method + " " + excerpt(request.path) + ": only " + allowed + " is answered here");
     response.headers.emplace_back("Allow", allowed);
     return response;
+}
+
+// The table as others see it: the overlay page, its pictures and the two sockets.
+bool isView(std::string_view path) {
+    return path == "/overlay" || path == kOverlaySocket || path == kEventsSocket || path.rfind(kPicturePrefix, 0) == 0;
 }
 
 const Action* findAction(std::string_view path) {
@@ -231,7 +353,8 @@ const Action* findAction(std::string_view path) {
 
 }  // namespace
 
-Api::Api(Endpoint endpoint) : endpoint_(std::move(endpoint)) {}
+Api::Api(Endpoint endpoint, std::string programFolder)
+    : endpoint_(std::move(endpoint)), programFolder_(std::move(programFolder)) {}
 
 std::string Api::listening() const { return endpoint_.address + ":" + std::to_string(endpoint_.port); }
 
@@ -250,6 +373,65 @@ bool Api::hostAllowed(const std::string& host) const {
     // Listening on every address, any IPv4 address written as a number is taken: a page
     // that points a name of its own at this computer sends that name, never a number.
     return isWildcard(endpoint_.address) && isIpv4Address(name);
+}
+
+bool Api::originAllowed(std::string_view origin) const {
+    if (origin.empty()) return true;
+    constexpr std::string_view kHttp = "http://";
+    if (origin.size() <= kHttp.size() || !equalNoCase(origin.substr(0, kHttp.size()), kHttp)) return false;
+    std::string host(origin.substr(kHttp.size()));
+    // A browser leaves out the port of its scheme.
+    if (host.find(':') == std::string::npos && endpoint_.port == 80) host += ":80";
+    return hostAllowed(host);
+}
+
+std::optional<Response> Api::viewerRefusal(const Request& request) const {
+    if (!hostAllowed(request.host)) {
+        return refusal(403, "Host: " + excerpt(request.host) + " is not the address this program listens on (" +
+                                listening() + ")");
+    }
+    // A page of another site may not read the table nor hold a connection to it.
+    if (!originAllowed(request.origin)) {
+        return refusal(403, "Origin: " + excerpt(request.origin) + " is another site than this program's (http://" +
+                                listening() + ")");
+    }
+    return tokenRefusal(request, true);
+}
+
+std::optional<Response> Api::tokenRefusal(const Request& request, bool inQuery) const {
+    if (endpoint_.token.empty()) return std::nullopt;
+    constexpr std::string_view kBearer = "Bearer ";
+    const std::string_view given = request.authorization;
+    const std::optional<std::string> queried = inQuery && given.empty() ? queryToken(request) : std::nullopt;
+    if (given.empty() && !queried) {
+        Response response = refusal(401, inQuery ? "the token is missing (send \"Authorization: Bearer TOKEN\" or "
+                                                   "add ?token=TOKEN to the address)"
+                                                 : "Authorization: the token is missing (send \"Authorization: "
+                                                   "Bearer TOKEN\")");
+        response.headers.emplace_back("WWW-Authenticate", "Bearer");
+        return response;
+    }
+    const bool right = queried ? sameToken(*queried, endpoint_.token)
+                               : given.size() >= kBearer.size() && equalNoCase(given.substr(0, kBearer.size()), kBearer) &&
+                                     sameToken(given.substr(kBearer.size()), endpoint_.token);
+    if (right) return std::nullopt;
+    // The message never repeats what was given.
+    Response response = refusal(401, queried ? "token: the token is wrong" : "Authorization: the token is wrong");
+    response.headers.emplace_back("WWW-Authenticate", "Bearer error=\"invalid_token\"");
+    return response;
+}
+
+Response Api::picture(const Request& request) const {
+    const std::string_view raw = rawPath(request);
+    const auto file = raw.rfind(kPicturePrefix, 0) == 0 ? pictureFile(raw.substr(kPicturePrefix.size())) : std::nullopt;
+    std::string bytes;
+    if (file && !programFolder_.empty()) bytes = readPicture(programFolder_, *file);
+    const std::string_view type = pictureType(bytes);
+    if (type.empty()) return refusal(404, "there is no picture at " + excerpt(request.path));
+    Response response;
+    response.contentType = std::string(type);
+    response.body = std::move(bytes);
+    return response;
 }
 
 Response Api::refusal(int status, const std::string& message) {
@@ -278,21 +460,13 @@ std::optional<Response> Api::screen(const Request& request) const {
     // token; its script sends the token with every request to the interface.
     if (request.path == "/") return read ? std::nullopt : std::optional(methodNotAllowed(request, "GET"));
 
-    if (!endpoint_.token.empty()) {
-        constexpr std::string_view kBearer = "Bearer ";
-        const std::string_view given = request.authorization;
-        if (given.empty()) {
-            Response response = refusal(401, "Authorization: the token is missing (send \"Authorization: Bearer TOKEN\")");
-            response.headers.emplace_back("WWW-Authenticate", "Bearer");
-            return response;
-        }
-        if (given.size() < kBearer.size() || !equalNoCase(given.substr(0, kBearer.size()), kBearer) ||
-            !sameToken(given.substr(kBearer.size()), endpoint_.token)) {
-            Response response = refusal(401, "Authorization: the token is wrong");
-            response.headers.emplace_back("WWW-Authenticate", "Bearer error=\"invalid_token\"");
-            return response;
-        }
+    // The overlay page, its pictures and the sockets take the token in the address too: a
+    // streaming program's browser source sends no header of its own.
+    if (isView(request.path)) {
+        if (auto refused = viewerRefusal(request)) return *std::move(refused);
+        return read ? std::nullopt : std::optional(methodNotAllowed(request, "GET"));
     }
+    if (auto refused = tokenRefusal(request, false)) return *std::move(refused);
 
     if (request.path == "/api/state") return read ? std::nullopt : std::optional(methodNotAllowed(request, "GET"));
     if (request.path.compare(0, kActionPrefix.size(), kActionPrefix) != 0)
@@ -311,7 +485,11 @@ std::optional<Response> Api::screen(const Request& request) const {
 
 std::variant<Response, Command> Api::admit(const Request& request) const {
     if (auto refused = screen(request)) return *std::move(refused);
-    if (request.path == "/") return page();
+    if (request.path == "/") return page(kControlPage);
+    if (request.path == "/overlay") return page(kOverlayPage);
+    if (request.path.rfind(kPicturePrefix, 0) == 0) return picture(request);
+    if (request.path == kOverlaySocket || request.path == kEventsSocket)
+        return refusal(426, excerpt(request.path) + " is a WebSocket: open it as one");
     if (request.path == "/api/state") return Command{};
     if (request.body.size() > kMaxBody) return tooLarge(request.body.size());
     try {

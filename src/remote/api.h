@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -22,16 +23,23 @@ namespace quorvel::remote {
 
 // The largest body taken.
 constexpr std::size_t kMaxBody = 4096;
+// The WebSockets: the overlay page's descriptions of the table, and the state for decks.
+constexpr std::string_view kOverlaySocket = "/overlay/socket";
+constexpr std::string_view kEventsSocket = "/api/events";
 
 struct Request {
     std::string method;
-    std::string path;  // without the query
+    std::string path;  // without the query, its %XX escapes decoded
     std::string host;  // the Host header, "" when there is none
     std::string contentType;
     std::string authorization;
     std::string body;
     // The length the head announces, when it announces one (a body sent in chunks does not).
-    std::optional<std::size_t> contentLength;
+    std::optional<std::size_t> contentLength{};
+    // The request target as sent: the path before decoding, then "?" and the query. ""
+    // when it is not known: the path then stands for it, without a query.
+    std::string target{};
+    std::string origin{};  // the Origin header, "" when there is none
 };
 
 struct Response {
@@ -71,16 +79,28 @@ struct Command {
 
 class Api {
 public:
-    // `endpoint` names the address and port the server listens on (the port it bound).
-    explicit Api(Endpoint endpoint);
+    // `endpoint` names the address and port the server listens on (the port it bound);
+    // the GIF and JPEG pictures below `programFolder`'s pic folder are served at /pic/
+    // (none when it is "").
+    explicit Api(Endpoint endpoint, std::string programFolder = {});
 
     // Off the UI thread, once the head of a request has been read and before its body
     // is: the refusal of everything that can be refused without the body (its Host, token,
     // path, method, type and announced length), or nothing.
     std::optional<Response> screen(const Request& request) const;
-    // Off the UI thread: a response at once (a refusal, or the control page), or the
-    // command to run on the UI thread.
+    // Off the UI thread: a response at once (a refusal, the control page, the overlay page
+    // or a picture), or the command to run on the UI thread.
     std::variant<Response, Command> admit(const Request& request) const;
+
+    // Off the UI thread: the refusal of a request for a view of the table (the overlay
+    // page, its pictures, a WebSocket of the overlay or of the state), or nothing when it
+    // may have it. Its Host must name this server, its Origin (when it has one) this
+    // server's own, and with a token set, the token must come as "Authorization: Bearer
+    // TOKEN" or, since a browser source cannot send that header, as ?token=TOKEN.
+    std::optional<Response> viewerRefusal(const Request& request) const;
+    // The Origin header names no other site: none at all (a deck, a script) or
+    // http://HOST:PORT of this server.
+    bool originAllowed(std::string_view origin) const;
 
     // On the UI thread, inside an event: runs the command and answers with the state it
     // left, or refuses it (changing nothing) when the windows do not allow it.
@@ -97,11 +117,19 @@ public:
 private:
     bool hostAllowed(const std::string& host) const;
     std::string listening() const;  // ADDRESS:PORT
+    // The refusal of a missing or wrong token, or nothing; ?token= counts when `inQuery`.
+    std::optional<Response> tokenRefusal(const Request& request, bool inQuery) const;
+    // GET /pic/...: the picture, or 404 for anything but a GIF or JPEG file below pic.
+    Response picture(const Request& request) const;
 
     Endpoint endpoint_;
+    std::string programFolder_;
 };
 
 // The control page served at "/": static HTML with its script.
 extern const char* const kControlPage;
+// The overlay page served at "/overlay": the score table drawn from the descriptions that
+// its WebSocket at /overlay/socket pushes (TableFeed).
+extern const char* const kOverlayPage;
 
 }  // namespace quorvel::remote

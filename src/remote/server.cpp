@@ -121,7 +121,9 @@ Request requestOf(const httplib::Request& in) {
     Request request;
     request.method = in.method;
     request.path = in.path;
+    request.target = in.target;
     request.host = in.get_header_value("Host");
+    request.origin = in.get_header_value("Origin");
     request.contentType = in.get_header_value("Content-Type");
     request.authorization = in.get_header_value("Authorization");
     if (in.has_header("Content-Length") && !in.has_header("Transfer-Encoding"))
@@ -235,7 +237,7 @@ Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique
     // The API checks Host against the port actually bound.
     Endpoint bound = endpoint;
     bound.port = impl.port;
-    impl.api = Api(bound);
+    impl.api = Api(bound, app.platform().programFolder());
     impl.thread = std::thread([&http] { http.listen_after_bind(); });
     http.wait_until_ready();
 }

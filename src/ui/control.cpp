@@ -38,6 +38,12 @@ bool Control::shown() const {
 
 void Control::setEnabled(bool enabled) { update(enabled_, enabled, change::kEnabled); }
 
+void Control::setTag(std::string tag) {
+    if (tag == tag_) return;
+    tag_ = std::move(tag);
+    form_.runtime().noteChange();
+}
+
 void Control::changed(unsigned changes, const Rect& before) { form_.controlChanged(*this, changes, before); }
 
 void TextControl::setFont(const Font& font) { update(font_, font, change::kAppearance); }

@@ -86,7 +86,8 @@ public:
     void setEnabled(bool enabled);
 
     const std::string& tag() const { return tag_; }
-    void setTag(std::string tag) { tag_ = std::move(tag); }
+    // Nothing is drawn from a tag, but the remote control's state reads some.
+    void setTag(std::string tag);
 
     std::function<void(const MouseEvent&)> onMouseDown;
     std::function<void(const MouseEvent&)> onMouseUp;

@@ -1,30 +1,38 @@
 #include "ui/form.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace quorvel::ui {
 
 Form::Form(Runtime& runtime, std::string name) : runtime_(runtime), name_(std::move(name)) {}
 
 Form::~Form() {
+    notifyClosed();
     // Controls go before the timers' platform entries; the window goes first of all.
     if (peer_) peer_->close();
 }
 
 void Form::load() {
-    if (!peer_) peer_ = platform().createWindow(*this);
+    if (!peer_) {
+        peer_ = platform().createWindow(*this);
+        runtime_.formLoaded(*this);
+    }
     onLoad();
 }
 
 void Form::closeWindow() {
     for (auto& timer : timers_) timer->stop();
     visible_ = false;
+    seeThrough_ = false;
     buttonsHeld_ = 0;
     captured_ = nullptr;
     if (peer_) {
         peer_->close();
         peer_.reset();
+        runtime_.noteChange();
     }
+    notifyClosed();
 }
 
 void Form::setCaption(std::string caption) {
@@ -56,8 +64,10 @@ void Form::setClientSize(int width, int height) {
 }
 
 void Form::setBorderStyle(BorderStyle style) {
+    const bool changed = style != borderStyle_;
     borderStyle_ = style;
     if (peer_) peer_->setBorderStyle(style);
+    if (changed) notify(change::kAppearance);
 }
 
 void Form::setBackColor(Color color) {
@@ -73,13 +83,15 @@ void Form::setPicture(PicturePtr picture) {
 
 void Form::show() {
     if (!peer_) load();
-    visible_ = true;
+    const bool was = std::exchange(visible_, true);
     if (peer_) peer_->setVisible(true);
+    if (!was) notify(change::kVisibility);
 }
 
 void Form::hide() {
-    visible_ = false;
+    const bool was = std::exchange(visible_, false);
     if (peer_) peer_->setVisible(false);
+    if (was) notify(change::kVisibility);
 }
 
 void Form::placeTopmost() {
@@ -87,7 +99,13 @@ void Form::placeTopmost() {
 }
 
 void Form::makeSeeThrough(Color key) {
-    if (peer_) peer_->makeSeeThrough(key);
+    if (!peer_) return;
+    peer_->makeSeeThrough(key);
+    // The table makes itself see-through again and again: only a change is news.
+    if (seeThrough_ && seeThroughKey_ == key) return;
+    seeThrough_ = true;
+    seeThroughKey_ = key;
+    notify(change::kAppearance);
 }
 
 void Form::saveScreenImage(const std::string& path, ImageFormat format) {
@@ -110,10 +128,34 @@ FrameSize Form::frame() const { return runtime_.platform().frameSize(borderStyle
 
 void Form::formChanged(unsigned changes) {
     if (peer_) peer_->formChanged(changes);
+    notify(changes);
+}
+
+void Form::notify(unsigned changes) {
+    runtime_.noteChange();
+    for (std::size_t i = 0; i < observers_.size(); ++i) observers_[i]->formChanged(*this, changes);
 }
 
 void Form::controlChanged(const Control& control, unsigned changes, const Rect& before) {
     if (peer_) peer_->controlChanged(control, changes, before);
+    runtime_.noteChange();
+    for (std::size_t i = 0; i < observers_.size(); ++i) observers_[i]->controlChanged(control, changes);
+}
+
+void Form::addObserver(FormObserver& observer) {
+    if (std::find(observers_.begin(), observers_.end(), &observer) == observers_.end())
+        observers_.push_back(&observer);
+}
+
+void Form::removeObserver(FormObserver& observer) {
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), &observer), observers_.end());
+}
+
+void Form::notifyClosed() {
+    // Detached first: an observer told may attach itself to another form, not this one.
+    std::vector<FormObserver*> told = std::move(observers_);
+    observers_.clear();
+    for (FormObserver* observer : told) observer->formClosed(*this);
 }
 
 Control* Form::hitTest(Point at) const {

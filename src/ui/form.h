@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/control.h"
+#include "ui/observer.h"
 #include "ui/platform.h"
 #include "ui/runtime.h"
 #include "ui/timer.h"
@@ -60,7 +61,11 @@ public:
     void show();
     void hide();
     void placeTopmost();
+    // Makes the window see-through where it shows exactly `key` (WindowPeer::makeSeeThrough);
+    // it stays so until the window closes.
     void makeSeeThrough(Color key);
+    bool seeThrough() const { return seeThrough_; }
+    Color seeThroughKey() const { return seeThroughKey_; }
     // Saves the window's screen image (WindowPeer::saveScreenImage). Throws
     // quorvel::Error when the form has no window.
     void saveScreenImage(const std::string& path, ImageFormat format);
@@ -103,6 +108,11 @@ public:
     // Called by controls when a property changed.
     void controlChanged(const Control& control, unsigned changes, const Rect& before);
 
+    // Views of the form beside its window (observer.h). An observer is detached when the
+    // window closes, or removes itself before it goes away.
+    void addObserver(FormObserver& observer);
+    void removeObserver(FormObserver& observer);
+
 protected:
     template <class T, class... Args>
     T& add(Args&&... args) {
@@ -121,6 +131,10 @@ protected:
 private:
     Control* hitTest(Point at) const;
     void formChanged(unsigned changes);
+    // Tells the observers (and the runtime) what changed.
+    void notify(unsigned changes);
+    // Tells the observers that the window is closed, and detaches them.
+    void notifyClosed();
     FrameSize frame() const;
     Point toLocal(const Control& control, Point at) const;
 
@@ -140,6 +154,9 @@ private:
     PicturePtr picture_;
     std::string tag_;
     bool visible_ = false;
+    bool seeThrough_ = false;
+    Color seeThroughKey_ = 0;
+    std::vector<FormObserver*> observers_;
 
     // Pointer routing
     int buttonsHeld_ = 0;

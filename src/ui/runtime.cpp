@@ -1,5 +1,8 @@
 #include "ui/runtime.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "ui/form.h"
 
 namespace quorvel::ui {
@@ -14,7 +17,22 @@ void Runtime::retire(std::unique_ptr<Form> form) {
 }
 
 void Runtime::leaveEvent() {
-    if (--depth_ == 0) retired_.clear();
+    if (--depth_ != 0) return;
+    retired_.clear();
+    if (!std::exchange(changed_, false)) return;
+    // By index: an observer may remove itself while told.
+    for (std::size_t i = 0; i < observers_.size(); ++i) observers_[i]->eventEnded();
+}
+
+void Runtime::addObserver(RuntimeObserver& observer) { observers_.push_back(&observer); }
+
+void Runtime::removeObserver(RuntimeObserver& observer) {
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), &observer), observers_.end());
+}
+
+void Runtime::formLoaded(Form& form) {
+    noteChange();
+    for (std::size_t i = 0; i < observers_.size(); ++i) observers_[i]->formLoaded(form);
 }
 
 void Runtime::quit(int exitCode) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ui/error.h"
+#include "ui/observer.h"
 #include "ui/platform.h"
 
 namespace quorvel::ui {
@@ -44,6 +45,16 @@ public:
     // Keeps an unloaded form alive until the running event completes.
     void retire(std::unique_ptr<Form> form);
 
+    // Observers of the forms' loading and of the end of each event that changed something.
+    // An observer removes itself before it goes away.
+    void addObserver(RuntimeObserver& observer);
+    void removeObserver(RuntimeObserver& observer);
+    // Something the observers may show changed: a form or a control property, a tag, a
+    // timer. Called by forms, controls and timers.
+    void noteChange() { changed_ = true; }
+    // Called by a form when its window has been created.
+    void formLoaded(Form& form);
+
     // Ends the program with the exit code (0 for a normal quit).
     void quit(int exitCode);
     bool ended() const { return ended_; }
@@ -60,6 +71,8 @@ private:
     bool ended_ = false;
     int exitCode_ = 0;
     std::vector<std::unique_ptr<Form>> retired_;
+    bool changed_ = false;
+    std::vector<RuntimeObserver*> observers_;
 };
 
 }  // namespace quorvel::ui

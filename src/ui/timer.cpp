@@ -17,12 +17,14 @@ void Timer::setInterval(int milliseconds) {
         throw Error("Timer " + name_ + ": the interval " + std::to_string(milliseconds) +
                     " ms is outside 0 to " + std::to_string(kMaxInterval));
     interval_ = milliseconds;
+    runtime_.noteChange();
     runtime_.platform().timerChanged(*this);
 }
 
 void Timer::setEnabled(bool enabled) {
     if (enabled == enabled_) return;
     enabled_ = enabled;
+    runtime_.noteChange();
     runtime_.platform().timerChanged(*this);
 }
 
@@ -33,6 +35,7 @@ void Timer::tick() {
 void Timer::stop() {
     if (stopped_) return;
     stopped_ = true;
+    runtime_.noteChange();
     runtime_.platform().timerChanged(*this);
 }
 

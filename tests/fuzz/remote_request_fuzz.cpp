@@ -1,6 +1,7 @@
 // The remote control's request handling, without sockets: the first byte picks the method
 // and the type (G: GET, P: POST as JSON, T: POST as plain text, U: PUT as JSON), the
-// bytes up to the first line end are the path, the rest is the body. The program runs
+// bytes up to the first line end are the target (the path, and a query after "?"), the
+// rest is the body. The program runs
 // once on the shipped program folder with the table shown, and every input goes through
 // the admission the server thread makes and, when admitted, the action the UI thread runs.
 // Every answer must be a JSON object (the control page aside), a refusal must carry its
@@ -29,7 +30,7 @@ namespace {
 struct Match {
     sim::SimPlatform platform{QUORVEL_SOURCE_DIR "/data/program"};
     app::App app{platform, app::Release::R099};
-    remote::Api api{remote::Endpoint{"127.0.0.1", 8421, "t"}};
+    remote::Api api{remote::Endpoint{"127.0.0.1", 8421, "t"}, QUORVEL_SOURCE_DIR "/data/program"};
     Match() {
         app.start();
         auto& dialog = app.startDialog();
@@ -52,9 +53,19 @@ void requireFramedAnswers(const std::string& back) {
     }
 }
 
-void requireAnswer(const remote::Response& response) {
+void requireAnswer(const remote::Request& request, const remote::Response& response) {
+    if (response.contentType.rfind("image/", 0) == 0) {
+        // A picture: only a GIF or JPEG file below the program folder's pic folder.
+        fuzz::require(response.status == 200 && request.path.rfind("/pic/", 0) == 0 &&
+                          request.path.find("..") == std::string::npos &&
+                          (response.body.rfind("GIF8", 0) == 0 || response.body.rfind("\xFF\xD8\xFF", 0) == 0),
+                      "a picture served for " + request.path);
+        return;
+    }
     if (response.contentType != "application/json") {
-        fuzz::require(response.status == 200 && response.body == remote::kControlPage, "an answer that is not JSON");
+        fuzz::require(response.status == 200 &&
+                          (response.body == remote::kControlPage || response.body == remote::kOverlayPage),
+                      "an answer that is not JSON");
         return;
     }
     const auto body = nlohmann::json::parse(response.body, nullptr, false);
@@ -104,7 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
     }
     const std::size_t line = bytes.find('\n', 1);
-    request.path = bytes.substr(1, line == std::string::npos ? std::string::npos : line - 1);
+    // The line is the target as sent; the path is its part before the query.
+    request.target = bytes.substr(1, line == std::string::npos ? std::string::npos : line - 1);
+    request.path = request.target.substr(0, request.target.find('?'));
     if (line != std::string::npos) request.body = bytes.substr(line + 1);
     request.host = "127.0.0.1:8421";
     request.authorization = "Bearer t";
@@ -117,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string before = remote::Api::stateJson(match.app);
     auto admitted = match.api.admit(request);
     if (auto* refused = std::get_if<remote::Response>(&admitted)) {
-        requireAnswer(*refused);
+        requireAnswer(request, *refused);
         fuzz::require(remote::Api::stateJson(match.app) == before, "an admission changed the state");
         return 0;
     }
@@ -128,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto& boxes = match.platform.messageBoxes();
         fuzz::fail("an action ended the program: " + (boxes.empty() ? std::string() : boxes.back().text));
     }
-    requireAnswer(response);
+    requireAnswer(request, response);
     if (response.status != 200)
         fuzz::require(remote::Api::stateJson(match.app) == before, "a refused action changed the state");
     else

@@ -13,6 +13,7 @@
 
 #include "control/control_menu.h"
 #include "remote/server.h"
+#include "remote/table_feed.h"
 #include "scenario/program_folder.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
@@ -77,13 +78,19 @@ TEST(IdleTick, WithTheRemoteControlListeningStaysAsItWasAndTheServerWaitsWithout
     }
     ASSERT_EQ(answered.get(), 200);
     ASSERT_EQ(program.app->table().T1.caption(), "1");
+    // An overlay page and a deck reading what changes.
+    remote::TableFeed feed(*program.app);
+    remote::FeedStore::Reader page(feed.store(), remote::FeedStore::Kind::Table);
+    remote::FeedStore::Reader deck(feed.store(), remote::FeedStore::Kind::State);
 
     platform.advance(700);
+    ASSERT_TRUE(page.take() && deck.take()) << "both were described whole";
     const long long before = allocations;
     const long long queries = platform.keyQueries();
     platform.advance(10000);
     EXPECT_EQ(allocations - before, 0) << "1000 idle ticks, and the server's threads, while no request comes";
     EXPECT_EQ(platform.keyQueries() - queries, 55 * 1000) << "the same key queries a tick as without the server";
+    EXPECT_FALSE(page.take() || deck.take()) << "idle ticks publish nothing";
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -16,6 +17,7 @@
 #include "control/palette.h"
 #include "remote/api.h"
 #include "remote/server.h"
+#include "remote/table_feed.h"
 #include "scenario/program_folder.h"
 #include "start/start_dialog.h"
 #include "support/raw_http.h"
@@ -116,6 +118,24 @@ protected:
         });
     }
     json state() { return json::parse(remote::Api::stateJson(*program.app)); }
+    // What a reader of the feed takes now, once the UI thread has run what was posted to it
+    // (a first reader's call for the whole), without its version; null when nothing is new.
+    json taken(remote::FeedStore::Reader& reader) {
+        program.platform.runPosted();
+        const auto message = reader.take();
+        if (!message) return nullptr;
+        json taken = json::parse(*message);
+        EXPECT_EQ(taken["version"], reader.seen());
+        taken.erase("version");
+        return taken;
+    }
+    // A chord held for one tick of the poll, then the repeat guard's time.
+    void chord(int key) {
+        for (int k : {ui::key::kControl, ui::key::kShift, key}) program.platform.pressKey(k);
+        program.platform.advance(10);
+        for (int k : {ui::key::kControl, ui::key::kShift, key}) program.platform.releaseKey(k);
+        program.platform.advance(700);
+    }
     // Everything the actions may change: the reported state, the menu's boxes and the
     // colour bars.
     json everything() {
@@ -337,6 +357,166 @@ TEST_F(Remote, TheControlPageIsServedAtTheRoot) {
     // A page of another site may not show it in a frame and steer a click onto its buttons.
     EXPECT_EQ(a.headers.find("X-Frame-Options")->second, "DENY");
     EXPECT_EQ(a.headers.find("Content-Security-Policy")->second, "frame-ancestors 'none'");
+}
+
+// --- The overlay ---
+
+TEST_F(Remote, TheOverlayFeedDescribesTheTableWholeThenOnlyWhatEachEventChanged) {
+    remote::TableFeed feed(*program.app);
+    remote::FeedStore::Reader reader(feed.store(), remote::FeedStore::Kind::Table);
+    const json whole = taken(reader);
+    ASSERT_EQ(whole["type"], "table");
+    EXPECT_EQ(whole["form"], (json{{"width", 534}, {"height", 84}, {"back", "#010101"}, {"seeThrough", "#010101"},
+                                   {"frame", 0}, {"picture", nullptr}}));
+    std::map<std::string, json> by;
+    std::string order;
+    for (const json& c : whole["controls"]) {
+        by[c["name"]] = c;
+        order += c["name"].get<std::string>() + " ";
+    }
+    EXPECT_EQ(order,
+              "BOShadow SC1 SC2 SC22 SC12 F1 F2 BO Shape1 Shape2 P1 P2 T1 T2 LiveP2 LiveP1 Image2 I2 I1 Label4 Label5 "
+              "Label6 Label1 Label2 Label3 Language1 moveformmouse picturegen Combo1 Combo2 inttimer4 inttimer5 ")
+        << "the window's drawing order: the native controls last, above the others";
+    const json font = {{"name", "Arial Narrow"}, {"points", 21.75}, {"pixels", 29}, {"bold", true}, {"italic", false}};
+    EXPECT_EQ(by["T1"], (json{{"i", 12}, {"name", "T1"}, {"kind", "label"}, {"shown", true}, {"x", 40}, {"y", 16},
+                              {"width", 48}, {"height", 27}, {"caption", "0"}, {"fore", "#ffffff"}, {"back", "#f0f0f0"},
+                              {"font", font}, {"align", "right"}, {"transparent", true}, {"wrap", true}}));
+    EXPECT_EQ(by["I1"]["picture"], (json{{"src", "/pic/gen/P1/12.gif"}, {"width", 2}, {"height", 2}}));
+    EXPECT_EQ(by["F1"]["picture"]["src"], "/pic/flags/English/Country%205.gif");
+    // A hidden holder tells no more than that: not the capture file's path, for one.
+    EXPECT_EQ(by["Label2"], (json{{"i", 23}, {"name", "Label2"}, {"kind", "label"}, {"shown", false}}));
+
+    const auto delta = [](const json& controls) { return json{{"type", "delta"}, {"controls", controls}}; };
+    // A control's look as the whole table gave it, with `changes`.
+    const auto look = [&](const char* name, const json& changes) {
+        json entry = changes;
+        for (const char* key : {"fore", "back", "font", "align", "transparent", "wrap"})
+            if (!entry.contains(key)) entry[key] = by[name][key];
+        entry["i"] = by[name]["i"];
+        return entry;
+    };
+
+    chord('1');
+    EXPECT_EQ(taken(reader), delta({{{"i", 12}, {"caption", "1"}}})) << "a chord: the score, nothing else";
+    program.platform.advance(1000);
+    EXPECT_EQ(taken(reader), nullptr) << "idle ticks of the poll publish nothing";
+
+    // A gesture: Shift and a left press on a name, one point larger.
+    const ui::Rect name = table().P2.formRect();
+    const ui::Point at{name.left + name.width / 2, name.top + name.height / 2};
+    table().inputPointerDown(at, ui::mouse::kLeft, ui::modifier::kShift);
+    table().inputPointerUp(at, ui::mouse::kLeft, ui::modifier::kShift);
+    json grown = by["P2"]["font"];
+    grown["points"] = 15.25;
+    grown["pixels"] = 20;
+    EXPECT_EQ(taken(reader), delta(json::array({look("P2", {{"font", grown}})})));
+
+    ASSERT_EQ(post("colour", R"({"index":13})").status, 200);
+    ASSERT_EQ(control::kPalette[13].color, ui::rgb(0x3e, 0xd2, 0x2d));
+    EXPECT_EQ(taken(reader), delta({{{"i", 2}, {"fill", "#3ed22d"}}})) << "a colour: the bar";
+
+    // A pulse step: the series caption's grey, from 250 down.
+    table().inttimer4.setText("5");
+    program.platform.advance(10);
+    EXPECT_EQ(taken(reader), delta(json::array({look("BO", {{"fore", "#fafafa"}})})));
+
+    // Back to the start dialog (Ctrl+Alt and a press on the emblem), then GO again.
+    for (int k : {ui::key::kControl, ui::key::kAlt}) program.platform.pressKey(k);
+    const ui::Rect emblem = table().Image2.formRect();
+    table().inputPointerDown({emblem.left + 30, emblem.top + 30}, ui::mouse::kLeft, 0);
+    for (int k : {ui::key::kControl, ui::key::kAlt}) program.platform.releaseKey(k);
+    ASSERT_FALSE(program.app->tableLoaded());
+    EXPECT_EQ(taken(reader), (json{{"type", "closed"}}));
+    program.platform.advance(1000);
+    EXPECT_EQ(taken(reader), nullptr);
+    go(program);
+    json again = taken(reader);
+    EXPECT_EQ(again["type"], "table");
+    EXPECT_EQ(again["controls"].size(), whole["controls"].size());
+    EXPECT_EQ(again["controls"][12]["caption"], "0") << "a new table";
+}
+
+TEST_F(Remote, ASlowReaderGetsOnlyTheLatestStateAndAWaitingOneIsWokenByTheNextChange) {
+    auto feed = std::make_unique<remote::TableFeed>(*program.app);
+    remote::FeedStore::Reader slow(feed->store(), remote::FeedStore::Kind::Table);
+    remote::FeedStore::Reader deck(feed->store(), remote::FeedStore::Kind::State);
+    ASSERT_EQ(taken(slow)["type"], "table");
+    EXPECT_EQ(json::parse(*deck.take()), state());
+
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(post("score-up", R"({"player":1})").status, 200);
+    EXPECT_EQ(taken(slow), (json{{"type", "delta"}, {"controls", {{{"i", 12}, {"caption", "5"}}}}}))
+        << "five events, one message";
+    EXPECT_EQ(json::parse(*deck.take()), state());
+    EXPECT_EQ(deck.take(), nullptr);
+    program.platform.advance(1000);
+    EXPECT_EQ(deck.take(), nullptr) << "the state is made anew only when it changed";
+
+    auto waiting = std::async(std::launch::async, [&] { return slow.next(10s); });
+    ASSERT_EQ(waiting.wait_for(50ms), std::future_status::timeout);
+    ASSERT_EQ(post("score-up", R"({"player":2})").status, 200);
+    const auto woken = waiting.get();
+    ASSERT_TRUE(woken);
+    EXPECT_EQ(json::parse(*woken)["controls"], (json{{{"i", 13}, {"caption", "1"}}}));
+
+    feed.reset();
+    EXPECT_TRUE(slow.ended());
+    EXPECT_EQ(slow.next(10s), nullptr) << "a gone feed wakes its readers at once";
+}
+
+TEST_F(Remote, PicturesAreOnlyTheGifAndJpegFilesBelowThePicFolder) {
+    program.folder.write("secret.gif", ProgramFolder::gifBytes());
+    program.folder.write("pic/notes.txt", "GIF89a");
+    program.folder.write("pic/fake.gif", "not a picture");
+    const Answer gif = get("/pic/battle.gif");
+    EXPECT_EQ(gif.status, 200);
+    EXPECT_EQ(gif.contentType, "image/gif");
+    EXPECT_EQ(gif.body.get<std::string>(), ProgramFolder::gifBytes());
+    EXPECT_EQ(get("/pic/LOGO.JPG").contentType, "image/jpeg");
+    EXPECT_EQ(get("/pic/flags/Russian/%D0%A1%D1%82%D1%80%D0%B0%D0%BD%D0%B0%203.gif").status, 200);
+
+    // As the server hands requests over: the target as sent, the path decoded.
+    const remote::Api api(remote::Endpoint{"127.0.0.1", 8421, ""}, program.folder.path());
+    const auto status = [&](const std::string& target) {
+        const remote::Request request{"GET", httplib::decode_path_component(target.substr(0, target.find('?'))),
+                                      "127.0.0.1:8421", "", "", "", {}, target};
+        return std::get<remote::Response>(api.admit(request)).status;
+    };
+    EXPECT_EQ(status("/pic/gen/P1/12.gif?v=2"), 200);
+    for (const char* bad :
+         {"/pic/../secret.gif", "/pic/%2e%2e/secret.gif", "/pic/gen/..%2f..%2fsecret.gif", "/pic/..%5csecret.gif",
+          "/pic/gen%2fP1%2f12.gif", "/pic/gen\\P1\\12.gif", "/pic//secret.gif", "/pic/%2fetc%2fpasswd",
+          "/pic/C:/secret.gif", "/pic/C:%5csecret.gif", "/pic/battle.gif::$DATA", "/pic/%u002e%u002e/secret.gif",
+          "/pic/battle.gif.", "/pic/battle.gif%20", "/pic/battle.gif%00", "/pic/%zz.gif", "/pic/con.gif",
+          "/pic/COM1.jpg", "/%70ic/battle.gif", "/pic/", "/pic/gen", "/pic/notes.txt", "/pic/fake.gif"})
+        EXPECT_EQ(status(bad), 404) << bad;
+}
+
+TEST_F(Remote, TheOverlayAndItsPicturesTakeTheTokenInTheAddressAndRefuseAnotherSite) {
+    listen(remote::Endpoint{"127.0.0.1", 0, "s3cret&t"});
+    const std::string right = "token=s3cret%26t";
+    Answer a = get("/overlay");
+    EXPECT_EQ(a.status, 401);
+    EXPECT_NE(a.body["error"].get<std::string>().find("?token=TOKEN"), std::string::npos);
+    a = get("/overlay?token=s3cret%26u");
+    EXPECT_EQ(a.status, 401);
+    EXPECT_EQ(a.body.dump().find("s3cret"), std::string::npos) << "what was given is never repeated";
+    a = get("/overlay?scale=2&" + right);
+    EXPECT_EQ(a.status, 200);
+    EXPECT_EQ(a.contentType, "text/html; charset=utf-8");
+    EXPECT_NE(a.body.get<std::string>().find("/overlay/socket"), std::string::npos);
+    EXPECT_EQ(get("/pic/battle.gif?" + right).status, 200);
+    EXPECT_EQ(get("/pic/battle.gif", {{"Authorization", "Bearer s3cret&t"}}).status, 200);
+    EXPECT_EQ(get("/api/state?" + right).status, 401) << "the interface takes the token in its header only";
+
+    const std::string own = "http://127.0.0.1:" + std::to_string(server->port());
+    EXPECT_EQ(get("/overlay?" + right, {{"Origin", "http://evil.example"}}).status, 403);
+    EXPECT_EQ(get("/overlay?" + right, {{"Origin", own}}).status, 200);
+    const remote::Api api(remote::Endpoint{"127.0.0.1", 8421, ""});
+    EXPECT_TRUE(api.originAllowed("") && api.originAllowed("http://localhost:8421"));
+    for (const char* other : {"null", "https://127.0.0.1:8421", "http://127.0.0.1:8422",
+                              "http://127.0.0.1:8421.evil.example", "http://evil.example"})
+        EXPECT_FALSE(api.originAllowed(other)) << other;
 }
 
 // --- Refusals ---
