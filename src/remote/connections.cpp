@@ -220,6 +220,30 @@ void ConnectionServer::requestRead() {
     if (current_) setStage(*current_, Stage::Running);
 }
 
+bool ConnectionServer::socketRoom() const {
+    if (!current_) return false;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::size_t ofPeer = 0;
+    std::size_t inAll = 0;
+    for (const Connection* c : open_) {
+        if (c->stage != Stage::Socket || c->closing) continue;
+        ++inAll;
+        if (c->peer == current_->peer) ++ofPeer;
+    }
+    return ofPeer < limits_.socketsPerPeer && inAll < limits_.socketsInAll;
+}
+
+std::function<void()> ConnectionServer::socketOpened() {
+    if (!current_) return [] {};
+    setStage(*current_, Stage::Socket);
+    return [this, connection = current_] {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (connection->closing) return;
+        connection->closing = true;
+        httplib::detail::shutdown_socket(connection->socket);
+    };
+}
+
 std::size_t ConnectionServer::connections() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return open_.size();
@@ -229,7 +253,7 @@ bool ConnectionServer::closeOldestWaiting(const std::string& peer, Clock::durati
     const auto latest = Clock::now() - atLeast;
     Connection* oldest = nullptr;
     for (Connection* candidate : open_) {
-        if (candidate->closing || candidate->stage == Stage::Running || candidate->since > latest) continue;
+        if (candidate->closing || candidate->stage >= Stage::Running || candidate->since > latest) continue;
         if (!peer.empty() && candidate->peer != peer) continue;
         // Idle connections go before those still sending a request, the longest waiting first.
         const auto rank = [](const Connection* c) { return std::make_pair(c->stage != Stage::Waiting, c->since); };
@@ -246,7 +270,7 @@ bool ConnectionServer::enter(Connection& connection) {
     if (shuttingDown_) return false;
     const auto waiting = [&](const std::string& peer) {
         return static_cast<std::size_t>(std::count_if(open_.begin(), open_.end(), [&](const Connection* c) {
-            return !c->closing && c->stage != Stage::Running && (peer.empty() || c->peer == peer);
+            return !c->closing && c->stage < Stage::Running && (peer.empty() || c->peer == peer);
         }));
     };
     if (waiting(connection.peer) >= limits_.waitingPerPeer) closeOldestWaiting(connection.peer, limits_.grace);

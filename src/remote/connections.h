@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -35,6 +36,9 @@ struct ConnectionLimits {
     std::chrono::milliseconds grace{250};
     // Every connection; beyond it a new one is closed at once when no waiting one can go.
     std::size_t connectionsInAll = 384;
+    // Connections that have become WebSockets: for one peer address, in all.
+    std::size_t socketsPerPeer = 100;
+    std::size_t socketsInAll = 200;
     // Requests answered on one connection before it is closed.
     std::size_t requestsPerConnection = 1000;
 };
@@ -51,12 +55,19 @@ public:
     // On a connection's thread, from a handler: the request has been read whole, and the
     // connection is no longer one that may be closed to make room.
     void requestRead();
+    // On a connection's thread, before it becomes a WebSocket: whether its peer, and the
+    // server, may hold one more.
+    bool socketRoom() const;
+    // On a connection's thread, from a WebSocket's handler: the connection is now a socket
+    // held open for pushing, which the returned function closes from any thread (so that
+    // a read waiting on it ends).
+    std::function<void()> socketOpened();
 
     // Connections open now, for tests and reports.
     std::size_t connections() const;
 
 private:
-    enum class Stage { Waiting, Reading, Running };
+    enum class Stage { Waiting, Reading, Running, Socket };
     struct Connection {
         socket_t socket = INVALID_SOCKET;
         std::string peer;

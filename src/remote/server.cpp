@@ -1,6 +1,7 @@
 #include "remote/server.h"
 
 #include <cerrno>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "app/app.h"
 #include "remote/api.h"
 #include "remote/connections.h"
+#include "remote/table_feed.h"
 #include "ui/error.h"
 
 namespace quorvel::remote {
@@ -18,6 +20,8 @@ namespace {
 
 // How long a request waits for the UI thread before it is answered 503 and dropped.
 constexpr auto kUiWait = std::chrono::seconds(10);
+// The shortest time between two messages to a socket: a display frame.
+constexpr auto kFrame = std::chrono::milliseconds(16);
 
 // The last socket error of this thread.
 int lastSocketError() {
@@ -69,13 +73,18 @@ struct Shared {
 };
 
 struct Server::Impl {
-    Impl(app::App& app, const Endpoint& endpoint) : shared(std::make_shared<Shared>(app)), api(endpoint) {}
+    Impl(app::App& app, const Endpoint& endpoint)
+        : shared(std::make_shared<Shared>(app)), api(endpoint), feed(std::make_unique<TableFeed>(app)) {}
 
     void serve(const httplib::Request& in, httplib::Response& out);
     Response runOnUiThread(const Command& command);
+    void push(FeedStore::Kind kind, httplib::ws::WebSocket& socket);
 
     std::shared_ptr<Shared> shared;
     Api api;
+    // Made and destroyed on the UI thread; the sockets' threads read its store.
+    std::unique_ptr<TableFeed> feed;
+    std::shared_ptr<FeedStore> store = feed->store();
     ConnectionServer http;
     std::thread thread;
     int port = 0;
@@ -144,6 +153,8 @@ std::optional<Response> badLength(const httplib::Request& in) {
 
 void answer(Response response, httplib::Response& out) {
     out.status = response.status;
+    // The API's own headers take the place of the defaults of the same name.
+    for (const auto& [name, value] : response.headers) out.headers.erase(name);
     for (const auto& [name, value] : response.headers) out.set_header(name, value);
     out.set_content(std::move(response.body), response.contentType);
 }
@@ -160,6 +171,33 @@ void Server::Impl::serve(const httplib::Request& in, httplib::Response& out) {
            out);
 }
 
+// A WebSocket's life: the connection's thread reads what the peer sends (nothing but
+// control frames, which the library answers), while a thread of its own sends the latest
+// description whenever it changes, at most once a display frame: a peer that reads slowly
+// gets the latest state when it reads again, and one that stops reading is closed once a
+// send has waited the write bound.
+void Server::Impl::push(FeedStore::Kind kind, httplib::ws::WebSocket& socket) {
+    const auto close = http.socketOpened();
+    std::atomic<bool> done{false};
+    std::thread sender([&] {
+        FeedStore::Reader reader(store, kind);
+        auto sent = std::chrono::steady_clock::now() - kFrame;
+        while (!done && !reader.ended()) {
+            if (!reader.wait(std::chrono::seconds(1))) continue;
+            std::this_thread::sleep_until(sent + kFrame);
+            const FeedStore::Message message = reader.take();
+            if (message && !socket.send(*message)) break;
+            sent = std::chrono::steady_clock::now();
+        }
+        if (!done.exchange(true)) close();
+    });
+    std::string incoming;
+    while (socket.read(incoming) != httplib::ws::Fail) {
+    }
+    done = true;
+    sender.join();
+}
+
 Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique<Impl>(app, endpoint)) {
     Impl& impl = *impl_;
     httplib::Server& http = impl.http;
@@ -168,6 +206,8 @@ Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique
     http.set_pre_routing_handler([&impl](const httplib::Request& in, httplib::Response& out) {
         auto refused = badLength(in);
         if (!refused) refused = impl.api.screen(requestOf(in));
+        if (!refused && httplib::detail::is_websocket_upgrade(in) && !impl.http.socketRoom())
+            refused = Api::refusal(503, "this address holds as many sockets as it may; close one first");
         if (!refused) return httplib::Server::HandlerResponse::Unhandled;
         answer(*std::move(refused), out);
         return httplib::Server::HandlerResponse::Handled;
@@ -181,6 +221,12 @@ Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique
     http.Patch(everything, handler);
     http.Delete(everything, handler);
     http.Options(everything, handler);
+    http.WebSocket(std::string(kOverlaySocket), [&impl](const httplib::Request&, httplib::ws::WebSocket& socket) {
+        impl.push(FeedStore::Kind::Table, socket);
+    });
+    http.WebSocket(std::string(kEventsSocket), [&impl](const httplib::Request&, httplib::ws::WebSocket& socket) {
+        impl.push(FeedStore::Kind::State, socket);
+    });
     http.set_payload_max_length(kMaxBody);
     // On every answer, the library's own refusals included: nothing is cached, and no page
     // of another site may show the control page in a frame and lead a click onto its
@@ -248,6 +294,8 @@ Server::~Server() {
         impl_->shared->closing = true;
     }
     impl_->shared->changed.notify_all();
+    // The sockets' readers end at once, then every connection.
+    impl_->feed.reset();
     impl_->http.shutDown();
     if (impl_->thread.joinable()) impl_->thread.join();
 }

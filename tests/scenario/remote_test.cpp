@@ -117,6 +117,22 @@ protected:
             return answer(client.Get(path, headers));
         });
     }
+    // A WebSocket to `target` (path and query), opened while this thread runs the UI:
+    // open, or refused with the status of the server's answer.
+    std::unique_ptr<httplib::ws::WebSocketClient> socket(const std::string& target, int& status,
+                                                          const httplib::Headers& headers = {}) {
+        auto client = std::make_unique<httplib::ws::WebSocketClient>(
+            "ws://127.0.0.1:" + std::to_string(server->port()) + target, headers);
+        status = pumpWhile([&] { return client->connect().status(); });
+        return client;
+    }
+    // The next message on a socket, while this thread runs the UI; null when it closed.
+    json nextOn(httplib::ws::WebSocketClient& client) {
+        return pumpWhile([&] {
+            std::string message;
+            return client.read(message) == httplib::ws::Fail ? json() : json::parse(message);
+        });
+    }
     json state() { return json::parse(remote::Api::stateJson(*program.app)); }
     // What a reader of the feed takes now, once the UI thread has run what was posted to it
     // (a first reader's call for the whole), without its version; null when nothing is new.
@@ -464,6 +480,28 @@ TEST_F(Remote, ASlowReaderGetsOnlyTheLatestStateAndAWaitingOneIsWokenByTheNextCh
     EXPECT_EQ(slow.next(10s), nullptr) << "a gone feed wakes its readers at once";
 }
 
+TEST_F(Remote, SocketsPushTheTableAndTheStateAsTheyChangeAndAPeerThatNeverReadsHoldsUpNoOne) {
+    const int stuck = connectLoopback(server->port());
+    const std::string upgrade = "GET /overlay/socket HTTP/1.1\r\nHost: " + host() +
+                                "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+                                "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n";
+    ::send(stuck, upgrade.data(), upgrade.size(), MSG_NOSIGNAL);
+    int status = 0;
+    auto page = socket("/overlay/socket", status);
+    auto deck = socket("/api/events", status);
+    ASSERT_EQ(nextOn(*page)["type"], "table");
+    ASSERT_EQ(nextOn(*deck)["players"][0]["score"], "0");
+    for (int i = 0; i < 30; ++i) ASSERT_EQ(post("score-up", R"({"player":1})").status, 200);
+    // Changes close together come as one message, the latest winning.
+    json seen = nextOn(*page);
+    while (seen.dump().find(R"("caption":"30")") == std::string::npos) {
+        ASSERT_EQ(seen["type"], "delta");
+        seen = nextOn(*page);
+    }
+    for (seen = nextOn(*deck); seen["players"][0]["score"] != "30";) seen = nextOn(*deck);
+    ::close(stuck);
+}
+
 TEST_F(Remote, PicturesAreOnlyTheGifAndJpegFilesBelowThePicFolder) {
     program.folder.write("secret.gif", ProgramFolder::gifBytes());
     program.folder.write("pic/notes.txt", "GIF89a");
@@ -512,6 +550,17 @@ TEST_F(Remote, TheOverlayAndItsPicturesTakeTheTokenInTheAddressAndRefuseAnotherS
     const std::string own = "http://127.0.0.1:" + std::to_string(server->port());
     EXPECT_EQ(get("/overlay?" + right, {{"Origin", "http://evil.example"}}).status, 403);
     EXPECT_EQ(get("/overlay?" + right, {{"Origin", own}}).status, 200);
+    // The sockets: another site's page opens nothing; without the token neither.
+    int status = 0;
+    for (const char* path : {"/overlay/socket?", "/api/events?"}) {
+        socket(path + right, status, {{"Origin", "http://evil.example"}});
+        EXPECT_EQ(status, 403) << path;
+        socket(path, status);
+        EXPECT_EQ(status, 401) << path;
+        auto open = socket(path + right, status, {{"Origin", own}});
+        EXPECT_EQ(status, 101) << path;
+        EXPECT_TRUE(nextOn(*open).is_object()) << path;
+    }
     const remote::Api api(remote::Endpoint{"127.0.0.1", 8421, ""});
     EXPECT_TRUE(api.originAllowed("") && api.originAllowed("http://localhost:8421"));
     for (const char* other : {"null", "https://127.0.0.1:8421", "http://127.0.0.1:8422",
