@@ -656,8 +656,11 @@ void Win32Window::ensureBuffer(HDC screen, int width, int height) {
         SetStretchBltMode(bufferDC_, HALFTONE);
         SetBrushOrgEx(bufferDC_, 0, 0, nullptr);
     }
-    replaceBitmap(bufferDC_, CreateCompatibleBitmap(screen, std::max(width, 1), std::max(height, 1)), buffer_,
-                  bufferOld_);
+    void* bits = nullptr;
+    HBITMAP bitmap = createDibSection(std::max(width, 1), std::max(height, 1), bits);
+    if (!bitmap) return;  // painting goes on in the buffer there is
+    replaceBitmap(bufferDC_, bitmap, buffer_, bufferOld_);
+    bufferBits_ = bits;
     bufferWidth_ = width;
     bufferHeight_ = height;
 }
@@ -702,9 +705,14 @@ void Win32Window::present() {
     ReleaseDC(hwnd_, screen);
 }
 
-// Repaints `area` of the off-screen copy from the form's controls and copies it to the
-// window.
+// Repaints `area` of the off-screen copy and copies it to the window.
 void Win32Window::paintArea(HDC screen, const RECT& area) {
+    paintBuffer(area);
+    BitBlt(screen, area.left, area.top, area.right - area.left, area.bottom - area.top, bufferDC_, area.left,
+           area.top, SRCCOPY);
+}
+
+void Win32Window::paintBuffer(const RECT& area) {
     HDC dc = bufferDC_;
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
@@ -718,8 +726,6 @@ void Win32Window::paintArea(HDC screen, const RECT& area) {
         if (intersects(r, area)) paintControl(dc, *control, r);
     }
     RestoreDC(dc, saved);
-    BitBlt(screen, area.left, area.top, area.right - area.left, area.bottom - area.top, dc, area.left, area.top,
-           SRCCOPY);
 }
 
 void Win32Window::paintControl(HDC dc, const ui::Control& control, const RECT& r) {

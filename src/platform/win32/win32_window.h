@@ -80,6 +80,8 @@ private:
 
     void paint();
     void paintArea(HDC screen, const RECT& area);
+    // Repaints `area` of the off-screen copy from the form's controls.
+    void paintBuffer(const RECT& area);
     void ensureBuffer(HDC screen, int width, int height);
     void paintControl(HDC dc, const ui::Control& control, const RECT& r);
     void fill(HDC dc, const RECT& r, ui::Color color);
@@ -93,7 +95,8 @@ private:
     std::vector<std::unique_ptr<NativeHook>> hooks_;  // freed only once their windows are gone
 
     HDC bufferDC_ = nullptr;      // off-screen copy of the client area
-    HBITMAP buffer_ = nullptr;
+    HBITMAP buffer_ = nullptr;    // a 32-bit DIB section: its pixels are the window's picture
+    void* bufferBits_ = nullptr;
     HGDIOBJ bufferOld_ = nullptr;
     int bufferWidth_ = 0;
     int bufferHeight_ = 0;
