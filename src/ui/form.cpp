@@ -21,6 +21,7 @@ void Form::closeWindow() {
     visible_ = false;
     buttonsHeld_ = 0;
     captured_ = nullptr;
+    seeThroughKey_.reset();
     if (peer_) {
         peer_->close();
         peer_.reset();
@@ -87,12 +88,14 @@ void Form::placeTopmost() {
 }
 
 void Form::makeSeeThrough(Color key) {
-    if (peer_) peer_->makeSeeThrough(key);
+    if (!peer_) return;
+    seeThroughKey_ = key;
+    peer_->makeSeeThrough(key);
 }
 
-void Form::saveScreenImage(const std::string& path, ImageFormat format) {
-    if (!peer_) throw Error("Cannot save the image of the window " + name_ + " to " + path + ": it is not open");
-    peer_->saveScreenImage(path, format);
+void Form::drawImage(WindowImage& image) {
+    if (!peer_) throw Error("Cannot draw the picture of the window " + name_ + ": it is not open");
+    peer_->drawImage(image);
 }
 
 Control* Form::find(const std::string& name, int index) const {

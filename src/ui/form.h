@@ -5,6 +5,7 @@
 // the pointer that takes pointer events, and that control keeps the pointer until the
 // last button is released.
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,9 +62,11 @@ public:
     void hide();
     void placeTopmost();
     void makeSeeThrough(Color key);
-    // Saves the window's screen image (WindowPeer::saveScreenImage). Throws
-    // quorvel::Error when the form has no window.
-    void saveScreenImage(const std::string& path, ImageFormat format);
+    // The colour key of a see-through window, until the window closes.
+    const std::optional<Color>& seeThroughKey() const { return seeThroughKey_; }
+    // Draws the window's picture (WindowPeer::drawImage). Throws quorvel::Error when the
+    // form has no window.
+    void drawImage(WindowImage& image);
 
     // --- Controls and timers ---
     const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
@@ -138,6 +141,7 @@ private:
     BorderStyle borderStyle_ = BorderStyle::FixedSingle;
     Color backColor_ = system_color::kButtonFace;
     PicturePtr picture_;
+    std::optional<Color> seeThroughKey_;
     std::string tag_;
     bool visible_ = false;
 

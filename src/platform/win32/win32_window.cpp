@@ -124,11 +124,6 @@ Win32Window::~Win32Window() {
         DeleteDC(bufferDC_);
     }
     if (pictureDC_) DeleteDC(pictureDC_);
-    if (captureDC_) {
-        SelectObject(captureDC_, captureOld_);
-        DeleteObject(capture_);
-        DeleteDC(captureDC_);
-    }
 }
 
 void Win32Window::close() {
@@ -616,34 +611,27 @@ void Win32Window::makeSeeThrough(ui::Color key) {
     }
 }
 
-// --- Screen image ---
+// --- Window picture ---
 
-void Win32Window::saveScreenImage(const std::string& path, ui::ImageFormat format) {
-    const std::string failure = "Cannot save the window image to " + path;
-    if (!hwnd_) throw Error(failure + ": the window is closed");
-    RECT r{};
-    GetWindowRect(hwnd_, &r);
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    if (width <= 0 || height <= 0) throw Error(failure + ": the window has no area on the screen");
-    if (!captureDC_ || width != captureWidth_ || height != captureHeight_) {
-        void* bits = nullptr;
-        HBITMAP bitmap = createDibSection(width, height, bits);
-        if (!bitmap) throw Error(failure + ": " + errorText(GetLastError()));
-        if (!captureDC_) captureDC_ = CreateCompatibleDC(nullptr);
-        replaceBitmap(captureDC_, bitmap, capture_, captureOld_);
-        captureBits_ = bits;
-        captureWidth_ = width;
-        captureHeight_ = height;
-    }
-    // The screen as it shows the window's rectangle, layered windows included.
-    HDC screen = GetDC(nullptr);
-    const BOOL copied = BitBlt(captureDC_, 0, 0, width, height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
-    const DWORD code = GetLastError();
-    ReleaseDC(nullptr, screen);
-    if (!copied) throw Error(failure + ": " + errorText(code));
+void Win32Window::drawImage(ui::WindowImage& image) {
+    const auto failure = [this](const std::string& reason) {
+        return Error("Cannot draw the picture of the window " + form_.name() + ": " + reason);
+    };
+    if (!hwnd_) throw failure("the window is closed");
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    // A minimised window has no client area: it is drawn at the size it was last painted.
+    if (IsRectEmpty(&client)) client = {0, 0, bufferWidth_, bufferHeight_};
+    if (IsRectEmpty(&client)) throw failure("the window has no area");
+    ensureBuffer(nullptr, client.right, client.bottom);
+    if (!bufferBits_ || bufferWidth_ != client.right || bufferHeight_ != client.bottom)
+        throw failure(errorText(GetLastError()));
+    paintBuffer(client);
     GdiFlush();
-    saveImageFile(platform_.imaging(failure), captureBits_, width, height, path, format, captureScratch_);
+    const auto* bits = static_cast<const std::uint32_t*>(bufferBits_);
+    image.width = bufferWidth_;
+    image.height = bufferHeight_;
+    image.pixels.assign(bits, bits + static_cast<std::size_t>(bufferWidth_) * static_cast<std::size_t>(bufferHeight_));
 }
 
 // --- Painting ---

@@ -32,7 +32,7 @@ public:
     void setBorderStyle(ui::BorderStyle style) override;
     void placeTopmost() override;
     void makeSeeThrough(ui::Color key) override;
-    void saveScreenImage(const std::string& path, ui::ImageFormat format) override;
+    void drawImage(ui::WindowImage& image) override;
     void close() override;
 
     HWND hwnd() const { return hwnd_; }
@@ -108,15 +108,6 @@ private:
     // hundred steps a second made up most of the program's cost.
     std::array<RECT, 8> pending_{};
     std::size_t pendingCount_ = 0;
-
-    // The last screen image, kept while the window's size stays the same.
-    HDC captureDC_ = nullptr;
-    HBITMAP capture_ = nullptr;
-    HGDIOBJ captureOld_ = nullptr;
-    void* captureBits_ = nullptr;
-    int captureWidth_ = 0;
-    int captureHeight_ = 0;
-    std::vector<BYTE> captureScratch_;
 
     bool applying_ = false;       // our own move or restyle: its WM_WINDOWPOSCHANGED is no operator move
     bool operatorChange_ = false; // reporting an operator move: the form's echo needs no move
