@@ -75,6 +75,9 @@ void replaceBitmap(HDC dc, HBITMAP bitmap, HBITMAP& current, HGDIOBJ& original) 
     current = bitmap;
 }
 
+// Every pixel of a client area.
+constexpr RECT kWholeArea{0, 0, 0x7FFF, 0x7FFF};
+
 bool intersects(const RECT& a, const RECT& b) {
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
@@ -365,6 +368,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DPICHANGED:
             platform_.systemMetricsChanged();
             break;
+        case WM_SYSCOLORCHANGE: stale_ = kWholeArea; break;
         case WM_PAINT: paint(); return 0;
         case WM_CLOSE: form_.inputCloseRequested(); return 0;
         case WM_ACTIVATE:
@@ -514,7 +518,10 @@ void Win32Window::formChanged(unsigned changes) {
         SetWindowTextW(hwnd_, text_.c_str());
     }
     if ((changes & ui::change::kGeometry) && !operatorChange_) applyGeometry();
-    if (changes & (ui::change::kAppearance | ui::change::kPicture)) InvalidateRect(hwnd_, nullptr, FALSE);
+    if (changes & (ui::change::kAppearance | ui::change::kPicture)) {
+        InvalidateRect(hwnd_, nullptr, FALSE);
+        stale_ = kWholeArea;
+    }
 }
 
 RECT Win32Window::outerRect() const {
@@ -543,6 +550,7 @@ void Win32Window::controlChanged(const ui::Control& control, unsigned changes, c
         RECT area = toPixels(before);
         const RECT now = toPixels(control.formRect());
         UnionRect(&area, &area, &now);
+        UnionRect(&stale_, &stale_, &area);
         if (!platform_.ticking()) {
             InvalidateRect(hwnd_, &area, FALSE);
         } else if (pendingCount_ < pending_.size()) {
@@ -608,6 +616,7 @@ void Win32Window::makeSeeThrough(ui::Color key) {
     if (!seeThrough_) {
         seeThrough_ = true;
         InvalidateRect(hwnd_, nullptr, FALSE);
+        stale_ = kWholeArea;
     }
 }
 
@@ -626,7 +635,10 @@ void Win32Window::drawImage(ui::WindowImage& image) {
     ensureBuffer(nullptr, client.right, client.bottom);
     if (!bufferBits_ || bufferWidth_ != client.right || bufferHeight_ != client.bottom)
         throw failure(errorText(GetLastError()));
-    paintBuffer(client);
+    // What was painted since it changed is in the buffer already.
+    RECT area{};
+    if (IntersectRect(&area, &stale_, &client)) paintBuffer(area);
+    SetRectEmpty(&stale_);
     GdiFlush();
     const auto* bits = static_cast<const std::uint32_t*>(bufferBits_);
     image.width = bufferWidth_;
@@ -649,6 +661,7 @@ void Win32Window::ensureBuffer(HDC screen, int width, int height) {
     if (!bitmap) return;  // painting goes on in the buffer there is
     replaceBitmap(bufferDC_, bitmap, buffer_, bufferOld_);
     bufferBits_ = bits;
+    stale_ = kWholeArea;
     bufferWidth_ = width;
     bufferHeight_ = height;
 }
