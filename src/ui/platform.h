@@ -81,8 +81,8 @@ public:
     // Running it again changes nothing.
     virtual void makeSeeThrough(Color key) = 0;
     // Draws the client area into `image` (its storage reused) with the window's own
-    // painting, whole, whatever the screen shows there: pixels 0x00RRGGBB. Throws
-    // quorvel::Error naming the window and the reason.
+    // painting, whole, whatever the screen shows there: pixels 0x..RRGGBB, the top byte
+    // left as the drawing left it. Throws quorvel::Error naming the window and the reason.
     virtual void drawImage(WindowImage& image) = 0;
     // Destroys the native window now; no event arrives from it afterwards.
     virtual void close() = 0;
