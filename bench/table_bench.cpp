@@ -1,6 +1,8 @@
 // Costs of the score table on the headless backend with the shipped program folder, the
 // table shown after GO and the menu hidden: one idle tick of the key poll (no chord held)
-// and one pointer move over the pick strip that loads a shipped portrait from disk.
+// one pointer move over the pick strip that loads a shipped portrait from disk, and one
+// capture tick of the table: drawn and compared with the picture last written, then left
+// alone (unchanged) or written (changed) as a PNG or a BMP.
 //
 //   quorvel_bench_table                     times per tick and per move (Google Benchmark)
 //   quorvel_bench_table --ticks N           runs N idle ticks and exits, for
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "app/app.h"
@@ -61,6 +64,32 @@ void BM_PickStripMove(benchmark::State& state) {
     if (t.I1.picture()->source().find("\\pic\\gen\\P1\\") == std::string::npos) state.SkipWithError("no portrait");
 }
 BENCHMARK(BM_PickStripMove)->Unit(benchmark::kMicrosecond);
+
+// Arg 0: the table unchanged; 1: changed, written as PNG; 2: changed, written as BMP. A
+// changed table is recoloured and the clock moved on a second, out of the timing.
+void BM_CaptureTick(benchmark::State& state) {
+    using quorvel::ui::CaptureFile;
+    IdleTable table;
+    auto& t = table.app->table();
+    const bool png = state.range(0) != 2;
+    const std::string file =
+        (std::filesystem::temp_directory_path() / (png ? "quorvel-bench.png" : "quorvel-bench.bmp")).string();
+    const auto format = png ? quorvel::ui::ImageFormat::Png : quorvel::ui::ImageFormat::Bmp;
+    const auto expected = state.range(0) == 0 ? CaptureFile::Outcome::Unchanged : CaptureFile::Outcome::Written;
+    CaptureFile capture;
+    capture.update(t, file, format);
+    for (auto _ : state) {
+        if (state.range(0) != 0) {
+            state.PauseTiming();
+            t.SC1.setFillColor(t.SC1.fillColor() ^ 0xFFu);
+            table.platform.advance(1000);
+            state.ResumeTiming();
+        }
+        if (capture.update(t, file, format) != expected) state.SkipWithError("not the expected outcome");
+    }
+    std::filesystem::remove(file);
+}
+BENCHMARK(BM_CaptureTick)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -244,8 +244,7 @@ void ControlMenu::applyToTable() {
     table.Label2.setCaption(Text5.text());
     table.Label3.setCaption(Text6.text());
     table.setCaptureInterval(Text6.text());
-    // Captures that a failure stopped start again.
-    table.Timer3().setEnabled(true);
+    table.restartCaptures();
     if (!app::is097(app_.release())) table.setBackColor(Label5.backColor());
 }
 

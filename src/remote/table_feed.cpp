@@ -269,7 +269,7 @@ std::string TableFeed::formPart(std::size_t which) const {
                             {"height", ui::twipsToPixels(form.clientHeight())}});
         case part::kFormLook:
             return members({{"back", hex(platform.resolveColor(form.backColor()))},
-                            {"seeThrough", form.seeThrough() ? json(hex(platform.resolveColor(form.seeThroughKey())))
+                            {"seeThrough", form.seeThroughKey() ? json(hex(platform.resolveColor(*form.seeThroughKey())))
                                                              : json(nullptr)},
                             {"frame", static_cast<int>(form.borderStyle())}});
         default: break;

@@ -177,15 +177,21 @@ std::string ScoreTable::portraitPath(const ui::Label& holder, int number) {
     return app_.path("\\pic\\gen\\" + holder.caption() + std::to_string(number) + ".gif");
 }
 
-std::string ScoreTable::capturePath() {
-    if (Label2.caption() == kCapturePathUnset) return app_.path("\\screenshot.bmp");
-    return Label2.caption();
+const std::string& ScoreTable::capturePath() {
+    if (Label2.caption() != kCapturePathUnset) return Label2.caption();
+    if (defaultCapturePath_.empty()) defaultCapturePath_ = app_.path("\\screenshot.bmp");
+    return defaultCapturePath_;
+}
+
+void ScoreTable::restartCaptures() {
+    capture_.forget();
+    timer3_.setEnabled(true);
 }
 
 void ScoreTable::Capture(ui::Form& window) {
-    const std::string path = capturePath();
+    const std::string& path = capturePath();
     try {
-        window.saveScreenImage(path, endsWithNoCase(path, ".png") ? ui::ImageFormat::Png : ui::ImageFormat::Bmp);
+        capture_.update(window, path, endsWithNoCase(path, ".png") ? ui::ImageFormat::Png : ui::ImageFormat::Bmp);
     } catch (const Error& failure) {
         // Stop before showing: the message box waits for the operator while the timer
         // would go on ticking, and one message is enough.

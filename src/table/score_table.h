@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/release.h"
+#include "ui/capture_file.h"
 #include "ui/form.h"
 
 namespace quorvel::app {
@@ -98,18 +99,21 @@ public:
     void MakeTransparent();
     // The path of portrait `number` in the set that `holder` names.
     std::string portraitPath(const ui::Label& holder, int number);
-    // Saves `window`'s screen image to the file that the holder Label2 names (the program
-    // folder's screenshot.bmp until "OK" sets one): PNG when the name ends in ".png", BMP
-    // otherwise. A capture that fails shows its reason once and stops Timer3's captures
-    // until the control menu's "OK" starts them again.
+    // Keeps the file that the holder Label2 names (the program folder's screenshot.bmp
+    // until "OK" sets one) in step with `window`'s picture (ui::CaptureFile): PNG when the
+    // name ends in ".png", BMP otherwise. A capture that fails shows its reason once and
+    // stops Timer3's captures until the control menu's "OK" starts them again.
     void Capture(ui::Form& window);
+    // The control menu's "OK": Timer3's captures start again, and the next one writes the
+    // file even when the table has not changed.
+    void restartCaptures();
     // Timer3's interval from a capture interval in tenths of a second; text that is not
     // a number, or a value the timer cannot take, leaves the interval as it was.
     void setCaptureInterval(const std::string& tenths);
     // Timer3 captures at most once in this many milliseconds.
     static constexpr int kShortestCaptureInterval = 100;
     // The file that Capture writes.
-    std::string capturePath();
+    const std::string& capturePath();
 
     // Copies the names into the start dialog, loading it (hidden) if it is unloaded.
     start::StartDialog& namesToStartDialog();
@@ -208,6 +212,8 @@ private:
     ui::Timer& timer3_;
     // Milliseconds of Timer3's ticks since its last capture.
     int sinceCapture_ = 0;
+    ui::CaptureFile capture_;
+    std::string defaultCapturePath_;
 
     // Copies taken at the start of each poll tick.
     std::string oldscore1_;

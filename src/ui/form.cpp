@@ -24,9 +24,9 @@ void Form::load() {
 void Form::closeWindow() {
     for (auto& timer : timers_) timer->stop();
     visible_ = false;
-    seeThrough_ = false;
     buttonsHeld_ = 0;
     captured_ = nullptr;
+    seeThroughKey_.reset();
     if (peer_) {
         peer_->close();
         peer_.reset();
@@ -102,15 +102,14 @@ void Form::makeSeeThrough(Color key) {
     if (!peer_) return;
     peer_->makeSeeThrough(key);
     // The table makes itself see-through again and again: only a change is news.
-    if (seeThrough_ && seeThroughKey_ == key) return;
-    seeThrough_ = true;
+    if (seeThroughKey_ == key) return;
     seeThroughKey_ = key;
     notify(change::kAppearance);
 }
 
-void Form::saveScreenImage(const std::string& path, ImageFormat format) {
-    if (!peer_) throw Error("Cannot save the image of the window " + name_ + " to " + path + ": it is not open");
-    peer_->saveScreenImage(path, format);
+void Form::drawImage(WindowImage& image) {
+    if (!peer_) throw Error("Cannot draw the picture of the window " + name_ + ": it is not open");
+    peer_->drawImage(image);
 }
 
 Control* Form::find(const std::string& name, int index) const {

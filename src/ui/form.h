@@ -5,6 +5,7 @@
 // the pointer that takes pointer events, and that control keeps the pointer until the
 // last button is released.
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -64,11 +65,11 @@ public:
     // Makes the window see-through where it shows exactly `key` (WindowPeer::makeSeeThrough);
     // it stays so until the window closes.
     void makeSeeThrough(Color key);
-    bool seeThrough() const { return seeThrough_; }
-    Color seeThroughKey() const { return seeThroughKey_; }
-    // Saves the window's screen image (WindowPeer::saveScreenImage). Throws
-    // quorvel::Error when the form has no window.
-    void saveScreenImage(const std::string& path, ImageFormat format);
+    // The colour key of a see-through window, until the window closes.
+    const std::optional<Color>& seeThroughKey() const { return seeThroughKey_; }
+    // Draws the window's picture (WindowPeer::drawImage). Throws quorvel::Error when the
+    // form has no window.
+    void drawImage(WindowImage& image);
 
     // --- Controls and timers ---
     const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
@@ -152,10 +153,9 @@ private:
     BorderStyle borderStyle_ = BorderStyle::FixedSingle;
     Color backColor_ = system_color::kButtonFace;
     PicturePtr picture_;
+    std::optional<Color> seeThroughKey_;
     std::string tag_;
     bool visible_ = false;
-    bool seeThrough_ = false;
-    Color seeThroughKey_ = 0;
     std::vector<FormObserver*> observers_;
 
     // Pointer routing

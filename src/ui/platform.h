@@ -46,6 +46,15 @@ constexpr unsigned kEnabled = 1u << 7;
 // File formats of a saved window image.
 enum class ImageFormat { Bmp, Png };
 
+// A picture of a window's client area: width x height pixels 0xAARRGGBB, row by row from
+// the top.
+struct WindowImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+    friend bool operator==(const WindowImage&, const WindowImage&) = default;
+};
+
 // Pixels that a frame adds to the client area, in width and in height.
 struct FrameSize {
     int width = 0;
@@ -71,11 +80,10 @@ public:
     // Makes every pixel of exactly the key colour see-through; the rest stays opaque.
     // Running it again changes nothing.
     virtual void makeSeeThrough(Color key) = 0;
-    // Copies the window's rectangle as the screen shows it now and saves it to `path`,
-    // written whole to a temporary file beside it and then renamed over it, so that a
-    // reader of the file never sees half a picture. Throws quorvel::Error naming the path
-    // and the reason.
-    virtual void saveScreenImage(const std::string& path, ImageFormat format) = 0;
+    // Draws the client area into `image` (its storage reused) with the window's own
+    // painting, whole, whatever the screen shows there: pixels 0x..RRGGBB, the top byte
+    // left as the drawing left it. Throws quorvel::Error naming the window and the reason.
+    virtual void drawImage(WindowImage& image) = 0;
     // Destroys the native window now; no event arrives from it afterwards.
     virtual void close() = 0;
 };
@@ -120,6 +128,15 @@ public:
     // pixels 0xAARRGGBB, row by row, alpha 0 or 255.
     virtual PicturePtr makePicture(const std::string& name, int width, int height,
                                    const std::vector<std::uint32_t>& pixels) = 0;
+
+    // The wall clock in whole seconds since 1970, as file modification times count.
+    virtual long long wallClockSeconds() = 0;
+    // Writes `image` to `path` as a BMP (24 bits a pixel) or a PNG (32 bits, with the
+    // image's alpha), whole: to a temporary file beside it, modified at `modifiedSeconds`
+    // (since 1970), then renamed over it, so that a reader of the file never sees half a
+    // picture. Throws quorvel::Error naming the path and the reason.
+    virtual void saveImage(const std::string& path, const WindowImage& image, ImageFormat format,
+                           long long modifiedSeconds) = 0;
 
     // Ends the program at once with the exit code.
     virtual void quit(int exitCode) = 0;

@@ -57,6 +57,14 @@ TEST(IdleTick, AllocatesNothingBeforeAndAfterGoWithTheMenuShownOrHidden) {
     platform.advance(10000);
     EXPECT_EQ(allocations - before, 0) << "1000 idle ticks with the table and the menu shown";
     EXPECT_EQ(platform.keyQueries() - queries, 55 * 1000) << "the ticks did run";
+
+    auto& menu = program.app->controlMenu();
+    menu.inputTextEdited(menu.Text6, "1");  // a capture every 100 ms; the first one writes
+    platform.advance(1000);
+    before = allocations;
+    platform.advance(10000);
+    EXPECT_EQ(allocations - before, 0) << "100 captures of the unchanged table, drawn and compared";
+    EXPECT_EQ(platform.imagesSaved(), 1);
 }
 
 TEST(IdleTick, WithTheRemoteControlListeningStaysAsItWasAndTheServerWaitsWithoutAllocating) {

@@ -1,6 +1,6 @@
 // The table's window capture on the headless backend: Timer3 writes the table's image to
-// the file of the control menu's settings, whole, as BMP or PNG, and a failing file is
-// reported once and stops the captures until "OK".
+// the file of the control menu's settings, whole, as BMP or PNG with alpha, when it changed
+// and never twice in a second; a failing file is reported once and stops them until "OK".
 #include <png.h>
 
 #include <cstdint>
@@ -20,10 +20,11 @@ using ui::mouse::kLeft;
 struct Decoded {
     int width = 0;
     int height = 0;
-    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB
-    std::uint32_t at(int x, int y) const {
+    std::vector<std::uint32_t> pixels;  // 0xAARRGGBB
+    std::uint32_t argb(int x, int y) const {
         return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
     }
+    std::uint32_t at(int x, int y) const { return argb(x, y) & 0xFFFFFFu; }
 };
 
 std::uint32_t u32(const std::string& b, std::size_t at) {
@@ -71,16 +72,11 @@ Decoded readPng(const fs::path& file) {
         ADD_FAILURE() << file << ": " << png.message;
         return d;
     }
-    png.format = PNG_FORMAT_RGB;
-    std::vector<unsigned char> rgb(PNG_IMAGE_SIZE(png));
-    if (!png_image_finish_read(&png, nullptr, rgb.data(), 0, nullptr)) {
-        ADD_FAILURE() << file << ": " << png.message;
-        return d;
-    }
+    png.format = PNG_FORMAT_BGRA;  // as 0xAARRGGBB in memory
     d.width = static_cast<int>(png.width);
     d.height = static_cast<int>(png.height);
-    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
-        d.pixels.push_back(static_cast<std::uint32_t>(rgb[i]) << 16 | static_cast<std::uint32_t>(rgb[i + 1]) << 8 | rgb[i + 2]);
+    d.pixels.resize(static_cast<std::size_t>(png.width) * png.height);
+    if (!png_image_finish_read(&png, nullptr, d.pixels.data(), 0, nullptr)) ADD_FAILURE() << file << ": " << png.message;
     return d;
 }
 
@@ -92,7 +88,11 @@ std::uint32_t expected(ui::Color colour) {
 class CaptureTest : public ControlMenuTest {
 protected:
     fs::path defaultFile() const { return fs::path(program.folder.path()) / "screenshot.bmp"; }
-    int saved() const { return program.platform.window(*table)->screenImagesSaved; }
+    int saved() const { return program.platform.imagesSaved(); }
+    static long long secondOf(const fs::path& file) {
+        return std::chrono::file_clock::to_sys(fs::last_write_time(file)).time_since_epoch() / std::chrono::seconds(1);
+    }
+    int drawn() const { return program.platform.window(*table)->imagesDrawn; }
     // The operator types the path and the interval (tenths of a second) and presses "OK".
     void captureTo(const std::string& path, const std::string& tenths) {
         if (!path.empty()) menu->inputTextEdited(menu->Text5, path);
@@ -132,7 +132,7 @@ TEST_F(CaptureTest, AnIntervalWritesTheTablesPictureWholeToTheDefaultFileAndRewr
 
     press(menu->C1(1), kLeft, 0);
     program.platform.advance(1000);
-    EXPECT_EQ(saved(), 3);
+    EXPECT_EQ(saved(), 2) << "the change once, the unchanged table not again";
     const Decoded again = readBmp(defaultFile());
     ASSERT_EQ(again.width, 534);
     EXPECT_EQ(again.at(150, 14), 0xFF0000u) << "rewritten with the new colour";
@@ -144,27 +144,27 @@ TEST_F(CaptureTest, TypedMillisecondsCaptureAtMostOnceATenthOfASecond) {
     menu->inputTextEdited(menu->Text6, "1");  // typed, not applied: 1 ms
     EXPECT_EQ(table->Timer3().interval(), 1);
     program.platform.advance(1000);
-    EXPECT_EQ(saved(), 10);
+    EXPECT_EQ(drawn(), 10);
     menu->inputTextEdited(menu->Text6, "99");
     program.platform.advance(990);
-    EXPECT_EQ(saved(), 15);
+    EXPECT_EQ(drawn(), 15);
     pressOk(kLeft, 0);  // 9.9 s
     program.platform.advance(9900);
-    EXPECT_EQ(saved(), 16);
+    EXPECT_EQ(drawn(), 16);
 }
 
 TEST_F(CaptureTest, CapturingGoesOnWhenTheMenuIsClosedAndOpenedAgain) {
     captureTo("", "5");
     program.platform.advance(1000);
-    ASSERT_EQ(saved(), 2);
+    ASSERT_EQ(drawn(), 2);
     pressOk(ui::mouse::kRight, 0);  // applies and closes the menu
     ASSERT_FALSE(program.app->controlMenuLoaded());
     menu = &program.app->controlMenu();
     menu->show();  // the new menu copies the applied interval into its box, raw milliseconds
     EXPECT_EQ(menu->Text6.text(), "5");
     program.platform.advance(1000);
-    EXPECT_GE(saved(), 4) << "the capture goes on";
-    EXPECT_LE(saved(), 12) << "at most once a tenth of a second";
+    EXPECT_GE(drawn(), 4) << "the capture goes on";
+    EXPECT_LE(drawn(), 12) << "at most once a tenth of a second";
     EXPECT_TRUE(program.platform.messageBoxes().empty());
 }
 
@@ -176,13 +176,50 @@ TEST_F(CaptureTest, TheDesignCaptionOfThePathHolderMeansTheDefaultFile) {
     expectTheTable(readBmp(defaultFile()));
 }
 
-TEST_F(CaptureTest, APathEndingInPngWritesAPng) {
+TEST_F(CaptureTest, APathEndingInPngWritesAPngSeeThroughWhereTheTableIsAndOpaqueWithAFrame) {
     const fs::path file = fs::path(program.folder.path()) / "table.PNG";
-    captureTo(program.folder.path() + "\\table.PNG", "1");
-    program.platform.advance(100);
-    ASSERT_TRUE(fs::exists(file));
-    expectTheTable(readPng(file));
+    for (const char* frame : {"0", "1"}) {
+        if (*frame == '1') {  // the same table with a frame: the background is the same colour
+            auto options = ProgramFolder::defaultOptions();
+            options[12] = frame;
+            program.folder.writeLines("Options.ini", options);
+            ASSERT_TRUE(program.start()) << program.lastMessage();
+            startMatch();
+        }
+        captureTo(program.folder.path() + "\\table.PNG", "1");
+        program.platform.advance(1000);
+        const Decoded image = readPng(file);
+        expectTheTable(image);
+        EXPECT_EQ(image.argb(300, 62) >> 24, *frame == '0' ? 0u : 255u) << "background, frame " << frame;
+        EXPECT_EQ(image.argb(150, 14) >> 24, 255u) << "bar 1, frame " << frame;
+    }
     EXPECT_FALSE(fs::exists(defaultFile()));
+}
+
+TEST_F(CaptureTest, AnUnchangedTableIsNotWrittenAgainAndEachChangeReachesTheFileInASecondOfItsOwn) {
+    auto& clock = program.platform;
+    captureTo("", "1");
+    clock.advance(3000);
+    EXPECT_EQ(saved(), 1);
+    EXPECT_GE(drawn(), 29);
+    fs::remove(defaultFile());
+    pressOk(kLeft, 0);  // "OK" writes the file again
+    clock.advance(1000 - clock.now() % 1000 + 50);  // 50 ms into a whole second
+    ASSERT_TRUE(fs::exists(defaultFile()));
+    const long long first = secondOf(defaultFile());
+    press(menu->C1(1), kLeft, 0);
+    clock.advance(100);
+    EXPECT_EQ(secondOf(defaultFile()), first + 1) << "written at once in the next second";
+    press(menu->C1(3), kLeft, 0);
+    clock.advance(200);
+    press(menu->C1(5), kLeft, 0);
+    clock.advance(600);
+    EXPECT_EQ(readBmp(defaultFile()).at(150, 14), 0xFF0000u) << "two changes in the same second wait";
+    EXPECT_EQ(saved(), 3);
+    clock.advance(200);
+    EXPECT_EQ(saved(), 4) << "the latest picture, once, at the next second";
+    EXPECT_EQ(secondOf(defaultFile()), first + 2);
+    EXPECT_EQ(readBmp(defaultFile()).at(150, 14), expected(table->SC1.fillColor()));
 }
 
 TEST_F(CaptureTest, AFailingFileIsReportedOnceAndCapturingResumesOnOk) {

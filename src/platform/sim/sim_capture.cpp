@@ -3,9 +3,12 @@
 #include <png.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "platform/sim/sim_picture.h"
@@ -27,7 +30,7 @@ std::uint32_t toPixel(ui::Color colour) {
     return (ui::redOf(colour) << 16) | (ui::greenOf(colour) << 8) | ui::blueOf(colour);
 }
 
-void fill(ScreenImage& image, const PixelRect& r, ui::Color colour) {
+void fill(ui::WindowImage& image, const PixelRect& r, ui::Color colour) {
     const std::uint32_t pixel = toPixel(colour);
     for (int y = std::max(r.top, 0); y < std::min(r.bottom, image.height); ++y)
         for (int x = std::max(r.left, 0); x < std::min(r.right, image.width); ++x)
@@ -36,7 +39,7 @@ void fill(ScreenImage& image, const PixelRect& r, ui::Color colour) {
 
 // Draws `shown` pixels of the picture (from its top-left corner) into `r`, sampling the
 // nearest source pixel; transparent pixels leave what is below.
-void drawPicture(ScreenImage& image, const ui::PicturePtr& picture, const PixelRect& r, int shownWidth,
+void drawPicture(ui::WindowImage& image, const ui::PicturePtr& picture, const PixelRect& r, int shownWidth,
                  int shownHeight) {
     const auto* decoded = dynamic_cast<const SimPicture*>(picture.get());
     const int width = r.right - r.left;
@@ -56,7 +59,7 @@ void drawPicture(ScreenImage& image, const ui::PicturePtr& picture, const PixelR
     }
 }
 
-void drawControl(ScreenImage& image, const ui::Platform& platform, const ui::Control& control) {
+void drawControl(ui::WindowImage& image, const ui::Platform& platform, const ui::Control& control) {
     const PixelRect r = toPixels(control.formRect());
     switch (control.kind()) {
         case ui::ControlKind::Label: {
@@ -89,7 +92,7 @@ void drawControl(ScreenImage& image, const ui::Platform& platform, const ui::Con
     }
 }
 
-std::string bmpFile(const ScreenImage& image) {
+std::string bmpFile(const ui::WindowImage& image) {
     const auto rowBytes = static_cast<std::uint32_t>((image.width * 3 + 3) / 4 * 4);
     const std::uint32_t dataBytes = rowBytes * static_cast<std::uint32_t>(image.height);
     std::string out;
@@ -133,24 +136,19 @@ std::string bmpFile(const ScreenImage& image) {
     return out;
 }
 
-std::string pngFile(const ScreenImage& image) {
-    std::vector<unsigned char> rgb;
-    rgb.reserve(image.pixels.size() * 3);
-    for (const std::uint32_t p : image.pixels) {
-        rgb.push_back(static_cast<unsigned char>((p >> 16) & 0xFF));
-        rgb.push_back(static_cast<unsigned char>((p >> 8) & 0xFF));
-        rgb.push_back(static_cast<unsigned char>(p & 0xFF));
-    }
+std::string pngFile(const ui::WindowImage& image) {
+    // 0xAARRGGBB pixels lie in memory as blue, green, red, alpha.
+    static_assert(std::endian::native == std::endian::little);
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
     png.width = static_cast<png_uint_32>(image.width);
     png.height = static_cast<png_uint_32>(image.height);
-    png.format = PNG_FORMAT_RGB;
+    png.format = PNG_FORMAT_BGRA;
     png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&png, nullptr, &size, 0, rgb.data(), 0, nullptr))
+    if (!png_image_write_to_memory(&png, nullptr, &size, 0, image.pixels.data(), 0, nullptr))
         throw Error(std::string("Cannot encode the window image as PNG: ") + png.message);
     std::string out(size, '\0');
-    if (!png_image_write_to_memory(&png, out.data(), &size, 0, rgb.data(), 0, nullptr))
+    if (!png_image_write_to_memory(&png, out.data(), &size, 0, image.pixels.data(), 0, nullptr))
         throw Error(std::string("Cannot encode the window image as PNG: ") + png.message);
     out.resize(size);
     return out;
@@ -158,7 +156,7 @@ std::string pngFile(const ScreenImage& image) {
 
 }  // namespace
 
-void renderForm(const ui::Form& form, const ui::Platform& platform, ScreenImage& image) {
+void renderForm(const ui::Form& form, const ui::Platform& platform, ui::WindowImage& image) {
     image.width = ui::twipsToPixels(form.clientWidth());
     image.height = ui::twipsToPixels(form.clientHeight());
     image.pixels.assign(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height),
@@ -169,11 +167,12 @@ void renderForm(const ui::Form& form, const ui::Platform& platform, ScreenImage&
         if (control->windowless() && control->shown()) drawControl(image, platform, *control);
 }
 
-std::string encodeImage(const ScreenImage& image, ui::ImageFormat format) {
+std::string encodeImage(const ui::WindowImage& image, ui::ImageFormat format) {
     return format == ui::ImageFormat::Png ? pngFile(image) : bmpFile(image);
 }
 
-void writeFileAtomically(const std::string& hostPath, const std::string& programPath, const std::string& bytes) {
+void writeFileAtomically(const std::string& hostPath, const std::string& programPath, const std::string& bytes,
+                         long long modifiedSeconds) {
     const std::string temporary = hostPath + ".tmp";
     const auto failure = [&](const char* step, int code) {
         std::remove(temporary.c_str());
@@ -187,6 +186,11 @@ void writeFileAtomically(const std::string& hostPath, const std::string& program
         out.flush();
         if (!out) throw failure("writing the file", errno);
     }
+    std::error_code stamped;
+    std::filesystem::last_write_time(
+        temporary, std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(modifiedSeconds))),
+        stamped);
+    if (stamped) throw failure("setting the file's time", stamped.value());
     if (std::rename(temporary.c_str(), hostPath.c_str()) != 0) throw failure("replacing the file", errno);
 }
 

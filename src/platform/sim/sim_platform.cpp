@@ -53,11 +53,9 @@ void SimWindow::makeSeeThrough(ui::Color key) {
     ++seeThroughCalls;
 }
 
-void SimWindow::saveScreenImage(const std::string& path, ui::ImageFormat format) {
-    if (path.empty()) throw Error("Cannot save the window image to a file with an empty name");
-    renderForm(form, platform, screenImage);
-    writeFileAtomically(platform.hostPath(path), path, encodeImage(screenImage, format));
-    ++screenImagesSaved;
+void SimWindow::drawImage(ui::WindowImage& image) {
+    renderForm(form, platform, image);
+    ++imagesDrawn;
 }
 
 void SimWindow::close() {
@@ -210,6 +208,13 @@ ui::PicturePtr SimPlatform::loadPicture(const std::string& path) {
 ui::PicturePtr SimPlatform::makePicture(const std::string& name, int width, int height,
                                         const std::vector<std::uint32_t>& pixels) {
     return std::make_shared<SimPicture>(name, width, height, pixels);
+}
+
+void SimPlatform::saveImage(const std::string& path, const ui::WindowImage& image, ui::ImageFormat format,
+                            long long modifiedSeconds) {
+    if (path.empty()) throw Error("Cannot save the window image to a file with an empty name");
+    writeFileAtomically(hostPath(path), path, encodeImage(image, format), modifiedSeconds);
+    ++imagesSaved_;
 }
 
 void SimPlatform::quit(int exitCode) {

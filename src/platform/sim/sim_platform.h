@@ -31,8 +31,8 @@ struct SimWindow final : ui::WindowPeer {
     void setBorderStyle(ui::BorderStyle style) override;
     void placeTopmost() override;
     void makeSeeThrough(ui::Color key) override;
-    // The screen image is the backend's drawing of the form (sim_capture.h).
-    void saveScreenImage(const std::string& path, ui::ImageFormat format) override;
+    // The backend's drawing of the form (sim_capture.h).
+    void drawImage(ui::WindowImage& image) override;
     void close() override;
 
     SimPlatform& platform;
@@ -46,8 +46,7 @@ struct SimWindow final : ui::WindowPeer {
     ui::BorderStyle borderStyle;
     int seeThroughCalls = 0;
     int repaints = 0;                // change notifications that need a repaint
-    int screenImagesSaved = 0;
-    ScreenImage screenImage;         // the last one, its storage reused
+    int imagesDrawn = 0;
 };
 
 class SimPlatform : public ui::Platform {
@@ -73,6 +72,10 @@ public:
     ui::PicturePtr loadPicture(const std::string& path) override;
     ui::PicturePtr makePicture(const std::string& name, int width, int height,
                                const std::vector<std::uint32_t>& pixels) override;
+    // The virtual clock, counted from a whole second of 2023.
+    long long wallClockSeconds() override { return (kWallClockStart + now_) / 1000; }
+    void saveImage(const std::string& path, const ui::WindowImage& image, ui::ImageFormat format,
+                   long long modifiedSeconds) override;
     void quit(int exitCode) override;
     // Queued until the test's thread runs it: advance() first runs what is waiting.
     void postToUiThread(std::function<void()> work) override;
@@ -124,6 +127,7 @@ public:
     const std::vector<MessageBoxRecord>& messageBoxes() const { return messageBoxes_; }
     const std::vector<std::string>& shellOpens() const { return shellOpens_; }
     int colorDialogsOpened() const { return colorDialogs_; }
+    int imagesSaved() const { return imagesSaved_; }
     // The custom colours the last colour dialog was offered.
     const std::array<ui::Color, 16>& offeredCustomColors() const { return offeredCustomColors_; }
     bool quitCalled() const { return quit_.has_value(); }
@@ -142,6 +146,7 @@ private:
     std::string currentFolder_;
     long long now_ = 0;
     long long postedWorkCost_ = 0;
+    static constexpr long long kWallClockStart = 1'700'000'000'000;  // milliseconds since 1970
     ui::TimerSchedule timers_;
     // Virtual-key codes run from 0 to 255.
     static constexpr int kKeys = 256;
@@ -161,6 +166,7 @@ private:
     std::vector<MessageBoxRecord> messageBoxes_;
     std::vector<std::string> shellOpens_;
     int colorDialogs_ = 0;
+    int imagesSaved_ = 0;
     std::optional<int> quit_;
     std::vector<SimWindow*> windows_;
     ui::Form* active_ = nullptr;

@@ -183,72 +183,97 @@ std::string resultText(HRESULT hr) {
     return errorText(static_cast<DWORD>(hr));
 }
 
-// Encodes the pixels into the file at `file`.
-HRESULT encode(IWICImagingFactory& factory, const void* pixels, int width, int height, const std::wstring& file,
-               ui::ImageFormat format, std::vector<BYTE>& scratch) {
+// Encodes the image into the file at `file`.
+HRESULT encode(IWICImagingFactory& factory, const ui::WindowImage& image, const std::wstring& file,
+               ui::ImageFormat format) {
     ComRef<IWICStream> stream;
     HRESULT hr = factory.CreateStream(stream.out());
     if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(file.c_str(), GENERIC_WRITE);
     if (FAILED(hr)) return hr;
     ComRef<IWICBitmapEncoder> encoder;
-    hr = factory.CreateEncoder(format == ui::ImageFormat::Png ? GUID_ContainerFormatPng : GUID_ContainerFormatBmp,
-                               nullptr, encoder.out());
+    const bool png = format == ui::ImageFormat::Png;
+    hr = factory.CreateEncoder(png ? GUID_ContainerFormatPng : GUID_ContainerFormatBmp, nullptr, encoder.out());
     if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.get(), WICBitmapEncoderNoCache);
     ComRef<IWICBitmapFrameEncode> frame;
     ComRef<IPropertyBag2> options;
     if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(frame.out(), options.out());
     if (SUCCEEDED(hr)) hr = frame->Initialize(options.get());
-    if (SUCCEEDED(hr)) hr = frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height));
-    WICPixelFormatGUID pixelFormat = GUID_WICPixelFormat24bppBGR;
+    const auto width = static_cast<UINT>(image.width);
+    const auto height = static_cast<UINT>(image.height);
+    if (SUCCEEDED(hr)) hr = frame->SetSize(width, height);
+    // 0xAARRGGBB pixels lie in memory as blue, green, red, alpha.
+    WICPixelFormatGUID pixelFormat = png ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
     if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&pixelFormat);
     if (FAILED(hr)) return hr;
-    const auto sourceStride = static_cast<UINT>(width) * 4;
-    if (IsEqualGUID(pixelFormat, GUID_WICPixelFormat24bppBGR)) {
-        // Screen pixels carry no alpha: drop the fourth byte.
-        const UINT stride = (static_cast<UINT>(width) * 3 + 3) & ~3u;
-        scratch.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height));
-        const auto* source = static_cast<const BYTE*>(pixels);
-        for (int y = 0; y < height; ++y) {
+    const UINT sourceStride = width * 4;
+    auto* source = reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(image.pixels.data()));
+    if (IsEqualGUID(pixelFormat, GUID_WICPixelFormat32bppBGRA)) {
+        hr = frame->WritePixels(height, sourceStride, sourceStride * height, source);
+    } else if (IsEqualGUID(pixelFormat, GUID_WICPixelFormat24bppBGR)) {
+        // Drop the fourth byte.
+        const UINT stride = (width * 3 + 3) & ~3u;
+        std::vector<BYTE> rows(static_cast<std::size_t>(stride) * height);
+        for (UINT y = 0; y < height; ++y) {
             const BYTE* from = source + static_cast<std::size_t>(y) * sourceStride;
-            BYTE* to = scratch.data() + static_cast<std::size_t>(y) * stride;
-            for (int x = 0; x < width; ++x, from += 4, to += 3) {
+            BYTE* to = rows.data() + static_cast<std::size_t>(y) * stride;
+            for (UINT x = 0; x < width; ++x, from += 4, to += 3) {
                 to[0] = from[0];
                 to[1] = from[1];
                 to[2] = from[2];
             }
         }
-        hr = frame->WritePixels(static_cast<UINT>(height), stride, static_cast<UINT>(scratch.size()), scratch.data());
+        hr = frame->WritePixels(height, stride, static_cast<UINT>(rows.size()), rows.data());
     } else {
         // Another format offered by the encoder: let it convert.
-        ComRef<IWICBitmap> source;
-        hr = factory.CreateBitmapFromMemory(static_cast<UINT>(width), static_cast<UINT>(height),
-                                            GUID_WICPixelFormat32bppBGR, sourceStride, sourceStride * static_cast<UINT>(height),
-                                            static_cast<BYTE*>(const_cast<void*>(pixels)), source.out());
-        if (SUCCEEDED(hr)) hr = frame->WriteSource(source.get(), nullptr);
+        ComRef<IWICBitmap> bitmap;
+        hr = factory.CreateBitmapFromMemory(width, height, GUID_WICPixelFormat32bppBGRA, sourceStride,
+                                            sourceStride * height, source, bitmap.out());
+        if (SUCCEEDED(hr)) hr = frame->WriteSource(bitmap.get(), nullptr);
     }
     if (SUCCEEDED(hr)) hr = frame->Commit();
     if (SUCCEEDED(hr)) hr = encoder->Commit();
     return hr;  // the stream closes the file as it goes out of scope
 }
 
+// File times count 100-nanosecond steps from 1601; these seconds count from 1970.
+constexpr ULONGLONG kTicksPerSecond = 10'000'000;
+constexpr ULONGLONG kSecondsFrom1601To1970 = 11'644'473'600;
+
+// Sets the file's modification time; 0, or the system's error code.
+DWORD setModified(const std::wstring& file, long long seconds) {
+    HANDLE handle = CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(seconds) + kSecondsFrom1601To1970) * kTicksPerSecond;
+    const FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    const DWORD code = SetFileTime(handle, nullptr, nullptr, &time) ? 0 : GetLastError();
+    CloseHandle(handle);
+    return code;
+}
+
 }  // namespace
 
-void saveImageFile(IWICImagingFactory& factory, const void* pixels, int width, int height, const std::string& path,
-                   ui::ImageFormat format, std::vector<BYTE>& scratch) {
+long long wallClockSeconds() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<long long>(ticks / kTicksPerSecond - kSecondsFrom1601To1970);
+}
+
+void saveImageFile(IWICImagingFactory& factory, const std::string& path, const ui::WindowImage& image,
+                   ui::ImageFormat format, long long modifiedSeconds) {
     const std::string prefix = "Cannot save the window image to " + path + ": ";
     if (path.empty()) throw Error("Cannot save the window image to a file with an empty name");
     const std::wstring target = toWide(path);
     const std::wstring temporary = target + L".tmp";
-    const HRESULT hr = encode(factory, pixels, width, height, temporary, format, scratch);
-    if (FAILED(hr)) {
+    const auto failed = [&](const std::string& reason) {
         DeleteFileW(temporary.c_str());
-        throw Error(prefix + resultText(hr));
-    }
-    if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        const DWORD code = GetLastError();
-        DeleteFileW(temporary.c_str());
-        throw Error(prefix + errorText(code));
-    }
+        return Error(prefix + reason);
+    };
+    const HRESULT hr = encode(factory, image, temporary, format);
+    if (FAILED(hr)) throw failed(resultText(hr));
+    if (const DWORD code = setModified(temporary, modifiedSeconds)) throw failed(errorText(code));
+    if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) throw failed(errorText(GetLastError()));
 }
 
 }  // namespace quorvel::win32

@@ -44,12 +44,15 @@ HBITMAP createDibSection(int width, int height, void*& bits);
 // A picture from 0xAARRGGBB pixels, row by row, premultiplied into a DIB section.
 ui::PicturePtr makePicture(const std::string& name, int width, int height, const std::vector<std::uint32_t>& pixels);
 
-// Encodes a top-down image of width x height 32-bit BGRX pixels as a BMP or PNG file and
-// writes it to `path` whole or not at all: to a temporary file beside it, then renamed over
-// it. `scratch` keeps the storage of pixel conversions between calls. Throws
-// quorvel::Error naming the path and the reason.
-void saveImageFile(IWICImagingFactory& factory, const void* pixels, int width, int height, const std::string& path,
-                   ui::ImageFormat format, std::vector<BYTE>& scratch);
+// Encodes the image as a BMP (24 bits a pixel) or a PNG (32 bits, with its alpha) and
+// writes it to `path` whole or not at all: to a temporary file beside it, modified at
+// `modifiedSeconds` since 1970, then renamed over it. Throws quorvel::Error naming the path
+// and the reason.
+void saveImageFile(IWICImagingFactory& factory, const std::string& path, const ui::WindowImage& image,
+                   ui::ImageFormat format, long long modifiedSeconds);
+
+// The system's clock in whole seconds since 1970.
+long long wallClockSeconds();
 
 // The system's text for an error code, without the trailing line break; a hexadecimal
 // code when the system has no text for it.

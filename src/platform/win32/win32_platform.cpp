@@ -302,6 +302,13 @@ ui::PicturePtr Win32Platform::loadPicture(const std::string& path) {
     return win32::loadPicture(imaging("Cannot load the picture " + path), path, pictureFile_);
 }
 
+long long Win32Platform::wallClockSeconds() { return win32::wallClockSeconds(); }
+
+void Win32Platform::saveImage(const std::string& path, const ui::WindowImage& image, ui::ImageFormat format,
+                              long long modifiedSeconds) {
+    win32::saveImageFile(imaging("Cannot save the window image to " + path), path, image, format, modifiedSeconds);
+}
+
 // --- Fonts ---
 
 HFONT Win32Platform::font(const ui::Font& font, bool crisp) {

@@ -45,6 +45,9 @@ public:
     ui::PicturePtr loadPicture(const std::string& path) override;
     ui::PicturePtr makePicture(const std::string& name, int width, int height,
                                const std::vector<std::uint32_t>& pixels) override;
+    long long wallClockSeconds() override;
+    void saveImage(const std::string& path, const ui::WindowImage& image, ui::ImageFormat format,
+                   long long modifiedSeconds) override;
     // Ends the process at once (see win32_platform.cpp).
     [[noreturn]] void quit(int exitCode) override;
     // Queued, and a message to the hidden timer window runs the queue.

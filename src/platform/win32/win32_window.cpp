@@ -75,6 +75,9 @@ void replaceBitmap(HDC dc, HBITMAP bitmap, HBITMAP& current, HGDIOBJ& original) 
     current = bitmap;
 }
 
+// Every pixel of a client area.
+constexpr RECT kWholeArea{0, 0, 0x7FFF, 0x7FFF};
+
 bool intersects(const RECT& a, const RECT& b) {
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
@@ -124,11 +127,6 @@ Win32Window::~Win32Window() {
         DeleteDC(bufferDC_);
     }
     if (pictureDC_) DeleteDC(pictureDC_);
-    if (captureDC_) {
-        SelectObject(captureDC_, captureOld_);
-        DeleteObject(capture_);
-        DeleteDC(captureDC_);
-    }
 }
 
 void Win32Window::close() {
@@ -370,6 +368,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DPICHANGED:
             platform_.systemMetricsChanged();
             break;
+        case WM_SYSCOLORCHANGE: stale_ = kWholeArea; break;
         case WM_PAINT: paint(); return 0;
         case WM_CLOSE: form_.inputCloseRequested(); return 0;
         case WM_ACTIVATE:
@@ -519,7 +518,10 @@ void Win32Window::formChanged(unsigned changes) {
         SetWindowTextW(hwnd_, text_.c_str());
     }
     if ((changes & ui::change::kGeometry) && !operatorChange_) applyGeometry();
-    if (changes & (ui::change::kAppearance | ui::change::kPicture)) InvalidateRect(hwnd_, nullptr, FALSE);
+    if (changes & (ui::change::kAppearance | ui::change::kPicture)) {
+        InvalidateRect(hwnd_, nullptr, FALSE);
+        stale_ = kWholeArea;
+    }
 }
 
 RECT Win32Window::outerRect() const {
@@ -548,6 +550,7 @@ void Win32Window::controlChanged(const ui::Control& control, unsigned changes, c
         RECT area = toPixels(before);
         const RECT now = toPixels(control.formRect());
         UnionRect(&area, &area, &now);
+        UnionRect(&stale_, &stale_, &area);
         if (!platform_.ticking()) {
             InvalidateRect(hwnd_, &area, FALSE);
         } else if (pendingCount_ < pending_.size()) {
@@ -613,37 +616,34 @@ void Win32Window::makeSeeThrough(ui::Color key) {
     if (!seeThrough_) {
         seeThrough_ = true;
         InvalidateRect(hwnd_, nullptr, FALSE);
+        stale_ = kWholeArea;
     }
 }
 
-// --- Screen image ---
+// --- Window picture ---
 
-void Win32Window::saveScreenImage(const std::string& path, ui::ImageFormat format) {
-    const std::string failure = "Cannot save the window image to " + path;
-    if (!hwnd_) throw Error(failure + ": the window is closed");
-    RECT r{};
-    GetWindowRect(hwnd_, &r);
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    if (width <= 0 || height <= 0) throw Error(failure + ": the window has no area on the screen");
-    if (!captureDC_ || width != captureWidth_ || height != captureHeight_) {
-        void* bits = nullptr;
-        HBITMAP bitmap = createDibSection(width, height, bits);
-        if (!bitmap) throw Error(failure + ": " + errorText(GetLastError()));
-        if (!captureDC_) captureDC_ = CreateCompatibleDC(nullptr);
-        replaceBitmap(captureDC_, bitmap, capture_, captureOld_);
-        captureBits_ = bits;
-        captureWidth_ = width;
-        captureHeight_ = height;
-    }
-    // The screen as it shows the window's rectangle, layered windows included.
-    HDC screen = GetDC(nullptr);
-    const BOOL copied = BitBlt(captureDC_, 0, 0, width, height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
-    const DWORD code = GetLastError();
-    ReleaseDC(nullptr, screen);
-    if (!copied) throw Error(failure + ": " + errorText(code));
+void Win32Window::drawImage(ui::WindowImage& image) {
+    const auto failure = [this](const std::string& reason) {
+        return Error("Cannot draw the picture of the window " + form_.name() + ": " + reason);
+    };
+    if (!hwnd_) throw failure("the window is closed");
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    // A minimised window has no client area: it is drawn at the size it was last painted.
+    if (IsRectEmpty(&client)) client = {0, 0, bufferWidth_, bufferHeight_};
+    if (IsRectEmpty(&client)) throw failure("the window has no area");
+    ensureBuffer(nullptr, client.right, client.bottom);
+    if (!bufferBits_ || bufferWidth_ != client.right || bufferHeight_ != client.bottom)
+        throw failure(errorText(GetLastError()));
+    // What was painted since it changed is in the buffer already.
+    RECT area{};
+    if (IntersectRect(&area, &stale_, &client)) paintBuffer(area);
+    SetRectEmpty(&stale_);
     GdiFlush();
-    saveImageFile(platform_.imaging(failure), captureBits_, width, height, path, format, captureScratch_);
+    const auto* bits = static_cast<const std::uint32_t*>(bufferBits_);
+    image.width = bufferWidth_;
+    image.height = bufferHeight_;
+    image.pixels.assign(bits, bits + static_cast<std::size_t>(bufferWidth_) * static_cast<std::size_t>(bufferHeight_));
 }
 
 // --- Painting ---
@@ -656,8 +656,12 @@ void Win32Window::ensureBuffer(HDC screen, int width, int height) {
         SetStretchBltMode(bufferDC_, HALFTONE);
         SetBrushOrgEx(bufferDC_, 0, 0, nullptr);
     }
-    replaceBitmap(bufferDC_, CreateCompatibleBitmap(screen, std::max(width, 1), std::max(height, 1)), buffer_,
-                  bufferOld_);
+    void* bits = nullptr;
+    HBITMAP bitmap = createDibSection(std::max(width, 1), std::max(height, 1), bits);
+    if (!bitmap) return;  // painting goes on in the buffer there is
+    replaceBitmap(bufferDC_, bitmap, buffer_, bufferOld_);
+    bufferBits_ = bits;
+    stale_ = kWholeArea;
     bufferWidth_ = width;
     bufferHeight_ = height;
 }
@@ -705,9 +709,14 @@ void Win32Window::present(bool invalidated) {
     ReleaseDC(hwnd_, screen);
 }
 
-// Repaints `area` of the off-screen copy from the form's controls and copies it to the
-// window.
+// Repaints `area` of the off-screen copy and copies it to the window.
 void Win32Window::paintArea(HDC screen, const RECT& area) {
+    paintBuffer(area);
+    BitBlt(screen, area.left, area.top, area.right - area.left, area.bottom - area.top, bufferDC_, area.left,
+           area.top, SRCCOPY);
+}
+
+void Win32Window::paintBuffer(const RECT& area) {
     HDC dc = bufferDC_;
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
@@ -721,8 +730,6 @@ void Win32Window::paintArea(HDC screen, const RECT& area) {
         if (intersects(r, area)) paintControl(dc, *control, r);
     }
     RestoreDC(dc, saved);
-    BitBlt(screen, area.left, area.top, area.right - area.left, area.bottom - area.top, dc, area.left, area.top,
-           SRCCOPY);
 }
 
 void Win32Window::paintControl(HDC dc, const ui::Control& control, const RECT& r) {

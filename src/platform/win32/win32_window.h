@@ -32,7 +32,7 @@ public:
     void setBorderStyle(ui::BorderStyle style) override;
     void placeTopmost() override;
     void makeSeeThrough(ui::Color key) override;
-    void saveScreenImage(const std::string& path, ui::ImageFormat format) override;
+    void drawImage(ui::WindowImage& image) override;
     void close() override;
 
     HWND hwnd() const { return hwnd_; }
@@ -81,6 +81,8 @@ private:
 
     void paint();
     void paintArea(HDC screen, const RECT& area);
+    // Repaints `area` of the off-screen copy from the form's controls.
+    void paintBuffer(const RECT& area);
     void ensureBuffer(HDC screen, int width, int height);
     void paintControl(HDC dc, const ui::Control& control, const RECT& r);
     void fill(HDC dc, const RECT& r, ui::Color color);
@@ -94,7 +96,9 @@ private:
     std::vector<std::unique_ptr<NativeHook>> hooks_;  // freed only once their windows are gone
 
     HDC bufferDC_ = nullptr;      // off-screen copy of the client area
-    HBITMAP buffer_ = nullptr;
+    HBITMAP buffer_ = nullptr;    // a 32-bit DIB section: its pixels are the window's picture
+    void* bufferBits_ = nullptr;
+    RECT stale_{};                // changed since the last drawImage, which repaints it; the rest is current
     HGDIOBJ bufferOld_ = nullptr;
     int bufferWidth_ = 0;
     int bufferHeight_ = 0;
@@ -106,15 +110,6 @@ private:
     // hundred steps a second made up most of the program's cost.
     std::array<RECT, 8> pending_{};
     std::size_t pendingCount_ = 0;
-
-    // The last screen image, kept while the window's size stays the same.
-    HDC captureDC_ = nullptr;
-    HBITMAP capture_ = nullptr;
-    HGDIOBJ captureOld_ = nullptr;
-    void* captureBits_ = nullptr;
-    int captureWidth_ = 0;
-    int captureHeight_ = 0;
-    std::vector<BYTE> captureScratch_;
 
     bool applying_ = false;       // our own move or restyle: its WM_WINDOWPOSCHANGED is no operator move
     bool operatorChange_ = false; // reporting an operator move: the form's echo needs no move

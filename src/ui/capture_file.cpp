@@ -1,0 +1,38 @@
+#include "ui/capture_file.h"
+
+#include <utility>
+
+namespace quorvel::ui {
+
+namespace {
+
+void setAlpha(WindowImage& image, const std::optional<Color>& key, const Platform& platform) {
+    constexpr std::uint32_t kRgb = 0x00FFFFFFu;
+    constexpr std::uint32_t kOpaque = 0xFF000000u;
+    if (!key) {
+        for (std::uint32_t& pixel : image.pixels) pixel |= kOpaque;
+        return;
+    }
+    const Color resolved = platform.resolveColor(*key);
+    const std::uint32_t keyPixel = (redOf(resolved) << 16) | (greenOf(resolved) << 8) | blueOf(resolved);
+    for (std::uint32_t& pixel : image.pixels) pixel = (pixel & kRgb) == keyPixel ? keyPixel : pixel | kOpaque;
+}
+
+}  // namespace
+
+CaptureFile::Outcome CaptureFile::update(Form& window, const std::string& path, ImageFormat format) {
+    window.drawImage(drawn_);
+    setAlpha(drawn_, window.seeThroughKey(), window.platform());
+    if (drawn_ == written_ && path == writtenPath_ && format == writtenFormat_) return Outcome::Unchanged;
+    // A clock set back lands in another second too: only the very same second waits.
+    const long long now = window.platform().wallClockSeconds();
+    if (writtenSecond_ == now) return Outcome::Waiting;
+    window.platform().saveImage(path, drawn_, format, now);
+    std::swap(drawn_, written_);
+    writtenPath_ = path;
+    writtenFormat_ = format;
+    writtenSecond_ = now;
+    return Outcome::Written;
+}
+
+}  // namespace quorvel::ui
