@@ -87,6 +87,11 @@ protected:
                "\r\nContent-Type: application/json\r\nContent-Length: 12\r\nConnection: " + connection +
                "\r\n\r\n{\"player\":" + std::to_string(player) + "}";
     }
+    std::string upgradeTo(const std::string& path) const {
+        return "GET " + path + " HTTP/1.1\r\nHost: " + host() +
+               "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+               "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n";
+    }
     static std::size_t answers(const std::string& back, const std::string& status = "") {
         std::size_t count = 0;
         for (auto at = back.find("HTTP/1.1 " + status); at != std::string::npos; at = back.find("HTTP/1.1 " + status, at + 1))
@@ -482,9 +487,7 @@ TEST_F(Remote, ASlowReaderGetsOnlyTheLatestStateAndAWaitingOneIsWokenByTheNextCh
 
 TEST_F(Remote, SocketsPushTheTableAndTheStateAsTheyChangeAndAPeerThatNeverReadsHoldsUpNoOne) {
     const int stuck = connectLoopback(server->port());
-    const std::string upgrade = "GET /overlay/socket HTTP/1.1\r\nHost: " + host() +
-                                "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
-                                "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n";
+    const std::string upgrade = upgradeTo("/overlay/socket");
     ::send(stuck, upgrade.data(), upgrade.size(), MSG_NOSIGNAL);
     int status = 0;
     auto page = socket("/overlay/socket", status);
@@ -767,12 +770,15 @@ TEST_F(Remote, RequestsWrittenBackToBackAreEachAnsweredInOrderAndAppliedOnce) {
         ASSERT_NE(at = back.find("\"score\":\"" + std::to_string(score) + "\"", at), std::string::npos) << score;
 }
 
-TEST_F(Remote, IdleAndSlowConnectionsNeverKeepAnOrdinaryRequestOut) {
+TEST_F(Remote, IdleSlowAndSocketConnectionsNeverKeepAnOrdinaryRequestOut) {
+    const std::string upgrade = upgradeTo("/overlay/socket");
     std::vector<int> held;
     for (int i = 0; i < 250; ++i) {
         held.push_back(connectLoopback(server->port()));
-        // Every fifth sends part of a head and stops, as a slow sender does.
+        // Every fifth sends part of a head and stops, as a slow sender does; every fourth
+        // holds a socket of the overlay open, as a streaming program's page does.
         if (i % 5 == 0) ::send(held.back(), "GET /api/state HTTP/1.1\r\nHo", 27, MSG_NOSIGNAL);
+        if (i % 4 == 1) ::send(held.back(), upgrade.data(), upgrade.size(), MSG_NOSIGNAL);
     }
     for (int attempt = 0; attempt < 3; ++attempt) {
         const auto started = std::chrono::steady_clock::now();
