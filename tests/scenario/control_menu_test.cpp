@@ -37,6 +37,19 @@ TEST_F(ControlMenuTest, ActivationReadsTheTableAndReplacesUnappliedTyping) {
     EXPECT_EQ(menu->Text5.text(), program.folder.path() + "\\screenshot.bmp") << "the table's path holder is unset";
 }
 
+TEST_F(ControlMenuTest, ShowingTheOpenMenuAgainMakesItActiveAndReadsTheTableOnlyIfAnotherWindowWas) {
+    menu->inputTextEdited(menu->Text1, "typed");
+    menu->show();
+    EXPECT_EQ(menu->Text1.text(), "typed") << "the menu was already the active window";
+    for (ui::Control* name : {static_cast<ui::Control*>(&table->P2), static_cast<ui::Control*>(&table->I1)}) {
+        program.platform.activate(*table);
+        menu->inputTextEdited(menu->Text1, "typed");
+        doubleClick(*table, *name);
+        EXPECT_EQ(program.platform.activeForm(), menu) << name->name();
+        EXPECT_EQ(menu->Text1.text(), "Alexei") << name->name();
+    }
+}
+
 TEST_F(ControlMenuTest, OkAppliesNamesCaptionAndOnlyTheScoresThatAreNumbers) {
     menu->inputTextEdited(menu->Text1, "Ann");
     menu->inputTextEdited(menu->Text2, "Bo");
