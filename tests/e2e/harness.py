@@ -40,11 +40,20 @@ def wait_for(what, probe, timeout=60.0, interval=0.2):
 OPENBOX_CONFIG = Path(__file__).resolve().parent / "openbox-rc.xml"
 
 
+def scaled_prefix(dpi):
+    """The Wine prefix of the programs run at a display scale other than 96 DPI: one of its
+    own, so that the other tests' prefix stays at 96."""
+    return WINEPREFIX if dpi == 96 else WINEPREFIX.with_name(f"{WINEPREFIX.name}-dpi{dpi}")
+
+
 class VirtualDisplay:
     """An Xvfb display of its own, 1920 x 1080 x 24, with a window manager (openbox with a
-    configuration that grabs no key or Alt/Ctrl pointer chord), as on a caster's desktop."""
+    configuration that grabs no key or Alt/Ctrl pointer chord), as on a caster's desktop.
+    Wine programs on it run at `dpi` dots per inch (96 is 100 %, 144 is 150 %)."""
 
-    def __init__(self):
+    def __init__(self, dpi=96):
+        self.dpi = dpi
+        self.prefix = scaled_prefix(dpi)
         self.number = None
         self.process = None
         self.window_manager = None
@@ -105,7 +114,7 @@ class VirtualDisplay:
     @property
     def env(self):
         env = dict(os.environ)
-        env.update(DISPLAY=f":{self.number}", WINEPREFIX=str(WINEPREFIX), WINEDEBUG="-all")
+        env.update(DISPLAY=f":{self.number}", WINEPREFIX=str(self.prefix), WINEDEBUG="-all")
         return env
 
     def run(self, command, check=True, timeout=60, **kwargs):
@@ -152,13 +161,33 @@ class Screen:
         return tuple(self.raw[offset:offset + 3])
 
 
+def prefix_dpi(prefix):
+    """The display scale a Wine prefix is set to: LogPixels in HKCU\\Control Panel\\Desktop."""
+    section = False
+    for line in (prefix / "user.reg").read_text(errors="replace").splitlines():
+        if line.startswith("["):
+            section = line.startswith("[Control Panel\\\\Desktop]")
+        elif section and line.startswith('"LogPixels"=dword:'):
+            return int(line.split(":", 1)[1], 16)
+    return 96
+
+
 def ensure_wine_prefix(display):
-    """Creates the shared Wine prefix once (10 to 20 s); later runs reuse it."""
-    if (WINEPREFIX / "system.reg").exists():
-        return
-    WINEPREFIX.parent.mkdir(parents=True, exist_ok=True)
-    display.run(["wineboot", "-i"], timeout=300, check=False)
-    wait_for("the Wine prefix to be created", lambda: (WINEPREFIX / "system.reg").exists(), timeout=120)
+    """Creates the display's Wine prefix once (10 to 20 s), at the display's scale; later
+    runs reuse it."""
+    prefix = display.prefix
+    if not (prefix / "system.reg").exists():
+        prefix.parent.mkdir(parents=True, exist_ok=True)
+        display.run(["wineboot", "-i"], timeout=300, check=False)
+        wait_for("the Wine prefix to be created", lambda: (prefix / "system.reg").exists(), timeout=120)
+    if display.dpi != 96 and prefix_dpi(prefix) != display.dpi:
+        display.run(["wine", "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                     "/d", str(display.dpi), "/f"], timeout=120)
+        # Wine reads the scale when its server starts; the server writes the registry as it ends.
+        display.run(["wineserver", "-k"], check=False)
+        display.run(["wineserver", "-w"], check=False, timeout=120)
+        wait_for(f"the Wine prefix to be set to {display.dpi} DPI", lambda: prefix_dpi(prefix) == display.dpi,
+                 timeout=60)
 
 
 class Program:
@@ -262,18 +291,19 @@ def settled_window(program, title, what, cls="QuorvelForm", timeout=60):
     return wait_for(f"{what} to stay where it was placed", probe, timeout=timeout)
 
 
-def start_match(display, program, title=TITLE):
-    """Waits for the start dialog, presses GO!!! and waits for the 534 x 84 table."""
+def start_match(display, program, title=TITLE, client="534,84"):
+    """Waits for the start dialog, presses GO!!! and waits for the table, 534 x 84 pixels
+    at 100 % (`client` at another display scale)."""
     dialog = wait_for("the start dialog", lambda: find_window(program, title), timeout=180)
     program.wintool("click", title, "GO!!!", "QuorvelForm")
     wait_for("the score table to be shown",
-             lambda: (lambda w: w if w and w["client"] == "534,84" else None)(find_window(program, title)),
+             lambda: (lambda w: w if w and w["client"] == client else None)(find_window(program, title)),
              timeout=60)
     # The table is shown before GO has moved it and closed the start dialog.
     def only_the_table():
         windows = [line for line in program.wintool("list")[1].splitlines() if line.endswith(f" title={title}")]
         table = find_window(program, title)
-        return len(windows) == 1 and table and table["client"] == "534,84"
+        return len(windows) == 1 and table and table["client"] == client
     wait_for("the start dialog to close after GO", only_the_table, timeout=60)
     return dialog, settled_window(program, title, "the score table")
 
