@@ -38,7 +38,7 @@ namespace {
 struct Footprints {
     std::vector<int> first;           // per target pixel: its first source pixel
     std::vector<std::size_t> start;   // per target pixel: its first share in `shares`
-    std::vector<double> shares;       // per target pixel, summing to 1
+    std::vector<float> shares;        // per target pixel, summing to 1
 
     Footprints(int from, int to) {
         const double ratio = static_cast<double>(from) / to;
@@ -50,33 +50,31 @@ struct Footprints {
             const int begin = static_cast<int>(std::floor(low));
             first.push_back(begin);
             start.push_back(shares.size());
+            const auto overlap = [&](int j) { return std::min(high, j + 1.0) - std::max(low, 1.0 * j); };
             double total = 0;
-            for (int j = begin; j < from && j < high; ++j) {
-                const double share = std::min(high, j + 1.0) - std::max(low, static_cast<double>(j));
-                shares.push_back(share);
-                total += share;
-            }
-            for (std::size_t k = start.back(); k < shares.size(); ++k) shares[k] /= total;
+            for (int j = begin; j < from && j < high; ++j) total += overlap(j);
+            for (int j = begin; j < from && j < high; ++j) shares.push_back(static_cast<float>(overlap(j) / total));
         }
         start.push_back(shares.size());
     }
 };
 
-using Channels = std::array<double, 4>;  // alpha, red, green, blue; premultiplied
+using Channels = std::array<float, 4>;  // alpha, red, green, blue; premultiplied
 
 Channels channels(std::uint32_t pixel) {
-    return {static_cast<double>(pixel >> 24), static_cast<double>((pixel >> 16) & 0xFF),
-            static_cast<double>((pixel >> 8) & 0xFF), static_cast<double>(pixel & 0xFF)};
+    return {static_cast<float>(pixel >> 24), static_cast<float>((pixel >> 16) & 0xFF),
+            static_cast<float>((pixel >> 8) & 0xFF), static_cast<float>(pixel & 0xFF)};
 }
 
-std::uint32_t byte(double value) { return static_cast<std::uint32_t>(std::clamp(std::lround(value), 0L, 255L)); }
+// Rounded to the nearest whole number from 0 to 255 (the values here are never negative).
+std::uint32_t byte(float value) { return static_cast<std::uint32_t>(std::min(value + 0.5f, 255.0f)); }
 
 std::uint32_t pack(const Channels& c, bool crispEdges) {
     if (crispEdges) {
         // Opaque where the picture covers at least half the pixel, in its own colour
         // (premultiplied colour over alpha); transparent elsewhere.
-        if (c[0] < 127.5) return 0;
-        const double unpremultiply = 255.0 / c[0];
+        if (c[0] < 127.5f) return 0;
+        const float unpremultiply = 255.0f / c[0];
         return 0xFF000000u | byte(c[1] * unpremultiply) << 16 | byte(c[2] * unpremultiply) << 8 |
                byte(c[3] * unpremultiply);
     }
@@ -92,29 +90,28 @@ void resamplePicture(const std::uint32_t* source, int sourceWidth, int sourceHei
     if (sourceWidth <= 0 || sourceHeight <= 0 || targetWidth <= 0 || targetHeight <= 0) return;
     const Footprints across(sourceWidth, targetWidth);
     const Footprints down(sourceHeight, targetHeight);
-    // Rows first: each source row shrunk or stretched to the target's width.
+    // Each target row: the source rows under it blended into one row, which is then
+    // shrunk or stretched to the target's width. A row of scratch, not a whole picture:
+    // under Wine a large block costs far more to allocate than to fill.
+    const auto sourceRow = static_cast<std::size_t>(sourceWidth);
     const auto width = static_cast<std::size_t>(targetWidth);
-    std::vector<Channels> rows(width * static_cast<std::size_t>(sourceHeight));
-    for (int y = 0; y < sourceHeight; ++y) {
-        const std::uint32_t* row = source + static_cast<std::size_t>(y) * static_cast<std::size_t>(sourceWidth);
-        for (std::size_t x = 0; x < width; ++x) {
-            Channels sum{};
-            const int first = across.first[x];
-            for (std::size_t k = across.start[x]; k < across.start[x + 1]; ++k) {
-                const Channels c = channels(row[first + static_cast<int>(k - across.start[x])]);
-                for (std::size_t n = 0; n < 4; ++n) sum[n] += c[n] * across.shares[k];
-            }
-            rows[static_cast<std::size_t>(y) * width + x] = sum;
-        }
-    }
-    // Then columns.
+    std::vector<Channels> row(sourceRow);
     for (std::size_t y = 0; y < static_cast<std::size_t>(targetHeight); ++y) {
-        const int first = down.first[y];
+        std::fill(row.begin(), row.end(), Channels{});
+        for (std::size_t k = down.start[y]; k < down.start[y + 1]; ++k) {
+            const std::uint32_t* line =
+                source + static_cast<std::size_t>(down.first[y]) * sourceRow + (k - down.start[y]) * sourceRow;
+            for (std::size_t x = 0; x < sourceRow; ++x) {
+                const Channels c = channels(line[x]);
+                for (std::size_t n = 0; n < 4; ++n) row[x][n] += c[n] * down.shares[k];
+            }
+        }
         for (std::size_t x = 0; x < width; ++x) {
             Channels sum{};
-            for (std::size_t k = down.start[y]; k < down.start[y + 1]; ++k) {
-                const Channels& c = rows[static_cast<std::size_t>(first + static_cast<int>(k - down.start[y])) * width + x];
-                for (std::size_t n = 0; n < 4; ++n) sum[n] += c[n] * down.shares[k];
+            const Channels* from = row.data() + across.first[x];
+            for (std::size_t k = across.start[x]; k < across.start[x + 1]; ++k) {
+                const Channels& c = from[k - across.start[x]];
+                for (std::size_t n = 0; n < 4; ++n) sum[n] += c[n] * across.shares[k];
             }
             target[y * width + x] = pack(sum, crispEdges);
         }

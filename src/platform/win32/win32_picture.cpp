@@ -76,21 +76,22 @@ Win32Picture::~Win32Picture() {
         if (variant.bitmap) DeleteObject(variant.bitmap);
 }
 
-HBITMAP Win32Picture::scaled(int width, int height, bool crispEdges) const {
+HBITMAP Win32Picture::scaled(int targetWidth, int targetHeight, bool crispEdges) const {
     for (const Variant& variant : variants_)
-        if (variant.bitmap && variant.width == width && variant.height == height && variant.crisp == crispEdges)
+        if (variant.bitmap && variant.width == targetWidth && variant.height == targetHeight &&
+            variant.crisp == crispEdges)
             return variant.bitmap;
     void* bits = nullptr;
-    HBITMAP bitmap = createDibSection(width, height, bits);
-    if (!bitmap) return nullptr;
-    ui::resamplePicture(static_cast<const std::uint32_t*>(bits_), this->width(), this->height(),
-                        static_cast<std::uint32_t*>(bits), width, height, crispEdges);
+    HBITMAP copy = createDibSection(targetWidth, targetHeight, bits);
+    if (!copy) return nullptr;
+    ui::resamplePicture(static_cast<const std::uint32_t*>(bits_), width(), height(), static_cast<std::uint32_t*>(bits),
+                        targetWidth, targetHeight, crispEdges);
     GdiFlush();
     Variant& slot = variants_[nextVariant_];
     nextVariant_ = (nextVariant_ + 1) % variants_.size();
     if (slot.bitmap) DeleteObject(slot.bitmap);
-    slot = {width, height, crispEdges, bitmap};
-    return bitmap;
+    slot = {targetWidth, targetHeight, crispEdges, copy};
+    return copy;
 }
 
 HBITMAP createDibSection(int width, int height, void*& bits) {
