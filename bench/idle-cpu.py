@@ -179,11 +179,12 @@ def main_scaled(dpi, arguments):
             ("scaled", f"quorvel.exe, pulses off, {dpi} DPI")]
     results = {name: [] for name, _ in rows}
     with harness.VirtualDisplay() as display, harness.VirtualDisplay(dpi=dpi) as scaled:
-        for _ in range(rounds):
+        for round_ in range(rounds):
             with harness.Program(display, exe="quorvel_floor_keypoll.exe"):
                 results["floor"].append(measure_wine(display, "quorvel_floor_keypoll.exe", seconds))
-            results["idle"].append(quorvel_rounds(display, seconds, 10, pulses=False)[0])
-            results["scaled"].append(quorvel_rounds(scaled, seconds, 10, pulses=False)[0])
+            # Each scale in turn comes first, so that neither always follows the other.
+            for name, where in (("idle", display), ("scaled", scaled))[::1 if round_ % 2 == 0 else -1]:
+                results[name].append(quorvel_rounds(where, seconds, 10, pulses=False)[0])
     print(f"{rounds} rounds of {seconds:.0f} s each, table shown, pulses off (medians; share of one core)")
     together, _ = print_medians(rows, results)
     print(f"quorvel.exe idle at {dpi} DPI / at 96 DPI: {together['scaled'] / together['idle']:.2f} "

@@ -40,20 +40,14 @@ def wait_for(what, probe, timeout=60.0, interval=0.2):
 OPENBOX_CONFIG = Path(__file__).resolve().parent / "openbox-rc.xml"
 
 
-def scaled_prefix(dpi):
-    """The Wine prefix of the programs run at a display scale other than 96 DPI: one of its
-    own, so that the other tests' prefix stays at 96."""
-    return WINEPREFIX if dpi == 96 else WINEPREFIX.with_name(f"{WINEPREFIX.name}-dpi{dpi}")
-
-
 class VirtualDisplay:
     """An Xvfb display of its own, 1920 x 1080 x 24, with a window manager (openbox with a
-    configuration that grabs no key or Alt/Ctrl pointer chord), as on a caster's desktop.
-    Wine programs on it run at `dpi` dots per inch (96 is 100 %, 144 is 150 %)."""
+    configuration that grabs no key or Alt/Ctrl pointer chord), as on a caster's desktop."""
 
     def __init__(self, dpi=96):
         self.dpi = dpi
-        self.prefix = scaled_prefix(dpi)
+        # Wine programs at `dpi` (96 is 100 %), another in a prefix of its own: the other tests' stays at 96.
+        self.prefix = WINEPREFIX if dpi == 96 else WINEPREFIX.with_name(f"{WINEPREFIX.name}-dpi{dpi}")
         self.number = None
         self.process = None
         self.window_manager = None
@@ -161,33 +155,19 @@ class Screen:
         return tuple(self.raw[offset:offset + 3])
 
 
-def prefix_dpi(prefix):
-    """The display scale a Wine prefix is set to: LogPixels in HKCU\\Control Panel\\Desktop."""
-    section = False
-    for line in (prefix / "user.reg").read_text(errors="replace").splitlines():
-        if line.startswith("["):
-            section = line.startswith("[Control Panel\\\\Desktop]")
-        elif section and line.startswith('"LogPixels"=dword:'):
-            return int(line.split(":", 1)[1], 16)
-    return 96
-
-
 def ensure_wine_prefix(display):
-    """Creates the display's Wine prefix once (10 to 20 s), at the display's scale; later
-    runs reuse it."""
+    """Creates the display's Wine prefix once (10 to 20 s), at its scale; later runs reuse it."""
     prefix = display.prefix
     if not (prefix / "system.reg").exists():
         prefix.parent.mkdir(parents=True, exist_ok=True)
         display.run(["wineboot", "-i"], timeout=300, check=False)
         wait_for("the Wine prefix to be created", lambda: (prefix / "system.reg").exists(), timeout=120)
-    if display.dpi != 96 and prefix_dpi(prefix) != display.dpi:
+    scaled = prefix / f"quorvel-logpixels-{display.dpi}"
+    if display.dpi != 96 and not scaled.exists():
         display.run(["wine", "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
                      "/d", str(display.dpi), "/f"], timeout=120)
-        # Wine reads the scale when its server starts; the server writes the registry as it ends.
-        display.run(["wineserver", "-k"], check=False)
-        display.run(["wineserver", "-w"], check=False, timeout=120)
-        wait_for(f"the Wine prefix to be set to {display.dpi} DPI", lambda: prefix_dpi(prefix) == display.dpi,
-                 timeout=60)
+        display.run(["wineserver", "-w"], check=False, timeout=120)  # read as Wine's server starts
+        scaled.touch()
 
 
 class Program:
@@ -292,8 +272,7 @@ def settled_window(program, title, what, cls="QuorvelForm", timeout=60):
 
 
 def start_match(display, program, title=TITLE, client="534,84"):
-    """Waits for the start dialog, presses GO!!! and waits for the table, 534 x 84 pixels
-    at 100 % (`client` at another display scale)."""
+    """Waits for the start dialog, presses GO!!! and waits for the table (534 x 84 at 100 %)."""
     dialog = wait_for("the start dialog", lambda: find_window(program, title), timeout=180)
     program.wintool("click", title, "GO!!!", "QuorvelForm")
     wait_for("the score table to be shown",
