@@ -7,6 +7,10 @@ idle once more with the remote control listening, all measured in the same run, 
 after round, on one virtual display with the window manager of the end-to-end tests.
 
     python3 bench/idle-cpu.py [seconds per measurement] [rounds] [pulse speed]
+    python3 bench/idle-cpu.py --dpi=144 [seconds per measurement] [rounds]
+
+With --dpi, the table idle at 96 DPI and at that display scale (Wine's LogPixels, in a
+Wine prefix of its own), beside the floor, round after round.
 
 Needs the Windows build (scripts/build.sh windows) and, for the page, Chromium (Debian's
 `chromium`; its figures are left out when it is not installed). CPU is user + system time,
@@ -61,7 +65,7 @@ def shares(processes, seconds, xserver):
 
 
 def measure_wine(display, exe, seconds):
-    program, server = program_pid(exe), wineserver_pid()
+    program, server = program_pid(exe, display.prefix), wineserver_pid(display.prefix)
     cpu = shares({"own": [program], "server": [server]}, seconds, display.process.pid)
     return cpu["own"], cpu["server"], cpu["xserver"], pss_kib(program)
 
@@ -88,7 +92,9 @@ def start_pulses(display, program, table, speed):
 
 def start_table(display, program):
     """GO, then the table shown alone: the start dialog closed and no control menu."""
-    _, table = harness.start_match(display, program)
+    # The table's 534 x 84 pixels at the display's scale (ui::DisplayScale::toPhysical).
+    client = ",".join(str(-((48 - pixels * display.dpi) // 96)) for pixels in (534, 84))
+    _, table = harness.start_match(display, program, client=client)
     harness.wait_for("the start dialog to close after GO",
                      lambda: harness.find_window(program, harness.MENU) is None and
                      len([w for w in program.wintool("list")[1].splitlines()
@@ -149,7 +155,47 @@ def measure_page(display, chromium, seconds, speed, pulse):
         shutil.rmtree(profile, ignore_errors=True)
 
 
+def print_medians(rows, results):
+    """Prints each row's medians; returns the program and wineserver together, and the PSS,
+    by row."""
+    width = max(len(label) for _, label in rows) + 2
+    print(f"{'':{width}}{'program':>9}{'wineserver':>12}{'together':>10}{'X server':>10}{'PSS':>11}")
+    together, pss = {}, {}
+    for name, label in rows:
+        values = results[name]
+        together[name] = statistics.median(r[0] + r[1] for r in values)
+        pss[name] = statistics.median(r[3] for r in values)
+        print(f"{label:{width}}{statistics.median(r[0] for r in values):>8.1%}"
+              f"{statistics.median(r[1] for r in values):>12.1%}{together[name]:>10.1%}"
+              f"{statistics.median(r[2] for r in values):>10.1%}{pss[name] / 1024:>8.1f} MB")
+    return together, pss
+
+
+def main_scaled(dpi, arguments):
+    """The idle table at 96 DPI and at `dpi`, beside the floor, in the same run."""
+    seconds = float(arguments[0]) if arguments else 60.0
+    rounds = int(arguments[1]) if len(arguments) > 1 else 3
+    rows = [("floor", "floor (55 queries / 10 ms)"), ("idle", "quorvel.exe, pulses off, 96 DPI"),
+            ("scaled", f"quorvel.exe, pulses off, {dpi} DPI")]
+    results = {name: [] for name, _ in rows}
+    with harness.VirtualDisplay() as display, harness.VirtualDisplay(dpi=dpi) as scaled:
+        for round_ in range(rounds):
+            with harness.Program(display, exe="quorvel_floor_keypoll.exe"):
+                results["floor"].append(measure_wine(display, "quorvel_floor_keypoll.exe", seconds))
+            # Each scale in turn comes first, so that neither always follows the other.
+            for name, where in (("idle", display), ("scaled", scaled))[::1 if round_ % 2 == 0 else -1]:
+                results[name].append(quorvel_rounds(where, seconds, 10, pulses=False)[0])
+    print(f"{rounds} rounds of {seconds:.0f} s each, table shown, pulses off (medians; share of one core)")
+    together, _ = print_medians(rows, results)
+    print(f"quorvel.exe idle at {dpi} DPI / at 96 DPI: {together['scaled'] / together['idle']:.2f} "
+          f"(target: at most 1.05)")
+
+
 def main():
+    options = [a for a in sys.argv[1:] if a.startswith("--dpi=")]
+    if options:
+        main_scaled(int(options[-1].split("=", 1)[1]), [a for a in sys.argv[1:] if a not in options])
+        return
     seconds = float(sys.argv[1]) if len(sys.argv) > 1 else 60.0
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 3
     speed = int(sys.argv[3]) if len(sys.argv) > 3 else 10
@@ -175,15 +221,7 @@ def main():
                 results["page pulsing"].append(measure_page(display, chromium, seconds, speed, pulse=True))
     print(f"{rounds} rounds of {seconds:.0f} s each, table shown, pulses stepping every {2 * speed} ms "
           f"(medians; share of one core)")
-    print(f"{'':28}{'program':>9}{'wineserver':>12}{'together':>10}{'X server':>10}{'PSS':>11}")
-    together, pss = {}, {}
-    for name, label in rows:
-        values = results[name]
-        together[name] = statistics.median(r[0] + r[1] for r in values)
-        pss[name] = statistics.median(r[3] for r in values)
-        print(f"{label:28}{statistics.median(r[0] for r in values):>8.1%}"
-              f"{statistics.median(r[1] for r in values):>12.1%}{together[name]:>10.1%}"
-              f"{statistics.median(r[2] for r in values):>10.1%}{pss[name] / 1024:>8.1f} MB")
+    together, pss = print_medians(rows, results)
     print(f"quorvel.exe idle / floor: {together['idle'] / together['floor']:.2f} (target: at most 1.15)")
     print(f"quorvel.exe --remote idle / floor: {together['remote'] / together['floor']:.2f}")
     if chromium:

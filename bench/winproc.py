@@ -8,16 +8,16 @@ import harness
 TICKS = os.sysconf("SC_CLK_TCK")
 
 
-def in_our_prefix(pid):
+def in_our_prefix(pid, prefix=None):
     """Other Wine programs on this machine run in prefixes of their own."""
     try:
         environ = Path(f"/proc/{pid}/environ").read_bytes().split(b"\0")
     except OSError:
         return False
-    return f"WINEPREFIX={harness.WINEPREFIX}".encode() in environ
+    return f"WINEPREFIX={prefix or harness.WINEPREFIX}".encode() in environ
 
 
-def pids(predicate):
+def pids(predicate, prefix=None):
     found = []
     for entry in Path("/proc").iterdir():
         if not entry.name.isdigit():
@@ -27,7 +27,7 @@ def pids(predicate):
             comm = (entry / "comm").read_text().strip()
         except OSError:
             continue
-        if predicate(comm, cmdline) and in_our_prefix(int(entry.name)):
+        if predicate(comm, cmdline) and in_our_prefix(int(entry.name), prefix):
             found.append(int(entry.name))
     return found
 
@@ -44,15 +44,16 @@ def pss_kib(pid):
     return 0
 
 
-def program_pid(exe):
+def program_pid(exe, prefix=None):
     return harness.wait_for(f"the process of {exe}",
                             lambda: (lambda p: p[0] if len(p) == 1 else None)(
-                                pids(lambda comm, cmd: exe in cmd and "wine " not in cmd and comm != "wine")),
+                                pids(lambda comm, cmd: exe in cmd and "wine " not in cmd and comm != "wine", prefix)),
                             timeout=120)
 
 
-def wineserver_pid():
-    return harness.wait_for("wineserver", lambda: (pids(lambda comm, cmd: comm.startswith("wineserver")) or [None])[0],
+def wineserver_pid(prefix=None):
+    return harness.wait_for("wineserver",
+                            lambda: (pids(lambda comm, cmd: comm.startswith("wineserver"), prefix) or [None])[0],
                             timeout=60)
 
 

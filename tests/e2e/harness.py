@@ -44,7 +44,10 @@ class VirtualDisplay:
     """An Xvfb display of its own, 1920 x 1080 x 24, with a window manager (openbox with a
     configuration that grabs no key or Alt/Ctrl pointer chord), as on a caster's desktop."""
 
-    def __init__(self):
+    def __init__(self, dpi=96):
+        self.dpi = dpi
+        # Wine programs at `dpi` (96 is 100 %), another in a prefix of its own: the other tests' stays at 96.
+        self.prefix = WINEPREFIX if dpi == 96 else WINEPREFIX.with_name(f"{WINEPREFIX.name}-dpi{dpi}")
         self.number = None
         self.process = None
         self.window_manager = None
@@ -105,7 +108,7 @@ class VirtualDisplay:
     @property
     def env(self):
         env = dict(os.environ)
-        env.update(DISPLAY=f":{self.number}", WINEPREFIX=str(WINEPREFIX), WINEDEBUG="-all")
+        env.update(DISPLAY=f":{self.number}", WINEPREFIX=str(self.prefix), WINEDEBUG="-all")
         return env
 
     def run(self, command, check=True, timeout=60, **kwargs):
@@ -153,12 +156,18 @@ class Screen:
 
 
 def ensure_wine_prefix(display):
-    """Creates the shared Wine prefix once (10 to 20 s); later runs reuse it."""
-    if (WINEPREFIX / "system.reg").exists():
-        return
-    WINEPREFIX.parent.mkdir(parents=True, exist_ok=True)
-    display.run(["wineboot", "-i"], timeout=300, check=False)
-    wait_for("the Wine prefix to be created", lambda: (WINEPREFIX / "system.reg").exists(), timeout=120)
+    """Creates the display's Wine prefix once (10 to 20 s), at its scale; later runs reuse it."""
+    prefix = display.prefix
+    if not (prefix / "system.reg").exists():
+        prefix.parent.mkdir(parents=True, exist_ok=True)
+        display.run(["wineboot", "-i"], timeout=300, check=False)
+        wait_for("the Wine prefix to be created", lambda: (prefix / "system.reg").exists(), timeout=120)
+    scaled = prefix / f"quorvel-logpixels-{display.dpi}"
+    if display.dpi != 96 and not scaled.exists():
+        display.run(["wine", "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                     "/d", str(display.dpi), "/f"], timeout=120)
+        display.run(["wineserver", "-w"], check=False, timeout=120)  # read as Wine's server starts
+        scaled.touch()
 
 
 class Program:
@@ -262,18 +271,18 @@ def settled_window(program, title, what, cls="QuorvelForm", timeout=60):
     return wait_for(f"{what} to stay where it was placed", probe, timeout=timeout)
 
 
-def start_match(display, program, title=TITLE):
-    """Waits for the start dialog, presses GO!!! and waits for the 534 x 84 table."""
+def start_match(display, program, title=TITLE, client="534,84"):
+    """Waits for the start dialog, presses GO!!! and waits for the table (534 x 84 at 100 %)."""
     dialog = wait_for("the start dialog", lambda: find_window(program, title), timeout=180)
     program.wintool("click", title, "GO!!!", "QuorvelForm")
     wait_for("the score table to be shown",
-             lambda: (lambda w: w if w and w["client"] == "534,84" else None)(find_window(program, title)),
+             lambda: (lambda w: w if w and w["client"] == client else None)(find_window(program, title)),
              timeout=60)
     # The table is shown before GO has moved it and closed the start dialog.
     def only_the_table():
         windows = [line for line in program.wintool("list")[1].splitlines() if line.endswith(f" title={title}")]
         table = find_window(program, title)
-        return len(windows) == 1 and table and table["client"] == "534,84"
+        return len(windows) == 1 and table and table["client"] == client
     wait_for("the start dialog to close after GO", only_the_table, timeout=60)
     return dialog, settled_window(program, title, "the score table")
 

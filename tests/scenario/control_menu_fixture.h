@@ -46,12 +46,13 @@ protected:
     }
     // A left double-click as the backend delivers it: press, release, click, double-click
     // in place of the second press, release.
-    void doubleClick(ui::Control& control) {
+    void doubleClick(ui::Control& control) { doubleClick(*menu, control); }
+    void doubleClick(ui::Form& form, ui::Control& control) {
         const ui::Point at = middleOf(control);
-        menu->inputPointerDown(at, ui::mouse::kLeft, 0);
-        menu->inputPointerUp(at, ui::mouse::kLeft, 0);
-        menu->inputDoubleClick(at, ui::mouse::kLeft, 0);
-        if (program.app->controlMenuLoaded()) menu->inputPointerUp(at, ui::mouse::kLeft, 0);
+        form.inputPointerDown(at, ui::mouse::kLeft, 0);
+        form.inputPointerUp(at, ui::mouse::kLeft, 0);
+        form.inputDoubleClick(at, ui::mouse::kLeft, 0);
+        if (&form != menu || program.app->controlMenuLoaded()) form.inputPointerUp(at, ui::mouse::kLeft, 0);
     }
 };
 

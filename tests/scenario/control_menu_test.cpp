@@ -37,6 +37,18 @@ TEST_F(ControlMenuTest, ActivationReadsTheTableAndReplacesUnappliedTyping) {
     EXPECT_EQ(menu->Text5.text(), program.folder.path() + "\\screenshot.bmp") << "the table's path holder is unset";
 }
 
+TEST_F(ControlMenuTest, ShowingTheOpenMenuAgainMakesItActiveAndReadsTheTableOnlyIfAnotherWindowWas) {
+    for (ui::Control* shown : {static_cast<ui::Control*>(&table->P2), static_cast<ui::Control*>(&table->I1)}) {
+        menu->inputTextEdited(menu->Text1, "typed");
+        menu->show();
+        EXPECT_EQ(menu->Text1.text(), "typed") << "the menu was the active window";
+        program.platform.activate(*table);
+        doubleClick(*table, *shown);
+        EXPECT_EQ(program.platform.activeForm(), menu);
+        EXPECT_EQ(menu->Text1.text(), "Alexei") << shown->name();
+    }
+}
+
 TEST_F(ControlMenuTest, OkAppliesNamesCaptionAndOnlyTheScoresThatAreNumbers) {
     menu->inputTextEdited(menu->Text1, "Ann");
     menu->inputTextEdited(menu->Text2, "Bo");

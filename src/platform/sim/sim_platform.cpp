@@ -29,12 +29,11 @@ void SimWindow::controlChanged(const ui::Control& control, unsigned, const ui::R
 }
 
 void SimWindow::setVisible(bool show) {
-    if (!open || show == visible) return;
+    if (!open) return;
     visible = show;
     if (show) {
-        // Showing a window makes it the active window, which raises its activation.
-        platform.active_ = &form;
-        form.inputActivated();
+        // Showing a window, also one already shown, makes it the active window.
+        platform.activate(form);
     } else if (platform.active_ == &form) {
         platform.active_ = nullptr;
     }
@@ -219,6 +218,13 @@ void SimPlatform::saveImage(const std::string& path, const ui::WindowImage& imag
 
 void SimPlatform::quit(int exitCode) {
     if (!quit_) quit_ = exitCode;
+}
+
+void SimPlatform::activate(ui::Form& form) {
+    // Becoming the active window raises the form's activation; staying it does not.
+    if (active_ == &form) return;
+    active_ = &form;
+    form.inputActivated();
 }
 
 SimWindow* SimPlatform::window(const ui::Form& form) const {

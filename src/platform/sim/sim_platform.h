@@ -136,6 +136,8 @@ public:
     SimWindow* window(const ui::Form& form) const;
     // The form whose window is active.
     ui::Form* activeForm() const { return active_; }
+    // The operator makes a shown window of the program the active one (a click on it).
+    void activate(ui::Form& form);
 
     // Turns a program path with backslashes into a path of this system.
     std::string hostPath(const std::string& path) const;

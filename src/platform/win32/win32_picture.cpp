@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/win32/wide.h"
+#include "ui/display_scale.h"
 #include "ui/error.h"
 
 namespace quorvel::win32 {
@@ -69,6 +70,30 @@ std::string errorText(DWORD code) {
     return toUtf8(text);
 }
 
+Win32Picture::~Win32Picture() {
+    DeleteObject(bitmap_);
+    for (const Variant& variant : variants_)
+        if (variant.bitmap) DeleteObject(variant.bitmap);
+}
+
+HBITMAP Win32Picture::scaled(int targetWidth, int targetHeight, bool crispEdges) const {
+    for (const Variant& variant : variants_)
+        if (variant.bitmap && variant.width == targetWidth && variant.height == targetHeight &&
+            variant.crisp == crispEdges)
+            return variant.bitmap;
+    void* bits = nullptr;
+    HBITMAP copy = createDibSection(targetWidth, targetHeight, bits);
+    if (!copy) return nullptr;
+    ui::resamplePicture(static_cast<const std::uint32_t*>(bits_), width(), height(), static_cast<std::uint32_t*>(bits),
+                        targetWidth, targetHeight, crispEdges);
+    GdiFlush();
+    Variant& slot = variants_[nextVariant_];
+    nextVariant_ = (nextVariant_ + 1) % variants_.size();
+    if (slot.bitmap) DeleteObject(slot.bitmap);
+    slot = {targetWidth, targetHeight, crispEdges, copy};
+    return copy;
+}
+
 HBITMAP createDibSection(int width, int height, void*& bits) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -104,7 +129,7 @@ ui::PicturePtr makePicture(const std::string& name, int width, int height, const
     for (std::size_t i = 0; i < pixels.size() && i < static_cast<std::size_t>(width) * static_cast<std::size_t>(height); ++i)
         out[i] = (pixels[i] >> 24) != 0 ? pixels[i] : 0;  // alpha is 0 or 255: premultiplied as it stands
     GdiFlush();
-    return std::make_shared<Win32Picture>(name, width, height, bitmap);
+    return std::make_shared<Win32Picture>(name, width, height, bitmap, bits);
 }
 
 DWORD readWholeFile(const std::string& path, std::string& content, const char*& step) {
@@ -171,7 +196,7 @@ ui::PicturePtr loadPicture(IWICImagingFactory& factory, const std::string& path,
         fail(path, hr);
     }
     GdiFlush();
-    return std::make_shared<Win32Picture>(path, static_cast<int>(width), static_cast<int>(height), bitmap);
+    return std::make_shared<Win32Picture>(path, static_cast<int>(width), static_cast<int>(height), bitmap, bits);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // premultiplied BGRA pixels, ready for AlphaBlend.
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,15 +17,34 @@ namespace quorvel::win32 {
 
 class Win32Picture : public ui::Picture {
 public:
-    // Takes ownership of `bitmap`, a top-down 32-bit DIB section of width x height.
-    Win32Picture(std::string source, int width, int height, HBITMAP bitmap)
-        : ui::Picture(std::move(source), width, height), bitmap_(bitmap) {}
-    ~Win32Picture() override { DeleteObject(bitmap_); }
+    // Takes ownership of `bitmap`, a top-down 32-bit DIB section of width x height whose
+    // pixels are at `bits`.
+    Win32Picture(std::string source, int width, int height, HBITMAP bitmap, const void* bits)
+        : ui::Picture(std::move(source), width, height), bitmap_(bitmap), bits_(bits) {}
+    ~Win32Picture() override;
+    Win32Picture(const Win32Picture&) = delete;
+    Win32Picture& operator=(const Win32Picture&) = delete;
 
     HBITMAP bitmap() const { return bitmap_; }
+    // The picture resampled smoothly to width x height, for a window at another scale
+    // than 96 DPI; with `crispEdges` each pixel is the picture's or transparent
+    // (ui::resamplePicture). Made the first time it is asked for and kept with the
+    // picture, so a window makes it again only when its scale changes, not at each
+    // paint. nullptr when the system has no bitmap to give.
+    HBITMAP scaled(int width, int height, bool crispEdges) const;
 
 private:
     HBITMAP bitmap_;
+    const void* bits_;
+    // A picture is drawn at a few sizes at most: on the table and as a thumbnail.
+    struct Variant {
+        int width = 0;
+        int height = 0;
+        bool crisp = false;
+        HBITMAP bitmap = nullptr;
+    };
+    mutable std::array<Variant, 3> variants_{};
+    mutable std::size_t nextVariant_ = 0;  // the one replaced next, the oldest
 };
 
 // Reads the whole file at `path` into `content`. Returns 0, or the system's error code with

@@ -5,12 +5,12 @@
 #include <wincodec.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_picture.h"
 #include "platform/win32/win32_window.h"
+#include "ui/display_scale.h"
 #include "ui/error.h"
 #include "ui/form.h"
 #include "ui/timer.h"
@@ -33,6 +33,14 @@ Function* systemFunction(const wchar_t* library, const char* name) {
     return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(found));
 }
 
+// A call of a library already loaded, or nullptr where this system has none.
+template <class Call>
+Call optionalFunction(const wchar_t* library, const char* name) {
+    HMODULE module = GetModuleHandleW(library);
+    FARPROC found = module ? GetProcAddress(module, name) : nullptr;
+    return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(found));
+}
+
 }  // namespace
 
 Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
@@ -47,6 +55,16 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
     timerWindow_ = CreateWindowExW(0, L"QuorvelTimers", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_, nullptr);
     SetWindowLongPtrW(timerWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     QueryPerformanceFrequency(&clockFrequency_);
+
+    dpiForWindow_ = optionalFunction<DpiForWindowCall>(L"user32.dll", "GetDpiForWindow");
+    adjustForDpi_ = optionalFunction<AdjustForDpiCall>(L"user32.dll", "AdjustWindowRectExForDpi");
+    if (auto dpiForSystem = optionalFunction<UINT(WINAPI*)()>(L"user32.dll", "GetDpiForSystem")) {
+        systemDpi_ = static_cast<int>(dpiForSystem());
+    } else if (HDC screen = GetDC(nullptr)) {
+        systemDpi_ = GetDeviceCaps(screen, LOGPIXELSX);
+        ReleaseDC(nullptr, screen);
+    }
+    systemDpi_ = ui::DisplayScale(systemDpi_).dpi();
 }
 
 Win32Platform::~Win32Platform() {
@@ -62,7 +80,8 @@ std::unique_ptr<ui::WindowPeer> Win32Platform::createWindow(ui::Form& form) {
 DWORD Win32Platform::frameStyle(ui::BorderStyle style) {
     switch (style) {
         case ui::BorderStyle::None: return WS_POPUP;
-        case ui::BorderStyle::FixedSingle: return WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+        // A title bar and the close button only, as the control menu has.
+        case ui::BorderStyle::FixedSingle: return WS_CAPTION | WS_SYSMENU;
         case ui::BorderStyle::Sizable: return WS_OVERLAPPEDWINDOW;
         case ui::BorderStyle::FixedDialog: return WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
         case ui::BorderStyle::FixedToolWindow: return WS_CAPTION | WS_SYSMENU;
@@ -83,16 +102,45 @@ DWORD Win32Platform::frameExStyle(ui::BorderStyle style) {
 ui::FrameSize Win32Platform::frameSize(ui::BorderStyle style) const {
     // Asked on every poll tick (the control menu's height follows its counter), so each
     // kind is measured once, and again after the system's metrics changed.
+    // In the program's pixels, as the frame is drawn on the primary monitor.
     auto& cached = frameSizes_[static_cast<std::size_t>(style)];
     if (!cached) {
         RECT r{0, 0, 0, 0};
-        AdjustWindowRectEx(&r, frameStyle(style), FALSE, frameExStyle(style));
-        cached = ui::FrameSize{r.right - r.left, r.bottom - r.top};
+        adjustWindowRect(r, frameStyle(style), frameExStyle(style), systemDpi_);
+        const ui::DisplayScale scale(systemDpi_);
+        cached = ui::FrameSize{scale.toLogical(r.right - r.left), scale.toLogical(r.bottom - r.top)};
     }
     return *cached;
 }
 
 void Win32Platform::systemMetricsChanged() { frameSizes_.fill(std::nullopt); }
+
+void Win32Platform::adjustWindowRect(RECT& r, DWORD style, DWORD exStyle, int dpi) const {
+    if (!adjustForDpi_ || !adjustForDpi_(&r, style, FALSE, exStyle, static_cast<UINT>(dpi)))
+        AdjustWindowRectEx(&r, style, FALSE, exStyle);
+}
+
+int Win32Platform::windowDpi(HWND hwnd) const {
+    return dpiForWindow_ && hwnd ? ui::DisplayScale(static_cast<int>(dpiForWindow_(hwnd))).dpi() : systemDpi_;
+}
+
+int Win32Platform::dpiAt(POINT point) const {
+    // The monitors' own DPIs come from the shell's scaling library, loaded the first time
+    // the program asks (a drag of the table), not at start.
+    using DpiForMonitorCall = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static const auto dpiForMonitor = [] {
+        HMODULE module = LoadLibraryW(L"shcore.dll");
+        FARPROC found = module ? GetProcAddress(module, "GetDpiForMonitor") : nullptr;
+        return reinterpret_cast<DpiForMonitorCall>(reinterpret_cast<void (*)()>(found));
+    }();
+    UINT x = 0;
+    UINT y = 0;
+    constexpr int kEffectiveDpi = 0;
+    if (dpiForMonitor && SUCCEEDED(dpiForMonitor(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), kEffectiveDpi,
+                                                 &x, &y)))
+        return ui::DisplayScale(static_cast<int>(x)).dpi();
+    return systemDpi_;
+}
 
 ui::Color Win32Platform::resolveColor(ui::Color color) const {
     if (!ui::isSystemColor(color)) return color;
@@ -211,16 +259,22 @@ std::uint16_t Win32Platform::asyncKeyState(int virtualKey) {
     return static_cast<std::uint16_t>(GetAsyncKeyState(virtualKey));
 }
 
+// The pointer and the screen in the program's 96-DPI pixels: a window on a monitor turns
+// them back into that monitor's pixels at the same scale.
 ui::Point Win32Platform::cursorPos() {
     POINT p{0, 0};
     GetCursorPos(&p);
-    return {p.x, p.y};
+    const ui::DisplayScale scale(dpiAt(p));
+    return {scale.toLogical(p.x), scale.toLogical(p.y)};
 }
 
 ui::Rect Win32Platform::desktopRect() {
     RECT r{};
     GetWindowRect(GetDesktopWindow(), &r);
-    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+    const ui::DisplayScale scale(systemDpi_);
+    const int left = scale.toLogical(r.left);
+    const int top = scale.toLogical(r.top);
+    return {left, top, scale.toLogical(r.right) - left, scale.toLogical(r.bottom) - top};
 }
 
 // --- Dialogs and shell ---
@@ -311,16 +365,16 @@ void Win32Platform::saveImage(const std::string& path, const ui::WindowImage& im
 
 // --- Fonts ---
 
-HFONT Win32Platform::font(const ui::Font& font, bool crisp) {
+HFONT Win32Platform::font(const ui::Font& font, int dpi, bool crisp) {
     for (const auto& entry : fonts_)
-        if (entry.font == font && entry.crisp == crisp) return entry.handle;
-    const int height = -static_cast<int>(std::lround(font.size * 96.0 / 72.0));
+        if (entry.font == font && entry.dpi == dpi && entry.crisp == crisp) return entry.handle;
+    const int height = -ui::DisplayScale(dpi).fontHeight(font.size);
     HFONT handle = CreateFontW(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic ? TRUE : FALSE, FALSE,
                                FALSE, static_cast<DWORD>(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                crisp ? NONANTIALIASED_QUALITY : DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                toWide(font.name).c_str());
     if (!handle) handle = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    fonts_.push_back({font, crisp, handle});
+    fonts_.push_back({font, dpi, crisp, handle});
     return handle;
 }
 

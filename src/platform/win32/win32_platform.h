@@ -60,10 +60,17 @@ public:
     HINSTANCE instance() const { return instance_; }
     // The window class of every form.
     const wchar_t* formClass() const { return L"QuorvelForm"; }
-    // A font for a control's Font value, created once and kept until the end. A crisp
-    // font is drawn without antialiasing, so that text on a see-through window leaves no
-    // half-blended pixels of the key colour around its letters.
-    HFONT font(const ui::Font& font, bool crisp = false);
+    // A font for a control's Font value at a display's DPI, created once and kept until
+    // the end. A crisp font is drawn without antialiasing, so that text on a see-through
+    // window leaves no half-blended pixels of the key colour around its letters.
+    HFONT font(const ui::Font& font, int dpi, bool crisp = false);
+    // Dots per inch, 96 where the system cannot tell: of the system (the primary
+    // monitor's), of the monitor a window is on, of the monitor at a screen point.
+    int systemDpi() const { return systemDpi_; }
+    int windowDpi(HWND hwnd) const;
+    int dpiAt(POINT point) const;
+    // Grows a client rectangle by the frame of these styles as the system draws it at `dpi`.
+    void adjustWindowRect(RECT& r, DWORD style, DWORD exStyle, int dpi) const;
     void registerWindow(Win32Window* window) { windows_.push_back(window); }
     // Inside a timer tick: windows keep what it changes and paint it when the tick ends.
     bool ticking() const { return ticking_ > 0; }
@@ -112,6 +119,7 @@ private:
     LARGE_INTEGER clockFrequency_{};
     struct CachedFont {
         ui::Font font;
+        int dpi;
         bool crisp;
         HFONT handle;
     };
@@ -123,6 +131,14 @@ private:
     ui::PostedWork posted_;
     // Frame sizes by frame kind, measured on first use.
     mutable std::array<std::optional<ui::FrameSize>, 6> frameSizes_{};
+    // The system's calls for displays of different scales, where it has them (Windows 10
+    // and later; Wine and older Windows may lack some): looked up at start, not imported,
+    // so that the program starts without them.
+    using DpiForWindowCall = UINT(WINAPI*)(HWND);
+    using AdjustForDpiCall = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    DpiForWindowCall dpiForWindow_ = nullptr;
+    AdjustForDpiCall adjustForDpi_ = nullptr;
+    int systemDpi_ = 96;
 };
 
 }  // namespace quorvel::win32

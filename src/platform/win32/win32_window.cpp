@@ -13,18 +13,13 @@ namespace quorvel::win32 {
 
 namespace {
 
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4
+#endif
+
 constexpr int kFirstControlId = 1000;
 // Pixels a combo box's drop-down list adds below its selection field.
 constexpr int kComboDropHeight = 200;
-
-RECT toPixels(const ui::Rect& r) {
-    return {ui::twipsToPixels(r.left), ui::twipsToPixels(r.top), ui::twipsToPixels(r.right()),
-            ui::twipsToPixels(r.bottom())};
-}
-
-ui::Point twipsAt(LPARAM lParam) {
-    return {ui::pixelsToTwips(GET_X_LPARAM(lParam)), ui::pixelsToTwips(GET_Y_LPARAM(lParam))};
-}
 
 int shiftMask(WPARAM keys) {
     int shift = 0;
@@ -96,19 +91,25 @@ void Win32Window::registerClass(HINSTANCE instance, const wchar_t* className) {
     RegisterClassExW(&wc);
 }
 
-Win32Window::Win32Window(Win32Platform& platform, ui::Form& form) : platform_(platform), form_(form) {
+Win32Window::Win32Window(Win32Platform& platform, ui::Form& form)
+    : platform_(platform), form_(form), scale_(platform.systemDpi()) {
     const DWORD style = Win32Platform::frameStyle(form_.borderStyle()) | WS_CLIPCHILDREN;
     const DWORD exStyle = Win32Platform::frameExStyle(form_.borderStyle());
-    RECT r{0, 0, ui::twipsToPixels(form_.clientWidth()), ui::twipsToPixels(form_.clientHeight())};
-    AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    RECT r{0, 0, scale_.twipsToPhysical(form_.clientWidth()), scale_.twipsToPhysical(form_.clientHeight())};
+    platform_.adjustWindowRect(r, style, exStyle, scale_.dpi());
     applying_ = true;
     CreateWindowExW(exStyle, platform_.formClass(), toWide(form_.caption()).c_str(), style,
-                    ui::twipsToPixels(form_.left()), ui::twipsToPixels(form_.top()), r.right - r.left,
+                    scale_.twipsToPhysical(form_.left()), scale_.twipsToPhysical(form_.top()), r.right - r.left,
                     r.bottom - r.top, nullptr, nullptr, platform_.instance(), this);
     applying_ = false;
     if (!hwnd_) throw Error("Cannot create the window of " + form_.name() + ": " + errorText(GetLastError()));
     platform_.registerWindow(this);
     pictureDC_ = CreateCompatibleDC(nullptr);
+    // Created on a monitor of another scale than the primary one: laid out for that one.
+    if (const int dpi = platform_.windowDpi(hwnd_); dpi != scale_.dpi()) {
+        setScale(dpi);
+        applyGeometry();
+    }
     try {
         createNatives();
     } catch (...) {
@@ -223,15 +224,16 @@ void Win32Window::syncNative(Native& native, unsigned changes) {
     const ui::Control& control = *native.control;
     syncing_ = true;
     if (changes & ui::change::kGeometry) {
-        const RECT r = toPixels(control.formRect());
-        const int extra = control.kind() == ui::ControlKind::ComboBox ? kComboDropHeight : 0;
+        const RECT r = physical(control.formRect());
+        const int extra = control.kind() == ui::ControlKind::ComboBox ? scale_.toPhysical(kComboDropHeight) : 0;
         MoveWindow(native.hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top + extra, TRUE);
     }
     if (changes & ui::change::kVisibility) ShowWindow(native.hwnd, control.shown() ? SW_SHOWNA : SW_HIDE);
     if (changes & ui::change::kEnabled) EnableWindow(native.hwnd, control.enabled() ? TRUE : FALSE);
     if (changes & ui::change::kAppearance) {
         const auto& text = static_cast<const ui::TextControl&>(control);
-        SendMessageW(native.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(platform_.font(text.font())), TRUE);
+        SendMessageW(native.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(platform_.font(text.font(), scale_.dpi())),
+                     TRUE);
         InvalidateRect(native.hwnd, nullptr, TRUE);
         if (native.edit) InvalidateRect(native.edit, nullptr, TRUE);
     }
@@ -318,10 +320,14 @@ LRESULT CALLBACK Win32Window::nativeProc(HWND hwnd, UINT message, WPARAM wParam,
         const Native& native = self->natives_[index];
         ui::Control& control = *native.control;
         ui::Form& form = self->form_;
-        // Positions relative to the control, also over a combo box's edit field.
+        // Positions relative to the control, also over a combo box's edit field: the
+        // form's pixel under the pointer less the control's first pixel.
         POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        if (hwnd != native.hwnd) MapWindowPoints(hwnd, native.hwnd, &p, 1);
-        const ui::Point at{ui::pixelsToTwips(p.x), ui::pixelsToTwips(p.y)};
+        MapWindowPoints(hwnd, self->hwnd_, &p, 1);
+        const ui::DisplayScale& scale = self->scale_;
+        const ui::Rect place = control.formRect();
+        const ui::Point at{ui::pixelsToTwips(scale.toLogical(p.x) - ui::twipsToPixels(place.left)),
+                           ui::pixelsToTwips(scale.toLogical(p.y) - ui::twipsToPixels(place.top))};
         const int shift = shiftMask(wParam);
         // The form may close in the handler: nothing of `self` is used after it.
         if (message == WM_MOUSEMOVE)
@@ -365,10 +371,21 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ERASEBKGND: return 1;
         case WM_SETTINGCHANGE:
         case WM_THEMECHANGED:
-        case WM_DPICHANGED:
             platform_.systemMetricsChanged();
             break;
         case WM_SYSCOLORCHANGE: stale_ = kWholeArea; break;
+        case WM_GETDPISCALEDSIZE: {
+            // The size the window takes at the new scale: the system's suggestion follows it.
+            const RECT r = outerRect(ui::DisplayScale(static_cast<int>(wParam)));
+            auto* size = reinterpret_cast<SIZE*>(lParam);
+            size->cx = r.right - r.left;
+            size->cy = r.bottom - r.top;
+            return TRUE;
+        }
+        case WM_DPICHANGED:
+            platform_.systemMetricsChanged();
+            dpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
         case WM_PAINT: paint(); return 0;
         case WM_CLOSE: form_.inputCloseRequested(); return 0;
         case WM_ACTIVATE:
@@ -452,15 +469,39 @@ void Win32Window::operatorMovedOrResized() {
     RECT client{};
     GetWindowRect(hwnd_, &outer);
     GetClientRect(hwnd_, &client);
-    const bool moved = outer.left != ui::twipsToPixels(form_.left()) || outer.top != ui::twipsToPixels(form_.top());
-    const bool resized = client.right != ui::twipsToPixels(form_.clientWidth()) ||
-                         client.bottom != ui::twipsToPixels(form_.clientHeight());
+    const bool moved =
+        outer.left != scale_.twipsToPhysical(form_.left()) || outer.top != scale_.twipsToPhysical(form_.top());
+    const bool resized = client.right != scale_.twipsToPhysical(form_.clientWidth()) ||
+                         client.bottom != scale_.twipsToPhysical(form_.clientHeight());
     if (!moved && !resized) return;
     // Neither input runs a handler of the program, so this object outlives both calls.
     operatorChange_ = true;
-    if (moved) form_.inputMoved({outer.left, outer.top});
-    if (resized) form_.inputResized(client.right, client.bottom);
+    if (moved) form_.inputMoved({scale_.toLogical(outer.left), scale_.toLogical(outer.top)});
+    if (resized) form_.inputResized(scale_.toLogical(client.right), scale_.toLogical(client.bottom));
     operatorChange_ = false;
+}
+
+void Win32Window::setScale(int dpi) {
+    scale_ = ui::DisplayScale(dpi);
+    // Fonts and pictures at the new scale are made once, at the paint that follows.
+    for (Native& native : natives_) syncNative(native, ui::change::kGeometry | ui::change::kAppearance);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    stale_ = kWholeArea;
+}
+
+void Win32Window::dpiChanged(int dpi, const RECT& suggested) {
+    // The program's own move across monitors keeps the place the program gave; the
+    // operator's drag takes the place the system suggests, at the size this window
+    // answered for the new scale.
+    const bool ours = applying_;
+    setScale(dpi);
+    const RECT own = outerRect();
+    const RECT& place = ours ? own : suggested;
+    applying_ = true;
+    SetWindowPos(hwnd_, nullptr, place.left, place.top, own.right - own.left, own.bottom - own.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    applying_ = ours;
+    if (!ours) operatorMovedOrResized();
 }
 
 LRESULT Win32Window::command(WPARAM wParam, LPARAM lParam) {
@@ -524,12 +565,21 @@ void Win32Window::formChanged(unsigned changes) {
     }
 }
 
-RECT Win32Window::outerRect() const {
-    RECT r{0, 0, ui::twipsToPixels(form_.clientWidth()), ui::twipsToPixels(form_.clientHeight())};
-    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
-    const int left = ui::twipsToPixels(form_.left());
-    const int top = ui::twipsToPixels(form_.top());
+RECT Win32Window::physical(const ui::Rect& twips) const {
+    return {scale_.twipsToPhysical(twips.left), scale_.twipsToPhysical(twips.top), scale_.twipsToPhysical(twips.right()),
+            scale_.twipsToPhysical(twips.bottom())};
+}
+
+ui::Point Win32Window::twipsAt(LPARAM lParam) const {
+    return {scale_.physicalToTwips(GET_X_LPARAM(lParam)), scale_.physicalToTwips(GET_Y_LPARAM(lParam))};
+}
+
+RECT Win32Window::outerRect(const ui::DisplayScale& scale) const {
+    RECT r{0, 0, scale.twipsToPhysical(form_.clientWidth()), scale.twipsToPhysical(form_.clientHeight())};
+    platform_.adjustWindowRect(r, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)),
+                               static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), scale.dpi());
+    const int left = scale.twipsToPhysical(form_.left());
+    const int top = scale.twipsToPhysical(form_.top());
     return {left, top, left + r.right - r.left, top + r.bottom - r.top};
 }
 
@@ -538,6 +588,13 @@ void Win32Window::applyGeometry() {
     RECT current{};
     GetWindowRect(hwnd_, &current);
     if (EqualRect(&target, &current)) return;
+    // A place between two of the program's pixels, where the operator or the system put
+    // the window at a scale above 96 DPI, is kept: the form's place is that pixel.
+    if (target.right - target.left == current.right - current.left &&
+        target.bottom - target.top == current.bottom - current.top &&
+        scale_.physicalToTwips(current.left) == ui::pixelsToTwips(ui::twipsToPixels(form_.left())) &&
+        scale_.physicalToTwips(current.top) == ui::pixelsToTwips(ui::twipsToPixels(form_.top())))
+        return;
     applying_ = true;
     SetWindowPos(hwnd_, nullptr, target.left, target.top, target.right - target.left, target.bottom - target.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -547,8 +604,8 @@ void Win32Window::applyGeometry() {
 void Win32Window::controlChanged(const ui::Control& control, unsigned changes, const ui::Rect& before) {
     if (!hwnd_) return;
     if (control.windowless()) {
-        RECT area = toPixels(before);
-        const RECT now = toPixels(control.formRect());
+        RECT area = physical(before);
+        const RECT now = physical(control.formRect());
         UnionRect(&area, &area, &now);
         UnionRect(&stale_, &stale_, &area);
         if (!platform_.ticking()) {
@@ -571,16 +628,22 @@ void Win32Window::controlChanged(const ui::Control& control, unsigned changes, c
 }
 
 void Win32Window::setVisible(bool visible) {
-    if (!hwnd_ || visible == (IsWindowVisible(hwnd_) != FALSE)) return;
+    if (!hwnd_) return;
     HWND hwnd = hwnd_;
+    const bool shown = IsWindowVisible(hwnd) != FALSE;
     if (!visible) {
-        ShowWindow(hwnd, SW_HIDE);
+        if (shown) ShowWindow(hwnd, SW_HIDE);
         return;
     }
+    // Showing a window, also one already shown behind others, brings it to the front
+    // and makes it the active window; becoming active runs the form's activation, as at
+    // its first showing. The active window is left as it is.
+    if (shown && GetForegroundWindow() == hwnd) return;
     showPending_ = true;
-    // Showing activates the window, which may run the form's activation handler, and
-    // that may close the form: only the local handle is used afterwards.
-    ShowWindow(hwnd, SW_SHOW);
+    // Activation may run the form's activation handler, and that may close the form:
+    // only the local handle is used afterwards.
+    if (!shown) ShowWindow(hwnd, SW_SHOW);
+    else if (IsIconic(hwnd)) ShowWindow(hwnd, SW_RESTORE);
     SetForegroundWindow(hwnd);
 }
 
@@ -605,6 +668,9 @@ void Win32Window::setBorderStyle(ui::BorderStyle style) {
 }
 
 void Win32Window::placeTopmost() {
+    // Above every window, and without activating: the chord that re-asserts it acts on
+    // every poll while it is held, and activating the table would take the keyboard
+    // from the game or from the control menu the operator is typing into.
     if (hwnd_) SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
@@ -671,13 +737,34 @@ void Win32Window::fill(HDC dc, const RECT& r, ui::Color color) {
     FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
-void Win32Window::drawPicture(HDC dc, const ui::PicturePtr& picture, int x, int y, int width, int height,
-                              int sourceWidth, int sourceHeight) {
+void Win32Window::drawPicture(HDC dc, const ui::PicturePtr& picture, const RECT& box, bool stretch) {
     const auto* native = dynamic_cast<const Win32Picture*>(picture.get());
-    if (!native || width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return;
-    HGDIOBJ old = SelectObject(pictureDC_, native->bitmap());
+    if (!native) return;
+    // The picture's size on this monitor.
+    const int width = stretch ? box.right - box.left : scale_.toPhysical(native->width());
+    const int height = stretch ? box.bottom - box.top : scale_.toPhysical(native->height());
+    if (width <= 0 || height <= 0) return;
+    // At 96 DPI the picture itself is drawn (stretched by the system where it must be);
+    // at another scale a smooth copy at that size, which on a see-through window has no
+    // pixel half the picture's and half the key colour.
+    HBITMAP bitmap = native->bitmap();
+    int sourceWidth = native->width();
+    int sourceHeight = native->height();
+    if (!scale_.unscaled()) {
+        if (HBITMAP copy = native->scaled(width, height, seeThrough_)) {
+            bitmap = copy;
+            sourceWidth = width;
+            sourceHeight = height;
+        }
+    }
+    // At its own size the picture is cut off at the box's edges.
+    const int shownWidth = std::min<int>(width, box.right - box.left);
+    const int shownHeight = std::min<int>(height, box.bottom - box.top);
+    if (shownWidth <= 0 || shownHeight <= 0) return;
+    HGDIOBJ old = SelectObject(pictureDC_, bitmap);
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(dc, x, y, width, height, pictureDC_, 0, 0, sourceWidth, sourceHeight, blend);
+    AlphaBlend(dc, box.left, box.top, shownWidth, shownHeight, pictureDC_, 0, 0,
+               MulDiv(sourceWidth, shownWidth, width), MulDiv(sourceHeight, shownHeight, height), blend);
     SelectObject(pictureDC_, old);
 }
 
@@ -721,12 +808,15 @@ void Win32Window::paintBuffer(const RECT& area) {
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
     fill(dc, area, form_.backColor());
-    if (const auto& picture = form_.picture())
-        drawPicture(dc, picture, 0, 0, picture->width(), picture->height(), picture->width(), picture->height());
+    if (const auto& picture = form_.picture()) {
+        RECT client{};
+        GetClientRect(hwnd_, &client);
+        drawPicture(dc, picture, client, false);
+    }
     // Back to front, in the order of the form's controls.
     for (const auto& control : form_.controls()) {
         if (!control->windowless() || !control->shown()) continue;
-        const RECT r = toPixels(control->formRect());
+        const RECT r = physical(control->formRect());
         if (intersects(r, area)) paintControl(dc, *control, r);
     }
     RestoreDC(dc, saved);
@@ -738,7 +828,7 @@ void Win32Window::paintControl(HDC dc, const ui::Control& control, const RECT& r
             const auto& label = static_cast<const ui::Label&>(control);
             if (!label.transparent()) fill(dc, r, label.backColor());
             if (label.caption().empty()) return;
-            HGDIOBJ oldFont = SelectObject(dc, platform_.font(label.font(), seeThrough_));
+            HGDIOBJ oldFont = SelectObject(dc, platform_.font(label.font(), scale_.dpi(), seeThrough_));
             SetTextColor(dc, label.enabled() ? platform_.resolveColor(label.foreColor()) : GetSysColor(COLOR_GRAYTEXT));
             SetBkMode(dc, TRANSPARENT);
             const UINT align = label.alignment() == ui::Alignment::Center  ? DT_CENTER
@@ -754,27 +844,20 @@ void Win32Window::paintControl(HDC dc, const ui::Control& control, const RECT& r
             fill(dc, r, static_cast<const ui::Shape&>(control).fillColor());
             return;
         case ui::ControlKind::Image: {
-            const auto& picture = static_cast<const ui::Image&>(control).picture();
-            if (picture)
-                drawPicture(dc, picture, r.left, r.top, r.right - r.left, r.bottom - r.top, picture->width(),
-                            picture->height());
+            if (const auto& picture = static_cast<const ui::Image&>(control).picture())
+                drawPicture(dc, picture, r, true);
             return;
         }
         case ui::ControlKind::PictureBox: {
             const auto& box = static_cast<const ui::PictureBox&>(control);
             fill(dc, r, box.backColor());
-            if (const auto& picture = box.picture()) {
-                // At its own size, cut off at the box's edges.
-                const int width = std::min<int>(picture->width(), r.right - r.left);
-                const int height = std::min<int>(picture->height(), r.bottom - r.top);
-                drawPicture(dc, picture, r.left, r.top, width, height, width, height);
-            }
+            if (const auto& picture = box.picture()) drawPicture(dc, picture, r, false);
             return;
         }
         case ui::ControlKind::Frame: {
             const auto& frame = static_cast<const ui::Frame&>(control);
             fill(dc, r, frame.backColor());
-            HGDIOBJ oldFont = SelectObject(dc, platform_.font(frame.font(), seeThrough_));
+            HGDIOBJ oldFont = SelectObject(dc, platform_.font(frame.font(), scale_.dpi(), seeThrough_));
             TEXTMETRICW metrics{};
             GetTextMetricsW(dc, &metrics);
             RECT edge = r;
@@ -784,11 +867,14 @@ void Win32Window::paintControl(HDC dc, const ui::Control& control, const RECT& r
                 toWide(frame.caption(), text_);
                 SIZE size{};
                 GetTextExtentPoint32W(dc, text_.c_str(), static_cast<int>(text_.size()), &size);
-                RECT title{r.left + 6, r.top, std::min<LONG>(r.left + 6 + size.cx + 4, r.right - 2), r.top + size.cy};
+                const int indent = scale_.toPhysical(6);
+                const int gap = scale_.toPhysical(2);
+                RECT title{r.left + indent, r.top, std::min<LONG>(r.left + indent + size.cx + 2 * gap, r.right - gap),
+                           r.top + size.cy};
                 fill(dc, title, frame.backColor());
                 SetTextColor(dc, platform_.resolveColor(frame.foreColor()));
                 SetBkMode(dc, TRANSPARENT);
-                ExtTextOutW(dc, title.left + 2, title.top, ETO_CLIPPED, &title, text_.c_str(),
+                ExtTextOutW(dc, title.left + gap, title.top, ETO_CLIPPED, &title, text_.c_str(),
                             static_cast<UINT>(text_.size()), nullptr);
             }
             SelectObject(dc, oldFont);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/display_scale.h"
 #include "ui/form.h"
 #include "ui/platform.h"
 
@@ -69,6 +70,10 @@ private:
     LRESULT controlColor(UINT message, WPARAM wParam, LPARAM lParam);
     void activated(HWND previous);
     void operatorMovedOrResized();
+    // The window moved to a monitor of another scale: it takes the place the system
+    // suggests and lays itself out again at `dpi`.
+    void dpiChanged(int dpi, const RECT& suggested);
+    void setScale(int dpi);
 
     void createNatives();
     void syncNative(Native& native, unsigned changes);
@@ -76,7 +81,12 @@ private:
     const std::wstring& nativeText(HWND hwnd);
     Native* nativeOf(HWND hwnd);
 
-    RECT outerRect() const;
+    // A rectangle of the form in twips as the window's physical pixels, and a pointer
+    // position in them as twips.
+    RECT physical(const ui::Rect& twips) const;
+    ui::Point twipsAt(LPARAM lParam) const;
+    RECT outerRect(const ui::DisplayScale& scale) const;
+    RECT outerRect() const { return outerRect(scale_); }
     void applyGeometry();
 
     void paint();
@@ -86,12 +96,16 @@ private:
     void ensureBuffer(HDC screen, int width, int height);
     void paintControl(HDC dc, const ui::Control& control, const RECT& r);
     void fill(HDC dc, const RECT& r, ui::Color color);
-    void drawPicture(HDC dc, const ui::PicturePtr& picture, int x, int y, int width, int height, int sourceWidth,
-                     int sourceHeight);
+    // Draws a picture stretched over `box`, or at its own size from the box's top-left
+    // corner, cut off at the box's edges.
+    void drawPicture(HDC dc, const ui::PicturePtr& picture, const RECT& box, bool stretch);
 
     Win32Platform& platform_;
     ui::Form& form_;
     HWND hwnd_ = nullptr;
+    // The scale of the monitor the window is on: the form's twips and pixels are turned
+    // into that monitor's pixels here and nowhere above.
+    ui::DisplayScale scale_;
     std::vector<Native> natives_;
     std::vector<std::unique_ptr<NativeHook>> hooks_;  // freed only once their windows are gone
 
