@@ -475,6 +475,15 @@ TEST_F(Remote, ASlowReaderGetsOnlyTheLatestStateAndAWaitingOneIsWokenByTheNextCh
     ASSERT_TRUE(woken);
     EXPECT_EQ(json::parse(*woken)["controls"], (json{{{"i", 13}, {"caption", "1"}}}));
 
+    // A peer gone: its reader is stopped from another thread, and stops waiting at once.
+    deck.take();
+    auto stopped = std::async(std::launch::async, [&] { return deck.next(10s); });
+    ASSERT_EQ(stopped.wait_for(50ms), std::future_status::timeout);
+    deck.stop();
+    ASSERT_EQ(stopped.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(stopped.get(), nullptr);
+    EXPECT_TRUE(deck.ended());
+
     feed.reset();
     EXPECT_TRUE(slow.ended());
     EXPECT_EQ(slow.next(10s), nullptr) << "a gone feed wakes its readers at once";
