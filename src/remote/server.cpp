@@ -187,7 +187,7 @@ void Server::Impl::push(FeedStore::Kind kind, httplib::ws::WebSocket& socket) {
             if (!reader.wait(std::chrono::minutes(1))) continue;
             std::this_thread::sleep_until(sent + kFrame);
             const FeedStore::Message message = reader.take();
-            if (message && !socket.send(*message)) break;
+            if (message && !ConnectionServer::sendMessage(socket, *message)) break;
             sent = std::chrono::steady_clock::now();
         }
         if (!done.exchange(true)) close();
