@@ -132,8 +132,8 @@ function listen() {
 
 for (const button of document.querySelectorAll("button[data-action]"))
   button.addEventListener("click", () => act(button));
-fitOverlay();
-addEventListener("resize", fitOverlay);
+// Whenever the page's width changes: a turned phone, a scroll bar come or gone.
+new ResizeObserver(fitOverlay).observe(document.getElementById("view"));
 listen();
 </script>
 </body>
