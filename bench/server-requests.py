@@ -3,7 +3,8 @@
 idle, then with both pulses stepping. Each request is a round trip between the program and
 wineserver, the main cost of a Windows program under Wine beyond its own drawing; the
 bare floor program (quorvel_floor_keypoll.exe: the same 10 ms timer and 55 key-state
-queries) is counted first for comparison.
+queries) is counted first for comparison, and last the program with its remote control
+pulsing with an overlay socket connected (bench/stream.py's client) beside none.
 
     python3 bench/server-requests.py [seconds per measurement] [pulse speed]
 
@@ -26,6 +27,9 @@ import harness  # noqa: E402
 _spec = importlib.util.spec_from_file_location("idle_cpu", Path(__file__).resolve().parent / "idle-cpu.py")
 idle_cpu = importlib.util.module_from_spec(_spec)
 _spec.loader.exec_module(idle_cpu)
+_spec = importlib.util.spec_from_file_location("stream", Path(__file__).resolve().parent / "stream.py")
+stream = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(stream)
 
 REQUEST = re.compile(rb"^[0-9a-f]{4}: (\w+)\(", re.MULTILINE)
 
@@ -85,6 +89,18 @@ def main():
                 idle_cpu.start_pulses(display, program, table, speed)
                 time.sleep(idle_cpu.SETTLE)
                 show("quorvel.exe, pulses on", server.count(seconds))
+        port = harness.free_port()
+        with TracedServer(display) as server:
+            with harness.Program(display, keep_server=True, args=[f"--remote=127.0.0.1:{port}"]) as program:
+                idle_cpu.start_pulses(display, program, idle_cpu.start_table(display, program), speed)
+                time.sleep(idle_cpu.SETTLE)
+                show("--remote, pulses on, no socket", server.count(seconds))
+                page = stream.WebSocket(port, "/overlay/socket")
+                time.sleep(idle_cpu.SETTLE)
+                received = len(page.messages)
+                show("--remote, pulses on, 1 socket", server.count(seconds))
+                print(f"{'':34}({(len(page.messages) - received) / seconds:.0f} messages a second to the socket)")
+                page.close()
 
 
 if __name__ == "__main__":

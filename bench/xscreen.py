@@ -1,8 +1,10 @@
 """The X display as the benchmarks watch it: which named windows are on screen and where,
 and the pixels of a part of the screen, read through libX11 directly so that one look
-costs about a millisecond instead of an external program's start."""
+costs about a millisecond instead of an external program's start; and keys pressed
+through the XTest extension, as xdotool presses them, at a moment known to this process."""
 import ctypes
 import ctypes.util
+import time
 
 _x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
 
@@ -53,6 +55,12 @@ _x11.XSetErrorHandler.argtypes = [_ErrorHandler]
 _x11.XSetErrorHandler.restype = ctypes.c_void_p
 _x11.XDisplayWidth.argtypes = [ctypes.c_void_p, ctypes.c_int]
 _x11.XDisplayHeight.argtypes = [ctypes.c_void_p, ctypes.c_int]
+_x11.XStringToKeysym.restype = ctypes.c_ulong
+_x11.XStringToKeysym.argtypes = [ctypes.c_char_p]
+_x11.XKeysymToKeycode.restype = ctypes.c_ubyte
+_x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+_xtst = ctypes.CDLL(ctypes.util.find_library("Xtst") or "libXtst.so.6")
+_xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
 
 
 # A window may go away between two requests about it; Xlib's default handler would end
@@ -130,6 +138,15 @@ class XScreen:
                     below.append(child)
             level = below
         return None
+
+    def press(self, keys, down):
+        """Presses (or releases) the keys named, in order, and returns the moment the X
+        server had taken them (time.monotonic())."""
+        for name in keys:
+            code = _x11.XKeysymToKeycode(self.display, _x11.XStringToKeysym(name.encode()))
+            _xtst.XTestFakeKeyEvent(self.display, code, 1 if down else 0, 0)
+        _x11.XSync(self.display, 0)
+        return time.monotonic()
 
     def grab(self, x, y, width, height):
         """The screen's pixels in that rectangle (cut to the screen), as the bytes of its

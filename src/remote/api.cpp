@@ -492,7 +492,13 @@ std::optional<Response> Api::screen(const Request& request) const {
 std::variant<Response, Command> Api::admit(const Request& request) const {
     if (auto refused = screen(request)) return *std::move(refused);
     if (request.path == "/") return page(kControlPage);
-    if (request.path == "/overlay") return page(kOverlayPage);
+    if (request.path == "/overlay") {
+        // Unlike every other answer, the overlay may be shown in a frame by a page of this
+        // server's own, as the control page shows it; never by another site's.
+        Response overlay = page(kOverlayPage);
+        overlay.headers = {{"X-Frame-Options", "SAMEORIGIN"}, {"Content-Security-Policy", "frame-ancestors 'self'"}};
+        return overlay;
+    }
     if (request.path.rfind(kPicturePrefix, 0) == 0) return picture(request);
     if (request.path == kOverlaySocket || request.path == kEventsSocket)
         return refusal(426, excerpt(request.path) + " is a WebSocket: open it as one");

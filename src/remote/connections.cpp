@@ -106,7 +106,11 @@ private:
 class ConnectionServer::Stream final : public httplib::Stream {
 public:
     Stream(socket_t socket, const ConnectionLimits& limits)
-        : socket_(socket), buffer_(kBufferSize), writeLimit_(limits.writeLimit), readLimit_(limits.requestDeadline) {}
+        : socket_(socket), buffer_(kBufferSize), writeLimit_(limits.writeLimit), readLimit_(limits.requestDeadline) {
+        const auto us = std::chrono::duration_cast<std::chrono::microseconds>(writeLimit_).count();
+        httplib::detail::set_socket_opt_time(socket_, SOL_SOCKET, SO_SNDTIMEO, static_cast<time_t>(us / 1000000),
+                                             static_cast<time_t>(us % 1000000));
+    }
 
     // Waits for the first byte of the next request, at most `idle`; true when it is there.
     bool awaitRequest(Clock::duration idle) const { return is_readable() || waitFor(socket_, true, idle); }
@@ -141,9 +145,17 @@ public:
         return static_cast<ssize_t>(taken);
     }
 
+    // While this thread sends a message, the frame's head is held and goes out with its
+    // payload in one send.
     ssize_t write(const char* data, size_t size) override {
-        if (!wait_writable()) return -1;
-        return httplib::detail::send_socket(socket_, data, size, 0);
+        Held& held = held_;
+        if (!held.payload) return sendAll(data, size) ? static_cast<ssize_t>(size) : -1;
+        held.bytes.append(data, size);
+        if (data != held.payload) return static_cast<ssize_t>(size);
+        held.payload = nullptr;
+        const bool sent = sendAll(held.bytes.data(), held.bytes.size());
+        held.bytes.clear();
+        return sent ? static_cast<ssize_t>(size) : -1;
     }
 
     void get_remote_ip_and_port(std::string& ip, int& port) const override {
@@ -170,6 +182,18 @@ public:
 
 private:
     static constexpr std::size_t kBufferSize = 16 * 1024;
+
+    // Each send waits at most the write bound, the socket's own send timeout, with no
+    // wait for room before it: under Wine such a wait is one more round trip to the Wine
+    // server. Whole, or false.
+    bool sendAll(const char* data, size_t size) const {
+        for (size_t sent = 0; sent < size;) {
+            const ssize_t n = httplib::detail::send_socket(socket_, data + sent, size - sent, 0);
+            if (n <= 0) return false;
+            sent += static_cast<size_t>(n);
+        }
+        return true;
+    }
 
     // How long a read may wait now: up to the request's deadline.
     Clock::duration readWait() const {
@@ -215,6 +239,18 @@ void ConnectionServer::shutDown() {
 }
 
 thread_local ConnectionServer::Connection* ConnectionServer::current_ = nullptr;
+thread_local ConnectionServer::Held ConnectionServer::held_;
+
+bool ConnectionServer::sendMessage(httplib::ws::WebSocket& socket, const std::string& message) {
+    held_.payload = message.data();
+    const bool sent = socket.send(message);
+    // The library wrote the frame otherwise than expected (or not at all): what is held is
+    // not a whole frame, and sending it now could split another thread's frame.
+    const bool whole = held_.bytes.empty() && !held_.payload;
+    held_.payload = nullptr;
+    held_.bytes.clear();
+    return sent && whole;
+}
 
 void ConnectionServer::requestRead() {
     if (current_) setStage(*current_, Stage::Running);

@@ -63,6 +63,12 @@ public:
     // a read waiting on it ends).
     std::function<void()> socketOpened();
 
+    // From any thread: sends `message` on `socket` as one text message whose frame goes
+    // to the peer in a single write (the library writes a frame's head and payload apart,
+    // and under Wine every write is a round trip to the Wine server). False when it could
+    // not be sent.
+    static bool sendMessage(httplib::ws::WebSocket& socket, const std::string& message);
+
     // Connections open now, for tests and reports.
     std::size_t connections() const;
 
@@ -79,6 +85,13 @@ private:
     class Stream;
     // The connection served by this thread.
     static thread_local Connection* current_;
+    // While this thread sends a message (sendMessage): where its payload starts, and the
+    // bytes written before it, held to go out with it.
+    struct Held {
+        const char* payload = nullptr;
+        std::string bytes;
+    };
+    static thread_local Held held_;
 
     bool process_and_close_socket(socket_t socket) override;
     void serve(Connection& connection, Stream& stream);

@@ -1,7 +1,11 @@
-// The control page at "/": both names and scores with + and - buttons, a reset, and the
-// next portrait of each player, for a co-caster's phone. It asks /api/state every second
-// and after each press. A token, when the program asks for one, goes in the address after
-// a "#": http://ADDRESS:PORT/#token=TOKEN (the part after "#" never leaves the phone).
+// The control page at "/": the table as the stream shows it (the overlay page in a frame,
+// scaled to the phone's width), then both names and scores with + and - buttons, a reset,
+// and the next portrait of each player, for a co-caster's phone. The names and scores
+// come from /api/events, pushed as they change, and from the answer to each press; when
+// the socket drops, one request tells why and the socket is opened again, waiting longer
+// each time up to 4 s. A token, when the program asks for one, goes in the address after
+// a "#": http://ADDRESS:PORT/#token=TOKEN (the part after "#" never leaves the phone; the
+// page hands it to the socket and the frame in their addresses).
 #include "remote/api.h"
 
 namespace quorvel::remote {
@@ -24,9 +28,12 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
   button.other { background: #555; font-size: 1em; }
   #reset { margin-top: 12px; background: #555; }
   #status { margin-top: 10px; font-size: 0.9em; color: #e0a0a0; min-height: 1.2em; }
+  #view { margin-bottom: 12px; overflow: hidden; background: #101010; border-radius: 4px; }
+  #overlay { display: block; border: 0; background: transparent; }
 </style>
 </head>
 <body>
+<div id="view"><iframe id="overlay" title="the table as the stream shows it"></iframe></div>
 <div class="players">
   <div class="player">
     <div class="name" id="name1"></div>
@@ -70,11 +77,16 @@ async function answer(response) {
   return body;
 }
 
+function withToken(address) {
+  return token ? address + (address.includes("?") ? "&" : "?") + "token=" + encodeURIComponent(token) : address;
+}
+
 async function refresh() {
   try {
     show(await answer(await fetch("/api/state", { headers: headers(false), cache: "no-store" })));
   } catch (error) {
-    document.getElementById("status").textContent = String(error.message || error);
+    document.getElementById("status").textContent =
+        error instanceof TypeError ? "The program does not answer; trying again." : String(error.message || error);
   }
 }
 
@@ -89,10 +101,40 @@ async function act(button) {
   }
 }
 
+// The overlay at the largest of its scales (0.5 to 4, in hundredths) that fits the width.
+let shownScale = 0;
+function fitOverlay() {
+  const view = document.getElementById("view");
+  const scale = Math.min(4, Math.max(0.5, Math.floor(view.clientWidth / 534 * 100) / 100));
+  if (scale === shownScale) return;
+  shownScale = scale;
+  const frame = document.getElementById("overlay");
+  frame.width = Math.round(534 * scale);
+  frame.height = Math.round(84 * scale);
+  view.style.height = frame.height + "px";
+  frame.src = withToken("/overlay?scale=" + scale);
+}
+
+// The state, pushed whole whenever it changes. A socket tells no reason when it closes:
+// one request does (a wrong token, the program gone), then the socket is opened again.
+let delay = 250;
+function listen() {
+  const socket = new WebSocket((location.protocol === "https:" ? "wss://" : "ws://") + location.host +
+                               withToken("/api/events"));
+  socket.onopen = () => { delay = 250; };
+  socket.onmessage = (event) => show(JSON.parse(event.data));
+  socket.onclose = () => {
+    setTimeout(listen, delay);
+    delay = Math.min(delay * 2, 4000);
+    refresh();
+  };
+}
+
 for (const button of document.querySelectorAll("button[data-action]"))
   button.addEventListener("click", () => act(button));
-refresh();
-setInterval(refresh, 1000);
+// Whenever the page's width changes: a turned phone, a scroll bar come or gone.
+new ResizeObserver(fitOverlay).observe(document.getElementById("view"));
+listen();
 </script>
 </body>
 </html>

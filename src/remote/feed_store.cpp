@@ -153,13 +153,14 @@ FeedStore::Reader::~Reader() {
 
 bool FeedStore::Reader::wait(std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(store_->mutex_);
-    return store_->changed_.wait_for(lock, timeout, [&] { return store_->ended_ || store_->newer(kind_, seen_); }) &&
-           !store_->ended_;
+    return store_->changed_.wait_for(lock, timeout,
+                                     [&] { return store_->ended_ || stopped_ || store_->newer(kind_, seen_); }) &&
+           !store_->ended_ && !stopped_;
 }
 
 FeedStore::Message FeedStore::Reader::take() {
     const std::lock_guard<std::mutex> lock(store_->mutex_);
-    if (store_->ended_ || !store_->newer(kind_, seen_)) return nullptr;
+    if (store_->ended_ || stopped_ || !store_->newer(kind_, seen_)) return nullptr;
     Message taken = store_->message(kind_, seen_);
     seen_ = store_->slot(kind_).version;
     return taken;
@@ -171,7 +172,15 @@ FeedStore::Message FeedStore::Reader::next(std::chrono::milliseconds timeout) {
 
 bool FeedStore::Reader::ended() const {
     const std::lock_guard<std::mutex> lock(store_->mutex_);
-    return store_->ended_;
+    return store_->ended_ || stopped_;
+}
+
+void FeedStore::Reader::stop() {
+    {
+        const std::lock_guard<std::mutex> lock(store_->mutex_);
+        stopped_ = true;
+    }
+    store_->changed_.notify_all();
 }
 
 }  // namespace quorvel::remote

@@ -102,8 +102,11 @@ public:
         Message take();
         // wait, then take.
         Message next(std::chrono::milliseconds timeout);
-        // The feed has gone: nothing more will come.
+        // The feed has gone, or this reader was stopped: nothing more will come.
         bool ended() const;
+        // From any thread: ends this reader's waits at once, this one and every later one,
+        // so that a thread waiting for the next change of a peer that has gone ends now.
+        void stop();
         // The version last taken (0 for none).
         std::uint64_t seen() const { return seen_; }
 
@@ -111,6 +114,7 @@ public:
         std::shared_ptr<FeedStore> store_;
         Kind kind_;
         std::uint64_t seen_ = 0;
+        bool stopped_ = false;  // guarded by the store's mutex
     };
 
 private:

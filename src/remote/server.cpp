@@ -175,18 +175,19 @@ void Server::Impl::serve(const httplib::Request& in, httplib::Response& out) {
 // control frames, which the library answers), while a thread of its own sends the latest
 // description whenever it changes, at most once a display frame: a peer that reads slowly
 // gets the latest state when it reads again, and one that stops reading is closed once a
-// send has waited the write bound.
+// send has waited the write bound. When the peer goes, the sender is woken at once, so a
+// closed socket's threads end with it.
 void Server::Impl::push(FeedStore::Kind kind, httplib::ws::WebSocket& socket) {
     const auto close = http.socketOpened();
+    FeedStore::Reader reader(store, kind);
     std::atomic<bool> done{false};
     std::thread sender([&] {
-        FeedStore::Reader reader(store, kind);
         auto sent = std::chrono::steady_clock::now() - kFrame;
-        while (!done && !reader.ended()) {
-            if (!reader.wait(std::chrono::seconds(1))) continue;
+        while (!reader.ended()) {
+            if (!reader.wait(std::chrono::minutes(1))) continue;
             std::this_thread::sleep_until(sent + kFrame);
             const FeedStore::Message message = reader.take();
-            if (message && !socket.send(*message)) break;
+            if (message && !ConnectionServer::sendMessage(socket, *message)) break;
             sent = std::chrono::steady_clock::now();
         }
         if (!done.exchange(true)) close();
@@ -195,6 +196,7 @@ void Server::Impl::push(FeedStore::Kind kind, httplib::ws::WebSocket& socket) {
     while (socket.read(incoming) != httplib::ws::Fail) {
     }
     done = true;
+    reader.stop();
     sender.join();
 }
 

@@ -1,23 +1,69 @@
-"""The remote control of the real quorvel.exe under Wine: curl raises score 1 and the
-control menu's Text3 shows it, GET /api/state reports it, and the control page in headless
-Chromium, driven through its WebDriver with a click on its button, raises score 2.
+"""The remote control of the real quorvel.exe under Wine: the overlay page in headless
+Chromium, on a see-through background, shows the table as its window does; curl raises
+score 1 and the control menu's Text3 shows it, GET /api/state reports it, and the control
+page, driven through Chromium's WebDriver, shows the live overlay, follows a chord without
+asking, and raises score 2 with a click on its button.
 
 The program listens on a free loopback port rather than 8421, so that runs beside other
 programs on this machine never meet; the default port is the options' own test."""
+import base64
 import json
 import shutil
+import struct
 import subprocess
 import tempfile
 import unittest
 import urllib.request
 
 import harness
-from harness import MENU, children, find_window, free_port, start_match, wait_for
+from harness import MENU, TITLE, children, find_window, free_port, start_match, wait_for
+
+ROOT_COLOUR = (0x33, 0x66, 0x99)
+TEXT_KINDS = {"label", "textbox", "combobox", "button", "frame"}
+# The overlay's text of the table's control named arguments[0], on the page or in the control page's frame.
+OVERLAY_TEXT = ("const page = arguments[1] ? document.getElementById('overlay').contentWindow : window;"
+                "return page.eval('(name => elements[controls.findIndex(c => c.name === name)].textContent)')"
+                "(arguments[0]);")
 
 
 def menu_scores(program):
     boxes = children(find_window(program, MENU))
     return boxes[1]["text"], boxes[3]["text"]
+
+
+def overlay_mismatches(page, shown_at, controls):
+    """The shares of the overlay page's pixels (rows of (r, g, b, a)) that differ from the
+    window's (shown_at(x, y)), outside every text: on the bars, the plates and the background,
+    each pixel exactly, see-through ones with alpha 0; on the pictures, each within 16 of
+    the range of the window's 3 x 3 pixels around it, since the window samples a scaled
+    picture's single pixels where the browser smooths them."""
+    owner = {}
+    for c in controls:  # in drawing order, the last one over a pixel on top; text anywhere below leaves it out
+        for y in range(max(c["y"], 0), min(c["y"] + c["height"], 84)) if c["shown"] else ():
+            for x in range(max(c["x"], 0), min(c["x"] + c["width"], 534)):
+                owner[x, y] = "text" if c["kind"] in TEXT_KINDS or owner.get((x, y)) == "text" else c["kind"]
+
+    def same(x, y, picture):
+        shown, (r, g, b, a) = shown_at(x, y), page[y][x]
+        if not picture:
+            return a == 0 if shown == ROOT_COLOUR else a == 255 and (r, g, b) == shown
+        around = [shown_at(i, j) for j in range(max(y - 1, 0), min(y + 2, 84))
+                  for i in range(max(x - 1, 0), min(x + 2, 534))]
+        solid = [p for p in around if p != ROOT_COLOUR]
+        if a == 0 or a < 255 and len(solid) < len(around):  # see-through, or at a see-through edge
+            return len(solid) < len(around)
+        return a == 255 and bool(solid) and all(min(p[k] for p in solid) - 16 <= value <= max(p[k] for p in solid) + 16
+                                               for k, value in enumerate((r, g, b)))
+
+    counts = {False: [0, 0], True: [0, 0]}
+    for y in range(84):
+        for x in range(534):
+            kind = owner.get((x, y), "form")
+            if kind != "text":
+                picture = kind in ("image", "picturebox")
+                counts[picture][0] += 1
+                counts[picture][1] += not same(x, y, picture)
+    return {"flat": counts[False][1] / counts[False][0], "pictures": counts[True][1] / counts[True][0]}
 
 
 def curl(*args):
@@ -62,6 +108,24 @@ class WebDriver:
     def text(self, css):
         return self.call("GET", f"{self.session}/element/{self.element(css)}/text")["value"]
 
+    def script(self, code, *args):
+        return self.call("POST", f"{self.session}/execute/sync", {"script": code, "args": list(args)})["value"]
+
+    def see_through(self):
+        """Pages drawn over nothing, as a streaming program's browser source composes them."""
+        self.call("POST", f"{self.session}/goog/cdp/execute",
+                  {"cmd": "Emulation.setDefaultBackgroundColorOverride",
+                   "params": {"color": {"r": 0, "g": 0, "b": 0, "a": 0}}})
+
+    def rgba(self):
+        """The page as rows of (r, g, b, a), its alpha kept."""
+        png = base64.b64decode(self.call("GET", f"{self.session}/screenshot")["value"])
+        width, height = struct.unpack(">II", png[16:24])
+        raw = subprocess.run(["convert", "png:-", "-depth", "8", "rgba:-"], input=png, check=True,
+                             capture_output=True, timeout=60).stdout
+        return [[tuple(raw[(y * width + x) * 4:(y * width + x) * 4 + 4]) for x in range(width)]
+                for y in range(height)]
+
     def close(self):
         try:
             self.call("DELETE", self.session)
@@ -82,6 +146,7 @@ class RemoteControl(unittest.TestCase):
                 harness.Program(display, args=[f"--remote=127.0.0.1:{port}"]) as program:
             _, table = start_match(display, program)
             tx, ty = (int(v) for v in table["client_origin"].split(","))
+            self.overlay_matches_the_table(display, base, tx, ty)
             # A double-click on player 1's name opens the control menu, whose boxes mirror the scores.
             display.xdotool("mousemove", str(tx + 160), str(ty + 32))
             display.xdotool("click", "--repeat", "2", "--delay", "80", "1")
@@ -103,17 +168,54 @@ class RemoteControl(unittest.TestCase):
             browser = WebDriver()
             try:
                 browser.open(base + "/")
-                wait_for("the control page to show score 1",
-                         lambda: browser.text("#score1") == "1" and browser.text("#score2") == "0", timeout=60)
+                wait_for("the control page and its overlay to show score 1",
+                         lambda: browser.text("#score1") == "1" and browser.text("#score2") == "0" and
+                         browser.script(OVERLAY_TEXT, "T1", True) == "1", timeout=60)
+                chord(display, program, tx, ty)
+                wait_for("the control page and its overlay to show the chord's score 2",
+                         lambda: browser.text("#score1") == "2" and browser.script(OVERLAY_TEXT, "T1", True) == "2",
+                         timeout=30)
+                self.assertEqual(browser.script("return performance.getEntriesByType('resource')"
+                                                ".filter(e => e.name.includes('/api/state')).length"), 0,
+                                 "the scores came over the socket, not by asking")
                 browser.click("#up2")
                 wait_for("the page to show score 2 raised", lambda: browser.text("#score2") == "1", timeout=30)
             finally:
                 browser.close()
             wait_for("Text4 to read 1 after the page's + for player 2",
-                     lambda: menu_scores(program) == ("1", "1"), timeout=30)
-            self.assertEqual([p["score"] for p in curl(f"{base}/api/state")["players"]], ["1", "1"])
+                     lambda: menu_scores(program) == ("2", "1"), timeout=30)
+            self.assertEqual([p["score"] for p in curl(f"{base}/api/state")["players"]], ["2", "1"])
             display.screenshot(harness.ROOT / "build" / "e2e-remote.png")
             self.assertIsNone(program.process.poll(), "the program is still running")
+
+    def overlay_matches_the_table(self, display, base, tx, ty):
+        """The overlay at scale 1 on a see-through background against the window's pixels."""
+        display.set_root_colour("#336699")
+        browser = WebDriver()
+        try:
+            browser.see_through()
+            browser.open(base + "/overlay")
+            wait_for("the overlay to draw the table with every picture loaded",
+                     lambda: browser.script("return root.style.display === 'block' && [...root.querySelectorAll('img')]"
+                                            ".every(i => !i.offsetParent || i.style.visibility === 'hidden' || "
+                                            "(i.src && i.complete))"), timeout=60)
+            wait_for("the desktop colour to show through the table",
+                     lambda: display.pixels().at(tx + 300, ty + 62) == ROOT_COLOUR, timeout=30)
+            screen = display.pixels()
+            mismatches = overlay_mismatches(browser.rgba(), lambda x, y: screen.at(tx + x, ty + y),
+                                            browser.script("return controls"))
+        finally:
+            browser.close()
+        if mismatches["flat"] > 0 or mismatches["pictures"] > 0.02:
+            display.screenshot(harness.ROOT / "build" / "e2e-overlay-screen.png")
+            self.fail(f"the overlay's pixels differ from the window's outside the text: {mismatches}")
+
+
+def chord(display, program, tx, ty):
+    """Ctrl+Shift+1, pressed while the table has the focus (a plain press on a name does nothing)."""
+    display.xdotool("mousemove", str(tx + 160), str(ty + 32), "click", "1")
+    wait_for("the table to be the active window", lambda: find_window(program, TITLE)["active"] == "1", timeout=30)
+    display.xdotool("keydown", "ctrl+shift+1", "sleep", "0.15", "keyup", "ctrl+shift+1")
 
 
 if __name__ == "__main__":

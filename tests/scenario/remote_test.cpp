@@ -373,7 +373,7 @@ TEST_F(Remote, TheControlPageIsServedAtTheRoot) {
     ASSERT_EQ(a.status, 200);
     EXPECT_EQ(a.contentType, "text/html; charset=utf-8");
     const std::string page = a.body.get<std::string>();
-    for (const char* id : {"id=\"up1\"", "id=\"down2\"", "id=\"reset\"", "id=\"portrait2\"", "/api/state"})
+    for (const char* id : {"id=\"up1\"", "id=\"down2\"", "id=\"reset\"", "id=\"portrait2\"", "/api/events", "/overlay?"})
         EXPECT_NE(page.find(id), std::string::npos) << id;
     // A page of another site may not show it in a frame and steer a click onto its buttons.
     EXPECT_EQ(a.headers.find("X-Frame-Options")->second, "DENY");
@@ -480,6 +480,15 @@ TEST_F(Remote, ASlowReaderGetsOnlyTheLatestStateAndAWaitingOneIsWokenByTheNextCh
     ASSERT_TRUE(woken);
     EXPECT_EQ(json::parse(*woken)["controls"], (json{{{"i", 13}, {"caption", "1"}}}));
 
+    // A peer gone: its reader is stopped from another thread, and stops waiting at once.
+    deck.take();
+    auto stopped = std::async(std::launch::async, [&] { return deck.next(10s); });
+    ASSERT_EQ(stopped.wait_for(50ms), std::future_status::timeout);
+    deck.stop();
+    ASSERT_EQ(stopped.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(stopped.get(), nullptr);
+    EXPECT_TRUE(deck.ended());
+
     feed.reset();
     EXPECT_TRUE(slow.ended());
     EXPECT_EQ(slow.next(10s), nullptr) << "a gone feed wakes its readers at once";
@@ -545,6 +554,9 @@ TEST_F(Remote, TheOverlayAndItsPicturesTakeTheTokenInTheAddressAndRefuseAnotherS
     a = get("/overlay?scale=2&" + right);
     EXPECT_EQ(a.status, 200);
     EXPECT_EQ(a.contentType, "text/html; charset=utf-8");
+    // The control page shows it in a frame; another site may not.
+    EXPECT_EQ(a.headers.find("X-Frame-Options")->second, "SAMEORIGIN");
+    EXPECT_EQ(a.headers.find("Content-Security-Policy")->second, "frame-ancestors 'self'");
     EXPECT_NE(a.body.get<std::string>().find("/overlay/socket"), std::string::npos);
     EXPECT_EQ(get("/pic/battle.gif?" + right).status, 200);
     EXPECT_EQ(get("/pic/battle.gif", {{"Authorization", "Bearer s3cret&t"}}).status, 200);
