@@ -36,6 +36,7 @@ class DisplayScale(unittest.TestCase):
                 harness.Program(display, args=[f"--remote=127.0.0.1:{port}"]) as program:
             _, table = start_match(display, program)
             screen96, general96, o96 = see_through_and_pick(display, port, table, 1)
+            display.screenshot(harness.ROOT / "build" / "e2e-display-scale-100.png")
 
         with harness.VirtualDisplay(dpi=144) as display, \
                 harness.Program(display, args=[f"--remote=127.0.0.1:{port}"]) as program:
@@ -52,6 +53,7 @@ class DisplayScale(unittest.TestCase):
 
             _, table = start_match(display, program, client="801,126")
             screen, general144, (tx, ty) = see_through_and_pick(display, port, table, 1.5)
+            display.screenshot(harness.ROOT / "build" / "e2e-display-scale-150.png")
             self.assertEqual(general144, general96, "the same drag, 1.5 times as long")
 
             # Around the portrait each pixel is clear or opaque as at 100 %, and where the two meet
