@@ -187,8 +187,8 @@ private:
     void useNative(ui::Form& form, ui::Control& control) {
         switch (control.kind()) {
             case ui::ControlKind::TextBox:
-                // The capture interval is left at 0: at the few milliseconds that random text
-                // gives, every tick would write a picture file and the soak would measure
+                // The capture interval is left at 0: with captures on, the random operator's
+                // changes would write a picture file every second and the soak would measure
                 // the disk. The capture has tests of its own.
                 if (program_.app->controlMenuLoaded() && &form == &program_.app->controlMenu() && control.name() == "Text6")
                     break;
