@@ -6,6 +6,7 @@
 #include <deque>
 #include <limits>
 #include <list>
+#include <system_error>
 #include <thread>
 
 namespace quorvel::remote {
@@ -45,7 +46,14 @@ public:
             if (threads_.size() >= limit_) return false;
             const auto self = threads_.emplace(threads_.end());
             // The new thread cannot end before it is stored here: ending takes the lock.
-            *self = std::thread([this, self] { serve(self); });
+            // When the system has no thread to give, the connection is refused like one
+            // over the limit.
+            try {
+                *self = std::thread([this, self] { serve(self); });
+            } catch (const std::system_error&) {
+                threads_.erase(self);
+                return false;
+            }
         }
         jobs_.push_back(std::move(work));
         arrived_.notify_one();

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <variant>
 
@@ -181,7 +182,7 @@ void Server::Impl::push(FeedStore::Kind kind, httplib::ws::WebSocket& socket) {
     const auto close = http.socketOpened();
     FeedStore::Reader reader(store, kind);
     std::atomic<bool> done{false};
-    std::thread sender([&] {
+    const auto send = [&] {
         auto sent = std::chrono::steady_clock::now() - kFrame;
         while (!reader.ended()) {
             if (!reader.wait(std::chrono::minutes(1))) continue;
@@ -191,9 +192,19 @@ void Server::Impl::push(FeedStore::Kind kind, httplib::ws::WebSocket& socket) {
             sent = std::chrono::steady_clock::now();
         }
         if (!done.exchange(true)) close();
-    });
+    };
+    std::thread sender;
+    try {
+        sender = std::thread(send);
+    } catch (const std::system_error&) {
+        return;  // no thread to send with: the socket closes at once
+    }
     std::string incoming;
-    while (socket.read(incoming) != httplib::ws::Fail) {
+    try {
+        while (socket.read(incoming) != httplib::ws::Fail) {
+        }
+    } catch (const std::exception&) {
+        // A message the library could not take in: the socket ends like any failed read.
     }
     done = true;
     reader.stop();

@@ -760,7 +760,9 @@ TEST_F(Remote, ARefusedRequestIsAnsweredAtOnceAndNothingBehindItOnTheConnectionR
         {"415", std::string(up).replace(up.find("Content-Type"), 12, "X")},
         {"405", "TRACE /api/state HTTP/1.1\r\nHost: " + host() + "\r\n\r\n"},
         {"405", "CONNECT " + host() + " HTTP/1.1\r\nHost: " + host() + "\r\n\r\n"},
-        {"400", scoreUp(3)}};
+        {"400", scoreUp(3)},
+        // A socket's peer announcing a message of 1 MB.
+        {"101", upgradeTo("/api/events") + std::string("\x81\xFF\0\0\0\0\0\x10\0\0", 10)}};
     for (const auto& [status, bytes] : refused) {
         // The client keeps its side open: the server answers and closes by itself.
         const auto started = std::chrono::steady_clock::now();
