@@ -392,10 +392,6 @@ bool Api::originAllowed(std::string_view origin) const {
 }
 
 std::optional<Response> Api::viewerRefusal(const Request& request) const {
-    if (!hostAllowed(request.host)) {
-        return refusal(403, "Host: " + excerpt(request.host) + " is not the address this program listens on (" +
-                                listening() + ")");
-    }
     // A page of another site may not read the table nor hold a connection to it.
     if (!originAllowed(request.origin)) {
         return refusal(403, "Origin: " + excerpt(request.origin) + " is another site than this program's (http://" +
@@ -491,6 +487,10 @@ std::optional<Response> Api::screen(const Request& request) const {
 
 std::variant<Response, Command> Api::admit(const Request& request) const {
     if (auto refused = screen(request)) return *std::move(refused);
+    return admitScreened(request);
+}
+
+std::variant<Response, Command> Api::admitScreened(const Request& request) const {
     if (request.path == "/") return page(kControlPage);
     if (request.path == "/overlay") {
         // Unlike every other answer, the overlay may be shown in a frame by a page of this

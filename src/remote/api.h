@@ -91,13 +91,9 @@ public:
     // Off the UI thread: a response at once (a refusal, the control page, the overlay page
     // or a picture), or the command to run on the UI thread.
     std::variant<Response, Command> admit(const Request& request) const;
+    // The same for a request that `screen` has let through already.
+    std::variant<Response, Command> admitScreened(const Request& request) const;
 
-    // Off the UI thread: the refusal of a request for a view of the table (the overlay
-    // page, its pictures, a WebSocket of the overlay or of the state), or nothing when it
-    // may have it. Its Host must name this server, its Origin (when it has one) this
-    // server's own, and with a token set, the token must come as "Authorization: Bearer
-    // TOKEN" or, since a browser source cannot send that header, as ?token=TOKEN.
-    std::optional<Response> viewerRefusal(const Request& request) const;
     // The Origin header names no other site: none at all (a deck, a script) or
     // http://HOST:PORT of this server.
     bool originAllowed(std::string_view origin) const;
@@ -115,6 +111,12 @@ public:
     static std::string stateJson(app::App& app);
 
 private:
+    // The refusal of a request for a view of the table (the overlay page, its pictures, a
+    // WebSocket of the overlay or of the state) whose Host `screen` has checked, or
+    // nothing when it may have it: its Origin (when it has one) must be this server's own,
+    // and with a token set, the token must come as "Authorization: Bearer TOKEN" or, since
+    // a browser source cannot send that header, as ?token=TOKEN.
+    std::optional<Response> viewerRefusal(const Request& request) const;
     bool hostAllowed(const std::string& host) const;
     std::string listening() const;  // ADDRESS:PORT
     // The refusal of a missing or wrong token, or nothing; ?token= counts when `inQuery`.

@@ -114,11 +114,7 @@ private:
 class ConnectionServer::Stream final : public httplib::Stream {
 public:
     Stream(socket_t socket, const ConnectionLimits& limits)
-        : socket_(socket), buffer_(kBufferSize), writeLimit_(limits.writeLimit), readLimit_(limits.requestDeadline) {
-        const auto us = std::chrono::duration_cast<std::chrono::microseconds>(writeLimit_).count();
-        httplib::detail::set_socket_opt_time(socket_, SOL_SOCKET, SO_SNDTIMEO, static_cast<time_t>(us / 1000000),
-                                             static_cast<time_t>(us % 1000000));
-    }
+        : socket_(socket), buffer_(kBufferSize), writeLimit_(limits.writeLimit), readLimit_(limits.requestDeadline) {}
 
     // Waits for the first byte of the next request, at most `idle`; true when it is there.
     bool awaitRequest(Clock::duration idle) const { return is_readable() || waitFor(socket_, true, idle); }
@@ -225,7 +221,8 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
     const auto idle = std::chrono::duration_cast<std::chrono::seconds>(limits_.idleLimit).count();
     set_keep_alive_timeout(std::max<time_t>(1, static_cast<time_t>(idle)));
     set_keep_alive_max_count(limits_.requestsPerConnection);
-    set_write_timeout(std::chrono::duration_cast<std::chrono::seconds>(limits_.writeLimit).count());
+    // The socket's own send timeout, set by the library on accept, bounds each write.
+    set_write_timeout(limits_.writeLimit);
     // The library announces "Connection: close" on every refusal and on a request that
     // asks for it; the connection is then closed once the answer is written.
     set_post_routing_handler([](const httplib::Request&, httplib::Response& response) {
@@ -288,11 +285,6 @@ std::function<void()> ConnectionServer::socketOpened() {
     };
 }
 
-std::size_t ConnectionServer::connections() const {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return open_.size();
-}
-
 bool ConnectionServer::closeOldestWaiting(const std::string& peer, Clock::duration atLeast) {
     const auto latest = Clock::now() - atLeast;
     Connection* oldest = nullptr;
@@ -332,10 +324,11 @@ void ConnectionServer::leave(Connection& connection) {
     open_.erase(std::remove(open_.begin(), open_.end(), &connection), open_.end());
 }
 
-void ConnectionServer::setStage(Connection& connection, Stage stage) {
+bool ConnectionServer::setStage(Connection& connection, Stage stage) {
     const std::lock_guard<std::mutex> lock(mutex_);
     connection.stage = stage;
     connection.since = Clock::now();
+    return !connection.closing;
 }
 
 bool ConnectionServer::process_and_close_socket(socket_t socket) {
@@ -346,7 +339,7 @@ bool ConnectionServer::process_and_close_socket(socket_t socket) {
     if (enter(connection)) {
         Stream stream(socket, limits_);
         current_ = &connection;
-        serve(connection, stream);
+        serve(connection, stream, port);
         current_ = nullptr;
         leave(connection);
     }
@@ -354,25 +347,17 @@ bool ConnectionServer::process_and_close_socket(socket_t socket) {
     return true;
 }
 
-void ConnectionServer::serve(Connection& connection, Stream& stream) {
-    std::string remoteAddress;
-    int remotePort = 0;
+void ConnectionServer::serve(Connection& connection, Stream& stream, int remotePort) {
     std::string localAddress;
     int localPort = 0;
-    stream.get_remote_ip_and_port(remoteAddress, remotePort);
     stream.get_local_ip_and_port(localAddress, localPort);
     for (std::size_t served = 1; served <= limits_.requestsPerConnection; ++served) {
         if (!stream.awaitRequest(limits_.idleLimit)) return;
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            if (connection.closing) return;
-            connection.stage = Stage::Reading;
-            connection.since = Clock::now();
-        }
+        if (!setStage(connection, Stage::Reading)) return;
         stream.setDeadline(Clock::now() + limits_.requestDeadline);
         bool closed = false;
         bool upgraded = false;
-        const bool answered = process_request(stream, remoteAddress, remotePort, localAddress, localPort,
+        const bool answered = process_request(stream, connection.peer, remotePort, localAddress, localPort,
                                               served == limits_.requestsPerConnection, closed, nullptr, &upgraded);
         if (!answered || closed || upgraded || connection.closeAfterAnswer) return;
         setStage(connection, Stage::Waiting);

@@ -69,9 +69,6 @@ public:
     // not be sent.
     static bool sendMessage(httplib::ws::WebSocket& socket, const std::string& message);
 
-    // Connections open now, for tests and reports.
-    std::size_t connections() const;
-
 private:
     enum class Stage { Waiting, Reading, Running, Socket };
     struct Connection {
@@ -94,13 +91,14 @@ private:
     static thread_local Held held_;
 
     bool process_and_close_socket(socket_t socket) override;
-    void serve(Connection& connection, Stream& stream);
+    void serve(Connection& connection, Stream& stream, int remotePort);
 
     // Registers a new connection, closing waiting ones to make room; false when there is
     // no room or the server is shutting down.
     bool enter(Connection& connection);
     void leave(Connection& connection);
-    void setStage(Connection& connection, Stage stage);
+    // False when the connection is being closed.
+    bool setStage(Connection& connection, Stage stage);
     // Under the lock: shuts down the waiting connection of `peer` (any peer when empty)
     // that has waited longest, and at least `atLeast`, idle ones before those still
     // sending; false when there is none.

@@ -166,7 +166,8 @@ void Server::Impl::serve(const httplib::Request& in, httplib::Response& out) {
     http.requestRead();
     Request request = requestOf(in);
     request.body = in.body;
-    auto admitted = api.admit(request);
+    // The pre-routing handler has screened the request's head already.
+    auto admitted = api.admitScreened(request);
     answer(std::holds_alternative<Response>(admitted) ? std::get<Response>(std::move(admitted))
                                                       : runOnUiThread(std::get<Command>(admitted)),
            out);
