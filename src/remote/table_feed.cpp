@@ -120,7 +120,7 @@ TableFeed::TableFeed(app::App& app) : app_(app), pictureFolder_(app.path("\\pic\
     ui::Platform& platform = app.platform();
     store_->connect([this, alive = std::weak_ptr<int>(alive_), &platform](FeedStore::Kind kind) {
         platform.postToUiThread([this, alive, kind] {
-            if (!alive.expired()) refresh(kind);
+            if (!alive.expired()) app_.runtime().dispatch([&] { refresh(kind); });
         });
     });
     app.runtime().addObserver(*this);
@@ -158,11 +158,13 @@ void TableFeed::formClosed(const ui::Form& form) {
 }
 
 void TableFeed::formChanged(const ui::Form&, unsigned changes) {
+    if (wholeNext()) return;
     formDirty_ |= changes;
     anyDirty_ = true;
 }
 
 void TableFeed::controlChanged(const ui::Control& control, unsigned changes) {
+    if (wholeNext()) return;
     for (std::size_t i = 0; i < controls_.size(); ++i) {
         if (controls_[i] == &control) {
             dirty_[i] |= changes;

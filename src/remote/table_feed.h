@@ -84,6 +84,9 @@ private:
     bool anyDirty_ = false;
     bool tableStale_ = true;  // the next description is the whole table
     bool tableOpen_ = false;  // as last published
+    // The next description is whole, so what changes until then need not be marked (as
+    // while nobody reads the table).
+    bool wholeNext() const { return tableStale_ || !tableOpen_; }
     TableText text_;          // as last published
     std::vector<PartRef> changed_;
 };

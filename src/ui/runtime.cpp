@@ -21,7 +21,9 @@ void Runtime::leaveEvent() {
     retired_.clear();
     if (!std::exchange(changed_, false)) return;
     // By index: an observer may remove itself while told.
-    for (std::size_t i = 0; i < observers_.size(); ++i) observers_[i]->eventEnded();
+    guarded([this] {
+        for (std::size_t i = 0; i < observers_.size(); ++i) observers_[i]->eventEnded();
+    });
 }
 
 void Runtime::addObserver(RuntimeObserver& observer) { observers_.push_back(&observer); }

@@ -32,13 +32,7 @@ public:
     void dispatch(Handler&& handler) {
         if (ended_) return;
         ++depth_;
-        try {
-            handler();
-        } catch (const Error& error) {
-            fail(error.what());
-        } catch (const std::exception& error) {
-            fail(std::string("Unexpected failure: ") + error.what());
-        }
+        guarded(handler);
         leaveEvent();
     }
 
@@ -61,6 +55,17 @@ public:
     int exitCode() const { return exitCode_; }
 
 private:
+    // Runs `work`; a failure ends the program with its message.
+    template <class Work>
+    void guarded(Work&& work) {
+        try {
+            work();
+        } catch (const Error& error) {
+            fail(error.what());
+        } catch (const std::exception& error) {
+            fail(std::string("Unexpected failure: ") + error.what());
+        }
+    }
     void fail(const std::string& message);
     // Frees the retired forms once the outermost event has completed.
     void leaveEvent();

@@ -1,5 +1,7 @@
 #include "ui/timer.h"
 
+#include <utility>
+
 #include "ui/error.h"
 #include "ui/runtime.h"
 
@@ -16,8 +18,8 @@ void Timer::setInterval(int milliseconds) {
     if (milliseconds < 0 || milliseconds > kMaxInterval)
         throw Error("Timer " + name_ + ": the interval " + std::to_string(milliseconds) +
                     " ms is outside 0 to " + std::to_string(kMaxInterval));
-    interval_ = milliseconds;
-    runtime_.noteChange();
+    // Setting the interval starts the timer's count again even when it stays the same.
+    if (std::exchange(interval_, milliseconds) != milliseconds) runtime_.noteChange();
     runtime_.platform().timerChanged(*this);
 }
 
