@@ -101,7 +101,8 @@ async function act(button) {
   }
 }
 
-// The overlay at the largest of its scales (0.5 to 4, in hundredths) that fits the width.
+// The overlay at the largest of its scales (0.5 to 4, in hundredths) that fits the width;
+// 534 x 84 is the score table's size in pixels at scale 1, as the overlay page draws it.
 let shownScale = 0;
 function fitOverlay() {
   const view = document.getElementById("view");
