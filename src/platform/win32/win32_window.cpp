@@ -701,7 +701,8 @@ void Win32Window::drawImage(ui::WindowImage& image) {
     ensureBuffer(nullptr, client.right, client.bottom);
     if (!bufferBits_ || bufferWidth_ != client.right || bufferHeight_ != client.bottom)
         throw failure(errorText(GetLastError()));
-    // What was painted since it changed is in the buffer already.
+    // Only what changed and was not painted since is painted here: the rest of the buffer
+    // is current already.
     RECT area{};
     if (IntersectRect(&area, &stale_, &client)) paintBuffer(area);
     SetRectEmpty(&stale_);
@@ -820,6 +821,12 @@ void Win32Window::paintBuffer(const RECT& area) {
         if (intersects(r, area)) paintControl(dc, *control, r);
     }
     RestoreDC(dc, saved);
+    // That area is current now. The stale area shrinks by it where what is left is one
+    // rectangle, and stays as it is otherwise; pixels outside the buffer are no part of it.
+    const RECT whole{0, 0, bufferWidth_, bufferHeight_};
+    RECT stale{};
+    IntersectRect(&stale, &stale_, &whole);
+    SubtractRect(&stale_, &stale, &area);
 }
 
 void Win32Window::paintControl(HDC dc, const ui::Control& control, const RECT& r) {

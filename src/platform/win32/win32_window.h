@@ -112,7 +112,7 @@ private:
     HDC bufferDC_ = nullptr;      // off-screen copy of the client area
     HBITMAP buffer_ = nullptr;    // a 32-bit DIB section: its pixels are the window's picture
     void* bufferBits_ = nullptr;
-    RECT stale_{};                // changed since the last drawImage, which repaints it; the rest is current
+    RECT stale_{};                // covers what changed and was not painted since: drawImage repaints it; the rest is current
     HGDIOBJ bufferOld_ = nullptr;
     int bufferWidth_ = 0;
     int bufferHeight_ = 0;
