@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_picture.h"
@@ -485,8 +486,19 @@ void Win32Window::setScale(int dpi) {
     scale_ = ui::DisplayScale(dpi);
     // Fonts and pictures at the new scale are made once, at the paint that follows.
     for (Native& native : natives_) syncNative(native, ui::change::kGeometry | ui::change::kAppearance);
+    invalidateAll();
+}
+
+void Win32Window::invalidateAll() {
     InvalidateRect(hwnd_, nullptr, FALSE);
     stale_ = kWholeArea;
+}
+
+void Win32Window::placeWindow(const RECT& outer, UINT flags) {
+    const bool prior = std::exchange(applying_, true);
+    SetWindowPos(hwnd_, nullptr, outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | flags);
+    applying_ = prior;
 }
 
 void Win32Window::dpiChanged(int dpi, const RECT& suggested) {
@@ -497,10 +509,7 @@ void Win32Window::dpiChanged(int dpi, const RECT& suggested) {
     setScale(dpi);
     const RECT own = outerRect();
     const RECT& place = ours ? own : suggested;
-    applying_ = true;
-    SetWindowPos(hwnd_, nullptr, place.left, place.top, own.right - own.left, own.bottom - own.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    applying_ = ours;
+    placeWindow({place.left, place.top, place.left + own.right - own.left, place.top + own.bottom - own.top});
     if (!ours) operatorMovedOrResized();
 }
 
@@ -559,10 +568,7 @@ void Win32Window::formChanged(unsigned changes) {
         SetWindowTextW(hwnd_, text_.c_str());
     }
     if ((changes & ui::change::kGeometry) && !operatorChange_) applyGeometry();
-    if (changes & (ui::change::kAppearance | ui::change::kPicture)) {
-        InvalidateRect(hwnd_, nullptr, FALSE);
-        stale_ = kWholeArea;
-    }
+    if (changes & (ui::change::kAppearance | ui::change::kPicture)) invalidateAll();
 }
 
 RECT Win32Window::physical(const ui::Rect& twips) const {
@@ -595,10 +601,7 @@ void Win32Window::applyGeometry() {
         scale_.physicalToTwips(current.left) == ui::pixelsToTwips(ui::twipsToPixels(form_.left())) &&
         scale_.physicalToTwips(current.top) == ui::pixelsToTwips(ui::twipsToPixels(form_.top())))
         return;
-    applying_ = true;
-    SetWindowPos(hwnd_, nullptr, target.left, target.top, target.right - target.left, target.bottom - target.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    applying_ = false;
+    placeWindow(target);
 }
 
 void Win32Window::controlChanged(const ui::Control& control, unsigned changes, const ui::Rect& before) {
@@ -657,13 +660,11 @@ void Win32Window::setBorderStyle(ui::BorderStyle style) {
     const DWORD newStyle = (current & ~kFrameBits) | Win32Platform::frameStyle(style);
     // Layered and topmost stay as they are.
     const DWORD newEx = (currentEx & ~kFrameExBits) | Win32Platform::frameExStyle(style);
-    applying_ = true;
+    const bool prior = std::exchange(applying_, true);
     SetWindowLongPtrW(hwnd_, GWL_STYLE, static_cast<LONG_PTR>(newStyle));
     SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, static_cast<LONG_PTR>(newEx));
-    const RECT target = outerRect();  // the same client size in the new frame
-    SetWindowPos(hwnd_, nullptr, target.left, target.top, target.right - target.left, target.bottom - target.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    applying_ = false;
+    applying_ = prior;
+    placeWindow(outerRect(), SWP_FRAMECHANGED);  // the same client size in the new frame
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
@@ -681,8 +682,7 @@ void Win32Window::makeSeeThrough(ui::Color key) {
     SetLayeredWindowAttributes(hwnd_, platform_.resolveColor(key), 0, LWA_COLORKEY);
     if (!seeThrough_) {
         seeThrough_ = true;
-        InvalidateRect(hwnd_, nullptr, FALSE);
-        stale_ = kWholeArea;
+        invalidateAll();
     }
 }
 

@@ -74,6 +74,10 @@ private:
     // suggests and lays itself out again at `dpi`.
     void dpiChanged(int dpi, const RECT& suggested);
     void setScale(int dpi);
+    // Repaints the whole window, on the screen and in its capture.
+    void invalidateAll();
+    // Moves and sizes the window to `outer`: a move of the program's, no operator's.
+    void placeWindow(const RECT& outer, UINT flags = 0);
 
     void createNatives();
     void syncNative(Native& native, unsigned changes);
