@@ -809,11 +809,9 @@ void Win32Window::paintBuffer(const RECT& area) {
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
     fill(dc, area, form_.backColor());
-    if (const auto& picture = form_.picture()) {
-        RECT client{};
-        GetClientRect(hwnd_, &client);
-        drawPicture(dc, picture, client, false);
-    }
+    // The buffer has the client area's size, or when minimised the size it was last painted at.
+    const RECT whole{0, 0, bufferWidth_, bufferHeight_};
+    if (const auto& picture = form_.picture()) drawPicture(dc, picture, whole, false);
     // Back to front, in the order of the form's controls.
     for (const auto& control : form_.controls()) {
         if (!control->windowless() || !control->shown()) continue;
@@ -823,7 +821,6 @@ void Win32Window::paintBuffer(const RECT& area) {
     RestoreDC(dc, saved);
     // That area is current now. The stale area shrinks by it where what is left is one
     // rectangle, and stays as it is otherwise; pixels outside the buffer are no part of it.
-    const RECT whole{0, 0, bufferWidth_, bufferHeight_};
     RECT stale{};
     IntersectRect(&stale, &stale_, &whole);
     SubtractRect(&stale_, &stale, &area);
