@@ -384,7 +384,8 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         case WM_DPICHANGED:
-            platform_.systemMetricsChanged();
+            // The frame sizes the platform keeps are measured at the system's DPI, which
+            // stays the same for the life of the process: they hold on every monitor.
             dpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_PAINT: paint(); return 0;
