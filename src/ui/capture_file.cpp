@@ -14,7 +14,7 @@ void setAlpha(WindowImage& image, const std::optional<Color>& key, const Platfor
         return;
     }
     const Color resolved = platform.resolveColor(*key);
-    const std::uint32_t keyPixel = (redOf(resolved) << 16) | (greenOf(resolved) << 8) | blueOf(resolved);
+    const std::uint32_t keyPixel = rgbValue(resolved);
     for (std::uint32_t& pixel : image.pixels) pixel = (pixel & kRgb) == keyPixel ? keyPixel : pixel | kOpaque;
 }
 

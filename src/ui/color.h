@@ -13,6 +13,8 @@ constexpr Color rgb(unsigned red, unsigned green, unsigned blue) {
 constexpr unsigned redOf(Color c) { return c & 0xFFu; }
 constexpr unsigned greenOf(Color c) { return (c >> 8) & 0xFFu; }
 constexpr unsigned blueOf(Color c) { return (c >> 16) & 0xFFu; }
+// The colour as a pixel of a window's picture: 0x00RRGGBB, blue in the low byte.
+constexpr std::uint32_t rgbValue(Color c) { return (redOf(c) << 16) | (greenOf(c) << 8) | blueOf(c); }
 
 constexpr Color kSystemColorFlag = 0x80000000u;
 constexpr bool isSystemColor(Color c) { return (c & kSystemColorFlag) != 0; }

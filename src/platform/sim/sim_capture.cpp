@@ -26,12 +26,8 @@ PixelRect toPixels(const ui::Rect& r) {
             ui::twipsToPixels(r.bottom())};
 }
 
-std::uint32_t toPixel(ui::Color colour) {
-    return (ui::redOf(colour) << 16) | (ui::greenOf(colour) << 8) | ui::blueOf(colour);
-}
-
 void fill(ui::WindowImage& image, const PixelRect& r, ui::Color colour) {
-    const std::uint32_t pixel = toPixel(colour);
+    const std::uint32_t pixel = ui::rgbValue(colour);
     for (int y = std::max(r.top, 0); y < std::min(r.bottom, image.height); ++y)
         for (int x = std::max(r.left, 0); x < std::min(r.right, image.width); ++x)
             image.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + static_cast<std::size_t>(x)] = pixel;
@@ -160,7 +156,7 @@ void renderForm(const ui::Form& form, const ui::Platform& platform, ui::WindowIm
     image.width = ui::twipsToPixels(form.clientWidth());
     image.height = ui::twipsToPixels(form.clientHeight());
     image.pixels.assign(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height),
-                        toPixel(platform.resolveColor(form.backColor())));
+                        ui::rgbValue(platform.resolveColor(form.backColor())));
     if (const auto& picture = form.picture())
         drawPicture(image, picture, {0, 0, picture->width(), picture->height()}, picture->width(), picture->height());
     for (const auto& control : form.controls())

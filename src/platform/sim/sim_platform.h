@@ -77,7 +77,8 @@ public:
     void saveImage(const std::string& path, const ui::WindowImage& image, ui::ImageFormat format,
                    long long modifiedSeconds) override;
     void quit(int exitCode) override;
-    // Queued until the test's thread runs it: advance() first runs what is waiting.
+    // Queued until the test's thread runs it: advance() runs it in slices between the
+    // timer ticks, runPosted() all of it at once.
     void postToUiThread(std::function<void()> work) override;
 
     // --- Virtual clock ---

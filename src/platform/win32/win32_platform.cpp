@@ -19,26 +19,26 @@ namespace quorvel::win32 {
 
 namespace {
 
+// A call of a library, which is loaded if it is not yet and stays loaded, or nullptr
+// where this system has none.
+template <class Call>
+Call optionalFunction(const wchar_t* library, const char* name) {
+    HMODULE module = LoadLibraryW(library);
+    FARPROC found = module ? GetProcAddress(module, name) : nullptr;
+    return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(found));
+}
+
 // The colour dialog and the shell are loaded when the operator first asks for them, not
 // at start: imported with the program, the common dialogs bring in the printing system
 // (and under Wine CUPS with its TLS and Kerberos libraries) and the shell the common
 // controls, which the start and the table never use, at a cost in start-up time and in
-// memory for the whole match. The library stays loaded once it is.
+// memory for the whole match.
 template <class Function>
 Function* systemFunction(const wchar_t* library, const char* name) {
-    HMODULE module = LoadLibraryW(library);
-    FARPROC found = module ? GetProcAddress(module, name) : nullptr;
+    auto* found = optionalFunction<Function*>(library, name);
     if (!found)
         throw Error("Cannot use " + toUtf8(library) + " (" + name + "): " + errorText(GetLastError()));
-    return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(found));
-}
-
-// A call of a library already loaded, or nullptr where this system has none.
-template <class Call>
-Call optionalFunction(const wchar_t* library, const char* name) {
-    HMODULE module = GetModuleHandleW(library);
-    FARPROC found = module ? GetProcAddress(module, name) : nullptr;
-    return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(found));
+    return found;
 }
 
 }  // namespace
@@ -128,11 +128,7 @@ int Win32Platform::dpiAt(POINT point) const {
     // The monitors' own DPIs come from the shell's scaling library, loaded the first time
     // the program asks (a drag of the table), not at start.
     using DpiForMonitorCall = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-    static const auto dpiForMonitor = [] {
-        HMODULE module = LoadLibraryW(L"shcore.dll");
-        FARPROC found = module ? GetProcAddress(module, "GetDpiForMonitor") : nullptr;
-        return reinterpret_cast<DpiForMonitorCall>(reinterpret_cast<void (*)()>(found));
-    }();
+    static const auto dpiForMonitor = optionalFunction<DpiForMonitorCall>(L"shcore.dll", "GetDpiForMonitor");
     UINT x = 0;
     UINT y = 0;
     constexpr int kEffectiveDpi = 0;

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_picture.h"
@@ -383,7 +384,8 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         case WM_DPICHANGED:
-            platform_.systemMetricsChanged();
+            // The frame sizes the platform keeps are measured at the system's DPI, which
+            // stays the same for the life of the process: they hold on every monitor.
             dpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_PAINT: paint(); return 0;
@@ -485,8 +487,19 @@ void Win32Window::setScale(int dpi) {
     scale_ = ui::DisplayScale(dpi);
     // Fonts and pictures at the new scale are made once, at the paint that follows.
     for (Native& native : natives_) syncNative(native, ui::change::kGeometry | ui::change::kAppearance);
+    invalidateAll();
+}
+
+void Win32Window::invalidateAll() {
     InvalidateRect(hwnd_, nullptr, FALSE);
     stale_ = kWholeArea;
+}
+
+void Win32Window::placeWindow(const RECT& outer, UINT flags) {
+    const bool prior = std::exchange(applying_, true);
+    SetWindowPos(hwnd_, nullptr, outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE | flags);
+    applying_ = prior;
 }
 
 void Win32Window::dpiChanged(int dpi, const RECT& suggested) {
@@ -497,10 +510,7 @@ void Win32Window::dpiChanged(int dpi, const RECT& suggested) {
     setScale(dpi);
     const RECT own = outerRect();
     const RECT& place = ours ? own : suggested;
-    applying_ = true;
-    SetWindowPos(hwnd_, nullptr, place.left, place.top, own.right - own.left, own.bottom - own.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    applying_ = ours;
+    placeWindow({place.left, place.top, place.left + own.right - own.left, place.top + own.bottom - own.top});
     if (!ours) operatorMovedOrResized();
 }
 
@@ -559,10 +569,7 @@ void Win32Window::formChanged(unsigned changes) {
         SetWindowTextW(hwnd_, text_.c_str());
     }
     if ((changes & ui::change::kGeometry) && !operatorChange_) applyGeometry();
-    if (changes & (ui::change::kAppearance | ui::change::kPicture)) {
-        InvalidateRect(hwnd_, nullptr, FALSE);
-        stale_ = kWholeArea;
-    }
+    if (changes & (ui::change::kAppearance | ui::change::kPicture)) invalidateAll();
 }
 
 RECT Win32Window::physical(const ui::Rect& twips) const {
@@ -595,10 +602,7 @@ void Win32Window::applyGeometry() {
         scale_.physicalToTwips(current.left) == ui::pixelsToTwips(ui::twipsToPixels(form_.left())) &&
         scale_.physicalToTwips(current.top) == ui::pixelsToTwips(ui::twipsToPixels(form_.top())))
         return;
-    applying_ = true;
-    SetWindowPos(hwnd_, nullptr, target.left, target.top, target.right - target.left, target.bottom - target.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    applying_ = false;
+    placeWindow(target);
 }
 
 void Win32Window::controlChanged(const ui::Control& control, unsigned changes, const ui::Rect& before) {
@@ -657,13 +661,11 @@ void Win32Window::setBorderStyle(ui::BorderStyle style) {
     const DWORD newStyle = (current & ~kFrameBits) | Win32Platform::frameStyle(style);
     // Layered and topmost stay as they are.
     const DWORD newEx = (currentEx & ~kFrameExBits) | Win32Platform::frameExStyle(style);
-    applying_ = true;
+    const bool prior = std::exchange(applying_, true);
     SetWindowLongPtrW(hwnd_, GWL_STYLE, static_cast<LONG_PTR>(newStyle));
     SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, static_cast<LONG_PTR>(newEx));
-    const RECT target = outerRect();  // the same client size in the new frame
-    SetWindowPos(hwnd_, nullptr, target.left, target.top, target.right - target.left, target.bottom - target.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    applying_ = false;
+    applying_ = prior;
+    placeWindow(outerRect(), SWP_FRAMECHANGED);  // the same client size in the new frame
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
@@ -681,8 +683,7 @@ void Win32Window::makeSeeThrough(ui::Color key) {
     SetLayeredWindowAttributes(hwnd_, platform_.resolveColor(key), 0, LWA_COLORKEY);
     if (!seeThrough_) {
         seeThrough_ = true;
-        InvalidateRect(hwnd_, nullptr, FALSE);
-        stale_ = kWholeArea;
+        invalidateAll();
     }
 }
 
@@ -701,7 +702,8 @@ void Win32Window::drawImage(ui::WindowImage& image) {
     ensureBuffer(nullptr, client.right, client.bottom);
     if (!bufferBits_ || bufferWidth_ != client.right || bufferHeight_ != client.bottom)
         throw failure(errorText(GetLastError()));
-    // What was painted since it changed is in the buffer already.
+    // Only what changed and was not painted since is painted here: the rest of the buffer
+    // is current already.
     RECT area{};
     if (IntersectRect(&area, &stale_, &client)) paintBuffer(area);
     SetRectEmpty(&stale_);
@@ -808,11 +810,9 @@ void Win32Window::paintBuffer(const RECT& area) {
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
     fill(dc, area, form_.backColor());
-    if (const auto& picture = form_.picture()) {
-        RECT client{};
-        GetClientRect(hwnd_, &client);
-        drawPicture(dc, picture, client, false);
-    }
+    // The buffer has the client area's size, or when minimised the size it was last painted at.
+    const RECT whole{0, 0, bufferWidth_, bufferHeight_};
+    if (const auto& picture = form_.picture()) drawPicture(dc, picture, whole, false);
     // Back to front, in the order of the form's controls.
     for (const auto& control : form_.controls()) {
         if (!control->windowless() || !control->shown()) continue;
@@ -820,6 +820,11 @@ void Win32Window::paintBuffer(const RECT& area) {
         if (intersects(r, area)) paintControl(dc, *control, r);
     }
     RestoreDC(dc, saved);
+    // That area is current now. The stale area shrinks by it where what is left is one
+    // rectangle, and stays as it is otherwise; pixels outside the buffer are no part of it.
+    RECT stale{};
+    IntersectRect(&stale, &stale_, &whole);
+    SubtractRect(&stale_, &stale, &area);
 }
 
 void Win32Window::paintControl(HDC dc, const ui::Control& control, const RECT& r) {

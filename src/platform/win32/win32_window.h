@@ -74,6 +74,10 @@ private:
     // suggests and lays itself out again at `dpi`.
     void dpiChanged(int dpi, const RECT& suggested);
     void setScale(int dpi);
+    // Repaints the whole window, on the screen and in its capture.
+    void invalidateAll();
+    // Moves and sizes the window to `outer`: a move of the program's, no operator's.
+    void placeWindow(const RECT& outer, UINT flags = 0);
 
     void createNatives();
     void syncNative(Native& native, unsigned changes);
@@ -112,7 +116,7 @@ private:
     HDC bufferDC_ = nullptr;      // off-screen copy of the client area
     HBITMAP buffer_ = nullptr;    // a 32-bit DIB section: its pixels are the window's picture
     void* bufferBits_ = nullptr;
-    RECT stale_{};                // changed since the last drawImage, which repaints it; the rest is current
+    RECT stale_{};                // covers what changed and was not painted since: drawImage repaints it; the rest is current
     HGDIOBJ bufferOld_ = nullptr;
     int bufferWidth_ = 0;
     int bufferHeight_ = 0;
