@@ -1,6 +1,6 @@
 #include "table/score_table.h"
 
-#include <string_view>
+#include <algorithm>
 
 #include "app/app.h"
 #include "app/country_list.h"
@@ -28,18 +28,11 @@ constexpr ui::Color kLoadBackground = ui::rgb(0, 1, 1);
 // The first country both lists select at load: every country file holds at least 175.
 constexpr int kDefaultCountry = 174;
 constexpr int kStartPortrait = 12;
+// The country names' labels as laid out.
+constexpr ui::Rect kCountry1Rect{900, 990, 690, 240};
+constexpr ui::Rect kCountry2Rect{6390, 990, 690, 240};
 // The holder of the capture path reads its design caption until "OK" first sets it.
 constexpr const char* kCapturePathUnset = "Label2";
-
-bool endsWithNoCase(std::string_view text, std::string_view ending) {
-    if (text.size() < ending.size()) return false;
-    const auto tail = text.substr(text.size() - ending.size());
-    for (std::size_t i = 0; i < ending.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(tail[i]) != lower(ending[i])) return false;
-    }
-    return true;
-}
 
 void styleText(ui::Label& label, const ui::Font& font, ui::Color fore, ui::Alignment alignment, std::string caption) {
     label.setFont(font);
@@ -68,8 +61,8 @@ ScoreTable::ScoreTable(app::App& app)
       P2(add<ui::Label>("P2", ui::Rect{4230, 315, 2565, 345})),
       T1(add<ui::Label>("T1", ui::Rect{600, 240, 720, 405})),
       T2(add<ui::Label>("T2", ui::Rect{6645, 240, 675, 405})),
-      LiveP2(add<ui::Label>("LiveP2", ui::Rect{6390, 990, 690, 240})),
-      LiveP1(add<ui::Label>("LiveP1", ui::Rect{900, 990, 690, 240})),
+      LiveP2(add<ui::Label>("LiveP2", kCountry2Rect)),
+      LiveP1(add<ui::Label>("LiveP1", kCountry1Rect)),
       Image2(add<ui::Image>("Image2", ui::Rect{3510, 0, 900, 900})),
       I2(add<ui::Image>("I2", ui::Rect{7020, -15, 1005, 1005})),
       I1(add<ui::Image>("I1", ui::Rect{-30, -15, 1005, 1005})),
@@ -138,9 +131,11 @@ ScoreTable::ScoreTable(app::App& app)
     // milliseconds while the operator types, and again when a newly opened menu copies
     // the last applied interval into it. Ticks that close together capture once in a tenth
     // of a second: the file is not rewritten a hundred times a second, and capturing goes
-    // on rather than stopping without a word.
+    // on rather than stopping without a word. Nothing is written before "OK" has applied a
+    // path: an interval typed first only sets the timer.
     timer3_.onTick = [this] {
         if (app::isOldest(app_.release())) refreshFromCaptureSettings();
+        if (Label2.caption() == kCapturePathUnset) return;
         sinceCapture_ += timer3_.interval();
         if (sinceCapture_ < kShortestCaptureInterval) return;
         sinceCapture_ = 0;
@@ -177,21 +172,15 @@ std::string ScoreTable::portraitPath(const ui::Label& holder, int number) {
     return app_.path("\\pic\\gen\\" + holder.caption() + std::to_string(number) + ".gif");
 }
 
-const std::string& ScoreTable::capturePath() {
-    if (Label2.caption() != kCapturePathUnset) return Label2.caption();
-    if (defaultCapturePath_.empty()) defaultCapturePath_ = app_.path("\\screenshot.bmp");
-    return defaultCapturePath_;
-}
-
 void ScoreTable::restartCaptures() {
     capture_.forget();
     timer3_.setEnabled(true);
 }
 
 void ScoreTable::Capture(ui::Form& window) {
-    const std::string& path = capturePath();
+    const std::string& path = Label2.caption();
     try {
-        capture_.update(window, path, endsWithNoCase(path, ".png") ? ui::ImageFormat::Png : ui::ImageFormat::Bmp);
+        capture_.update(window, path, ui::imageFormatFor(path));
     } catch (const Error& failure) {
         // Stop before showing: the message box waits for the operator while the timer
         // would go on ticking, and one message is enough.
@@ -248,6 +237,26 @@ void ScoreTable::onLoad() {
     placeTopmost();
     // Setting the load background above replaced the key colour: put it back.
     if (current && seeThroughSetting()) MakeTransparent();
+}
+
+void ScoreTable::onControlChanged(const ui::Control& control, unsigned changes) {
+    if ((changes & ui::change::kText) == 0) return;
+    if (&control == &LiveP1) fitCountryName(LiveP1, kCountry1Rect, true);
+    if (&control == &LiveP2) fitCountryName(LiveP2, kCountry2Rect, false);
+}
+
+void ScoreTable::fitCountryName(ui::Label& name, const ui::Rect& laidOut, bool towardRight) {
+    const int wanted = ui::pixelsToTwips(platform().textWidth(kCountryFont, name.caption()));
+    ui::Rect rect = laidOut;
+    double size = kCountryFont.size;
+    if (wanted > laidOut.width) {
+        const ui::Rect& series = BO.rect();
+        rect.width = towardRight ? series.left - laidOut.left : laidOut.right() - series.right();
+        if (!towardRight) rect.left = series.right();
+        if (wanted > rect.width) size = std::max(size * kSmallestCountrySize, size * rect.width / wanted);
+    }
+    name.setRect(rect);
+    name.setFontSize(size);
 }
 
 void ScoreTable::onActivate() {

@@ -99,9 +99,8 @@ public:
     void MakeTransparent();
     // The path of portrait `number` in the set that `holder` names.
     std::string portraitPath(const ui::Label& holder, int number);
-    // Keeps the file that the holder Label2 names (the program folder's screenshot.bmp
-    // until "OK" sets one) in step with `window`'s picture (ui::CaptureFile): PNG when the
-    // name ends in ".png", BMP otherwise. A capture that fails shows its reason once and
+    // Keeps the file that the holder Label2 names ("OK" sets it) in step with `window`'s
+    // picture (ui::CaptureFile), in the format its name asks for (ui::imageFormatFor). A capture that fails shows its reason once and
     // stops Timer3's captures until the control menu's "OK" starts them again.
     void Capture(ui::Form& window);
     // The control menu's "OK": Timer3's captures start again, and the next one writes the
@@ -112,8 +111,6 @@ public:
     void setCaptureInterval(const std::string& tenths);
     // Timer3 captures at most once in this many milliseconds.
     static constexpr int kShortestCaptureInterval = 100;
-    // The file that Capture writes.
-    const std::string& capturePath();
 
     // Copies the names into the start dialog, loading it (hidden) if it is unloaded.
     start::StartDialog& namesToStartDialog();
@@ -132,6 +129,12 @@ public:
 private:
     void onLoad() override;
     void onActivate() override;
+    void onControlChanged(const ui::Control& control, unsigned changes) override;
+    // Draws a country name whole: a name wider than its label as laid out widens it toward
+    // the middle, as far as the series caption's edge; a name wider than that is drawn
+    // smaller, down to kSmallestCountrySize of the size, and then cut off.
+    void fitCountryName(ui::Label& name, const ui::Rect& laidOut, bool towardRight);
+    static constexpr double kSmallestCountrySize = 0.8;
     void onCloseRequest() override;
     bool seeThroughSetting();
     // Release 0.94's Timer3 tick: the background from the holder Label1, and the interval
@@ -213,7 +216,6 @@ private:
     // Milliseconds of Timer3's ticks since its last capture.
     int sinceCapture_ = 0;
     ui::CaptureFile capture_;
-    std::string defaultCapturePath_;
 
     // Copies taken at the start of each poll tick.
     std::string oldscore1_;

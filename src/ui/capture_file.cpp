@@ -18,7 +18,24 @@ void setAlpha(WindowImage& image, const std::optional<Color>& key, const Platfor
     for (std::uint32_t& pixel : image.pixels) pixel = (pixel & kRgb) == keyPixel ? keyPixel : pixel | kOpaque;
 }
 
+bool endsWithNoCase(std::string_view text, std::string_view ending) {
+    if (text.size() < ending.size()) return false;
+    const auto tail = text.substr(text.size() - ending.size());
+    for (std::size_t i = 0; i < ending.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(tail[i]) != lower(ending[i])) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+ImageFormat imageFormatFor(std::string_view path) {
+    if (endsWithNoCase(path, ".png")) return ImageFormat::Png;
+    if (endsWithNoCase(path, ".gif")) return ImageFormat::Gif;
+    if (endsWithNoCase(path, ".jpg") || endsWithNoCase(path, ".jpeg")) return ImageFormat::Jpeg;
+    return ImageFormat::Bmp;
+}
 
 CaptureFile::Outcome CaptureFile::update(Form& window, const std::string& path, ImageFormat format) {
     window.drawImage(drawn_);

@@ -13,11 +13,16 @@
 // Pixels of exactly a see-through window's key colour get alpha 0, all others alpha 255.
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "ui/form.h"
 #include "ui/platform.h"
 
 namespace quorvel::ui {
+
+// The format a file name asks for: ".gif" GIF, ".jpg" or ".jpeg" JPEG, ".png" PNG, any other
+// BMP; upper or lower case alike.
+ImageFormat imageFormatFor(std::string_view path);
 
 class CaptureFile {
 public:

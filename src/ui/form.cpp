@@ -139,6 +139,7 @@ void Form::controlChanged(const Control& control, unsigned changes, const Rect& 
     if (peer_) peer_->controlChanged(control, changes, before);
     runtime_.noteChange();
     for (std::size_t i = 0; i < observers_.size(); ++i) observers_[i]->controlChanged(control, changes);
+    onControlChanged(control, changes);
 }
 
 void Form::addObserver(FormObserver& observer) {

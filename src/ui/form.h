@@ -126,6 +126,8 @@ protected:
 
     virtual void onLoad() {}
     virtual void onActivate() {}
+    // After a control's property changed and the views were told (`changes`: change::).
+    virtual void onControlChanged(const Control& /*control*/, unsigned /*changes*/) {}
     // By default the window is closed and unloaded.
     virtual void onCloseRequest() { closeWindow(); }
 

@@ -20,6 +20,7 @@ namespace quorvel::ui {
 class Control;
 class Form;
 class Timer;
+struct Font;
 
 // Window frame kinds, numbered as the settings file writes them.
 enum class BorderStyle {
@@ -44,7 +45,7 @@ constexpr unsigned kEnabled = 1u << 7;
 }  // namespace change
 
 // File formats of a saved window image.
-enum class ImageFormat { Bmp, Png };
+enum class ImageFormat { Bmp, Png, Gif, Jpeg };
 
 // A picture of a window's client area: width x height pixels 0xAARRGGBB, row by row from
 // the top.
@@ -97,6 +98,8 @@ public:
     virtual FrameSize frameSize(BorderStyle style) const = 0;
     // The colour a system colour stands for now (other colours come back unchanged).
     virtual Color resolveColor(Color color) const = 0;
+    // The width in pixels at 96 DPI of `text` on one line in `font`, as a label draws it.
+    virtual int textWidth(const Font& font, const std::string& text) = 0;
 
     // Timers: the timer was armed, disarmed or given a new interval (the countdown starts
     // again), or it is going away.
@@ -131,8 +134,8 @@ public:
 
     // The wall clock in whole seconds since 1970, as file modification times count.
     virtual long long wallClockSeconds() = 0;
-    // Writes `image` to `path` as a BMP (24 bits a pixel) or a PNG (32 bits, with the
-    // image's alpha), whole: to a temporary file beside it, modified at `modifiedSeconds`
+    // Writes `image` to `path` as a BMP (24 bits a pixel), a PNG (32 bits, with the image's
+    // alpha), a GIF (256 colours) or a JPEG, whole: to a temporary file beside it, modified at `modifiedSeconds`
     // (since 1970), then renamed over it, so that a reader of the file never sees half a
     // picture. Throws quorvel::Error naming the path and the reason.
     virtual void saveImage(const std::string& path, const WindowImage& image, ImageFormat format,

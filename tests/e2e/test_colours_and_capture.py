@@ -184,7 +184,8 @@ class ColoursAndCapture(unittest.TestCase):
             session.expand()
             self.assertTrue(session.box(6)["text"].endswith("\\screenshot.bmp"), session.box(6)["text"])
             display.set_root_colour("#336699")
-            session.type_into(7, "5")  # tenths of a second
+            session.type_into(7, "5")  # tenths of a second; typed, it sets a 5 ms timer
+            harness.stays("nothing to be written before OK", lambda: not list(program.folder.glob("screenshot*")))
             session.ok()
             wait_for("the capture file to appear", lambda: shot.exists(), timeout=30)
             width, height, rows = read_bmp(shot)  # player 1's bar; the key colour, not the desktop, see-through
@@ -208,6 +209,12 @@ class ColoursAndCapture(unittest.TestCase):
             self.assertEqual((after.st_mtime_ns % 10**9, after.st_mtime_ns > before.st_mtime_ns), (0, True),
                              "stamped in whole seconds, each picture in a later one")
             self.assertFalse(list(program.folder.glob("*.tmp")), "no temporary file is left beside it")
+            for name, magic in (("table.gif", b"GIF8"), ("table.JPG", b"\xff\xd8\xff")):
+                session.type_into(6, name)
+                session.ok()
+                wait_for(f"{name} to be written as its name asks",
+                         lambda: (program.folder / name).exists() and
+                         (program.folder / name).read_bytes()[:len(magic)] == magic, timeout=30)
 
 if __name__ == "__main__":
     unittest.main()

@@ -141,6 +141,7 @@ TEST_F(CaptureTest, AnIntervalWritesTheTablesPictureWholeToTheDefaultFileAndRewr
 }
 
 TEST_F(CaptureTest, TypedMillisecondsCaptureAtMostOnceATenthOfASecond) {
+    pressOk(kLeft, 0);                        // the path applied, the interval 0
     menu->inputTextEdited(menu->Text6, "1");  // typed, not applied: 1 ms
     EXPECT_EQ(table->Timer3().interval(), 1);
     program.platform.advance(1000);
@@ -168,10 +169,14 @@ TEST_F(CaptureTest, CapturingGoesOnWhenTheMenuIsClosedAndOpenedAgain) {
     EXPECT_TRUE(program.platform.messageBoxes().empty());
 }
 
-TEST_F(CaptureTest, TheDesignCaptionOfThePathHolderMeansTheDefaultFile) {
+TEST_F(CaptureTest, AnIntervalTypedBeforeTheFirstOkSetsTheTimerButWritesNothing) {
     menu->inputTextEdited(menu->Text6, "150");  // typed, not applied: milliseconds
-    program.platform.advance(150);
-    EXPECT_EQ(table->Label2.caption(), "Label2");
+    program.platform.advance(1000);
+    EXPECT_EQ(table->Timer3().interval(), 150);
+    EXPECT_EQ(saved(), 0);
+    EXPECT_FALSE(fs::exists(defaultFile()));
+    pressOk(kLeft, 0);  // 15 s, to the path the menu shows
+    program.platform.advance(15000);
     ASSERT_TRUE(fs::exists(defaultFile()));
     expectTheTable(readBmp(defaultFile()));
 }

@@ -420,5 +420,23 @@ TEST(GesturesAfterALanguageChange, AFlagPickedAfterTheStartDialogReadTheSettings
     EXPECT_EQ(t.LiveP1.caption(), "Страна 3");
 }
 
+// This backend counts a character 6.5 pixels wide at the country names' 9.75 points.
+TEST_F(Gestures, ACountryNameWiderThanItsLabelRunsTowardTheSeriesCaptionAndOnlyAnOverlongOneShrinks) {
+    auto& t = table();
+    const ui::Rect laidOut1{900, 990, 690, 240};
+    const ui::Rect laidOut2{6390, 990, 690, 240};
+    const ui::Rect series = t.BO.rect();
+    t.LiveP1.setCaption("Беларусь");  // 52 pixels of 46
+    EXPECT_EQ(t.LiveP1.rect(), (ui::Rect{900, 990, series.left - 900, 240}));
+    EXPECT_EQ(t.LiveP1.font().size, 9.75);
+    t.LiveP2.setCaption(std::string(40, 'W'));  // 260 pixels: smaller, but not below 80 %
+    EXPECT_EQ(t.LiveP2.rect(), (ui::Rect{series.right(), 990, laidOut2.right() - series.right(), 240}));
+    EXPECT_DOUBLE_EQ(t.LiveP2.font().size, 9.75 * 0.8);
+    for (ui::Label* name : {&t.LiveP1, &t.LiveP2}) name->setCaption("Чад");
+    EXPECT_EQ(t.LiveP1.rect(), laidOut1);
+    EXPECT_EQ(t.LiveP2.rect(), laidOut2);
+    EXPECT_EQ(t.LiveP2.font().size, 9.75);
+}
+
 }  // namespace
 }  // namespace quorvel::testing

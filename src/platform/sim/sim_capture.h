@@ -16,8 +16,9 @@ namespace quorvel::sim {
 // Draws the form's client area into `image` (0x00RRGGBB), reusing its storage.
 void renderForm(const ui::Form& form, const ui::Platform& platform, ui::WindowImage& image);
 
-// The bytes of a BMP (24 bits a pixel, bottom-up rows) or PNG (8-bit RGBA) file of the
-// image.
+// The bytes of a PNG (8-bit RGBA) file of the image for ImageFormat::Png, otherwise of a
+// BMP (24 bits a pixel, bottom-up rows): this backend has no GIF or JPEG encoder, and its
+// tests look at the pixels, which a BMP keeps exactly.
 std::string encodeImage(const ui::WindowImage& image, ui::ImageFormat format);
 
 // Writes `bytes` to `hostPath` whole or not at all, modified at `modifiedSeconds` since

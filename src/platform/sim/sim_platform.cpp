@@ -1,6 +1,7 @@
 #include "platform/sim/sim_platform.h"
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -70,6 +71,12 @@ SimPlatform::~SimPlatform() = default;
 
 std::unique_ptr<ui::WindowPeer> SimPlatform::createWindow(ui::Form& form) {
     return std::make_unique<SimWindow>(*this, form);
+}
+
+int SimPlatform::textWidth(const ui::Font& font, const std::string& text) {
+    int characters = 0;
+    for (const char c : text) characters += (static_cast<unsigned char>(c) & 0xC0u) != 0x80u ? 1 : 0;
+    return static_cast<int>(std::lround(characters * font.size * 96.0 / 72.0 / 2));
 }
 
 ui::FrameSize SimPlatform::frameSize(ui::BorderStyle style) const {

@@ -57,6 +57,8 @@ public:
     // --- Platform ---
     std::unique_ptr<ui::WindowPeer> createWindow(ui::Form& form) override;
     ui::FrameSize frameSize(ui::BorderStyle style) const override;
+    // No fonts here: every character is counted half as wide as the font is high.
+    int textWidth(const ui::Font& font, const std::string& text) override;
     ui::Color resolveColor(ui::Color color) const override;
     void timerChanged(ui::Timer& timer) override;
     void timerDestroyed(ui::Timer& timer) override;

@@ -208,6 +208,41 @@ std::string resultText(HRESULT hr) {
     return errorText(static_cast<DWORD>(hr));
 }
 
+// The encoder of a format and the pixel format its frames are given in: 0xAARRGGBB pixels
+// lie in memory as blue, green, red, alpha; BMP and JPEG take them without the alpha byte,
+// GIF as indexes into a palette of its own.
+struct Encoding {
+    GUID container;
+    WICPixelFormatGUID pixels;
+};
+
+Encoding encodingFor(ui::ImageFormat format) {
+    switch (format) {
+        case ui::ImageFormat::Png: return {GUID_ContainerFormatPng, GUID_WICPixelFormat32bppBGRA};
+        case ui::ImageFormat::Gif: return {GUID_ContainerFormatGif, GUID_WICPixelFormat8bppIndexed};
+        case ui::ImageFormat::Jpeg: return {GUID_ContainerFormatJpeg, GUID_WICPixelFormat24bppBGR};
+        case ui::ImageFormat::Bmp: break;
+    }
+    return {GUID_ContainerFormatBmp, GUID_WICPixelFormat24bppBGR};
+}
+
+// Writes the opaque `bitmap` into `frame` as 8-bit indexes into a palette of its 256 most
+// telling colours, which the imaging component chooses: a GIF holds no more.
+HRESULT writeIndexed(IWICImagingFactory& factory, IWICBitmapFrameEncode& frame, IWICBitmap& bitmap) {
+    constexpr UINT kGifColours = 256;
+    ComRef<IWICPalette> palette;
+    HRESULT hr = factory.CreatePalette(palette.out());
+    if (SUCCEEDED(hr)) hr = palette->InitializeFromBitmap(&bitmap, kGifColours, FALSE);
+    ComRef<IWICFormatConverter> indexed;
+    if (SUCCEEDED(hr)) hr = factory.CreateFormatConverter(indexed.out());
+    if (SUCCEEDED(hr))
+        hr = indexed->Initialize(&bitmap, GUID_WICPixelFormat8bppIndexed, WICBitmapDitherTypeNone, palette.get(), 0.0,
+                                 WICBitmapPaletteTypeCustom);
+    if (SUCCEEDED(hr)) hr = frame.SetPalette(palette.get());
+    if (SUCCEEDED(hr)) hr = frame.WriteSource(indexed.get(), nullptr);
+    return hr;
+}
+
 // Encodes the image into the file at `file`.
 HRESULT encode(IWICImagingFactory& factory, const ui::WindowImage& image, const std::wstring& file,
                ui::ImageFormat format) {
@@ -216,8 +251,8 @@ HRESULT encode(IWICImagingFactory& factory, const ui::WindowImage& image, const 
     if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(file.c_str(), GENERIC_WRITE);
     if (FAILED(hr)) return hr;
     ComRef<IWICBitmapEncoder> encoder;
-    const bool png = format == ui::ImageFormat::Png;
-    hr = factory.CreateEncoder(png ? GUID_ContainerFormatPng : GUID_ContainerFormatBmp, nullptr, encoder.out());
+    const Encoding encoding = encodingFor(format);
+    hr = factory.CreateEncoder(encoding.container, nullptr, encoder.out());
     if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.get(), WICBitmapEncoderNoCache);
     ComRef<IWICBitmapFrameEncode> frame;
     ComRef<IPropertyBag2> options;
@@ -226,8 +261,7 @@ HRESULT encode(IWICImagingFactory& factory, const ui::WindowImage& image, const 
     const auto width = static_cast<UINT>(image.width);
     const auto height = static_cast<UINT>(image.height);
     if (SUCCEEDED(hr)) hr = frame->SetSize(width, height);
-    // 0xAARRGGBB pixels lie in memory as blue, green, red, alpha.
-    WICPixelFormatGUID pixelFormat = png ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
+    WICPixelFormatGUID pixelFormat = encoding.pixels;
     if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&pixelFormat);
     if (FAILED(hr)) return hr;
     const UINT sourceStride = width * 4;
@@ -249,11 +283,15 @@ HRESULT encode(IWICImagingFactory& factory, const ui::WindowImage& image, const 
         }
         hr = frame->WritePixels(height, stride, static_cast<UINT>(rows.size()), rows.data());
     } else {
-        // Another format offered by the encoder: let it convert.
+        // Indexes, or another format offered by the encoder: let the imaging component
+        // convert. Only a PNG keeps the alpha.
         ComRef<IWICBitmap> bitmap;
-        hr = factory.CreateBitmapFromMemory(width, height, GUID_WICPixelFormat32bppBGRA, sourceStride,
+        hr = factory.CreateBitmapFromMemory(width, height, GUID_WICPixelFormat32bppBGR, sourceStride,
                                             sourceStride * height, source, bitmap.out());
-        if (SUCCEEDED(hr)) hr = frame->WriteSource(bitmap.get(), nullptr);
+        if (SUCCEEDED(hr) && IsEqualGUID(pixelFormat, GUID_WICPixelFormat8bppIndexed))
+            hr = writeIndexed(factory, *frame.get(), *bitmap.get());
+        else if (SUCCEEDED(hr))
+            hr = frame->WriteSource(bitmap.get(), nullptr);
     }
     if (SUCCEEDED(hr)) hr = frame->Commit();
     if (SUCCEEDED(hr)) hr = encoder->Commit();

@@ -64,9 +64,10 @@ HBITMAP createDibSection(int width, int height, void*& bits);
 // A picture from 0xAARRGGBB pixels, row by row, premultiplied into a DIB section.
 ui::PicturePtr makePicture(const std::string& name, int width, int height, const std::vector<std::uint32_t>& pixels);
 
-// Encodes the image as a BMP (24 bits a pixel) or a PNG (32 bits, with its alpha) and
-// writes it to `path` whole or not at all: to a temporary file beside it, modified at
-// `modifiedSeconds` since 1970, then renamed over it. Throws quorvel::Error naming the path
+// Encodes the image with the Windows Imaging Component as a BMP (24 bits a pixel), a PNG
+// (32 bits, with its alpha), a GIF (256 colours) or a JPEG, and writes it to `path` whole
+// or not at all: to a temporary file beside it, modified at `modifiedSeconds` since 1970,
+// then renamed over it. Throws quorvel::Error naming the path
 // and the reason.
 void saveImageFile(IWICImagingFactory& factory, const std::string& path, const ui::WindowImage& image,
                    ui::ImageFormat format, long long modifiedSeconds);

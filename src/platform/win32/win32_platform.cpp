@@ -99,6 +99,18 @@ DWORD Win32Platform::frameExStyle(ui::BorderStyle style) {
     }
 }
 
+int Win32Platform::textWidth(const ui::Font& font, const std::string& text) {
+    const std::wstring wide = toWide(text);
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr) return 0;
+    const HGDIOBJ before = SelectObject(screen, this->font(font, ui::DisplayScale::kBaseDpi));
+    SIZE size{};
+    GetTextExtentPoint32W(screen, wide.c_str(), static_cast<int>(wide.size()), &size);
+    SelectObject(screen, before);
+    ReleaseDC(nullptr, screen);
+    return static_cast<int>(size.cx);
+}
+
 ui::FrameSize Win32Platform::frameSize(ui::BorderStyle style) const {
     // Asked on every poll tick (the control menu's height follows its counter), so each
     // kind is measured once, and again after the system's metrics changed.

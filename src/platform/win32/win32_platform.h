@@ -30,6 +30,7 @@ public:
     // --- ui::Platform ---
     std::unique_ptr<ui::WindowPeer> createWindow(ui::Form& form) override;
     ui::FrameSize frameSize(ui::BorderStyle style) const override;
+    int textWidth(const ui::Font& font, const std::string& text) override;
     ui::Color resolveColor(ui::Color color) const override;
     void timerChanged(ui::Timer& timer) override;
     void timerDestroyed(ui::Timer& timer) override;
