@@ -13,6 +13,7 @@
 #include "control/palette.h"
 #include "table/score_table.h"
 #include "ui/error.h"
+#include "ui/numtext.h"
 #include "ui/text.h"
 
 namespace quorvel::remote {
@@ -248,8 +249,9 @@ std::optional<std::string> percentDecoded(std::string_view text) {
     return out;
 }
 
-// The value of the first "token" parameter of the query, decoded; nothing when there is none.
-std::optional<std::string> queryToken(const Request& request) {
+// The value of the first parameter `name` of the query, decoded; nothing when there is
+// none. A broken escape gives a value that is no token and no number.
+std::optional<std::string> queryValue(const Request& request, std::string_view name) {
     const std::size_t mark = request.target.find('?');
     if (mark == std::string::npos) return std::nullopt;
     std::string_view query = std::string_view(request.target).substr(mark + 1);
@@ -257,11 +259,32 @@ std::optional<std::string> queryToken(const Request& request) {
         const std::size_t amp = query.find('&');
         const std::string_view parameter = query.substr(0, amp);
         query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
-        if (parameter.substr(0, 6) != "token=") continue;
-        // A broken escape gives a token that matches none.
-        return percentDecoded(parameter.substr(6)).value_or(std::string(1, '\0'));
+        if (parameter.size() <= name.size() || parameter.substr(0, name.size()) != name ||
+            parameter[name.size()] != '=')
+            continue;
+        return percentDecoded(parameter.substr(name.size() + 1)).value_or(std::string(1, '\0'));
     }
     return std::nullopt;
+}
+
+std::optional<std::string> queryToken(const Request& request) { return queryValue(request, "token"); }
+
+// The overlay's scale as its page reads it: a number from 0.5 to 4, 1 when not given.
+constexpr double kSmallestScale = 0.5;
+constexpr double kLargestScale = 4;
+
+// The refusal of an overlay address whose scale the page could not draw at, or nothing.
+// The answer is one plain line: a streaming program's preview shows it to the operator.
+std::optional<Response> scaleRefusal(const Request& request) {
+    const std::optional<std::string> scale = queryValue(request, "scale");
+    if (!scale) return std::nullopt;
+    const std::optional<double> value = ui::parseNumber(*scale);
+    if (value && *value >= kSmallestScale && *value <= kLargestScale) return std::nullopt;
+    Response response;
+    response.status = 400;
+    response.contentType = "text/plain; charset=utf-8";
+    response.body = "scale: " + excerpt(*scale) + " is not a number from 0.5 to 4 (the table's size times it)\n";
+    return response;
 }
 
 bool endsWithNoCase(std::string_view text, std::string_view ending) {
@@ -493,6 +516,7 @@ std::variant<Response, Command> Api::admit(const Request& request) const {
 std::variant<Response, Command> Api::admitScreened(const Request& request) const {
     if (request.path == "/") return page(kControlPage);
     if (request.path == "/overlay") {
+        if (auto refused = scaleRefusal(request)) return *std::move(refused);
         // Unlike every other answer, the overlay may be shown in a frame by a page of this
         // server's own, as the control page shows it; never by another site's.
         Response overlay = page(kOverlayPage);
