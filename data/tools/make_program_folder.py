@@ -555,8 +555,10 @@ def make_battle(dest):
         "fill #d9a93a stroke #161b22 stroke-width 1.5 " + rivets + " "
     )
     boss = "stroke #161b22 stroke-width 2 fill #e2b64a circle 60,60 60,69"
-    swords = gc(sword(steel, -45, 1.5, guard="#d9a93a", shift=28) + " "
-                + sword(steel, 45, 1.5, guard="#d9a93a", shift=28), 60, 60)
+    # The hilts end inside the shield's rim: on the table the emblem's lowest rows lie just
+    # above the series caption ("Best of 5"), which they must not cover.
+    swords = gc(sword(steel, -45, 1.5, guard="#d9a93a", shift=12) + " "
+                + sword(steel, 45, 1.5, guard="#d9a93a", shift=12), 60, 60)
     run_convert(["-size", "%dx%d" % (s, s), "xc:none",
                  "-draw", shield + boss, "-draw", swords]
                 + HARD_ALPHA + GIF_OUT + [dest])
