@@ -132,10 +132,11 @@ ScoreTable::ScoreTable(app::App& app)
     // the last applied interval into it. Ticks that close together capture once in a tenth
     // of a second: the file is not rewritten a hundred times a second, and capturing goes
     // on rather than stopping without a word. Nothing is written before "OK" has applied a
-    // path: an interval typed first only sets the timer.
+    // path and an interval above 0: an interval typed before only sets the timer.
     timer3_.onTick = [this] {
         if (app::isOldest(app_.release())) refreshFromCaptureSettings();
-        if (Label2.caption() == kCapturePathUnset) return;
+        const auto applied = ui::parseNumber(Label3.caption());
+        if (Label2.caption() == kCapturePathUnset || !applied || *applied <= 0) return;
         sinceCapture_ += timer3_.interval();
         if (sinceCapture_ < kShortestCaptureInterval) return;
         sinceCapture_ = 0;

@@ -141,7 +141,7 @@ TEST_F(CaptureTest, AnIntervalWritesTheTablesPictureWholeToTheDefaultFileAndRewr
 }
 
 TEST_F(CaptureTest, TypedMillisecondsCaptureAtMostOnceATenthOfASecond) {
-    pressOk(kLeft, 0);                        // the path applied, the interval 0
+    captureTo("", "50");                      // 5 s
     menu->inputTextEdited(menu->Text6, "1");  // typed, not applied: 1 ms
     EXPECT_EQ(table->Timer3().interval(), 1);
     program.platform.advance(1000);
@@ -174,6 +174,10 @@ TEST_F(CaptureTest, AnIntervalTypedBeforeTheFirstOkSetsTheTimerButWritesNothing)
     program.platform.advance(1000);
     EXPECT_EQ(table->Timer3().interval(), 150);
     EXPECT_EQ(saved(), 0);
+    menu->inputTextEdited(menu->Text6, "0");
+    pressOk(kLeft, 0);  // the path applied, the interval 0
+    menu->inputTextEdited(menu->Text6, "150");
+    program.platform.advance(1000);
     EXPECT_FALSE(fs::exists(defaultFile()));
     pressOk(kLeft, 0);  // 15 s, to the path the menu shows
     program.platform.advance(15000);
