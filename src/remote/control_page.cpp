@@ -1,6 +1,10 @@
 // The control page at "/": the table as the stream shows it (the overlay page in a frame,
 // scaled to the phone's width), then both names and scores with + and - buttons, a reset,
-// and the next portrait of each player, for a co-caster's phone. The names and scores
+// and the next portrait of each player, for a co-caster's phone. On a tall phone the
+// buttons sit in the lower part, where a thumb reaches, and the table and scores above.
+// The reset sits apart and acts only on a second tap within 3 s. While the program does
+// not answer, a banner says so and every control is greyed and cannot be pressed, until
+// the page reaches the program again by itself. The names and scores
 // come from /api/events, pushed as they change, and from the answer to each press; when
 // the socket drops, one request tells why and the socket is opened again, waiting longer
 // each time up to 4 s. A token, when the program asks for one, goes in the address after
@@ -17,41 +21,53 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <title>Quorvel remote</title>
 <style>
-  body { font-family: sans-serif; margin: 0; padding: 12px; background: #202020; color: #f0f0f0; }
-  .players { display: flex; gap: 12px; }
-  .player { flex: 1; background: #303030; border-radius: 8px; padding: 12px; text-align: center; }
+  body { font-family: sans-serif; margin: 0; padding: 12px; background: #202020; color: #f0f0f0;
+         box-sizing: border-box; min-height: 100vh; min-height: 100dvh; display: flex; flex-direction: column; }
+  .players { display: flex; gap: 12px; flex: 1; }
+  .player { flex: 1; background: #303030; border-radius: 8px; padding: 12px; text-align: center;
+            display: flex; flex-direction: column; }
+  .player button[data-action="score-up"] { margin-top: auto; }
   .name { font-size: 1.2em; min-height: 1.4em; overflow-wrap: anywhere; }
   .score { font-size: 3em; font-weight: bold; margin: 8px 0; }
   button { font-size: 1.4em; padding: 12px 0; margin: 4px 0; width: 100%; border: 0; border-radius: 6px;
            background: #4a6fa5; color: #fff; }
   button.minus { background: #7a4a4a; }
   button.other { background: #555; font-size: 1em; }
-  #reset { margin-top: 12px; background: #555; }
-  #status { margin-top: 10px; font-size: 0.9em; color: #e0a0a0; min-height: 1.2em; }
+  /* The reset: small, above the players' cards, far from the other buttons. */
+  .apart { display: flex; justify-content: flex-end; margin-bottom: 12px; }
+  #reset { width: auto; font-size: 0.9em; padding: 8px 14px; margin: 0; background: #3a3a3a;
+           border: 1px solid #888; }
+  #reset.armed { background: #b03030; border-color: #ff8080; }
+  /* Not answering: a banner on top, everything greyed and not to be pressed. */
+  #status { font-size: 0.95em; min-height: 0; }
+  #status:not(:empty) { margin-bottom: 10px; padding: 10px; border-radius: 6px; background: #5a2a2a; color: #fff; }
+  body.offline .name, body.offline .score { color: #707070; }
+  body.offline #view { opacity: 0.35; }
+  button:disabled { background: #3a3a3a; color: #707070; border-color: #3a3a3a; }
   #view { margin-bottom: 12px; overflow: hidden; background: #101010; border-radius: 4px; }
   #overlay { display: block; border: 0; background: transparent; }
 </style>
 </head>
-<body>
+<body class="offline">
+<div id="status" role="alert">Reaching the program...</div>
 <div id="view"><iframe id="overlay" title="the table as the stream shows it"></iframe></div>
+<div class="apart"><button id="reset" data-action="score-reset" disabled>reset both scores</button></div>
 <div class="players">
   <div class="player">
     <div class="name" id="name1"></div>
     <div class="score" id="score1">-</div>
-    <button id="up1" data-action="score-up" data-player="1">+</button>
-    <button id="down1" class="minus" data-action="score-down" data-player="1">&minus;</button>
-    <button id="portrait1" class="other" data-action="portrait-next" data-player="1">next portrait</button>
+    <button id="up1" data-action="score-up" data-player="1" disabled>+</button>
+    <button id="down1" class="minus" data-action="score-down" data-player="1" disabled>&minus;</button>
+    <button id="portrait1" class="other" data-action="portrait-next" data-player="1" disabled>next portrait</button>
   </div>
   <div class="player">
     <div class="name" id="name2"></div>
     <div class="score" id="score2">-</div>
-    <button id="up2" data-action="score-up" data-player="2">+</button>
-    <button id="down2" class="minus" data-action="score-down" data-player="2">&minus;</button>
-    <button id="portrait2" class="other" data-action="portrait-next" data-player="2">next portrait</button>
+    <button id="up2" data-action="score-up" data-player="2" disabled>+</button>
+    <button id="down2" class="minus" data-action="score-down" data-player="2" disabled>&minus;</button>
+    <button id="portrait2" class="other" data-action="portrait-next" data-player="2" disabled>next portrait</button>
   </div>
 </div>
-<button id="reset" data-action="score-reset">reset both scores</button>
-<div id="status"></div>
 <script>
 "use strict";
 const token = new URLSearchParams(location.hash.slice(1)).get("token");
@@ -63,7 +79,32 @@ function headers(withBody) {
   return h;
 }
 
+// --- Reaching the program: the controls work only while it answers. ---
+function setOnline(online, message) {
+  document.body.classList.toggle("offline", !online);
+  for (const button of document.querySelectorAll("button[data-action]")) button.disabled = !online;
+  if (!online) disarmReset();
+  if (message !== undefined) document.getElementById("status").textContent = message;
+}
+
+// A refusal of the token, told as what to do on the phone.
+function tokenAdvice() {
+  const address = location.origin + "/#token=";
+  return token ? "The token in this address is not the program's. Open " + address +
+                     " followed by the token the program was started with."
+               : "The program asks for a token. Open " + address +
+                     " followed by the token the program was started with.";
+}
+
+// A request that did not get through: the program is gone, or refuses the token.
+function failed(error) {
+  setOnline(false, error instanceof TypeError
+      ? "The program does not answer. The buttons come back by themselves when it runs again."
+      : String(error.message || error));
+}
+
 function show(state) {
+  setOnline(true);
   document.getElementById("status").textContent = state.table_open ? "" : "The score table is not open.";
   for (const p of state.players) {
     document.getElementById("name" + p.player).textContent = p.name;
@@ -73,6 +114,7 @@ function show(state) {
 
 async function answer(response) {
   const body = await response.json();
+  if (response.status === 401) throw Object.assign(new Error(tokenAdvice()), { token: true });
   if (!response.ok) throw new Error(body.error || response.statusText);
   return body;
 }
@@ -85,9 +127,28 @@ async function refresh() {
   try {
     show(await answer(await fetch("/api/state", { headers: headers(false), cache: "no-store" })));
   } catch (error) {
-    document.getElementById("status").textContent =
-        error instanceof TypeError ? "The program does not answer; trying again." : String(error.message || error);
+    failed(error);
   }
+}
+
+// --- The reset: a first tap arms it for 3 s, a second one within them resets. ---
+let resetArmed = null;
+function disarmReset() {
+  clearTimeout(resetArmed);
+  resetArmed = null;
+  const reset = document.getElementById("reset");
+  reset.classList.remove("armed");
+  reset.textContent = "reset both scores";
+}
+function resetTapped(button) {
+  if (resetArmed) {
+    disarmReset();
+    act(button);
+    return;
+  }
+  button.classList.add("armed");
+  button.textContent = "tap again to reset";
+  resetArmed = setTimeout(disarmReset, 3000);
 }
 
 async function act(button) {
@@ -97,20 +158,21 @@ async function act(button) {
     show(await answer(await fetch("/api/action/" + button.dataset.action,
                                   { method: "POST", headers: headers(true), body: JSON.stringify(body) })));
   } catch (error) {
-    document.getElementById("status").textContent = String(error.message || error);
+    if (error instanceof TypeError || error.token) failed(error);
+    else document.getElementById("status").textContent = String(error.message || error);
   }
 }
 
-// The overlay at the largest of its scales (0.5 to 4, in hundredths) that fits the width;
-// 534 x 84 is the score table's size in pixels at scale 1, as the overlay page draws it.
+// The overlay at the scale (0.5 to 4) that fills the width; 534 x 84 is the score table's
+// size in pixels at scale 1, as the overlay page draws it.
 let shownScale = 0;
 function fitOverlay() {
   const view = document.getElementById("view");
-  const scale = Math.min(4, Math.max(0.5, Math.floor(view.clientWidth / 534 * 100) / 100));
+  const scale = Math.min(4, Math.max(0.5, Number((view.clientWidth / 534).toFixed(4))));
   if (scale === shownScale) return;
   shownScale = scale;
   const frame = document.getElementById("overlay");
-  frame.width = Math.round(534 * scale);
+  frame.width = Math.min(view.clientWidth, Math.ceil(534 * scale));
   frame.height = Math.round(84 * scale);
   view.style.height = frame.height + "px";
   frame.src = withToken("/overlay?scale=" + scale);
@@ -125,6 +187,7 @@ function listen() {
   socket.onopen = () => { delay = 250; };
   socket.onmessage = (event) => show(JSON.parse(event.data));
   socket.onclose = () => {
+    setOnline(false);
     setTimeout(listen, delay);
     delay = Math.min(delay * 2, 4000);
     refresh();
@@ -132,7 +195,7 @@ function listen() {
 }
 
 for (const button of document.querySelectorAll("button[data-action]"))
-  button.addEventListener("click", () => act(button));
+  button.addEventListener("click", () => (button.id === "reset" ? resetTapped(button) : act(button)));
 // Whenever the page's width changes: a turned phone, a scroll bar come or gone.
 new ResizeObserver(fitOverlay).observe(document.getElementById("view"));
 listen();
