@@ -3,7 +3,8 @@
 # the native compiler and test libraries, clang with its libFuzzer and sanitizer runtimes
 # for the fuzz targets, mingw-w64 for the Windows programs, and Wine,
 # Xvfb, xdotool and ImageMagick to run them on a virtual display, with a window manager
-# (openbox) and the metric-compatible fonts (fonts-liberation) of a caster's desktop.
+# (openbox) and the metric-compatible fonts (fonts-liberation) of a caster's desktop, and
+# the font Wine draws its windows' close boxes with (fonts-wine).
 # nlohmann/json for the remote control, and curl and headless Chromium (with its
 # WebDriver) that its end-to-end test drives it with.
 set -euo pipefail
@@ -12,7 +13,7 @@ packages=(
   cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev libjpeg-dev libpng-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 wine wine64 xvfb xauth xdotool imagemagick x11-xserver-utils x11-utils
-  openbox fonts-liberation python3
+  openbox fonts-liberation fonts-wine python3
   nlohmann-json3-dev curl chromium chromium-driver
 )
 
