@@ -37,15 +37,6 @@ def wait_for(what, probe, timeout=60.0, interval=0.2):
         time.sleep(interval)
 
 
-def stays(what, probe, seconds=1.5, interval=0.1):
-    """Checks that probe() keeps returning a true value for `seconds`; fails naming `what`."""
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if not probe():
-            raise AssertionError(f"expected {what} for {seconds} s, but it changed")
-        time.sleep(interval)
-
-
 OPENBOX_CONFIG = Path(__file__).resolve().parent / "openbox-rc.xml"
 
 

@@ -169,16 +169,14 @@ TEST_F(CaptureTest, CapturingGoesOnWhenTheMenuIsClosedAndOpenedAgain) {
     EXPECT_TRUE(program.platform.messageBoxes().empty());
 }
 
-TEST_F(CaptureTest, AnIntervalTypedBeforeTheFirstOkSetsTheTimerButWritesNothing) {
-    menu->inputTextEdited(menu->Text6, "150");  // typed, not applied: milliseconds
-    program.platform.advance(1000);
-    EXPECT_EQ(table->Timer3().interval(), 150);
+TEST_F(CaptureTest, AnIntervalTypedBeforeAnOkAppliedOneAboveZeroSetsTheTimerButWritesNothing) {
+    for (const char* applied : {"", "0"}) {  // none yet; the path and the interval 0
+        if (*applied) captureTo("", applied);
+        menu->inputTextEdited(menu->Text6, "150");  // typed, not applied: milliseconds
+        program.platform.advance(1000);
+        EXPECT_EQ(table->Timer3().interval(), 150);
+    }
     EXPECT_EQ(saved(), 0);
-    menu->inputTextEdited(menu->Text6, "0");
-    pressOk(kLeft, 0);  // the path applied, the interval 0
-    menu->inputTextEdited(menu->Text6, "150");
-    program.platform.advance(1000);
-    EXPECT_FALSE(fs::exists(defaultFile()));
     pressOk(kLeft, 0);  // 15 s, to the path the menu shows
     program.platform.advance(15000);
     ASSERT_TRUE(fs::exists(defaultFile()));

