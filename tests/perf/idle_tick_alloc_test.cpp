@@ -59,7 +59,8 @@ TEST(IdleTick, AllocatesNothingBeforeAndAfterGoWithTheMenuShownOrHidden) {
     EXPECT_EQ(platform.keyQueries() - queries, 55 * 1000) << "the ticks did run";
 
     auto& menu = program.app->controlMenu();
-    menu.inputTextEdited(menu.Text6, "1");  // a capture every 100 ms; the first one writes
+    menu.inputTextEdited(menu.Text6, "1");
+    menu.inputButtonClicked(menu.Command1);  // a capture every 100 ms; the first one writes
     platform.advance(1000);
     before = allocations;
     platform.advance(10000);

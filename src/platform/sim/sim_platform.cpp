@@ -74,9 +74,10 @@ std::unique_ptr<ui::WindowPeer> SimPlatform::createWindow(ui::Form& form) {
 }
 
 int SimPlatform::textWidth(const ui::Font& font, const std::string& text) {
-    int characters = 0;
-    for (const char c : text) characters += (static_cast<unsigned char>(c) & 0xC0u) != 0x80u ? 1 : 0;
-    return static_cast<int>(std::lround(characters * font.size * 96.0 / 72.0 / 2));
+    // Each UTF-8 character has one byte that does not continue another.
+    const auto characters = std::count_if(text.begin(), text.end(),
+                                          [](char c) { return (static_cast<unsigned char>(c) & 0xC0u) != 0x80u; });
+    return static_cast<int>(std::lround(static_cast<double>(characters) * font.size * 96.0 / 72.0 / 2));
 }
 
 ui::FrameSize SimPlatform::frameSize(ui::BorderStyle style) const {
