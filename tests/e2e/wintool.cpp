@@ -132,19 +132,6 @@ void describe(HWND hwnd) {
     line("topmost", (exStyle & WS_EX_TOPMOST) ? "1" : "0");
     line("toolwindow", (exStyle & WS_EX_TOOLWINDOW) ? "1" : "0");
     line("layered", (exStyle & WS_EX_LAYERED) ? "1" : "0");
-    // The class's icons, as the title bar, the taskbar and Alt+Tab take them, and the big
-    // one's width in pixels (0 when it cannot be read).
-    const auto icon = reinterpret_cast<HICON>(GetClassLongPtrW(hwnd, GCLP_HICON));
-    line("icon", hex(reinterpret_cast<ULONG_PTR>(icon)));
-    line("icon_small", hex(static_cast<ULONG_PTR>(GetClassLongPtrW(hwnd, GCLP_HICONSM))));
-    ICONINFO info{};
-    BITMAP bits{};
-    if (icon && GetIconInfo(icon, &info)) {
-        GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bits, &bits);
-        if (info.hbmColor) DeleteObject(info.hbmColor);
-        DeleteObject(info.hbmMask);
-    }
-    line("icon_size", std::to_string(bits.bmWidth));
     COLORREF key = 0;
     BYTE alpha = 0;
     DWORD flags = 0;
