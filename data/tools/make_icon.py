@@ -1,16 +1,17 @@
 #!/usr/bin/env python3
 """Quorvel's application icon: the battle emblem, crossed swords over a round shield.
 
-    python3 data/tools/make_icon.py draw [OUT.png]     the source picture, 256 x 256 with
-                                                       smooth edges (default data/icon/quorvel.png)
-    python3 data/tools/make_icon.py ico SOURCE OUT.ico the icon file the build puts in every
-                                                       program: 16 to 256 pixels
+    python3 data/tools/make_icon.py draw [FOLDER]       the source pictures (default data/icon/)
+    python3 data/tools/make_icon.py ico FOLDER OUT.ico  the icon file the build puts in every
+                                                        program: 16 to 256 pixels
 
-The source picture is drawn with the emblem's own drawing commands
-(make_program_folder.py), at icon size and without the GIF's hard edge. The icon
-file holds 32-bit images with alpha: a PNG for 256 pixels and bitmaps with their
-AND mask for the others, each scaled from the source picture by ImageMagick's
-`convert`. The same source gives the same bytes.
+The source pictures are 256 x 256 with smooth edges: quorvel.png is drawn with the
+emblem's own drawing commands (make_program_folder.py); quorvel-small.png is the
+same emblem simplified for 16 to 24 pixels, where rivets and hilts would be a blur:
+a larger shield, thick blades, no hilts. The icon file holds 32-bit images with
+alpha: a PNG for 256 pixels and bitmaps with their AND mask for the others, each
+scaled from its source picture by ImageMagick's `convert`. The same sources give
+the same bytes.
 """
 import os
 import struct
@@ -22,16 +23,29 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from make_program_folder import EMBLEM, battle_drawing, gc, run_convert  # noqa: E402
 
 SIZES = (16, 20, 24, 32, 40, 48, 64, 256)
+SMALL = 24  # the largest size drawn from the simplified picture
 SOURCE_SIZE = 256
-DEFAULT_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "icon", "quorvel.png")
+DEFAULT_FOLDER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "icon")
+PNG_OUT = ["-strip", "-define", "png:exclude-chunks=date,time"]
 
 
-def draw(dest):
+def draw(folder):
     scale = SOURCE_SIZE / EMBLEM
     shield, swords = battle_drawing()
-    run_convert(["-size", "%dx%d" % (SOURCE_SIZE, SOURCE_SIZE), "xc:none",
-                 "-draw", gc(shield, scale=scale), "-draw", gc(swords, scale=scale),
-                 "-strip", "-define", "png:exclude-chunks=date,time", "png32:" + dest])
+    canvas = ["-size", "%dx%d" % (SOURCE_SIZE, SOURCE_SIZE), "xc:none"]
+    run_convert(canvas + ["-draw", gc(shield, scale=scale), "-draw", gc(swords, scale=scale)]
+                + PNG_OUT + ["png32:" + os.path.join(folder, "quorvel.png")])
+    blades = "line 62,62 194,194 line 194,62 62,194"
+    small = (
+        "stroke #161b22 stroke-width 14 fill #5b6675 circle 128,128 128,8 "
+        "stroke #2b323d stroke-width 6 fill #9b2323 circle 128,128 128,42 "
+        "stroke none fill #7a1717 path 'M 128,42 A 86,86 0 0,1 214,128 L 128,128 Z' "
+        "path 'M 128,214 A 86,86 0 0,1 42,128 L 128,128 Z' "
+        "fill none stroke #161b22 stroke-width 60 " + blades + " "
+        "stroke #e9edf2 stroke-width 32 " + blades + " "
+        "stroke #161b22 stroke-width 8 fill #e2b64a circle 128,128 128,154"
+    )
+    run_convert(canvas + ["-draw", small] + PNG_OUT + ["png32:" + os.path.join(folder, "quorvel-small.png")])
 
 
 def rgba(source, size):
@@ -71,10 +85,10 @@ def bitmap(size, rows):
     return header + bytes(pixels) + bytes(mask)
 
 
-def ico(source, dest):
+def ico(folder, dest):
     images = []
     for size in SIZES:
-        rows = rgba(source, size)
+        rows = rgba(os.path.join(folder, "quorvel-small.png" if size <= SMALL else "quorvel.png"), size)
         images.append((size, png(size, rows) if size >= 256 else bitmap(size, rows)))
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = len(out) + 16 * len(images)
@@ -87,7 +101,7 @@ def ico(source, dest):
 
 def main():
     if len(sys.argv) >= 2 and sys.argv[1] == "draw" and len(sys.argv) <= 3:
-        draw(sys.argv[2] if len(sys.argv) == 3 else os.path.normpath(DEFAULT_SOURCE))
+        draw(sys.argv[2] if len(sys.argv) == 3 else os.path.normpath(DEFAULT_FOLDER))
     elif len(sys.argv) == 4 and sys.argv[1] == "ico":
         ico(sys.argv[2], sys.argv[3])
     else:
