@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
-"""Checks the release zips in dist/ as a Windows user gets them: each zip's files, the icon
-and the version read back from each program, SHA256SUMS, and that LICENSES.txt holds a
-notice for every library and header the link map and the compiler's dependency files say
-went into the program (the owner of each file found with dpkg -S)."""
+"""The release zips in dist/: their files, each program's icon and version read back,
+SHA256SUMS, and a notice in LICENSES.txt for every file that the link map and the
+compiler's dependency files say went into the program (its owner found with dpkg -S)."""
 import hashlib
 import os
 import re
@@ -16,11 +15,8 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("QUORVEL_WINDOWS_BUILD", ROOT / "build" / "windows"))
 DIST = ROOT / "dist"
-# Program, zip, version.
-RELEASES = [("quorvel", "quorvel-0.99-win64", (0, 99, 0, 0)),
-            ("quorvel-0.97-transparent", "quorvel-0.97-transparent-win64", (0, 97, 0, 0)),
-            ("quorvel-0.97-window", "quorvel-0.97-window-win64", (0, 97, 0, 0)),
-            ("quorvel-0.94-window", "quorvel-0.94-window-win64", (0, 94, 0, 0))]
+RELEASES = {"quorvel": "0.99", "quorvel-0.97-transparent": "0.97", "quorvel-0.97-window": "0.97",
+            "quorvel-0.94-window": "0.94"}  # program: release
 ICON_SIZES = [16, 20, 24, 32, 40, 48, 64, 256]
 failures = []
 
@@ -30,47 +26,36 @@ def check(condition, message):
         failures.append(message)
 
 
-def resource(exe, kind):
-    return subprocess.run(["wrestool", "-x", "--raw", f"--type={kind}", str(exe)], check=True,
-                          stdout=subprocess.PIPE).stdout
-
-
 def check_resources(exe, name, version):
-    group = resource(exe, 14)
+    group, info = (subprocess.run(["wrestool", "-x", "--raw", f"--type={kind}", str(exe)], check=True,
+                                  stdout=subprocess.PIPE).stdout for kind in (14, 16))
     count = struct.unpack_from("<H", group, 4)[0] if len(group) >= 6 else 0
     sizes = sorted(group[6 + 14 * i] or 256 for i in range(count))
     check(sizes == ICON_SIZES, f"{exe.name}: icon sizes {sizes}, not {ICON_SIZES}")
-    info = resource(exe, 16)
-    fixed = info.find(b"\xbd\x04\xef\xfe")
-    numbers = struct.unpack_from("<4I", info, fixed + 8) if fixed >= 0 else (0, 0, 0, 0)
-    got = tuple(part for ms_ls in numbers for part in (ms_ls >> 16, ms_ls & 0xFFFF))
-    check(got == version * 2, f"{exe.name}: file and product version {got}, not {version} twice")
-    strings = dict(re.findall(r"\x01(\w+)\x00+([^\x00]*)", info.decode("utf-16-le", errors="replace")))
-    dotted = ".".join(map(str, version))
-    for key, want in [("ProductName", "Quorvel"), ("OriginalFilename", f"{name}.exe"),
-                      ("FileVersion", dotted), ("ProductVersion", dotted)]:
-        check(strings.get(key) == want, f"{exe.name}: {key} {strings.get(key)!r}, not {want!r}")
-    check(strings.get("FileDescription", "").startswith(f"Quorvel {version[0]}.{version[1]} score table: "),
-          f"{exe.name}: FileDescription {strings.get('FileDescription')!r}")
-    check("Copyright" in strings.get("LegalCopyright", ""), f"{exe.name}: no LegalCopyright")
+    fixed = info.find(b"\xbd\x04\xef\xfe")  # the file and product versions follow the signature
+    numbers = [part for ms_ls in struct.unpack_from("<4I", info, max(fixed, 0) + 8) for part in divmod(ms_ls, 65536)]
+    strings = dict(re.findall(r"\x01(\w+)\x00+([^\x00-\x1f]*)", info.decode("utf-16-le", errors="replace")))
+    strings["numbers"] = ".".join(map(str, numbers))
+    dotted = version + ".0.0"
+    got = [strings.get(key, "") for key in ("ProductName", "OriginalFilename", "FileVersion", "ProductVersion",
+                                            "numbers")]
+    check(got == ["Quorvel", f"{name}.exe", dotted, dotted, f"{dotted}.{dotted}"] and "Copyright" in
+          strings.get("LegalCopyright", "") and strings.get("FileDescription", "").startswith(
+              f"Quorvel {version} score table: "), f"{exe.name}: version resource {strings}")
 
 
 def linked_files(name):
-    """Every file of the build machine that went into the program: the archives' members
-    and start-up objects of its link map, and the headers its objects were compiled from."""
+    """The start-up objects and archives of the link map, and the headers of its objects."""
     files, dep_files = set(), []
     for line in (BUILD / f"{name}.map").read_text(errors="replace").splitlines():
         if line.startswith("LOAD ") and line.endswith(".o"):
             files.add(line[5:])
-        match = re.match(r"^(\S+\.a)\((\S+)\)$", line)  # a member the link took in
-        if not match:
-            continue
-        archive, member = match.groups()
+        archive, member = (re.findall(r"^(\S+\.a)\((\S+)\)$", line) or [("", "")])[0]  # a member taken in
         if archive.startswith("/"):
             files.add(archive)
-            continue
-        owners = ["quorvel_win32", name] if archive.endswith("objects.a") else [archive[3:-2]]
-        dep_files += [d for owner in owners for d in (BUILD / "CMakeFiles" / f"{owner}.dir").rglob(member + ".d")]
+        elif archive:
+            owners = ["quorvel_win32", name] if archive.endswith("objects.a") else [archive[3:-2]]
+            dep_files += [d for owner in owners for d in (BUILD / "CMakeFiles" / f"{owner}.dir").rglob(member + ".d")]
     check(dep_files, f"{name}: no dependency file found from {name}.map")
     for dep in dep_files:
         text = dep.read_text(errors="replace").split(":", 1)[-1]
@@ -79,8 +64,7 @@ def linked_files(name):
 
 
 def notices_needed(name):
-    """What LICENSES.txt must name for the program: a vendored library's licence file, or
-    the Debian source package of a system file."""
+    """A vendored library's licence file, or the Debian source package of a system file."""
     needed, system = {"Notice: LICENSE"}, []
     for path in linked_files(name):
         relative = os.path.relpath(path, ROOT)
@@ -104,15 +88,13 @@ def main():
                      for p in (ROOT / "data" / "program").rglob("*")})
     sums = (DIST / "SHA256SUMS").read_text().splitlines()
     with tempfile.TemporaryDirectory() as work:
-        for name, zip_name, version in RELEASES:
-            path = DIST / f"{zip_name}.zip"
+        for name, version in RELEASES.items():
+            path = DIST / f"{'quorvel-0.99' if name == 'quorvel' else name}-win64.zip"
             digest = hashlib.sha256(path.read_bytes()).hexdigest()
             check(f"{digest}  {path.name}" in sums, f"SHA256SUMS has no line for {path.name} as it is")
             with zipfile.ZipFile(path) as archive:
-                names = sorted(archive.namelist())
-                want = sorted([f"{name}/"] + [f"{name}/{entry}" for entry in
-                                              folder + [f"{name}.exe", "README.txt", "LICENSES.txt"]])
-                check(names == want, f"{path.name}: files {sorted(set(names) ^ set(want))} differ from the folder's")
+                names = {f"{name}/{entry}" for entry in ["", *folder, f"{name}.exe", "README.txt", "LICENSES.txt"]}
+                check(set(archive.namelist()) == names, f"{path.name}: {set(archive.namelist()) ^ names} differ")
                 readme = archive.read(f"{name}/README.txt")
                 check(readme.startswith(b"\xef\xbb\xbf") and readme.count(b"\n") == readme.count(b"\r\n")
                       and "During a match" in readme.decode("utf-8"),

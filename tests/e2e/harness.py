@@ -148,18 +148,15 @@ class VirtualDisplay:
         return [line for line in result.stdout.split() if line]
 
     def icons(self, name):
-        """The icon images the window manager is given for the windows of that name
-        (_NET_WM_ICON, which Wine fills from the window's big and small icons), by width,
-        each a list of ARGB pixels row by row."""
+        """The windows' icons (_NET_WM_ICON, from their big and small icons) by width, ARGB."""
         icons = {}
         for wid in self.window_ids(name):
             out = self.run(["xprop", "-id", wid, "-notype", "32c", "_NET_WM_ICON"], check=False).stdout
             values = [int(v) for v in re.findall(r"\d+", out.partition("=")[2])]
             at = 0
             while at + 1 < len(values):  # width, height, then width x height pixels
-                width, height = values[at:at + 2]
-                icons[width] = values[at + 2:at + 2 + width * height]
-                at += 2 + width * height
+                icons[values[at]] = values[at + 2:at + 2 + values[at] * values[at + 1]]
+                at += 2 + values[at] * values[at + 1]
         return icons
 
 
