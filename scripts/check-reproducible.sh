@@ -28,5 +28,6 @@ while IFS= read -r file; do
     different=$((different + 1))
   fi
 done < <(cd "${copies[0]}/dist" && find . -maxdepth 2 \( -name '*.zip' -o -name '*.exe' -o -name SHA256SUMS \) | sort)
+cat "${copies[0]}/dist/SHA256SUMS"
 echo "commit $commit: $files files compared, $different different"
 [ "$different" -eq 0 ] && [ "$files" -gt 0 ]
