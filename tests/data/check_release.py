@@ -32,6 +32,7 @@ def check_resources(exe, name, version):
     count = struct.unpack_from("<H", group, 4)[0] if len(group) >= 6 else 0
     sizes = sorted(group[6 + 14 * i] or 256 for i in range(count))
     check(sizes == ICON_SIZES, f"{exe.name}: icon sizes {sizes}, not {ICON_SIZES}")
+    check(str(ROOT).encode() not in exe.read_bytes(), f"{exe.name}: holds the build's folder {ROOT}")
     fixed = info.find(b"\xbd\x04\xef\xfe")  # the file and product versions follow the signature
     numbers = [part for ms_ls in struct.unpack_from("<4I", info, max(fixed, 0) + 8) for part in divmod(ms_ls, 65536)]
     strings = dict(re.findall(r"\x01(\w+)\x00+([^\x00-\x1f]*)", info.decode("utf-16-le", errors="replace")))
