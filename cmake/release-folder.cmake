@@ -1,6 +1,7 @@
 # Lays out one release's ready-to-run folder: the shipped program folder, the program,
 # and an Options.ini cut to that release's group length.
-#   cmake -DSOURCE=<program folder> -DPROGRAM=<exe> -DDEST=<folder> -DLINES=<n> -P release-folder.cmake
+#   cmake -DSOURCE=<program folder> -DPROGRAM=<exe> -DDEST=<folder> -DLINES=<n>
+#         [-DREADME=<README.txt>] [-DLICENSES=<LICENSES.txt>] -P release-folder.cmake
 file(REMOVE_RECURSE "${DEST}")
 file(COPY "${SOURCE}/" DESTINATION "${DEST}")
 file(COPY "${PROGRAM}" DESTINATION "${DEST}")
@@ -19,3 +20,9 @@ foreach(i RANGE 1 ${LINES})
   string(SUBSTRING "${rest}" ${end} -1 rest)
 endforeach()
 file(WRITE "${DEST}/Options.ini" "${kept}")
+# The texts for the user beside the program.
+foreach(text "${README}" "${LICENSES}")
+  if(text)
+    file(COPY "${text}" DESTINATION "${DEST}")
+  endif()
+endforeach()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the native core and tests (build/native), the same under sanitizers (build/asan),
-# the Windows programs (build/windows) and their ready-to-run folders (dist/), and the fuzz
-# targets with clang (build/fuzz).
+# the Windows programs (build/windows) with their ready-to-run folders, release zips and
+# SHA256SUMS (dist/), and the fuzz targets with clang (build/fuzz).
 #   scripts/build.sh [native|asan|windows|fuzz]...   (native, asan and windows when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -6,7 +6,8 @@
 # (openbox) and the metric-compatible fonts (fonts-liberation) of a caster's desktop, and
 # the font Wine draws its windows' close boxes with (fonts-wine).
 # nlohmann/json for the remote control, and curl and headless Chromium (with its
-# WebDriver) that its end-to-end test drives it with.
+# WebDriver) that its end-to-end test drives it with. icoutils reads the built programs'
+# resources back, and the flags' package gives the release zips its copyright notice.
 set -euo pipefail
 
 packages=(
@@ -15,6 +16,7 @@ packages=(
   g++-mingw-w64-x86-64 wine wine64 xvfb xauth xdotool imagemagick x11-xserver-utils x11-utils
   openbox fonts-liberation fonts-wine python3
   nlohmann-json3-dev curl chromium chromium-driver
+  icoutils iso-codes iso-flags-png-320x240
 )
 
 missing=()

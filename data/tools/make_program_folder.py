@@ -540,8 +540,8 @@ def make_portrait(n, p, dest):
     ] + HARD_ALPHA + GIF_OUT + [dest])
 
 
-def make_battle(dest):
-    s = EMBLEM
+def battle_drawing():
+    """The emblem's two -draw passes on a 120 x 120 canvas: the shield, then the swords."""
     steel = dict(fill="#e9edf2", line="#1b2029", detail="#8c96a4",
                  rim="#d9a93a")
     rivets = " ".join("circle %g,%g %g,%g" % (x, y, x, y + 2.6) for x, y in
@@ -559,8 +559,13 @@ def make_battle(dest):
     # above the series caption ("Best of 5"), which they must not cover.
     swords = gc(sword(steel, -45, 1.5, guard="#d9a93a", shift=12) + " "
                 + sword(steel, 45, 1.5, guard="#d9a93a", shift=12), 60, 60)
-    run_convert(["-size", "%dx%d" % (s, s), "xc:none",
-                 "-draw", shield + boss, "-draw", swords]
+    return shield + boss, swords
+
+
+def make_battle(dest):
+    shield, swords = battle_drawing()
+    run_convert(["-size", "%dx%d" % (EMBLEM, EMBLEM), "xc:none",
+                 "-draw", shield, "-draw", swords]
                 + HARD_ALPHA + GIF_OUT + [dest])
 
 

@@ -3,8 +3,10 @@
 Every wait polls with a timeout and names what it waited for; nothing sleeps a fixed time.
 """
 import os
+import re
 import select
 import shutil
+import struct
 import subprocess
 import tempfile
 import time
@@ -145,6 +147,30 @@ class VirtualDisplay:
         result = self.run(["xdotool", "search", "--name", name], check=False)
         return [line for line in result.stdout.split() if line]
 
+    def icons(self, name):
+        """The windows' icons (_NET_WM_ICON, from their big and small icons) by width, ARGB."""
+        icons = {}
+        for wid in self.window_ids(name):
+            out = self.run(["xprop", "-id", wid, "-notype", "32c", "_NET_WM_ICON"], check=False).stdout
+            values = [int(v) for v in re.findall(r"\d+", out.partition("=")[2])]
+            at = 0
+            while at + 1 < len(values):  # width, height, then width x height pixels
+                icons[values[at]] = values[at + 2:at + 2 + values[at] * values[at + 1]]
+                at += 2 + values[at] * values[at + 1]
+        return icons
+
+
+def icon_file_image(path, width):
+    """One bitmap image of an .ico file as ARGB pixels row by row from the top."""
+    data = Path(path).read_bytes()
+    for entry in range(struct.unpack_from("<H", data, 4)[0]):
+        size, offset = data[6 + 16 * entry], struct.unpack_from("<I", data, 6 + 16 * entry + 12)[0]
+        if size == width:
+            bgra = data[offset + 40:offset + 40 + width * width * 4]
+            rows = [bgra[y * width * 4:(y + 1) * width * 4] for y in reversed(range(width))]
+            return [struct.unpack_from("<I", row, 4 * x)[0] for row in rows for x in range(width)]
+    return None
+
 
 class Screen:
     def __init__(self, raw):
@@ -174,12 +200,13 @@ class Program:
     """quorvel.exe in a program folder of its own, started under Wine."""
 
     def __init__(self, display, exe="quorvel.exe", folder=PROGRAM_FOLDER, change=None, keep_server=False,
-                 args=()):
+                 args=(), place=""):
         self.display = display
         self.exe = exe
         self.args = list(args)
         self.keep_server = keep_server  # leave wineserver running for the next program
-        self.folder = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
+        self.root = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
+        self.folder = self.root / place  # a place of the user's choice below a folder of its own
         shutil.copytree(folder, self.folder, dirs_exist_ok=True)
         # A ready-to-run folder in dist/ brings its own program; the data folder takes the build's.
         if not (self.folder / exe).exists():
@@ -201,7 +228,7 @@ class Program:
         if not self.keep_server:
             subprocess.run(["wineserver", "-k"], env=self.display.env, check=False, timeout=60,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        shutil.rmtree(self.folder, ignore_errors=True)
+        shutil.rmtree(self.root, ignore_errors=True)
 
     def exit_code(self, timeout=30):
         return wait_for("the program to end", lambda: self.process.poll() is not None, timeout=timeout) and \

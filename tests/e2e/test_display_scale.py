@@ -52,6 +52,9 @@ class DisplayScale(unittest.TestCase):
                 wait_for(f"the dialog's top at {place}", lambda: rect(find_window(program, TITLE)["outer"])[1] == place)
 
             _, table = start_match(display, program, client="801,126")
+            icons, icon_file = display.icons(TITLE), harness.WINDOWS_BUILD / "quorvel.ico"
+            for size in (24, 48):  # the small and big icons at 150 %, each the icon file's own image
+                self.assertEqual(icons.get(size), harness.icon_file_image(icon_file, size), f"the {size}-pixel icon")
             screen, general144, (tx, ty) = see_through_and_pick(display, port, table, 1.5)
             display.screenshot(harness.ROOT / "build" / "e2e-display-scale-150.png")
             self.assertEqual(general144, general96, "the same drag, 1.5 times as long")

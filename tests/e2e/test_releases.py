@@ -1,7 +1,11 @@
 """The four programs under Wine, each started from its own ready-to-run folder in dist/:
-GO shows its table with the release's frame, and Ctrl+Shift+1 raises score 1."""
+GO shows its table with the release's frame, and Ctrl+Shift+1 raises score 1. A release
+zip unzipped where a user may put it starts, shows its pictures and its icon."""
+import tempfile
 import time
 import unittest
+import zipfile
+from pathlib import Path
 
 import harness
 from harness import MENU, children, find_window, start_match, wait_for
@@ -47,6 +51,25 @@ class Releases(unittest.TestCase):
                     display.xdotool("keyup", "ctrl+shift+1")
                     wait_for(f"{name}'s score 1 to read 1 in the control menu",
                              lambda: children(find_window(program, MENU))[1]["text"] == "1", timeout=30)
+
+    def test_a_zip_unzipped_into_a_path_of_spaces_and_cyrillic_starts_with_its_pictures_and_icon(self):
+        with tempfile.TemporaryDirectory() as unzipped, harness.VirtualDisplay() as display:
+            zipfile.ZipFile(harness.DIST / "quorvel-0.99-win64.zip").extractall(unzipped)
+            with harness.Program(display, folder=Path(unzipped) / "quorvel", place="Мои турниры/Quorvel 0.99") \
+                    as program:
+                _, table = start_match(display, program, "Quorvel 0.99")
+                icons = display.icons("Quorvel 0.99")
+                for size in (16, 32):  # the small and big icons, each the icon file's own image
+                    self.assertEqual(icons.get(size), harness.icon_file_image(harness.WINDOWS_BUILD / "quorvel.ico", size),
+                                     f"the table's {size}-pixel icon")
+                tx, ty = (int(v) for v in table["client_origin"].split(","))
+                screen = display.pixels()
+                # The emblem, both portraits and both flags, each a picture of many colours.
+                for name, (x, y, w, h) in {"emblem": (234, 0, 60, 60), "portrait 1": (0, 0, 64, 64),
+                                           "portrait 2": (470, 0, 64, 64), "flag 1": (64, 40, 35, 31),
+                                           "flag 2": (434, 40, 35, 31)}.items():
+                    colours = {screen.at(tx + px, ty + py) for px in range(x, x + w) for py in range(y, y + h)}
+                    self.assertGreater(len(colours), 3, f"the {name} is not drawn from its picture")
 
 
 if __name__ == "__main__":

@@ -87,6 +87,16 @@ void Win32Window::registerClass(HINSTANCE instance, const wchar_t* className) {
     wc.lpfnWndProc = &Win32Window::windowProc;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    // The program's icon (resource 1), for the title bar, the taskbar and Alt+Tab: each of
+    // the two sizes the system asks for at its scale (32 and 16 pixels at 100 %, 48 and 24
+    // at 150 %) is taken from the icon's own image of that size, not scaled from another.
+    // Loaded once for the class, which lives as long as the program.
+    const auto icon = [instance](int width, int height) {
+        return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(width),
+                                             GetSystemMetrics(height), LR_DEFAULTCOLOR));
+    };
+    wc.hIcon = icon(SM_CXICON, SM_CYICON);
+    wc.hIconSm = icon(SM_CXSMICON, SM_CYSMICON);
     wc.hbrBackground = nullptr;  // the window paints all of its client area
     wc.lpszClassName = className;
     RegisterClassExW(&wc);
