@@ -1,0 +1,219 @@
+#include "app/roster.h"
+
+#include <array>
+
+#include "app/readers.h"
+#include "control/palette.h"
+#include "ui/error.h"
+#include "ui/text.h"
+
+namespace quorvel::app {
+
+Roster::Roster(std::vector<RosterPlayer> players) : players_(std::move(players)) {
+    folded_.reserve(players_.size());
+    index_.reserve(players_.size());
+    for (std::size_t i = 0; i < players_.size(); ++i) {
+        folded_.push_back(ui::foldCase(players_[i].name));
+        index_.emplace(folded_.back(), i);
+    }
+}
+
+const RosterPlayer* Roster::find(std::string_view name) const {
+    const auto found = index_.find(ui::foldCase(name));
+    return found == index_.end() ? nullptr : &players_[found->second];
+}
+
+const char* rosterColourName(int colour) { return control::kPalette.at(static_cast<std::size_t>(colour)).name; }
+
+namespace {
+
+enum Column { kName, kCountry, kColour, kPortrait, kColumns };
+constexpr std::array<std::string_view, kColumns> kColumnNames = {"name", "country", "colour", "portrait"};
+constexpr std::array<const char*, 3> kPortraitSets = {"Origin\\", "P1\\", "P2\\"};
+constexpr int kLastPortrait = 12;
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+class RosterReader {
+public:
+    RosterReader(ui::Platform& platform, const std::string& path, const std::vector<std::string>& languages,
+                 const std::string& programFolder)
+        : platform_(platform), path_(path), languages_(languages), folder_(programFolder) {}
+
+    Roster read() {
+        const auto lines = readTextLines(platform_, path_);
+        if (lines.empty()) throw Error(path_ + ", line 1: the file has no header line naming its columns");
+        readHeader(lines[0]);
+        std::vector<RosterPlayer> players;
+        std::unordered_map<std::string, std::size_t> lineOfName;
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            line_ = i + 1;
+            split(lines[i]);
+            bool blank = true;
+            for (const auto& field : fields_) blank = blank && trimmed(field).empty();
+            if (blank) continue;  // an empty row of a spreadsheet
+            if (players.size() == kMaxRosterPlayers)
+                fail("the roster holds at most " + std::to_string(kMaxRosterPlayers) + " players", field(kName));
+            RosterPlayer player = readPlayer();
+            const auto [at, added] = lineOfName.emplace(ui::foldCase(player.name), line_);
+            if (!added) fail("the name is already on line " + std::to_string(at->second), player.name);
+            players.push_back(std::move(player));
+        }
+        return Roster(std::move(players));
+    }
+
+private:
+    [[noreturn]] void fail(const std::string& why, std::string_view value) const {
+        throw Error(path_ + ", line " + std::to_string(line_) + ": " + why + " (the value \"" + std::string(value) +
+                    "\")");
+    }
+
+    // The fields of `line`, separated by the header's separator; a field in double quotes
+    // may hold separators, and a doubled quote inside it stands for one quote.
+    void split(const std::string& line) {
+        fields_.clear();
+        std::string field;
+        bool quoted = false;
+        bool wasQuoted = false;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const char c = line[i];
+            if (quoted) {
+                if (c != '"') {
+                    field += c;
+                } else if (i + 1 < line.size() && line[i + 1] == '"') {
+                    field += '"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else if (c == '"' && trimmed(field).empty() && !wasQuoted) {
+                field.clear();
+                quoted = wasQuoted = true;
+            } else if (c == separator_) {
+                fields_.push_back(wasQuoted ? std::move(field) : std::string(trimmed(field)));
+                field.clear();
+                wasQuoted = false;
+            } else {
+                field += c;
+            }
+        }
+        if (quoted) fail("a field's quote is not closed", line);
+        fields_.push_back(wasQuoted ? std::move(field) : std::string(trimmed(field)));
+    }
+
+    void readHeader(const std::string& header) {
+        line_ = 1;
+        // The separator is the first comma or semicolon outside quotes.
+        bool quoted = false;
+        for (char c : header) {
+            if (c == '"') quoted = !quoted;
+            if (!quoted && (c == ',' || c == ';')) {
+                separator_ = c;
+                break;
+            }
+        }
+        split(header);
+        columns_.fill(-1);
+        for (std::size_t i = 0; i < fields_.size(); ++i) {
+            const std::string name = ui::foldCase(trimmed(fields_[i]));
+            for (int c = 0; c < kColumns; ++c) {
+                if (name != kColumnNames[static_cast<std::size_t>(c)]) continue;
+                if (columns_[static_cast<std::size_t>(c)] >= 0) fail("the column is named twice", fields_[i]);
+                columns_[static_cast<std::size_t>(c)] = static_cast<int>(i);
+            }
+        }
+        if (columns_[kName] < 0)
+            fail("the header line names no column \"name\" (the columns are name, country, colour and portrait)",
+                 header);
+    }
+
+    std::string field(Column column) const {
+        const int at = columns_[static_cast<std::size_t>(column)];
+        return at >= 0 && static_cast<std::size_t>(at) < fields_.size() ? fields_[static_cast<std::size_t>(at)] : "";
+    }
+
+    RosterPlayer readPlayer() {
+        RosterPlayer player;
+        player.name = field(kName);
+        if (trimmed(player.name).empty()) fail("the name is empty", player.name);
+        player.countryText = field(kCountry);
+        player.colourText = field(kColour);
+        player.portraitText = field(kPortrait);
+        if (!player.countryText.empty()) player.country = country(player.countryText);
+        if (!player.colourText.empty()) player.colour = colour(player.colourText);
+        if (!player.portraitText.empty()) player.portrait = portrait(player.portraitText);
+        return player;
+    }
+
+    RosterCountry country(const std::string& text) {
+        if (!countriesRead_) readCountries();
+        const auto found = countries_.find(ui::foldCase(text));
+        if (found == countries_.end()) fail("no country file names this country", text);
+        return found->second;
+    }
+
+    // Every country of every language whose country file is present; a name that several
+    // files hold is taken from the first language that has it.
+    void readCountries() {
+        countriesRead_ = true;
+        for (const auto& language : languages_) {
+            const std::string path = folder_ + "\\C_" + language + ".dat";
+            if (!platform_.fileExists(path)) continue;
+            const auto names = readWordList(platform_, path, kMaxCountries);
+            for (std::size_t i = 0; i < names.size(); ++i)
+                countries_.emplace(ui::foldCase(names[i]), RosterCountry{names[i], language, static_cast<int>(i)});
+        }
+    }
+
+    int colour(const std::string& text) const {
+        const std::string folded = ui::foldCase(text);
+        for (int i = 0; i < kRosterColours; ++i)
+            if (folded == ui::foldCase(rosterColourName(i))) return i;
+        fail("no palette colour has this name (Gold, Red, Blue, Green, Orange, SkyBlue, Purple, Pink, Dark, White)",
+             text);
+    }
+
+    RosterPortrait portrait(const std::string& text) const {
+        const auto slash = text.find_first_of("/\\");
+        const std::string folded = ui::foldCase(text.substr(0, slash == std::string::npos ? 0 : slash));
+        const std::string_view number = slash == std::string::npos ? "" : std::string_view(text).substr(slash + 1);
+        for (const char* set : kPortraitSets) {
+            const std::string_view name(set, std::string_view(set).size() - 1);
+            if (folded != ui::foldCase(name)) continue;
+            int value = 0;
+            bool digits = !number.empty() && number.size() <= 2;
+            for (char c : number) {
+                digits = digits && c >= '0' && c <= '9';
+                value = value * 10 + (c - '0');
+            }
+            if (!digits || value > kLastPortrait) fail("the portrait's number is not one from 0 to 12", text);
+            return {set, value};
+        }
+        fail("the portrait is not a set and a number such as P1/7, P2/12 or Origin/0", text);
+    }
+
+    ui::Platform& platform_;
+    const std::string& path_;
+    const std::vector<std::string>& languages_;
+    const std::string& folder_;
+    char separator_ = ',';
+    std::array<int, kColumns> columns_{};
+    std::size_t line_ = 1;
+    std::vector<std::string> fields_;
+    bool countriesRead_ = false;
+    std::unordered_map<std::string, RosterCountry> countries_;
+};
+
+}  // namespace
+
+Roster readRoster(ui::Platform& platform, const std::string& path, const std::vector<std::string>& languages,
+                  const std::string& programFolder) {
+    if (!platform.fileExists(path)) return {};
+    return RosterReader(platform, path, languages, programFolder).read();
+}
+
+}  // namespace quorvel::app
