@@ -70,7 +70,8 @@ public:
         : platform_(platform), path_(path), languages_(languages), folder_(programFolder) {}
 
     Roster read() {
-        const auto lines = readTextLines(platform_, path_);
+        const std::string text = readText(platform_, path_);
+        const auto lines = ui::lineViews(text);
         if (lines.empty()) throw Error(path_ + ", line 1: the file has no header line naming its columns");
         readHeader(lines[0]);
         Roster roster;
@@ -142,7 +143,7 @@ private:
         }
     }
 
-    void readHeader(const std::string& header) {
+    void readHeader(std::string_view header) {
         line_ = 1;
         // The separator is the first comma or semicolon outside quotes.
         bool quoted = false;

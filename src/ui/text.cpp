@@ -84,20 +84,25 @@ std::string cp1251ToUtf8(std::string_view bytes) {
 }
 
 std::vector<std::string> splitLines(std::string_view text) {
-    std::vector<std::string> lines;
+    const auto views = lineViews(text);
+    return {views.begin(), views.end()};
+}
+
+std::vector<std::string_view> lineViews(std::string_view text) {
+    std::vector<std::string_view> lines;
     std::size_t start = 0;
     std::size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
         if (c == '\r' || c == '\n') {
-            lines.emplace_back(text.substr(start, i - start));
+            lines.push_back(text.substr(start, i - start));
             i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
             start = i;
         } else {
             ++i;
         }
     }
-    if (start < text.size()) lines.emplace_back(text.substr(start));
+    if (start < text.size()) lines.push_back(text.substr(start));
     return lines;
 }
 
