@@ -530,6 +530,9 @@ Response Api::run(app::App& app, const Command& command) {
         response.body = rosterJson(app);
         return response;
     }
+    // The roster and the swap are release 0.99's; the earlier programs stay as they were.
+    if ((command.kind == Kind::Swap || command.kind == Kind::RosterPlayer) && !app::isCurrent(app.release()))
+        return refusal(404, "action: " + app::productTitle(app.release()) + " has no roster and no swap");
     if (command.kind != Kind::State && !app.tableLoaded())
         return refusal(409, "the score table is not open; the start dialog's GO!!! opens it");
     if (command.kind != Kind::State) {

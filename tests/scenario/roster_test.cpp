@@ -139,6 +139,9 @@ TEST_F(Roster, GoAndOkApplyARosterPlayerAfterTheNameAndOlderReleasesReadNoRoster
     older.folder.writeLines("Players.csv", {"broken"});
     EXPECT_TRUE(older.start(app::Release::R097Window)) << older.lastMessage();
     EXPECT_TRUE(older.app->roster().empty());
+    remote::Command swap;
+    swap.kind = remote::Command::Kind::Swap;
+    EXPECT_EQ(remote::Api::run(*older.app, swap).status, 404);
 }
 
 TEST_F(Roster, SwappingTwiceGivesBackTheTableAndTheChordIsGuarded) {
