@@ -103,12 +103,13 @@ void BM_StartDialogLoad(benchmark::State& state) {
     fs::copy(QUORVEL_PROGRAM_FOLDER, folder, fs::copy_options::recursive);
     fs::remove(folder / "Players.csv");
     if (state.range(0) > 0) {
-        static const char* const colours[] = {"Gold", "Red", "Blue", "Green", "Orange", "SkyBlue", "Purple", "Pink", "Dark", "White"};
+        static const char* const colours[] = {"Gold",   "Red",    "Blue", "Green", "Orange",
+                                              "SkyBlue", "Purple", "Pink", "Dark",  "White"};
         static const char* const countries[] = {"Sweden", "Japan", "Brazil", "Canada", "Chile", "Finland", "Poland"};
         std::string csv = "name;country;colour;portrait\r\n";
         for (long long i = 0; i < state.range(0); ++i)
-            csv += "Player " + std::to_string(100000 + i) + " Tester;" + countries[i % 7] + ";" + colours[i % 10] + ";P" +
-                   std::to_string(1 + i % 2) + "/" + std::to_string(i % 13) + "\r\n";
+            csv += "Player " + std::to_string(100000 + i) + " Tester;" + countries[i % 7] + ";" + colours[i % 10] +
+                   ";P" + std::to_string(1 + i % 2) + "/" + std::to_string(i % 13) + "\r\n";
         std::ofstream(folder / "Players.csv", std::ios::binary) << csv;
     }
     for (auto _ : state) {

@@ -587,11 +587,12 @@ Response Api::run(app::App& app, const Command& command) {
             case Kind::Swap: table.swapSides(); break;
             case Kind::RosterPlayer: {
                 const app::RosterPlayer* entry = app.roster().find(command.caption);
-                if (!entry) return refusal(400, "name: " + shown(json(command.caption)) + " is not a name of the roster");
+                if (!entry)
+                    return refusal(400, "name: " + shown(json(command.caption)) + " is not a name of the roster");
                 if (entry->colour && control::swatchOnSide(*entry->colour, command.player) < 0) {
-                    return refusal(400, "colour: " + shown(json(entry->colourText)) + " of " + shown(json(entry->name)) +
-                                            " is not a colour of player " + std::to_string(command.player) +
-                                            "'s half of the palette");
+                    return refusal(400, "colour: " + shown(json(entry->colourText)) + " of " +
+                                            shown(json(entry->name)) + " is not a colour of player " +
+                                            std::to_string(command.player) + "'s half of the palette");
                 }
                 // As "OK" with that name in the player's box.
                 control::ControlMenu& menu = app.controlMenu();

@@ -20,18 +20,16 @@ std::string otherSideSwatch(const std::string& text) {
     return to < 0 ? text : ui::formatNumber(static_cast<long long>(to));
 }
 
-template <class Get, class Set>
-void exchange(Get get, Set set) {
-    auto first = get(1);
-    auto second = get(2);
-    set(1, std::move(second));
-    set(2, std::move(first));
+// Exchanges one property of two controls through its getter and setter.
+template <class Control, class Get, class Set>
+void exchange(Control& a, Control& b, Get get, Set set) {
+    auto first = (a.*get)();
+    (a.*set)((b.*get)());
+    (b.*set)(std::move(first));
 }
 
 void exchangeVisibility(ui::Control& a, ui::Control& b) {
-    const bool shown = a.visible();
-    a.setVisible(b.visible());
-    b.setVisible(shown);
+    exchange(a, b, &ui::Control::visible, &ui::Control::setVisible);
 }
 
 }  // namespace
@@ -39,35 +37,30 @@ void exchangeVisibility(ui::Control& a, ui::Control& b) {
 void ScoreTable::swapSides() {
     control::ControlMenu& menu = app_.controlMenu();
     app::Settings& settings = app_.settings();
-    const auto pick = [](int player, auto& one, auto& two) -> auto& { return player == 1 ? one : two; };
 
     // Names with their fonts, scores, and the menu's boxes of both, so that its "OK" keeps
     // the swap.
-    exchange([&](int p) { return pick(p, P1, P2).caption(); }, [&](int p, std::string v) { pick(p, P1, P2).setCaption(v); });
-    exchange([&](int p) { return pick(p, P1, P2).font(); }, [&](int p, const ui::Font& v) { pick(p, P1, P2).setFont(v); });
-    exchange([&](int p) { return pick(p, T1, T2).caption(); }, [&](int p, std::string v) { pick(p, T1, T2).setCaption(v); });
-    exchange([&](int p) { return pick(p, menu.Text1, menu.Text2).text(); },
-             [&](int p, std::string v) { pick(p, menu.Text1, menu.Text2).setText(v); });
-    exchange([&](int p) { return pick(p, menu.Text3, menu.Text4).text(); },
-             [&](int p, std::string v) { pick(p, menu.Text3, menu.Text4).setText(v); });
+    exchange(P1, P2, &ui::Label::caption, &ui::Label::setCaption);
+    exchange(P1, P2, &ui::Label::font, &ui::Label::setFont);
+    exchange(T1, T2, &ui::Label::caption, &ui::Label::setCaption);
+    exchange(menu.Text1, menu.Text2, &ui::TextBox::text, &ui::TextBox::setText);
+    exchange(menu.Text3, menu.Text4, &ui::TextBox::text, &ui::TextBox::setText);
 
     // Colours: the bars keep their colours, which the two halves of the palette share by
     // name; the indexes move to the other half.
-    exchange([&](int p) { return pick(p, SC1, SC2).fillColor(); }, [&](int p, ui::Color v) { pick(p, SC1, SC2).setFillColor(v); });
+    exchange(SC1, SC2, &ui::Shape::fillColor, &ui::Shape::setFillColor);
     if (SC12 && SC22) {
-        exchange([&](int p) { return pick(p, *SC12, *SC22).fillColor(); },
-                 [&](int p, ui::Color v) { pick(p, *SC12, *SC22).setFillColor(v); });
+        exchange(*SC12, *SC22, &ui::Shape::fillColor, &ui::Shape::setFillColor);
         exchangeVisibility(*SC12, *SC22);
     }
-    exchange([&](int p) { return otherSideSwatch(pick(p, Label5, Label6).tag()); },
-             [&](int p, std::string v) { pick(p, Label5, Label6).setTag(v); });
-    exchange([&](int p) { return app::Setting{otherSideSwatch(pick(p, settings.Player1Color, settings.Player2Color).text), ""}; },
-             [&](int p, app::Setting v) { pick(p, settings.Player1Color, settings.Player2Color) = std::move(v); });
-    exchange([&](int p) { return std::pair(pick(p, menu.SC1, menu.SC2).backColor(), pick(p, menu.SC1, menu.SC2).caption()); },
-             [&](int p, const std::pair<ui::Color, std::string>& v) {
-                 pick(p, menu.SC1, menu.SC2).setBackColor(v.first);
-                 pick(p, menu.SC1, menu.SC2).setCaption(v.second);
-             });
+    const std::string colour1 = Label5.tag();
+    Label5.setTag(otherSideSwatch(Label6.tag()));
+    Label6.setTag(otherSideSwatch(colour1));
+    std::swap(settings.Player1Color, settings.Player2Color);
+    for (app::Setting* colour : {&settings.Player1Color, &settings.Player2Color})
+        *colour = {otherSideSwatch(colour->text), ""};
+    exchange(menu.SC1, menu.SC2, &ui::Label::backColor, &ui::Label::setBackColor);
+    exchange(menu.SC1, menu.SC2, &ui::Label::caption, &ui::Label::setCaption);
 
     // Countries: the place in the list, then the name and flag as they were shown.
     const auto flag1 = F1.picture();
@@ -85,15 +78,11 @@ void ScoreTable::swapSides() {
     exchangeVisibility(LiveP1, LiveP2);
 
     // Portraits: the picture, the set, the number the chords step from, shown or hidden.
-    const auto portrait1 = I1.picture();
-    I1.setPicture(I2.picture());
-    I2.setPicture(portrait1);
+    exchange(I1, I2, &ui::Image::picture, &ui::Image::setPicture);
     exchangeVisibility(I1, I2);
     std::swap(gennum1, gennum2);
-    const std::string set1 = Label4.caption();
-    if (set1 != Label5.caption()) {
-        Label4.setCaption(Label5.caption());
-        Label5.setCaption(set1);
+    if (Label4.caption() != Label5.caption()) {
+        exchange(Label4, Label5, &ui::Label::caption, &ui::Label::setCaption);
         menu.fillThumbnails();
     }
 }

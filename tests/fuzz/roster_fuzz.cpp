@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& player : players) {
         fuzz::require(!player.name.empty(), "a player without a name");
         fuzz::require(roster.find(ui::foldCase(player.name)) == &player, "a name is not found again");
-        fuzz::require(!player.colour || (*player.colour >= 0 && *player.colour < app::kRosterColours), "a colour off the palette");
+        fuzz::require(!player.colour || (*player.colour >= 0 && *player.colour < app::kRosterColours),
+                      "a colour off the palette");
         fuzz::require(!player.portrait || (player.portrait->number >= 0 && player.portrait->number <= 12),
                       "a portrait number outside 0 to 12");
         fuzz::require(player.country.has_value() == !player.countryText.empty(), "a country given but not resolved");

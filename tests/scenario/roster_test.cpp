@@ -46,9 +46,10 @@ protected:
     std::string sides() {
         auto& t = table();
         std::string all = remote::Api::stateJson(app()) + t.Label4.caption() + t.Label5.caption() + t.Label5.tag() +
-                          t.Label6.tag() + menu().Text1.text() + menu().Text3.text() + menu().Text4.text() + menu().SC1.caption() +
-                          std::to_string(t.gennum1) + std::to_string(t.P1.font().size) + std::to_string(t.SC1.fillColor()) +
-                          std::to_string(t.SC12->fillColor()) + t.F1.picture()->source() + t.I1.picture()->source();
+                          t.Label6.tag() + menu().Text1.text() + menu().Text3.text() + menu().Text4.text() +
+                          menu().SC1.caption() + std::to_string(t.gennum1) + std::to_string(t.P1.font().size) +
+                          std::to_string(t.SC1.fillColor()) + std::to_string(t.SC12->fillColor()) +
+                          t.F1.picture()->source() + t.I1.picture()->source();
         for (bool shown : {t.F1.visible(), t.F2.visible(), t.LiveP1.visible(), t.LiveP2.visible(), t.I1.visible(),
                            t.I2.visible()})
             all += shown ? '1' : '0';
@@ -107,7 +108,8 @@ TEST_F(Roster, ABrokenFileStopsTheLoadNamingTheFileLineAndValue) {
 }
 
 TEST_F(Roster, GoAndOkApplyARosterPlayerAfterTheNameAndOlderReleasesReadNoRoster) {
-    roster({"name,country,colour,portrait", "Ann,Country 12,Purple,Origin/3", "Bob,,White,P2/5", "Cid,Страна 4,,"});
+    roster({"name,country,colour,portrait", "Ann,Country 12,Purple,Origin/3", "Bob,,White,P2/5",
+            "Cid,Страна 4,,"});
     // Страна 4 and Country 9 are one country: the same flag, unlike every other.
     std::string flag = ProgramFolder::gifBytes();
     flag[13] = '\x80';
@@ -184,7 +186,8 @@ TEST_F(Roster, RemoteListsTheRosterAndSetsAPlayerOrSwapsTheSides) {
     roster({"name,country,colour,portrait", "Ann,,White,", "Bob,Country 2,,P1/1"});
     ASSERT_TRUE(program.start()) << program.lastMessage();
     auto list = json::parse(request("GET", "/api/roster").body);
-    EXPECT_EQ(list["players"][1], json({{"name", "Bob"}, {"country", "Country 2"}, {"colour", nullptr}, {"portrait", "P1/1"}}));
+    EXPECT_EQ(list["players"][1],
+              json({{"name", "Bob"}, {"country", "Country 2"}, {"colour", nullptr}, {"portrait", "P1/1"}}));
     go();
     auto answer = request("POST", "/api/action/roster", R"({"player": 2, "name": "bob"})");
     EXPECT_EQ(answer.status, 200);
