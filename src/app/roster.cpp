@@ -11,6 +11,11 @@
 
 namespace quorvel::app {
 
+Roster::Roster(std::vector<RosterPlayer> players) {
+    reserve(players.size());
+    for (auto& player : players) add(std::move(player));
+}
+
 std::size_t Roster::slotOf(std::string_view folded) const {
     const std::size_t mask = slots_.size() - 1;
     std::size_t slot = std::hash<std::string_view>{}(folded) & mask;

@@ -44,6 +44,8 @@ struct RosterPlayer {
 class Roster {
 public:
     Roster() = default;
+    // The players in order; a name that comes again (apart from case) is left out.
+    explicit Roster(std::vector<RosterPlayer> players);
     // Adds the player at the end, unless a player of the same name apart from case is
     // there already: then nothing changes and that player's position comes back.
     std::optional<std::size_t> add(RosterPlayer player);
