@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Instructions of one idle tick of the key poll, counted by callgrind (repeatable: the
-# count does not depend on the machine's load), with and without the 55 key-state
+# count does not depend on the machine's load), with and without the 59 key-state
 # queries, in an optimised native build (build/bench).
 #   bench/idle-tick-instructions.sh [ticks]
 set -euo pipefail
@@ -18,6 +18,6 @@ queries=$(callgrind_annotate --inclusive=yes "$out/callgrind.out" |
 queries=${queries:-0}
 echo "idle ticks:                      $ticks"
 echo "instructions per tick:           $((total / ticks))"
-echo "  in the 55 key-state queries:   $((queries / ticks))"
+echo "  in the 59 key-state queries:   $((queries / ticks))"
 echo "  besides the key-state queries: $(((total - queries) / ticks))"
 rm -rf "$out"

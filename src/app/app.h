@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/release.h"
+#include "app/roster.h"
 #include "app/settings.h"
 #include "ui/platform.h"
 #include "ui/runtime.h"
@@ -44,6 +45,10 @@ public:
     Settings& settings() { return settings_; }
     std::vector<std::string>& languages() { return languages_; }
     std::vector<std::string>& countries() { return countries_; }
+    // The roster read by the start dialog's last load; empty without Players.csv and in
+    // releases before 0.99.
+    const Roster& roster() const { return roster_; }
+    void setRoster(Roster roster) { roster_ = std::move(roster); }
 
     // The program folder followed by `name`, which begins with a backslash.
     std::string path(std::string_view name);
@@ -69,6 +74,7 @@ private:
     Settings settings_;
     std::vector<std::string> languages_;
     std::vector<std::string> countries_;
+    Roster roster_;
     std::unique_ptr<start::StartDialog> startDialog_;
     std::unique_ptr<table::ScoreTable> table_;
     std::unique_ptr<control::ControlMenu> controlMenu_;

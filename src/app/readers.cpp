@@ -5,11 +5,14 @@
 
 namespace quorvel::app {
 
-std::vector<std::string> readTextLines(ui::Platform& platform, const std::string& path) {
+std::string readText(ui::Platform& platform, const std::string& path) {
     std::string bytes = platform.readFile(path);
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
-    const std::string text = ui::isValidUtf8(bytes) ? bytes : platform.ansiToUtf8(bytes);
-    return ui::splitLines(text);
+    return ui::isValidUtf8(bytes) ? bytes : platform.ansiToUtf8(bytes);
+}
+
+std::vector<std::string> readTextLines(ui::Platform& platform, const std::string& path) {
+    return ui::splitLines(readText(platform, path));
 }
 
 std::vector<std::string> readWordList(ui::Platform& platform, const std::string& path, int maxEntries) {

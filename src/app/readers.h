@@ -14,6 +14,8 @@ namespace quorvel::app {
 constexpr int kMaxLanguages = 11;
 constexpr int kMaxCountries = 301;
 
+// The text of a text file as UTF-8, whatever its encoding.
+std::string readText(ui::Platform& platform, const std::string& path);
 // The lines of a text file (see ui::splitLines for the line rules).
 std::vector<std::string> readTextLines(ui::Platform& platform, const std::string& path);
 

@@ -4,7 +4,8 @@
 // buttons sit in the lower part, where a thumb reaches, and the table and scores above.
 // The reset sits apart and acts only on a second tap within 3 s. While the program does
 // not answer, a banner says so and every control is greyed and cannot be pressed, until
-// the page reaches the program again by itself. The names and scores
+// the page reaches the program again by itself. Below the players, a name field for each
+// player suggests the roster's names, and a button swaps the sides. The names and scores
 // come from /api/events, pushed as they change, and from the answer to each press; when
 // the socket drops, one request tells why and the socket is opened again, waiting longer
 // each time up to 4 s. A token, when the program asks for one, goes in the address after
@@ -46,6 +47,8 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
   button:disabled { background: #3a3a3a; color: #707070; border-color: #3a3a3a; }
   #view { margin-bottom: 12px; overflow: hidden; background: #101010; border-radius: 4px; }
   #overlay { display: block; border: 0; background: transparent; }
+  #pick { display: flex; gap: 12px; }
+  #pick input { flex: 1; min-width: 0; font-size: 1.1em; padding: 8px; margin-top: 12px; border-radius: 6px; border: 0; }
 </style>
 </head>
 <body class="offline">
@@ -68,6 +71,12 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
     <button id="portrait2" class="other" data-action="portrait-next" data-player="2" disabled>next portrait</button>
   </div>
 </div>
+<div id="pick">
+  <input id="pick1" data-player="1" list="roster" placeholder="player 1: a name" aria-label="player 1's name" disabled>
+  <input id="pick2" data-player="2" list="roster" placeholder="player 2: a name" aria-label="player 2's name" disabled>
+</div>
+<datalist id="roster"></datalist>
+<button id="swap" class="other" data-action="swap" disabled>swap sides</button>
 <script>
 "use strict";
 const token = new URLSearchParams(location.hash.slice(1)).get("token");
@@ -82,7 +91,7 @@ function headers(withBody) {
 // --- Reaching the program: the controls work only while it answers. ---
 function setOnline(online, message) {
   document.body.classList.toggle("offline", !online);
-  for (const button of document.querySelectorAll("button[data-action]")) button.disabled = !online;
+  for (const control of document.querySelectorAll("button[data-action], #pick input")) control.disabled = !online;
   if (!online) disarmReset();
   if (message !== undefined) document.getElementById("status").textContent = message;
 }
@@ -151,16 +160,43 @@ function resetTapped(button) {
   resetArmed = setTimeout(disarmReset, 3000);
 }
 
-async function act(button) {
-  const body = {};
-  if (button.dataset.player) body.player = Number(button.dataset.player);
+async function post(action, body) {
   try {
-    show(await answer(await fetch("/api/action/" + button.dataset.action,
+    show(await answer(await fetch("/api/action/" + action,
                                   { method: "POST", headers: headers(true), body: JSON.stringify(body) })));
   } catch (error) {
     if (error instanceof TypeError || error.token) failed(error);
     else document.getElementById("status").textContent = String(error.message || error);
   }
+}
+
+function act(button) {
+  const body = {};
+  if (button.dataset.player) body.player = Number(button.dataset.player);
+  post(button.dataset.action, body);
+}
+
+// The roster's names as the name fields' suggestions. A name of the roster sets that
+// player up as the menu's "OK" does; any other name is taken as typed.
+let rosterNames = new Set();
+async function loadRoster() {
+  try {
+    const roster = await answer(await fetch("/api/roster", { headers: headers(false), cache: "no-store" }));
+    document.getElementById("roster").replaceChildren(...roster.players.map((p) => new Option(p.name)));
+    rosterNames = new Set(roster.players.map((p) => p.name.toLowerCase()));
+  } catch (error) {
+    document.getElementById("status").textContent = String(error.message || error);
+  }
+}
+for (const field of document.querySelectorAll("#pick input")) {
+  field.addEventListener("change", () => {
+    const name = field.value.trim();
+    const player = Number(field.dataset.player);
+    field.value = "";
+    if (!name) return;
+    if (rosterNames.has(name.toLowerCase())) post("roster", { player, name });
+    else post("names", player === 1 ? { player1: name } : { player2: name });
+  });
 }
 
 // The overlay at the scale (0.5 to 4) that fills the width; 534 x 84 is the score table's
@@ -199,6 +235,7 @@ for (const button of document.querySelectorAll("button[data-action]"))
 // Whenever the page's width changes: a turned phone, a scroll bar come or gone.
 new ResizeObserver(fitOverlay).observe(document.getElementById("view"));
 listen();
+loadRoster();
 </script>
 </body>
 </html>

@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/country_list.h"
 #include "app/readers.h"
+#include "app/roster.h"
 #include "control/control_menu.h"
 #include "table/score_table.h"
 #include "ui/error.h"
@@ -77,6 +78,9 @@ void StartDialog::readFiles(bool withNameFiles) {
         app::readPlayerName(platform(), settings.Player1NameFile, settings.Player1Name);
         app::readPlayerName(platform(), settings.Player2NameFile, settings.Player2Name);
     }
+    if (withNameFiles && app::isCurrent(app_.release()))
+        app_.setRoster(app::readRoster(platform(), app_.path("\\Players.csv"), app_.languages(),
+                                       platform().programFolder()));
 }
 
 void StartDialog::fillLanguageBox() {
@@ -154,6 +158,7 @@ void StartDialog::go() {
         table.setBackColor(static_cast<ui::Color>(color));
     }
     app::loadCountryList(app_);
+    if (current) app_.controlMenu().applyRosterNames();
     app_.unloadStartDialog();
 }
 

@@ -124,6 +124,8 @@ public:
     // what the OS wants. Failures throw quorvel::Error naming the path.
     virtual std::string programFolder() = 0;
     virtual std::string readFile(const std::string& path) = 0;
+    // Whether a file (not a folder) is at `path`; an optional file is read only if so.
+    virtual bool fileExists(const std::string& path) = 0;
     // 8-bit text in the system's ANSI code page, as UTF-8.
     virtual std::string ansiToUtf8(std::string_view bytes) = 0;
     virtual PicturePtr loadPicture(const std::string& path) = 0;

@@ -84,21 +84,63 @@ std::string cp1251ToUtf8(std::string_view bytes) {
 }
 
 std::vector<std::string> splitLines(std::string_view text) {
-    std::vector<std::string> lines;
+    const auto views = lineViews(text);
+    return {views.begin(), views.end()};
+}
+
+std::vector<std::string_view> lineViews(std::string_view text) {
+    std::vector<std::string_view> lines;
     std::size_t start = 0;
     std::size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
         if (c == '\r' || c == '\n') {
-            lines.emplace_back(text.substr(start, i - start));
+            lines.push_back(text.substr(start, i - start));
             i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
             start = i;
         } else {
             ++i;
         }
     }
-    if (start < text.size()) lines.emplace_back(text.substr(start));
+    if (start < text.size()) lines.push_back(text.substr(start));
     return lines;
+}
+
+namespace {
+
+// The small letter of a code point from U+0080 to U+07FF, or the code point itself. Every
+// small letter here has a two-byte UTF-8 form as its capital does.
+std::uint32_t foldTwoByte(std::uint32_t cp) {
+    if ((cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) || (cp >= 0x410 && cp <= 0x42F)) return cp + 0x20;
+    if (cp >= 0x400 && cp <= 0x40F) return cp + 0x50;  // Ѐ..Џ, Ё among them
+    if (cp == 0x178) return 0xFF;                      // Ÿ
+    const bool evenCapital = (cp >= 0x100 && cp <= 0x137) || (cp >= 0x14A && cp <= 0x177) ||
+                             (cp >= 0x460 && cp <= 0x481) || (cp >= 0x48A && cp <= 0x4BF) ||
+                             (cp >= 0x4D0 && cp <= 0x4FF);
+    if (evenCapital && cp % 2 == 0) return cp + 1;
+    const bool oddCapital = (cp >= 0x139 && cp <= 0x148) || (cp >= 0x179 && cp <= 0x17E) || (cp >= 0x4C1 && cp <= 0x4CE);
+    if (oddCapital && cp % 2 == 1) return cp + 1;
+    return cp;
+}
+
+}  // namespace
+
+std::string foldCase(std::string_view text) {
+    std::string out(text);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(out[i]);
+        if (lead >= 'A' && lead <= 'Z') {
+            out[i] = static_cast<char>(lead + ('a' - 'A'));
+        } else if ((lead & 0xE0) == 0xC0 && lead >= 0xC2 && i + 1 < out.size() &&
+                   (static_cast<unsigned char>(out[i + 1]) & 0xC0) == 0x80) {
+            const std::uint32_t cp = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(out[i + 1]) & 0x3Fu);
+            const std::uint32_t small = foldTwoByte(cp);
+            out[i] = static_cast<char>(0xC0 | (small >> 6));
+            out[i + 1] = static_cast<char>(0x80 | (small & 0x3F));
+            ++i;
+        }
+    }
+    return out;
 }
 
 }  // namespace quorvel::ui

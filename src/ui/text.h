@@ -16,5 +16,13 @@ std::string cp1251ToUtf8(std::string_view bytes);
 // Splits text into lines ended by CR LF (a lone CR or LF also ends a line). A terminator
 // at the very end adds no entry; an empty line inside is an entry of empty text.
 std::vector<std::string> splitLines(std::string_view text);
+// The same lines as views into `text`.
+std::vector<std::string_view> lineViews(std::string_view text);
+
+// The text with its capital letters made small, for comparing names without regard to
+// case: Latin (with the accented letters of Latin-1 and Latin Extended-A) and Cyrillic,
+// Ё and the Ukrainian letters included. Every other character, and every byte that is not
+// part of valid UTF-8, is kept as it is, so the result has the same length in bytes.
+std::string foldCase(std::string_view text);
 
 }  // namespace quorvel::ui

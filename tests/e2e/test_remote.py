@@ -180,11 +180,17 @@ class RemoteControl(unittest.TestCase):
                                  "the scores came over the socket, not by asking")
                 browser.click("#up2")
                 wait_for("the page to show score 2 raised", lambda: browser.text("#score2") == "1", timeout=30)
+                wait_for("the shipped roster's 24 names as the name fields' suggestions",
+                         lambda: browser.script("return document.querySelectorAll('#roster option').length") == 24,
+                         timeout=30)
+                browser.click("#swap")
+                wait_for("the page's swap button to swap the scores",
+                         lambda: (browser.text("#score1"), browser.text("#score2")) == ("1", "2"), timeout=30)
             finally:
                 browser.close()
-            wait_for("Text4 to read 1 after the page's + for player 2",
-                     lambda: menu_scores(program) == ("2", "1"), timeout=30)
-            self.assertEqual([p["score"] for p in curl(f"{base}/api/state")["players"]], ["2", "1"])
+            wait_for("the menu's score boxes to read 1 and 2 after the page's + for player 2 and its swap",
+                     lambda: menu_scores(program) == ("1", "2"), timeout=30)
+            self.assertEqual([p["score"] for p in curl(f"{base}/api/state")["players"]], ["1", "2"])
             display.screenshot(harness.ROOT / "build" / "e2e-remote.png")
             self.assertIsNone(program.process.poll(), "the program is still running")
 

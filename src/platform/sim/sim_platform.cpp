@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <filesystem>
 #include <sstream>
 
 #include "platform/sim/sim_picture.h"
@@ -198,6 +199,11 @@ std::string SimPlatform::readFile(const std::string& path) {
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
+}
+
+bool SimPlatform::fileExists(const std::string& path) {
+    std::error_code error;
+    return !path.empty() && std::filesystem::is_regular_file(hostPath(path), error);
 }
 
 std::string SimPlatform::ansiToUtf8(std::string_view bytes) { return ui::cp1251ToUtf8(bytes); }

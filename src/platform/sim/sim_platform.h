@@ -70,6 +70,7 @@ public:
     void shellOpen(const std::string& target) override { shellOpens_.push_back(target); }
     std::string programFolder() override { return programFolder_; }
     std::string readFile(const std::string& path) override;
+    bool fileExists(const std::string& path) override;
     std::string ansiToUtf8(std::string_view bytes) override;
     ui::PicturePtr loadPicture(const std::string& path) override;
     ui::PicturePtr makePicture(const std::string& name, int width, int height,

@@ -341,6 +341,12 @@ std::string Win32Platform::readFile(const std::string& path) {
     return content;
 }
 
+bool Win32Platform::fileExists(const std::string& path) {
+    if (path.empty()) return false;
+    const DWORD attributes = GetFileAttributesW(toWide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 std::string Win32Platform::ansiToUtf8(std::string_view bytes) { return win32::ansiToUtf8(bytes); }
 
 ui::PicturePtr Win32Platform::makePicture(const std::string& name, int width, int height,

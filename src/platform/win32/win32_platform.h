@@ -42,6 +42,7 @@ public:
     void shellOpen(const std::string& target) override;
     std::string programFolder() override;
     std::string readFile(const std::string& path) override;
+    bool fileExists(const std::string& path) override;
     std::string ansiToUtf8(std::string_view bytes) override;
     ui::PicturePtr loadPicture(const std::string& path) override;
     ui::PicturePtr makePicture(const std::string& name, int width, int height,
