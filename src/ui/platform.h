@@ -19,6 +19,8 @@ namespace quorvel::ui {
 
 class Control;
 class Form;
+class SuggestionList;
+class SuggestionPeer;
 class Timer;
 
 // Window frame kinds, numbered as the settings file writes them.
@@ -97,6 +99,9 @@ public:
     virtual FrameSize frameSize(BorderStyle style) const = 0;
     // The colour a system colour stands for now (other colours come back unchanged).
     virtual Color resolveColor(Color color) const = 0;
+    // The popup that shows `list` under its text box (suggestion_list.h), hidden; closed
+    // before the box's window closes.
+    virtual std::unique_ptr<SuggestionPeer> createSuggestionPopup(SuggestionList& list) = 0;
 
     // Timers: the timer was armed, disarmed or given a new interval (the countdown starts
     // again), or it is going away.

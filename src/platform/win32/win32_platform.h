@@ -31,6 +31,7 @@ public:
     std::unique_ptr<ui::WindowPeer> createWindow(ui::Form& form) override;
     ui::FrameSize frameSize(ui::BorderStyle style) const override;
     ui::Color resolveColor(ui::Color color) const override;
+    std::unique_ptr<ui::SuggestionPeer> createSuggestionPopup(ui::SuggestionList& list) override;
     void timerChanged(ui::Timer& timer) override;
     void timerDestroyed(ui::Timer& timer) override;
     std::uint16_t asyncKeyState(int virtualKey) override;
