@@ -2,7 +2,8 @@
 // table shown after GO and the menu hidden: one idle tick of the key poll (no chord held)
 // one pointer move over the pick strip that loads a shipped portrait from disk, and one
 // capture tick of the table: drawn and compared with the picture last written, then left
-// alone (unchanged) or written (changed) as a PNG or a BMP.
+// alone (unchanged) or written (changed) as a PNG or a BMP; and one keystroke in a name box
+// of the control menu with a roster of 10,000 players: the suggestions under it updated.
 //
 //   quorvel_bench_table                     times per tick and per move (Google Benchmark)
 //   quorvel_bench_table --ticks N           runs N idle ticks and exits, for
@@ -17,6 +18,8 @@
 #include <memory>
 
 #include "app/app.h"
+#include "app/roster.h"
+#include "control/control_menu.h"
 #include "platform/sim/sim_platform.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
@@ -90,6 +93,36 @@ void BM_CaptureTick(benchmark::State& state) {
     std::filesystem::remove(file);
 }
 BENCHMARK(BM_CaptureTick)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// 10,000 players of two words each, Latin and Cyrillic alike, and a keystroke that most
+// names match in their second word and few at their start: every name is looked at.
+void BM_SuggestionKeystroke(benchmark::State& state) {
+    using quorvel::app::RosterPlayer;
+    IdleTable table;
+    static const char* const kFirst[] = {"Alexei", "Boris", "Clara", "Dmitri", "Elena", "Фёдор", "Галина", "Иван",
+                                         "Ksenia", "Lev", "Мария", "Nikolai", "Olga", "Павел", "Roman", "Светлана"};
+    static const char* const kLast[] = {"Ivanov", "Петров", "Smirnova", "Кузнецов", "Popov", "Соколова", "Lebedev",
+                                        "Козлов", "Novikova", "Морозов"};
+    std::vector<RosterPlayer> players;
+    for (int i = 0; i < 10000; ++i) {
+        RosterPlayer player;
+        player.name = std::string(kFirst[i % 16]) + " " + kLast[(i / 16) % 10] + " " + std::to_string(i);
+        players.push_back(std::move(player));
+    }
+    table.app->setRoster(quorvel::app::Roster(std::move(players)));
+    auto& menu = table.app->controlMenu();
+    menu.show();
+    const std::string typed[] = {"Пе", "Пет"};
+    int k = 0;
+    menu.inputTextEdited(menu.Text1, typed[1]);
+    for (auto _ : state) {
+        k ^= 1;
+        menu.inputTextEdited(menu.Text1, typed[k]);
+    }
+    const auto* list = menu.Text1.suggestions();
+    if (!list || list->rows().size() != 10) state.SkipWithError("not a full list");
+}
+BENCHMARK(BM_SuggestionKeystroke)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -11,7 +11,8 @@ namespace quorvel::app {
 
 inline ui::SuggestionList::Source rosterNames(App& app) {
     return {[&app] { return app.roster().players().size(); },
-            [&app](std::size_t i) -> const std::string& { return app.roster().players()[i].name; }};
+            [&app](std::size_t i) -> const std::string& { return app.roster().players()[i].name; },
+            [&app](std::size_t i) -> const std::string& { return app.roster().foldedNames()[i]; }};
 }
 
 }  // namespace quorvel::app

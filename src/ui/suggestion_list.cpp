@@ -1,6 +1,7 @@
 #include "ui/suggestion_list.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "ui/control.h"
 #include "ui/form.h"
@@ -19,10 +20,18 @@ bool separates(char c) {
     return !((u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z'));
 }
 
-// Where a word of `name` begins with `typed`, or npos.
+// Where a word of `name` begins with `typed` (not empty), or npos. One pass over the
+// bytes, comparing only where a word begins.
 std::size_t wordStart(std::string_view name, std::string_view typed) {
-    for (std::size_t at = name.find(typed); at != std::string_view::npos; at = name.find(typed, at + 1))
-        if (at == 0 || separates(name[at - 1])) return at;
+    const std::size_t n = typed.size();
+    if (name.size() < n) return std::string_view::npos;
+    const std::size_t last = name.size() - n;
+    bool wordBegins = true;
+    for (std::size_t at = 0; at <= last; ++at) {
+        const char c = name[at];
+        if (wordBegins && c == typed[0] && std::memcmp(name.data() + at, typed.data(), n) == 0) return at;
+        wordBegins = separates(c);
+    }
     return std::string_view::npos;
 }
 
@@ -37,20 +46,7 @@ SuggestionList::SuggestionList(TextBox& box, Source source) : box_(box), source_
 
 SuggestionList::~SuggestionList() { box_.setSuggestions(nullptr); }
 
-void SuggestionList::sync() {
-    const std::size_t count = source_.count ? source_.count() : 0;
-    names_.resize(count);
-    folded_.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string& name = source_.name(i);
-        if (name == names_[i]) continue;  // its folded form is current
-        names_[i] = name;
-        folded_[i] = foldCase(name);
-    }
-}
-
 void SuggestionList::match(std::string_view typed) {
-    sync();
     begins_.clear();
     others_.clear();
     rows_.clear();
@@ -58,8 +54,9 @@ void SuggestionList::match(std::string_view typed) {
     if (typed.empty()) return;
     const std::string needle = foldCase(typed);
     const auto limit = static_cast<std::size_t>(kMaxRows);
-    for (std::size_t i = 0; i < folded_.size(); ++i) {
-        const std::size_t at = wordStart(folded_[i], needle);
+    const std::size_t count = source_.count ? source_.count() : 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t at = wordStart(source_.folded(i), needle);
         if (at == std::string_view::npos) continue;
         if (at == 0) {
             begins_.push_back(i);
@@ -68,10 +65,10 @@ void SuggestionList::match(std::string_view typed) {
             others_.push_back(i);
         }
     }
-    for (std::size_t i : begins_) rows_.push_back(names_[i]);
+    for (std::size_t i : begins_) rows_.push_back(source_.name(i));
     for (std::size_t i : others_) {
         if (rows_.size() == limit) break;
-        rows_.push_back(names_[i]);
+        rows_.push_back(source_.name(i));
     }
 }
 

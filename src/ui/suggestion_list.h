@@ -26,12 +26,13 @@ class SuggestionList {
 public:
     static constexpr int kMaxRows = 10;
 
-    // Where the names come from: how many there are, and each in order. Read at every
-    // keystroke, so a source that changed (a roster read again) is followed; a name is
-    // folded to its case-insensitive form again only when it changed.
+    // Where the names come from: how many there are, each in order, and each folded
+    // (ui::foldCase) for comparing. Read at every keystroke, so a source that changed (a
+    // roster read again) is followed; the source keeps the folded forms, made once.
     struct Source {
         std::function<std::size_t()> count;
         std::function<const std::string&(std::size_t)> name;
+        std::function<const std::string&(std::size_t)> folded;
     };
 
     SuggestionList(TextBox& box, Source source);
@@ -65,14 +66,11 @@ public:
     void match(std::string_view typed);
 
 private:
-    void sync();
     void show();
 
     TextBox& box_;
     Source source_;
     std::unique_ptr<SuggestionPeer> peer_;
-    std::vector<std::string> names_;   // as the source gave them last
-    std::vector<std::string> folded_;  // the same, folded
     std::vector<std::size_t> begins_;  // matches at a name's start, then the others
     std::vector<std::size_t> others_;
     std::vector<std::string> rows_;
