@@ -4,7 +4,8 @@
 The program folder is what ships beside quorvel.exe: the language list, one
 country list per language, a flag picture for every country of every
 language, three sets of general portraits, the battle emblem, the start
-dialog's banner, a default Options.ini and two player-name files.
+dialog's banner, a default Options.ini, two player-name files and a sample
+roster of invented players (Players.csv).
 
 Everything is made from Debian packages plus drawing commands in this file,
 so the same machine state always gives the same bytes:
@@ -13,6 +14,7 @@ so the same machine state always gives the same bytes:
                     fonts-dejavu-core
     python3 data/tools/make_program_folder.py            # writes data/program/
     python3 data/tools/make_program_folder.py --out /tmp/program
+    python3 data/tools/make_program_folder.py --roster-only   # Players.csv alone
 
 Needed from those packages:
   iso-codes               /usr/share/iso-codes/json/iso_3166-1.json and the
@@ -75,6 +77,35 @@ LANGUAGES = [
     ("French", "fr"),
     ("Spanish", "es"),
     ("Ukrainian", "uk"),
+]
+
+# The sample roster: invented players. Each row: name, country (an ISO code and the
+# language whose country file spells it, or None), colour, portrait ("" for none).
+ROSTER = [
+    ("Arvid Lindqvist", ("SE", "English"), "Blue", "P1/3"),
+    ("Марина Волкова", ("UA", "Russian"), "Gold", "P2/7"),
+    ("Kenta Moriyama", ("JP", "English"), "Red", "Origin/1"),
+    ("Lucía Ferrer", ("ES", "Spanish"), "Orange", ""),
+    ("Дмитрий Соколов", ("RU", "Russian"), "Dark", "P1/12"),
+    ("Noor Haddad", None, "Purple", "P2/2"),
+    ("Tomasz Wrona", ("PL", "English"), "", "P1/5"),
+    ("Élodie Marchand", ("FR", "French"), "Pink", "Origin/8"),
+    ("Jonas Keller", ("DE", "German"), "Green", "P2/0"),
+    ("Олег Бондар", ("UA", "Ukrainian"), "SkyBlue", ""),
+    ("Bruna Takeda", ("BR", "English"), "", ""),
+    ("Mateo Quiroga", ("CL", "Spanish"), "Red", "P1/9"),
+    ("Ингрид Ларсен", ("NO", "Russian"), "White", "P1/0"),
+    ("Seo-yeon Park", ("KR", "English"), "SkyBlue", "P2/11"),
+    ("Aino Virtanen", ("FI", "English"), "Gold", ""),
+    ("Rafael Ortega", ("MX", "Spanish"), "Green", "Origin/4"),
+    ("Святослав Гринько", None, "Blue", "P2/6"),
+    ("Wei Lun", ("CN", "English"), "Dark", "P1/10"),
+    ("Amelia Brooks", ("CA", "English"), "White", "Origin/12"),
+    ("Ярослава Ткач", ("UA", "Ukrainian"), "Purple", "P1/2"),
+    ("Diego Salas", ("PE", "Spanish"), "", "P2/9"),
+    ("Karl Øverby", ("NO", "German"), "Orange", ""),
+    ("Алия Нурланова", ("KZ", "Russian"), "Pink", "P2/4"),
+    ("Finn O'Malley", ("IE", "English"), "Blue", "Origin/6"),
 ]
 
 LATIN = "abcdefghijklmnopqrstuvwxyz"
@@ -588,12 +619,11 @@ def write_lines(path, lines):
         f.write("".join(ln + "\r\n" for ln in lines).encode("utf-8"))
 
 
-def build(out):
+def country_lists(notes):
+    """Each language's countries as (name, ISO code), in the file's order."""
     with open(ISO_JSON, encoding="utf-8") as f:
         countries = json.load(f)["3166-1"]
     countries.sort(key=lambda c: c["alpha_2"])
-    notes = []
-
     lists = {}
     for language, ll in LANGUAGES:
         by_code = country_names(language, ll, countries, notes)
@@ -602,6 +632,27 @@ def build(out):
         lists[language] = [(n, code_of[n]) for n in names]
         if not MIN_COUNTRIES <= len(names) <= 301:
             raise ToolError("%s: %d countries" % (language, len(names)))
+    return countries, lists
+
+
+def write_roster(out, lists):
+    """Players.csv: a header, then one invented player a line; semicolons, as a
+    spreadsheet saves in many locales."""
+    rows = ["name;country;colour;portrait"]
+    for name, country, colour, portrait in ROSTER:
+        spelled = ""
+        if country:
+            code, language = country
+            spelled = next(n for n, c in lists[language] if c == code)
+        fields = [name, spelled, colour, portrait]
+        rows.append(";".join('"%s"' % f.replace('"', '""') if ";" in f or '"' in f else f
+                             for f in fields))
+    write_lines(os.path.join(out, "Players.csv"), rows)
+
+
+def build(out):
+    notes = []
+    countries, lists = country_lists(notes)
 
     write_lines(os.path.join(out, "Languages.ini"),
                 [language for language, _ in LANGUAGES])
@@ -658,6 +709,7 @@ def build(out):
     ])
     write_lines(os.path.join(out, "Player1.txt"), [PLAYER1_FILE_NAME])
     write_lines(os.path.join(out, "Player2.txt"), [PLAYER2_FILE_NAME])
+    write_roster(out, lists)
 
     for language, _ in LANGUAGES:
         log("%-10s %3d countries" % (language, len(lists[language])))
@@ -679,7 +731,12 @@ def main():
         description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--out", default=default_out,
                     help="folder to (re)create (default: %(default)s)")
+    ap.add_argument("--roster-only", action="store_true",
+                    help="write only Players.csv into the existing folder")
     args = ap.parse_args()
+    if args.roster_only:
+        write_roster(os.path.abspath(args.out), country_lists([])[1])
+        return
 
     for path in (ISO_JSON, FLAG_DIR, FONT_BOLD):
         if not os.path.exists(path):

@@ -12,8 +12,6 @@
 namespace quorvel::control {
 namespace {
 
-// Palette indexes from here on are player 2's.
-constexpr int kFirstOfPlayer2 = 10;
 // Picture4's second layout: the main bars move down, the second bars widen to the left.
 constexpr int kBarDrop = 500;
 constexpr int kSecondBarStretch = 1760;

@@ -108,6 +108,12 @@ ControlMenu::ControlMenu(app::App& app)
     Picture2.setPicture(iconPicture(platform(), "back icon", arrowIcon()));
     Picture4.setPicture(iconPicture(platform(), "bar layout icon", twoBarsIcon()));
     Image1.setPicture(iconPicture(platform(), "logo", logo()));
+    if (app::isCurrent(app.release())) {
+        Picture7 = &add<ui::PictureBox>("Picture7", ui::Rect{3000, 1860, 255, 180});
+        Picture7->setBackColor(kMenuGrey);
+        Picture7->setPicture(iconPicture(platform(), "swap icon", swapIcon()));
+        Picture7->onClick = [this] { app_.table().swapSides(); };
+    }
     Text1.setText("Text1");
     Text3.setText("0");
     BO.setText("BO 5");
@@ -253,6 +259,7 @@ void ControlMenu::applyToTable() {
     table.setCaptureInterval(Text6.text());
     table.restartCaptures();
     if (!app::is097(app_.release())) table.setBackColor(Label5.backColor());
+    if (current) applyRosterNames();
 }
 
 void ControlMenu::applyNames() {

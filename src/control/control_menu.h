@@ -12,6 +12,7 @@
 namespace quorvel::app {
 class App;
 struct Setting;
+struct RosterPlayer;
 }
 
 namespace quorvel::control {
@@ -44,6 +45,9 @@ public:
     ui::PictureBox& Picture3;  // shows or hides both portraits
     ui::PictureBox& Picture2;  // double-click: back to the start dialog
     ui::PictureBox& Picture4;  // colour-bar layout
+    // Swaps the two sides of the table; release 0.99 only, beneath player 2's Dark swatch
+    // where player 1's half has its White.
+    ui::PictureBox* Picture7 = nullptr;
     // Native controls, in tab order.
     ui::TextBox& Text1;    // player 1 name
     ui::TextBox& Text3;    // player 1 score
@@ -74,6 +78,13 @@ public:
     // The parts of "OK" that hand the two name boxes, and the series box, to the table.
     void applyNames();
     void applySeries();
+    // A roster player on the table as player `player` (1 or 2): the roster's spelling of
+    // the name, then the country, the colour and the portrait that the roster gives, each
+    // through the table's country pick, a palette press and the portrait set and
+    // thumbnail, in that order. A field the roster leaves empty changes nothing.
+    void applyRosterPlayer(int player, const app::RosterPlayer& entry);
+    // applyRosterPlayer for each player whose name on the table is a roster name.
+    void applyRosterNames();
 
     // The caption that the colour dialog's cancel shows.
     static constexpr const char* kCancelMessage = "User chose the Cancel Button";

@@ -83,6 +83,17 @@ Icon twoBarsIcon() {
     return c.icon;
 }
 
+Icon swapIcon() {
+    Canvas c(17, 12, kClear);
+    for (int i = 0; i < 3; ++i) {
+        c.fill(12 + i, 1 + i, 1, 5 - 2 * i, kBlack);  // the right-pointing head
+        c.fill(4 - i, 6 + i, 1, 5 - 2 * i, kBlack);   // the left-pointing head
+    }
+    c.fill(2, 3, 10, 1, kBlack);
+    c.fill(5, 8, 10, 1, kBlack);
+    return c.icon;
+}
+
 Icon logo() {
     constexpr std::uint32_t kNavy = 0xFF16306B;
     constexpr std::uint32_t kGold = 0xFFF2C230;

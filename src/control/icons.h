@@ -17,6 +17,7 @@ Icon barIcon();         // a black horizontal bar: flags, country names, series 
 Icon diagonalIcon();    // a square split diagonally, black lower left, white upper right
 Icon arrowIcon();       // a black arrow pointing left: back to the start dialog
 Icon twoBarsIcon();     // two horizontal bars: the colour-bar layout
+Icon swapIcon();        // two opposed arrows, right above and left below: swap the sides
 Icon logo();            // 88 x 31: the product's name on a badge
 
 }  // namespace quorvel::control

@@ -1,5 +1,7 @@
 #include "control/palette.h"
 
+#include <string_view>
+
 namespace quorvel::control {
 
 const std::array<Swatch, kPaletteSize> kPalette = {{
@@ -24,5 +26,14 @@ const std::array<Swatch, kPaletteSize> kPalette = {{
     {"Pink", ui::rgb(0xFF, 0x96, 0xFF), {5385, 1680, 315, 315}},
     {"Dark", ui::rgb(0x00, 0x00, 0x00), {2940, 1680, 315, 180}},
 }};
+
+int swatchOnSide(int swatch, int player) {
+    const std::string_view name = kPalette.at(static_cast<std::size_t>(swatch)).name;
+    const int first = player == 1 ? 0 : kFirstOfPlayer2;
+    const int end = player == 1 ? kFirstOfPlayer2 : kPaletteSize;
+    for (int i = first; i < end; ++i)
+        if (name == kPalette[static_cast<std::size_t>(i)].name) return i;
+    return -1;
+}
 
 }  // namespace quorvel::control

@@ -15,6 +15,11 @@ struct Swatch {
 };
 
 constexpr int kPaletteSize = 19;
+constexpr int kFirstOfPlayer2 = 10;  // swatches from here on are player 2's
 extern const std::array<Swatch, kPaletteSize> kPalette;
+
+// The swatch named as swatch `swatch` on player `player`'s half of the palette (1 or 2),
+// or -1 when that half has no colour of the name (player 2's has no White).
+int swatchOnSide(int swatch, int player);
 
 }  // namespace quorvel::control

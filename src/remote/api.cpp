@@ -34,7 +34,7 @@ struct Action {
     const char* fields;  // for messages: the fields the body takes
 };
 
-constexpr std::array<Action, 13> kActions = {{
+constexpr std::array<Action, 15> kActions = {{
     {"score-up", Kind::ScoreUp, "player"},
     {"score-down", Kind::ScoreDown, "player"},
     {"score-reset", Kind::ScoreReset, ""},
@@ -48,6 +48,8 @@ constexpr std::array<Action, 13> kActions = {{
     {"pulse-countries", Kind::PulseCountries, "on"},
     {"topmost", Kind::Topmost, ""},
     {"show-all", Kind::ShowAll, ""},
+    {"roster", Kind::RosterPlayer, "player, name"},
+    {"swap", Kind::Swap, ""},
 }};
 
 std::string actionList() {
@@ -180,6 +182,11 @@ Command readBody(const Action& action, const std::string& text) {
             if (body.contains("player1")) command.name1 = tableText(body, "player1");
             if (body.contains("player2")) command.name2 = tableText(body, "player2");
             if (!command.name1 && !command.name2) throw Error("player1, player2: give at least one of the names");
+            break;
+        case Kind::RosterPlayer:
+            command.player = player(body);
+            field(body, "name");
+            command.caption = tableText(body, "name");
             break;
         case Kind::Series:
             field(body, "caption");
@@ -470,7 +477,8 @@ std::optional<Response> Api::screen(const Request& request) const {
     }
     if (auto refused = tokenRefusal(request, false)) return *std::move(refused);
 
-    if (request.path == "/api/state") return read ? std::nullopt : std::optional(methodNotAllowed(request, "GET"));
+    if (request.path == "/api/state" || request.path == "/api/roster")
+        return read ? std::nullopt : std::optional(methodNotAllowed(request, "GET"));
     if (request.path.compare(0, kActionPrefix.size(), kActionPrefix) != 0)
         return refusal(404, "there is nothing at " + excerpt(request.path));
     if (!findAction(request.path)) {
@@ -503,6 +511,11 @@ std::variant<Response, Command> Api::admitScreened(const Request& request) const
     if (request.path == kOverlaySocket || request.path == kEventsSocket)
         return refusal(426, excerpt(request.path) + " is a WebSocket: open it as one");
     if (request.path == "/api/state") return Command{};
+    if (request.path == "/api/roster") {
+        Command list;
+        list.kind = Kind::RosterList;
+        return list;
+    }
     if (request.body.size() > kMaxBody) return tooLarge(request.body.size());
     try {
         return readBody(*findAction(request.path), request.body);
@@ -512,6 +525,11 @@ std::variant<Response, Command> Api::admitScreened(const Request& request) const
 }
 
 Response Api::run(app::App& app, const Command& command) {
+    if (command.kind == Kind::RosterList) {
+        Response response;
+        response.body = rosterJson(app);
+        return response;
+    }
     if (command.kind != Kind::State && !app.tableLoaded())
         return refusal(409, "the score table is not open; the start dialog's GO!!! opens it");
     if (command.kind != Kind::State) {
@@ -563,6 +581,24 @@ Response Api::run(app::App& app, const Command& command) {
                 break;
             case Kind::Topmost: table.placeTopmost(); break;
             case Kind::ShowAll: table.showAll(); break;
+            case Kind::Swap: table.swapSides(); break;
+            case Kind::RosterPlayer: {
+                const app::RosterPlayer* entry = app.roster().find(command.caption);
+                if (!entry) return refusal(400, "name: " + shown(json(command.caption)) + " is not a name of the roster");
+                if (entry->colour && control::swatchOnSide(*entry->colour, command.player) < 0) {
+                    return refusal(400, "colour: " + shown(json(entry->colourText)) + " of " + shown(json(entry->name)) +
+                                            " is not a colour of player " + std::to_string(command.player) +
+                                            "'s half of the palette");
+                }
+                // As "OK" with that name in the player's box.
+                control::ControlMenu& menu = app.controlMenu();
+                menu.Text1.setText(first ? entry->name : table.P1.caption());
+                menu.Text2.setText(first ? table.P2.caption() : entry->name);
+                menu.applyNames();
+                menu.applyRosterPlayer(command.player, *entry);
+                break;
+            }
+            case Kind::RosterList:
             case Kind::State: break;
         }
     }

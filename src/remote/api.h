@@ -67,6 +67,9 @@ struct Command {
         PulseCountries,
         Topmost,
         ShowAll,
+        RosterList,   // GET /api/roster
+        RosterPlayer,  // player, name
+        Swap,
     };
     Kind kind = Kind::State;
     int player = 0;  // 1 or 2
@@ -74,7 +77,7 @@ struct Command {
     bool on = false;
     std::optional<std::string> name1;
     std::optional<std::string> name2;
-    std::string caption;
+    std::string caption;  // the series caption; the roster name
 };
 
 class Api {
@@ -109,6 +112,8 @@ public:
 
     // The program state that GET /api/state reports, as JSON text.
     static std::string stateJson(app::App& app);
+    // The roster that GET /api/roster lists, as JSON text.
+    static std::string rosterJson(const app::App& app);
 
 private:
     // The refusal of a request for a view of the table (the overlay page, its pictures, a

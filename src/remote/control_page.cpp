@@ -1,6 +1,7 @@
 // The control page at "/": the table as the stream shows it (the overlay page in a frame,
 // scaled to the phone's width), then both names and scores with + and - buttons, a reset,
-// and the next portrait of each player, for a co-caster's phone. The names and scores
+// and the next portrait of each player, for a co-caster's phone; below them a name field
+// for each player that suggests the roster's names, and a button that swaps the sides. The names and scores
 // come from /api/events, pushed as they change, and from the answer to each press; when
 // the socket drops, one request tells why and the socket is opened again, waiting longer
 // each time up to 4 s. A token, when the program asks for one, goes in the address after
@@ -30,6 +31,7 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
   #status { margin-top: 10px; font-size: 0.9em; color: #e0a0a0; min-height: 1.2em; }
   #view { margin-bottom: 12px; overflow: hidden; background: #101010; border-radius: 4px; }
   #overlay { display: block; border: 0; background: transparent; }
+  #pick input { flex: 1; min-width: 0; font-size: 1.1em; padding: 8px; margin-top: 12px; border-radius: 6px; border: 0; }
 </style>
 </head>
 <body>
@@ -51,6 +53,12 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
   </div>
 </div>
 <button id="reset" data-action="score-reset">reset both scores</button>
+<div class="players" id="pick">
+  <input id="pick1" data-player="1" list="roster" placeholder="player 1: a name" aria-label="player 1's name">
+  <input id="pick2" data-player="2" list="roster" placeholder="player 2: a name" aria-label="player 2's name">
+</div>
+<datalist id="roster"></datalist>
+<button id="swap" class="other" data-action="swap">swap sides</button>
 <div id="status"></div>
 <script>
 "use strict";
@@ -90,15 +98,42 @@ async function refresh() {
   }
 }
 
-async function act(button) {
-  const body = {};
-  if (button.dataset.player) body.player = Number(button.dataset.player);
+async function post(action, body) {
   try {
-    show(await answer(await fetch("/api/action/" + button.dataset.action,
+    show(await answer(await fetch("/api/action/" + action,
                                   { method: "POST", headers: headers(true), body: JSON.stringify(body) })));
   } catch (error) {
     document.getElementById("status").textContent = String(error.message || error);
   }
+}
+
+function act(button) {
+  const body = {};
+  if (button.dataset.player) body.player = Number(button.dataset.player);
+  post(button.dataset.action, body);
+}
+
+// The roster's names as the name fields' suggestions. A name of the roster sets that
+// player up as the menu's "OK" does; any other name is taken as typed.
+let rosterNames = new Set();
+async function loadRoster() {
+  try {
+    const roster = await answer(await fetch("/api/roster", { headers: headers(false), cache: "no-store" }));
+    document.getElementById("roster").replaceChildren(...roster.players.map((p) => new Option(p.name)));
+    rosterNames = new Set(roster.players.map((p) => p.name.toLowerCase()));
+  } catch (error) {
+    document.getElementById("status").textContent = String(error.message || error);
+  }
+}
+for (const field of document.querySelectorAll("#pick input")) {
+  field.addEventListener("change", () => {
+    const name = field.value.trim();
+    const player = Number(field.dataset.player);
+    field.value = "";
+    if (!name) return;
+    if (rosterNames.has(name.toLowerCase())) post("roster", { player, name });
+    else post("names", player === 1 ? { player1: name } : { player2: name });
+  });
 }
 
 // The overlay at the largest of its scales (0.5 to 4, in hundredths) that fits the width;
@@ -136,6 +171,7 @@ for (const button of document.querySelectorAll("button[data-action]"))
 // Whenever the page's width changes: a turned phone, a scroll bar come or gone.
 new ResizeObserver(fitOverlay).observe(document.getElementById("view"));
 listen();
+loadRoster();
 </script>
 </body>
 </html>

@@ -97,4 +97,16 @@ std::string Api::stateJson(app::App& app) {
     return state.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
+std::string Api::rosterJson(const app::App& app) {
+    const auto orNull = [](const std::string& text) { return text.empty() ? json(nullptr) : json(text); };
+    json players = json::array();
+    for (const app::RosterPlayer& entry : app.roster().players()) {
+        players.push_back({{"name", entry.name},
+                           {"country", orNull(entry.countryText)},
+                           {"colour", orNull(entry.colourText)},
+                           {"portrait", orNull(entry.portraitText)}});
+    }
+    return json{{"players", std::move(players)}}.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 }  // namespace quorvel::remote

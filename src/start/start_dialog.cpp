@@ -165,6 +165,7 @@ void StartDialog::go() {
         table.setBackColor(static_cast<ui::Color>(color));
     }
     app::loadCountryList(app_);
+    if (current) app_.controlMenu().applyRosterNames();
     app_.unloadStartDialog();
 }
 

@@ -128,6 +128,12 @@ public:
     void showAll();
     // Both general portraits hidden: the chord "V" from release 0.97 on.
     void hidePortraits();
+    // Exchanges everything of the two players: names with their font sizes, scores with
+    // the menu's score boxes, colours (each to the swatch of the same name on the other
+    // side; player 1's White, which player 2's half lacks, stays White), countries with
+    // their flags, portraits with their sets, and which of these are shown. The series
+    // caption and everything else stay; swapping twice gives back the table as it was.
+    void swapSides();
 
 private:
     void onLoad() override;
@@ -171,6 +177,8 @@ private:
         Chord chord;
         void (ScoreTable::*effect)();
         bool guard;
+        // Turns the poll off until the repeat guard turns it on again, whatever changed.
+        bool pause = false;
     };
     static const ChordRow kChords[];
     static const ChordRow kChords094[];  // release 0.94

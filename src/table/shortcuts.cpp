@@ -63,6 +63,9 @@ const ScoreTable::ChordRow ScoreTable::kChords[] = {
     {'7', Chord::ShiftCtrlOrTab, &ScoreTable::namesToFourteenPoints, false},
     {'E', Chord::ShiftCtrlOrTab, &ScoreTable::toggleSeriesPulse, true},
     {'R', Chord::ShiftCtrlOrTab, &ScoreTable::toggleCountryPulse, true},
+    // Release 0.99 only, so the last row: a swap may change nothing the poll compares, so
+    // it turns the poll off itself, or a held chord would swap back at the next tick.
+    {'S', Chord::ShiftCtrlOrTab, &ScoreTable::swapSides, true, true},
 };
 
 // Release 0.94: Ctrl+Shift chords without the Tab alternative, the pulses on Ctrl+Alt,
@@ -85,7 +88,8 @@ const ScoreTable::ChordRow ScoreTable::kChords094[] = {
 
 std::span<const ScoreTable::ChordRow> ScoreTable::chordTable(app::Release release) {
     if (app::isOldest(release)) return kChords094;
-    return kChords;
+    const std::span<const ChordRow> all = kChords;
+    return app::isCurrent(release) ? all : all.first(all.size() - 1);
 }
 
 void ScoreTable::wireTimers() {
@@ -135,10 +139,12 @@ void ScoreTable::pollShortcuts() {
     oldgen2_ = gennum2;
 
     const bool r094 = app::isOldest(app_.release());
+    bool paused = false;
     for (const ChordRow& row : chordTable(app_.release())) {
         if (!chordHeld(row.chord, row.key)) continue;
         (this->*row.effect)();
         if (row.guard) armGuard();
+        paused = paused || row.pause;
     }
 
     // Unfolding the control menu takes Ctrl+Shift+I; Tab does not count here.
@@ -154,7 +160,8 @@ void ScoreTable::pollShortcuts() {
     keepScoresValid();
     Label1.setCaption(menu.tag());
 
-    if (T1.caption() != oldscore1_ || T2.caption() != oldscore2_ || gennum1 != oldgen1_ || gennum2 != oldgen2_) {
+    if (paused || T1.caption() != oldscore1_ || T2.caption() != oldscore2_ || gennum1 != oldgen1_ ||
+        gennum2 != oldgen2_) {
         timer1_.setEnabled(false);
         // A score put right by the validity rules alone changes it too; without the guard
         // the poll would stay off and every chord dead.

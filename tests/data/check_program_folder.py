@@ -8,6 +8,7 @@ Exit status 0 when everything holds; otherwise 1, with one line per fault.
 Standard library only; it reads the files, it does not regenerate them.
 """
 
+import csv
 import os
 import struct
 import sys
@@ -222,6 +223,31 @@ def check_int(c, rel, lines, number, lo, hi):
     return n
 
 
+def check_roster(c, languages):
+    """Players.csv: the sample roster, semicolon-separated, every country in a
+    country file, every colour a palette name, every portrait in a set."""
+    lines = c.read_lines("Players.csv")
+    if lines is None:
+        return
+    rows = list(csv.reader(lines, delimiter=";"))
+    if not rows or rows[0] != ["name", "country", "colour", "portrait"]:
+        c.fault("Players.csv: the header is not name;country;colour;portrait")
+        return
+    countries = set()
+    for language in languages:
+        countries |= {n.casefold() for n in c.read_lines("C_%s.dat" % language) or []}
+    colours = {"Gold", "Red", "Blue", "Green", "Orange", "SkyBlue", "Purple",
+               "Pink", "Dark", "White"}
+    portraits = {"%s/%d" % (s, n) for s in PORTRAIT_SETS for n in range(PORTRAITS_PER_SET)}
+    names = [r[0].casefold() for r in rows[1:]]
+    if not 20 <= len(names) <= 30 or len(set(names)) != len(names):
+        c.fault("Players.csv: want two dozen players with unique names")
+    for i, row in enumerate(rows[1:], 2):
+        if len(row) != 4 or (row[1] and row[1].casefold() not in countries) or \
+                (row[2] and row[2] not in colours) or (row[3] and row[3] not in portraits):
+            c.fault("Players.csv line %d: %r" % (i, row))
+
+
 def run(root):
     c = Checker(root)
     if not os.path.isdir(root):
@@ -301,6 +327,8 @@ def run(root):
         lines = c.read_lines(rel)
         if lines is not None and (not lines or not lines[-1].strip()):
             c.fault("%s: no player name" % rel)
+
+    check_roster(c, languages)
 
     total = 0
     for dirpath, _, files in os.walk(root):

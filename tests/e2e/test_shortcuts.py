@@ -80,6 +80,18 @@ class KeyChords(unittest.TestCase):
             wait_for("Ctrl+Shift+Q to step player 1's portrait",
                      lambda: portrait(display.pixels(), 0) != before1, timeout=30)
             self.assertEqual(portrait(display.pixels(), 470), before2, "player 2's portrait stays")
+
+            # Ctrl+Shift+S swaps the sides: the scores (as the menu mirrors them) and the portraits.
+            focus_table()
+            hold("ctrl+shift+1", 0.2)
+            wait_for("Ctrl+Shift+1 to raise score 1", lambda: scores(program) == ("1", "0"), timeout=30)
+            screen = display.pixels()
+            left, right = portrait(screen, 0), portrait(screen, 470)
+            hold("ctrl+shift+s", 0.2)
+            wait_for("Ctrl+Shift+S to swap the scores", lambda: scores(program) == ("0", "1"), timeout=30)
+            wait_for("Ctrl+Shift+S to swap the portraits",
+                     lambda: (portrait(display.pixels(), 0), portrait(display.pixels(), 470)) == (right, left),
+                     timeout=30)
             display.screenshot(harness.ROOT / "build" / "e2e-shortcuts.png")
             self.assertIsNone(program.process.poll(), "the program is still running")
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -25,12 +26,17 @@ public:
 
     std::string readFile(const std::string& path) override {
         if (path == path_) return bytes_;
+        if (const auto other = others_.find(path); other != others_.end()) return other->second;
         return sim::SimPlatform::readFile(path);
     }
+    bool fileExists(const std::string& path) override { return path == path_ || others_.contains(path); }
+    // Another file the reader may consult, with fixed bytes.
+    void addFile(const std::string& path, std::string bytes) { others_[path] = std::move(bytes); }
 
 private:
     std::string path_;
     std::string bytes_;
+    std::map<std::string, std::string> others_;
 };
 
 [[noreturn]] inline void fail(const std::string& what) {

@@ -35,5 +35,11 @@ TEST(Encodings, Windows1251BecomesUtf8) {
     EXPECT_EQ(cp1251ToUtf8("ascii"), "ascii");
 }
 
+TEST(Encodings, FoldingCaseCoversLatinAndCyrillicAndKeepsEverythingElse) {
+    EXPECT_EQ(foldCase("ÀÉÎ Straße ŁÓDŹ Ÿ"), "àéî straße łódź ÿ");
+    EXPECT_EQ(foldCase("ЁЛКА ЇҐЄІЎ Ʉ×"), "ёлка їґєіў Ʉ×");
+    EXPECT_EQ(foldCase("A\xD0" "\xC8" "B"), "a\xD0" "\xC8" "b");  // broken UTF-8 passes through
+}
+
 }  // namespace
 }  // namespace quorvel::ui

@@ -1,0 +1,58 @@
+// A roster player on the table: the name in the roster's spelling, then the country, the
+// colour and the portrait, each through the way the operator would set it by hand.
+#include <string_view>
+
+#include "app/app.h"
+#include "app/roster.h"
+#include "control/control_menu.h"
+#include "table/score_table.h"
+#include "ui/text.h"
+
+namespace quorvel::control {
+namespace {
+
+// The place of the roster's country in the list the table shows: the country of the same
+// name when the list holds one, else the place it has in the file that names it.
+int countryPlace(const app::RosterCountry& country, const ui::ComboBox& list, const std::string& listLanguage) {
+    if (country.language == listLanguage) return country.place;
+    const std::string folded = ui::foldCase(country.name);
+    const auto& items = list.items();
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (ui::foldCase(items[i]) == folded) return static_cast<int>(i);
+    return country.place;
+}
+
+}  // namespace
+
+void ControlMenu::applyRosterPlayer(int player, const app::RosterPlayer& entry) {
+    auto& table = app_.table();
+    const bool first = player == 1;
+    (first ? Text1 : Text2).setText(entry.name);
+    (first ? table.P1 : table.P2).setCaption(entry.name);
+    if (entry.country) {
+        ui::ComboBox& list = first ? table.Combo1 : table.Combo2;
+        const int place = countryPlace(*entry.country, list, table.countryLanguage);
+        if (place < list.listCount()) list.setListIndex(place);
+    }
+    if (entry.colour) {
+        const int swatch = swatchOnSide(*entry.colour, player);
+        if (swatch >= 0) inputControlClicked(C1(swatch));
+    }
+    if (entry.portrait) {
+        ui::Label& holder = first ? table.Label4 : table.Label5;
+        if (holder.caption() != entry.portrait->set) choosePortraitSet(holder, entry.portrait->set.c_str());
+        showPortrait(first ? table.I1 : table.I2, holder, entry.portrait->number);
+    }
+}
+
+void ControlMenu::applyRosterNames() {
+    const app::Roster& roster = app_.roster();
+    if (roster.empty()) return;
+    auto& table = app_.table();
+    const app::RosterPlayer* player1 = roster.find(table.P1.caption());
+    const app::RosterPlayer* player2 = roster.find(table.P2.caption());
+    if (player1) applyRosterPlayer(1, *player1);
+    if (player2) applyRosterPlayer(2, *player2);
+}
+
+}  // namespace quorvel::control
