@@ -1,6 +1,7 @@
 """The roster's names offered under the start dialog's name box of the real quorvel.exe
-under Wine: typed with xdotool, picked with the keys, and placed above the box when the
-dialog stands at the bottom of the screen."""
+under Wine: typed with xdotool, picked with the keys and set up on the table by GO!!!
+(read back from the remote control's state), and placed above the box when the dialog
+stands at the bottom of the screen."""
 import json
 import subprocess
 import unittest
@@ -63,7 +64,12 @@ class Suggestions(unittest.TestCase):
             state = json.loads(subprocess.run(["curl", "-s", f"http://127.0.0.1:{port}/api/state"], check=True,
                                               capture_output=True, timeout=60).stdout)
             player = state["players"][0]
-            self.assertEqual(player["name"], "Alina Sorokina", state)
+            # Albania's place in the English list, shown in the language in force, with its flag.
+            place = (program.folder / "C_English.dat").read_text(encoding="utf-8-sig").splitlines().index("Albania")
+            self.assertEqual((player["name"], player["country"]["index"], player["colour"]["name"],
+                              player["portrait"]), ("Alina Sorokina", place, "Green", {"set": "P1", "number": 7}),
+                             state)
+            self.assertEqual(player["visible"], {"country": True, "flag": True, "portrait": True}, state)
             display.screenshot(harness.ROOT / "build" / "e2e-suggestions-table.png")
             self.assertIsNone(program.process.poll(), "the program is still running")
 
