@@ -315,7 +315,11 @@ void Form::inputCloseRequested() {
 }
 
 void Form::inputMoved(Point outerTopLeft) {
-    runtime_.dispatch([&] { move(pixelsToTwips(outerTopLeft.x), pixelsToTwips(outerTopLeft.y)); });
+    runtime_.dispatch([&] {
+        // A list of suggestions would stay where the box was.
+        for (auto& list : suggestions_) list->close();
+        move(pixelsToTwips(outerTopLeft.x), pixelsToTwips(outerTopLeft.y));
+    });
 }
 
 void Form::inputResized(int clientWidthPixels, int clientHeightPixels) {
