@@ -63,10 +63,11 @@ def watch(screen, rect_of, start, timeout=120.0):
     raise AssertionError(f"the screen did not settle within {timeout:.0f} s")
 
 
-def start_up(display, screen, exe, title, keep_server):
+def start_up(display, screen, exe, title, keep_server, change=None):
     """Seconds from `wine` to the first window mapped and to it painted; the program
-    is left running and returned."""
-    program = harness.Program(display, exe=exe, folder=harness.DIST / "quorvel", keep_server=keep_server)
+    is left running and returned. `change` may alter the program's folder first."""
+    program = harness.Program(display, exe=exe, folder=harness.DIST / "quorvel", keep_server=keep_server,
+                              change=change)
     start = time.monotonic()
     program.__enter__()
     mapped, painted = watch(screen, lambda: screen.window(title), start)

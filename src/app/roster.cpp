@@ -1,6 +1,8 @@
 #include "app/roster.h"
 
+#include <algorithm>
 #include <array>
+#include <unordered_map>
 
 #include "app/readers.h"
 #include "control/palette.h"
@@ -9,18 +11,41 @@
 
 namespace quorvel::app {
 
-Roster::Roster(std::vector<RosterPlayer> players) : players_(std::move(players)) {
-    folded_.reserve(players_.size());
-    index_.reserve(players_.size());
-    for (std::size_t i = 0; i < players_.size(); ++i) {
-        folded_.push_back(ui::foldCase(players_[i].name));
-        index_.emplace(folded_.back(), i);
-    }
+std::size_t Roster::slotOf(std::string_view folded) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = std::hash<std::string_view>{}(folded) & mask;
+    while (slots_[slot] != 0 && folded_[slots_[slot] - 1] != folded) slot = (slot + 1) & mask;
+    return slot;
+}
+
+void Roster::rehash(std::size_t slots) {
+    slots_.assign(slots, 0);
+    for (std::size_t i = 0; i < folded_.size(); ++i) slots_[slotOf(folded_[i])] = static_cast<std::uint32_t>(i + 1);
+}
+
+void Roster::reserve(std::size_t players) {
+    players_.reserve(players);
+    folded_.reserve(players);
+    std::size_t slots = 16;
+    while (slots < 2 * players) slots *= 2;
+    if (slots > slots_.size()) rehash(slots);
+}
+
+std::optional<std::size_t> Roster::add(RosterPlayer player) {
+    if (2 * (players_.size() + 1) > slots_.size()) reserve(2 * players_.size() + 8);
+    std::string folded = ui::foldCase(player.name);
+    const std::size_t slot = slotOf(folded);
+    if (slots_[slot] != 0) return slots_[slot] - 1;
+    players_.push_back(std::move(player));
+    folded_.push_back(std::move(folded));
+    slots_[slot] = static_cast<std::uint32_t>(players_.size());
+    return std::nullopt;
 }
 
 const RosterPlayer* Roster::find(std::string_view name) const {
-    const auto found = index_.find(ui::foldCase(name));
-    return found == index_.end() ? nullptr : &players_[found->second];
+    if (slots_.empty()) return nullptr;
+    const std::size_t slot = slotOf(ui::foldCase(name));
+    return slots_[slot] == 0 ? nullptr : &players_[slots_[slot] - 1];
 }
 
 const char* rosterColourName(int colour) { return control::kPalette.at(static_cast<std::size_t>(colour)).name; }
@@ -48,22 +73,25 @@ public:
         const auto lines = readTextLines(platform_, path_);
         if (lines.empty()) throw Error(path_ + ", line 1: the file has no header line naming its columns");
         readHeader(lines[0]);
-        std::vector<RosterPlayer> players;
-        std::unordered_map<std::string, std::size_t> lineOfName;
+        Roster roster;
+        roster.reserve(std::min<std::size_t>(lines.size(), kMaxRosterPlayers));
+        std::vector<std::size_t> lineOf;  // of each player
+        lineOf.reserve(lines.size());
         for (std::size_t i = 1; i < lines.size(); ++i) {
             line_ = i + 1;
             split(lines[i]);
             bool blank = true;
-            for (const auto& field : fields_) blank = blank && trimmed(field).empty();
+            for (std::size_t f = 0; f < count_; ++f) blank = blank && fields_[f].empty();
             if (blank) continue;  // an empty row of a spreadsheet
-            if (players.size() == kMaxRosterPlayers)
+            if (roster.players().size() == kMaxRosterPlayers)
                 fail("the roster holds at most " + std::to_string(kMaxRosterPlayers) + " players", field(kName));
             RosterPlayer player = readPlayer();
-            const auto [at, added] = lineOfName.emplace(ui::foldCase(player.name), line_);
-            if (!added) fail("the name is already on line " + std::to_string(at->second), player.name);
-            players.push_back(std::move(player));
+            const std::string name = player.name;
+            if (const auto other = roster.add(std::move(player)))
+                fail("the name is already on line " + std::to_string(lineOf[*other]), name);
+            lineOf.push_back(line_);
         }
-        return Roster(std::move(players));
+        return roster;
     }
 
 private:
@@ -74,35 +102,44 @@ private:
 
     // The fields of `line`, separated by the header's separator; a field in double quotes
     // may hold separators, and a doubled quote inside it stands for one quote.
-    void split(const std::string& line) {
-        fields_.clear();
-        std::string field;
-        bool quoted = false;
-        bool wasQuoted = false;
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            const char c = line[i];
-            if (quoted) {
-                if (c != '"') {
-                    field += c;
-                } else if (i + 1 < line.size() && line[i + 1] == '"') {
-                    field += '"';
-                    ++i;
-                } else {
-                    quoted = false;
+    // Unquoted fields lose the blanks around them. The fields' storage is kept from line
+    // to line.
+    void split(std::string_view line) {
+        count_ = 0;
+        std::size_t i = 0;
+        for (;;) {
+            if (count_ == fields_.size()) fields_.emplace_back();
+            std::string& field = fields_[count_++];
+            field.clear();
+            while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+            if (i < line.size() && line[i] == '"') {
+                // Quoted: up to the closing quote, a doubled quote standing for one; then
+                // whatever stands before the next separator is kept after it.
+                bool closed = false;
+                for (++i; i < line.size(); ++i) {
+                    if (line[i] != '"') {
+                        field += line[i];
+                    } else if (i + 1 < line.size() && line[i + 1] == '"') {
+                        field += '"';
+                        ++i;
+                    } else {
+                        closed = true;
+                        ++i;
+                        break;
+                    }
                 }
-            } else if (c == '"' && trimmed(field).empty() && !wasQuoted) {
-                field.clear();
-                quoted = wasQuoted = true;
-            } else if (c == separator_) {
-                fields_.push_back(wasQuoted ? std::move(field) : std::string(trimmed(field)));
-                field.clear();
-                wasQuoted = false;
+                if (!closed) fail("a field's quote is not closed", line);
+                const std::size_t end = std::min(line.find(separator_, i), line.size());
+                field += trimmed(line.substr(i, end - i));
+                i = end;
             } else {
-                field += c;
+                const std::size_t end = std::min(line.find(separator_, i), line.size());
+                field.assign(trimmed(line.substr(i, end - i)));
+                i = end;
             }
+            if (i >= line.size()) return;
+            ++i;  // the separator
         }
-        if (quoted) fail("a field's quote is not closed", line);
-        fields_.push_back(wasQuoted ? std::move(field) : std::string(trimmed(field)));
     }
 
     void readHeader(const std::string& header) {
@@ -118,7 +155,7 @@ private:
         }
         split(header);
         columns_.fill(-1);
-        for (std::size_t i = 0; i < fields_.size(); ++i) {
+        for (std::size_t i = 0; i < count_; ++i) {
             const std::string name = ui::foldCase(trimmed(fields_[i]));
             for (int c = 0; c < kColumns; ++c) {
                 if (name != kColumnNames[static_cast<std::size_t>(c)]) continue;
@@ -133,7 +170,7 @@ private:
 
     std::string field(Column column) const {
         const int at = columns_[static_cast<std::size_t>(column)];
-        return at >= 0 && static_cast<std::size_t>(at) < fields_.size() ? fields_[static_cast<std::size_t>(at)] : "";
+        return at >= 0 && static_cast<std::size_t>(at) < count_ ? fields_[static_cast<std::size_t>(at)] : "";
     }
 
     RosterPlayer readPlayer() {
@@ -165,14 +202,14 @@ private:
             if (!platform_.fileExists(path)) continue;
             const auto names = readWordList(platform_, path, kMaxCountries);
             for (std::size_t i = 0; i < names.size(); ++i)
-                countries_.emplace(ui::foldCase(names[i]), RosterCountry{names[i], language, static_cast<int>(i)});
+                countries_.emplace(ui::foldCase(names[i]), RosterCountry{language, static_cast<int>(i)});
         }
     }
 
     int colour(const std::string& text) const {
         const std::string folded = ui::foldCase(text);
         for (int i = 0; i < kRosterColours; ++i)
-            if (folded == ui::foldCase(rosterColourName(i))) return i;
+            if (folded == foldedColours_[static_cast<std::size_t>(i)]) return i;
         fail("no palette colour has this name (Gold, Red, Blue, Green, Orange, SkyBlue, Purple, Pink, Dark, White)",
              text);
     }
@@ -203,7 +240,13 @@ private:
     char separator_ = ',';
     std::array<int, kColumns> columns_{};
     std::size_t line_ = 1;
-    std::vector<std::string> fields_;
+    std::vector<std::string> fields_;  // the first count_ are the line's
+    std::size_t count_ = 0;
+    std::array<std::string, kRosterColours> foldedColours_ = [] {
+        std::array<std::string, kRosterColours> names;
+        for (int i = 0; i < kRosterColours; ++i) names[static_cast<std::size_t>(i)] = ui::foldCase(rosterColourName(i));
+        return names;
+    }();
     bool countriesRead_ = false;
     std::unordered_map<std::string, RosterCountry> countries_;
 };

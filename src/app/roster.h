@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <cstdint>
 #include <vector>
 
 #include "ui/platform.h"
@@ -16,10 +16,10 @@ namespace quorvel::app {
 constexpr int kMaxRosterPlayers = 10000;
 constexpr int kRosterColours = 10;  // Gold to White: player 1's half of the palette, in order
 
-// A country as one of the country files writes it: the language of the first file that
-// holds the name (in the order of the language list) and its place in that file.
+// A country as one of the country files writes it (the player's countryText, apart from
+// case): the language of the first file that holds the name (in the order of the language
+// list) and its place in that file.
 struct RosterCountry {
-    std::string name;  // as that file writes it
     std::string language;
     int place = 0;
 };
@@ -44,8 +44,10 @@ struct RosterPlayer {
 class Roster {
 public:
     Roster() = default;
-    // `players` must have unique names, case folded (the reader refuses the rest).
-    explicit Roster(std::vector<RosterPlayer> players);
+    // Adds the player at the end, unless a player of the same name apart from case is
+    // there already: then nothing changes and that player's position comes back.
+    std::optional<std::size_t> add(RosterPlayer player);
+    void reserve(std::size_t players);
 
     // In the file's order.
     const std::vector<RosterPlayer>& players() const { return players_; }
@@ -56,9 +58,16 @@ public:
     const RosterPlayer* find(std::string_view name) const;
 
 private:
+    // The slot of `folded` in the open hash table: the one holding it, or the empty one
+    // where it would go.
+    std::size_t slotOf(std::string_view folded) const;
+    void rehash(std::size_t slots);
+
     std::vector<RosterPlayer> players_;
     std::vector<std::string> folded_;
-    std::unordered_map<std::string, std::size_t> index_;  // folded name to position
+    // Position + 1 of the player whose folded name hashes there; 0 for none. A power of two
+    // in size, at most half full.
+    std::vector<std::uint32_t> slots_;
 };
 
 // The colour name of palette index `colour` (0 to 9).

@@ -13,9 +13,10 @@ namespace {
 
 // The place of the roster's country in the list the table shows: the country of the same
 // name when the list holds one, else the place it has in the file that names it.
-int countryPlace(const app::RosterCountry& country, const ui::ComboBox& list, const std::string& listLanguage) {
+int countryPlace(const app::RosterPlayer& entry, const ui::ComboBox& list, const std::string& listLanguage) {
+    const app::RosterCountry& country = *entry.country;
     if (country.language == listLanguage) return country.place;
-    const std::string folded = ui::foldCase(country.name);
+    const std::string folded = ui::foldCase(entry.countryText);
     const auto& items = list.items();
     for (std::size_t i = 0; i < items.size(); ++i)
         if (ui::foldCase(items[i]) == folded) return static_cast<int>(i);
@@ -31,7 +32,7 @@ void ControlMenu::applyRosterPlayer(int player, const app::RosterPlayer& entry) 
     (first ? table.P1 : table.P2).setCaption(entry.name);
     if (entry.country) {
         ui::ComboBox& list = first ? table.Combo1 : table.Combo2;
-        const int place = countryPlace(*entry.country, list, table.countryLanguage);
+        const int place = countryPlace(entry, list, table.countryLanguage);
         if (place < list.listCount()) list.setListIndex(place);
     }
     if (entry.colour) {
