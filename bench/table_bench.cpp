@@ -103,13 +103,14 @@ void BM_SuggestionKeystroke(benchmark::State& state) {
                                          "Ksenia", "Lev", "Мария", "Nikolai", "Olga", "Павел", "Roman", "Светлана"};
     static const char* const kLast[] = {"Ivanov", "Петров", "Smirnova", "Кузнецов", "Popov", "Соколова", "Lebedev",
                                         "Козлов", "Novikova", "Морозов"};
-    std::vector<RosterPlayer> players;
+    quorvel::app::Roster roster;
+    roster.reserve(10000);
     for (int i = 0; i < 10000; ++i) {
         RosterPlayer player;
         player.name = std::string(kFirst[i % 16]) + " " + kLast[(i / 16) % 10] + " " + std::to_string(i);
-        players.push_back(std::move(player));
+        roster.add(std::move(player));
     }
-    table.app->setRoster(quorvel::app::Roster(std::move(players)));
+    table.app->setRoster(std::move(roster));
     auto& menu = table.app->controlMenu();
     menu.show();
     const std::string typed[] = {"Пе", "Пет"};
