@@ -128,6 +128,14 @@ void SuggestionList::inputRowClicked(int row) {
     box_.form().runtime().dispatch([&] { take(row); });
 }
 
+void SuggestionList::inputRowHovered(int row) {
+    box_.form().runtime().dispatch([&] {
+        if (row < 0 || row >= static_cast<int>(rows_.size()) || row == highlighted_) return;
+        highlighted_ = row;
+        show();
+    });
+}
+
 void SuggestionList::windowClosed() {
     rows_.clear();
     highlighted_ = -1;

@@ -57,8 +57,10 @@ public:
     void take(int row);
     void close();
 
-    // From the backend's popup: the operator clicked row `row` (runs as one event).
+    // From the backend's popup, each run as one event: the operator clicked row `row`, or
+    // the pointer went over it (it is highlighted, as Up and Down would).
     void inputRowClicked(int row);
+    void inputRowHovered(int row);
     // The form's window closes: so does the popup.
     void windowClosed();
 

@@ -38,7 +38,12 @@ class Suggestions(unittest.TestCase):
         display.xdotool("click", "1")
         wait_for("the start dialog to be the active window", lambda: find_window(program, TITLE)["active"] == "1",
                  timeout=30)
+        # Keys go to the window that has the X input focus, which may follow a moment later.
+        wait_for("the start dialog to have the keyboard",
+                 lambda: display.xdotool("getwindowfocus", "getwindowname", check=False).strip() == TITLE, timeout=30)
         display.xdotool("type", "--delay", "120", letters)
+        wait_for(f"Text1 to read {letters!r}",
+                 lambda: children(find_window(program, TITLE))[3]["text"] == letters, timeout=30)
         wait_for(f"the list of suggestions after typing {letters!r}", lambda: popup(program), timeout=30)
         return ox + left, oy + top, width, height
 

@@ -80,6 +80,8 @@ TEST_F(SuggestionsTest, KeysMoveTakeAndCloseAClickTakesTheFocusLossCloses) {
     EXPECT_EQ(dialog->Text1.text(), "an") << "a name in no roster is taken as typed";
 
     type("an");
+    list->inputRowHovered(2);
+    EXPECT_EQ(popup().highlighted, 2) << "the pointer over a row highlights it";
     popup().click(1);
     EXPECT_EQ(dialog->Text1.text(), "Anton");
     type("an");

@@ -109,6 +109,10 @@ LRESULT Win32SuggestionPopup::handle(UINT message, WPARAM wParam, LPARAM lParam)
         case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
         case WM_ERASEBKGND: return 1;
         case WM_PAINT: paint(); return 0;
+        case WM_MOUSEMOVE:
+            if (GET_Y_LPARAM(lParam) / rowHeight_ != list_.highlighted())
+                list_.inputRowHovered(GET_Y_LPARAM(lParam) / rowHeight_);
+            return 0;
         case WM_LBUTTONDOWN: {
             const int row = GET_Y_LPARAM(lParam) / rowHeight_;
             HWND box = boxWindow();
