@@ -73,8 +73,8 @@ private:
     TextBox& box_;
     Source source_;
     std::unique_ptr<SuggestionPeer> peer_;
-    std::vector<std::size_t> begins_;  // matches at a name's start, then the others
-    std::vector<std::size_t> others_;
+    std::vector<std::size_t> begins_;  // positions of the names that begin with the text
+    std::vector<std::size_t> others_;  // of those with a later word that does
     std::vector<std::string> rows_;
     int highlighted_ = -1;
 };
