@@ -2,8 +2,10 @@
 // table shown after GO and the menu hidden: one idle tick of the key poll (no chord held)
 // one pointer move over the pick strip that loads a shipped portrait from disk, and one
 // capture tick of the table: drawn and compared with the picture last written, then left
-// alone (unchanged) or written (changed) as a PNG or a BMP; and one keystroke in a name box
-// of the control menu with a roster of 10,000 players: the suggestions under it updated.
+// alone (unchanged) or written (changed) as a PNG or a BMP. Also the start dialog's load
+// (every file read, the three windows made) without a roster and with 10,000 players, and
+// one keystroke in a name box of the control menu with a roster of 10,000 players: the
+// suggestions under it updated.
 //
 //   quorvel_bench_table                     times per tick and per move (Google Benchmark)
 //   quorvel_bench_table --ticks N           runs N idle ticks and exits, for
@@ -15,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "app/app.h"
@@ -94,8 +97,9 @@ void BM_CaptureTick(benchmark::State& state) {
 }
 BENCHMARK(BM_CaptureTick)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
-// 10,000 players of two words each, Latin and Cyrillic alike, and a keystroke that most
-// names match in their second word and few at their start: every name is looked at.
+// 10,000 players of three words each (the last a number), Latin and Cyrillic alike, and a
+// keystroke that a tenth of the names match in their second word and none at their start:
+// every name is looked at.
 void BM_SuggestionKeystroke(benchmark::State& state) {
     using quorvel::app::RosterPlayer;
     IdleTable table;
@@ -124,6 +128,35 @@ void BM_SuggestionKeystroke(benchmark::State& state) {
     if (!list || list->rows().size() != 10) state.SkipWithError("not a full list");
 }
 BENCHMARK(BM_SuggestionKeystroke)->Unit(benchmark::kMicrosecond);
+
+// Arg: the players in Players.csv of a copy of the shipped folder (0: no such file), each
+// with a country, a colour and a portrait. One iteration: a program started up to its start
+// dialog shown.
+void BM_StartDialogLoad(benchmark::State& state) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / "quorvel-bench-roster";
+    fs::remove_all(folder);
+    fs::copy(QUORVEL_PROGRAM_FOLDER, folder, fs::copy_options::recursive);
+    fs::remove(folder / "Players.csv");
+    if (state.range(0) > 0) {
+        static const char* const colours[] = {"Gold", "Red", "Blue", "Green", "Orange", "SkyBlue", "Purple", "Pink", "Dark", "White"};
+        static const char* const countries[] = {"Sweden", "Japan", "Brazil", "Canada", "Chile", "Finland", "Poland"};
+        std::string csv = "name;country;colour;portrait\r\n";
+        for (long long i = 0; i < state.range(0); ++i)
+            csv += "Player " + std::to_string(100000 + i) + " Tester;" + countries[i % 7] + ";" + colours[i % 10] + ";P" +
+                   std::to_string(1 + i % 2) + "/" + std::to_string(i % 13) + "\r\n";
+        std::ofstream(folder / "Players.csv", std::ios::binary) << csv;
+    }
+    for (auto _ : state) {
+        quorvel::sim::SimPlatform platform{folder.string()};
+        quorvel::app::App app(platform, quorvel::app::Release::R099);
+        app.start();
+        if (platform.quitCalled() || app.roster().players().size() != static_cast<std::size_t>(state.range(0)))
+            state.SkipWithError("the program did not start with its roster");
+    }
+    fs::remove_all(folder);
+}
+BENCHMARK(BM_StartDialogLoad)->Arg(0)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

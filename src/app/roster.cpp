@@ -221,13 +221,10 @@ private:
         for (const char* set : kPortraitSets) {
             const std::string_view name(set, std::string_view(set).size() - 1);
             if (folded != ui::foldCase(name)) continue;
-            int value = 0;
-            bool digits = !number.empty() && number.size() <= 2;
-            for (char c : number) {
-                digits = digits && c >= '0' && c <= '9';
-                value = value * 10 + (c - '0');
-            }
-            if (!digits || value > kLastPortrait) fail("the portrait's number is not one from 0 to 12", text);
+            const bool digits = !number.empty() && number.size() <= 2 &&
+                                std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+            const int value = digits ? std::stoi(std::string(number)) : kLastPortrait + 1;
+            if (value > kLastPortrait) fail("the portrait's number is not one from 0 to 12", text);
             return {set, value};
         }
         fail("the portrait is not a set and a number such as P1/7, P2/12 or Origin/0", text);

@@ -41,10 +41,13 @@ void ScoreTable::swapSides() {
     app::Settings& settings = app_.settings();
     const auto pick = [](int player, auto& one, auto& two) -> auto& { return player == 1 ? one : two; };
 
-    // Names with their fonts, scores with the menu's boxes.
+    // Names with their fonts, scores, and the menu's boxes of both, so that its "OK" keeps
+    // the swap.
     exchange([&](int p) { return pick(p, P1, P2).caption(); }, [&](int p, std::string v) { pick(p, P1, P2).setCaption(v); });
     exchange([&](int p) { return pick(p, P1, P2).font(); }, [&](int p, const ui::Font& v) { pick(p, P1, P2).setFont(v); });
     exchange([&](int p) { return pick(p, T1, T2).caption(); }, [&](int p, std::string v) { pick(p, T1, T2).setCaption(v); });
+    exchange([&](int p) { return pick(p, menu.Text1, menu.Text2).text(); },
+             [&](int p, std::string v) { pick(p, menu.Text1, menu.Text2).setText(v); });
     exchange([&](int p) { return pick(p, menu.Text3, menu.Text4).text(); },
              [&](int p, std::string v) { pick(p, menu.Text3, menu.Text4).setText(v); });
 

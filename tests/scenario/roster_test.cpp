@@ -46,7 +46,7 @@ protected:
     std::string sides() {
         auto& t = table();
         std::string all = remote::Api::stateJson(app()) + t.Label4.caption() + t.Label5.caption() + t.Label5.tag() +
-                          t.Label6.tag() + menu().Text3.text() + menu().Text4.text() + menu().SC1.caption() +
+                          t.Label6.tag() + menu().Text1.text() + menu().Text3.text() + menu().Text4.text() + menu().SC1.caption() +
                           std::to_string(t.gennum1) + std::to_string(t.P1.font().size) + std::to_string(t.SC1.fillColor()) +
                           std::to_string(t.SC12->fillColor()) + t.F1.picture()->source() + t.I1.picture()->source();
         for (bool shown : {t.F1.visible(), t.F2.visible(), t.LiveP1.visible(), t.LiveP2.visible(), t.I1.visible(),
@@ -150,6 +150,7 @@ TEST_F(Roster, SwappingTwiceGivesBackTheTableAndTheChordIsGuarded) {
     const std::string before = sides();
     table().swapSides();
     EXPECT_EQ(table().P2.caption(), "Ann");
+    EXPECT_EQ(menu().Text2.text(), "Ann");
     EXPECT_EQ(table().T2.caption(), "2");
     EXPECT_EQ(table().P1.font().size, 17);
     EXPECT_EQ(table().Label6.tag(), "9") << "White keeps its swatch on player 2's side";
