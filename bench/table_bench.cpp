@@ -3,7 +3,9 @@
 // one pointer move over the pick strip that loads a shipped portrait from disk, and one
 // capture tick of the table: drawn and compared with the picture last written, then left
 // alone (unchanged) or written (changed) as a PNG or a BMP. Also the start dialog's load
-// (every file read, the three windows made) without a roster and with 10,000 players.
+// (every file read, the three windows made) without a roster and with 10,000 players, and
+// one keystroke in a name box of the control menu with a roster of 10,000 players: the
+// suggestions under it updated.
 //
 //   quorvel_bench_table                     times per tick and per move (Google Benchmark)
 //   quorvel_bench_table --ticks N           runs N idle ticks and exits, for
@@ -19,6 +21,8 @@
 #include <memory>
 
 #include "app/app.h"
+#include "app/roster.h"
+#include "control/control_menu.h"
 #include "platform/sim/sim_platform.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
@@ -92,6 +96,38 @@ void BM_CaptureTick(benchmark::State& state) {
     std::filesystem::remove(file);
 }
 BENCHMARK(BM_CaptureTick)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// 10,000 players of three words each (the last a number), Latin and Cyrillic alike, and a
+// keystroke that a tenth of the names match in their second word and none at their start:
+// every name is looked at.
+void BM_SuggestionKeystroke(benchmark::State& state) {
+    using quorvel::app::RosterPlayer;
+    IdleTable table;
+    static const char* const kFirst[] = {"Alexei", "Boris", "Clara", "Dmitri", "Elena", "Фёдор", "Галина", "Иван",
+                                         "Ksenia", "Lev", "Мария", "Nikolai", "Olga", "Павел", "Roman", "Светлана"};
+    static const char* const kLast[] = {"Ivanov", "Петров", "Smirnova", "Кузнецов", "Popov", "Соколова", "Lebedev",
+                                        "Козлов", "Novikova", "Морозов"};
+    quorvel::app::Roster roster;
+    roster.reserve(10000);
+    for (int i = 0; i < 10000; ++i) {
+        RosterPlayer player;
+        player.name = std::string(kFirst[i % 16]) + " " + kLast[(i / 16) % 10] + " " + std::to_string(i);
+        roster.add(std::move(player));
+    }
+    table.app->setRoster(std::move(roster));
+    auto& menu = table.app->controlMenu();
+    menu.show();
+    const std::string typed[] = {"Пе", "Пет"};
+    int k = 0;
+    menu.inputTextEdited(menu.Text1, typed[1]);
+    for (auto _ : state) {
+        k ^= 1;
+        menu.inputTextEdited(menu.Text1, typed[k]);
+    }
+    const auto* list = menu.Text1.suggestions();
+    if (!list || list->rows().size() != 10) state.SkipWithError("not a full list");
+}
+BENCHMARK(BM_SuggestionKeystroke)->Unit(benchmark::kMicrosecond);
 
 // Arg: the players in Players.csv of a copy of the shipped folder (0: no such file), each
 // with a country, a colour and a portrait. One iteration: a program started up to its start

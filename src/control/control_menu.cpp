@@ -1,6 +1,7 @@
 #include "control/control_menu.h"
 
 #include "app/app.h"
+#include "app/roster_names.h"
 #include "control/icons.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
@@ -173,6 +174,12 @@ ControlMenu::ControlMenu(app::App& app)
     Image1.onClick = [this] { OpenSite(kWebPage); };
     connectColours();
     connectPortraits();
+
+    // The roster's names offered while a name is typed (release 0.99 reads a roster).
+    if (app::isCurrent(app.release())) {
+        addSuggestions(Text1, app::rosterNames(app));
+        addSuggestions(Text2, app::rosterNames(app));
+    }
 }
 
 int ControlMenu::expansionCounter() const {

@@ -4,6 +4,7 @@
 #include "app/country_list.h"
 #include "app/readers.h"
 #include "app/roster.h"
+#include "app/roster_names.h"
 #include "control/control_menu.h"
 #include "table/score_table.h"
 #include "ui/error.h"
@@ -61,6 +62,12 @@ StartDialog::StartDialog(app::App& app)
         placeAt(true);
     };
     Command1.onClick = [this] { go(); };
+
+    // The roster's names offered while a name is typed (release 0.99 reads a roster).
+    if (app::isCurrent(app.release())) {
+        addSuggestions(Text1, app::rosterNames(app));
+        addSuggestions(Text2, app::rosterNames(app));
+    }
 }
 
 void StartDialog::onLoad() {

@@ -13,6 +13,7 @@
 namespace quorvel::ui {
 
 class Form;
+class SuggestionList;
 
 enum class ControlKind { Label, Shape, Image, PictureBox, Frame, TextBox, ComboBox, Button };
 
@@ -228,8 +229,14 @@ public:
     std::function<void()> onChange;
     std::function<void()> onLostFocus;
 
+    // The list of suggestions shown under the box as the operator types, if it has one
+    // (set by the list, which the form owns).
+    SuggestionList* suggestions() const { return suggestions_; }
+    void setSuggestions(SuggestionList* list) { suggestions_ = list; }
+
 private:
     std::string text_;
+    SuggestionList* suggestions_ = nullptr;
 };
 
 enum class ComboStyle { DropDownCombo, DropDownList };

@@ -9,6 +9,7 @@ Form::Form(Runtime& runtime, std::string name) : runtime_(runtime), name_(std::m
 
 Form::~Form() {
     notifyClosed();
+    for (auto& list : suggestions_) list->windowClosed();
     // Controls go before the timers' platform entries; the window goes first of all.
     if (peer_) peer_->close();
 }
@@ -27,6 +28,7 @@ void Form::closeWindow() {
     buttonsHeld_ = 0;
     captured_ = nullptr;
     seeThroughKey_.reset();
+    for (auto& list : suggestions_) list->windowClosed();
     if (peer_) {
         peer_->close();
         peer_.reset();
@@ -121,6 +123,11 @@ Control* Form::find(const std::string& name, int index) const {
 Timer& Form::addTimer(std::string name, int interval, bool enabled) {
     timers_.push_back(std::make_unique<Timer>(runtime_, std::move(name), interval, enabled));
     return *timers_.back();
+}
+
+SuggestionList& Form::addSuggestions(TextBox& box, SuggestionList::Source source) {
+    suggestions_.push_back(std::make_unique<SuggestionList>(box, std::move(source)));
+    return *suggestions_.back();
 }
 
 FrameSize Form::frame() const { return runtime_.platform().frameSize(borderStyle_); }
@@ -265,11 +272,22 @@ void Form::inputControlClicked(Control& control) {
 
 void Form::inputTextEdited(Control& control, std::string text) {
     runtime_.dispatch([&] {
-        if (control.kind() == ControlKind::TextBox)
-            static_cast<TextBox&>(control).setText(std::move(text));
-        else if (control.kind() == ControlKind::ComboBox)
+        if (control.kind() == ControlKind::TextBox) {
+            auto& box = static_cast<TextBox&>(control);
+            box.setText(std::move(text));
+            if (box.suggestions()) box.suggestions()->typed();
+        } else if (control.kind() == ControlKind::ComboBox)
             static_cast<ComboBox&>(control).editedByOperator(std::move(text));
     });
+}
+
+bool Form::inputKeyDown(Control& control, int virtualKey) {
+    if (control.kind() != ControlKind::TextBox) return false;
+    SuggestionList* list = static_cast<TextBox&>(control).suggestions();
+    if (list == nullptr || !list->open()) return false;
+    bool taken = false;
+    runtime_.dispatch([&] { taken = list->keyDown(virtualKey); });
+    return taken;
 }
 
 void Form::inputListPicked(ComboBox& combo, int index) {
@@ -280,6 +298,7 @@ void Form::inputFocusLost(Control& control) {
     runtime_.dispatch([&] {
         if (control.kind() == ControlKind::TextBox) {
             auto& box = static_cast<TextBox&>(control);
+            if (box.suggestions()) box.suggestions()->close();
             if (box.onLostFocus) box.onLostFocus();
         } else if (control.kind() == ControlKind::ComboBox) {
             auto& combo = static_cast<ComboBox&>(control);
@@ -297,7 +316,11 @@ void Form::inputCloseRequested() {
 }
 
 void Form::inputMoved(Point outerTopLeft) {
-    runtime_.dispatch([&] { move(pixelsToTwips(outerTopLeft.x), pixelsToTwips(outerTopLeft.y)); });
+    runtime_.dispatch([&] {
+        // A list of suggestions would stay where the box was.
+        for (auto& list : suggestions_) list->close();
+        move(pixelsToTwips(outerTopLeft.x), pixelsToTwips(outerTopLeft.y));
+    });
 }
 
 void Form::inputResized(int clientWidthPixels, int clientHeightPixels) {

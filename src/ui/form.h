@@ -14,6 +14,7 @@
 #include "ui/observer.h"
 #include "ui/platform.h"
 #include "ui/runtime.h"
+#include "ui/suggestion_list.h"
 #include "ui/timer.h"
 
 namespace quorvel::ui {
@@ -96,7 +97,12 @@ public:
     // A left press and release without modifiers over a control (press, release, click),
     // for a way in that names the control rather than a point of the window.
     void inputControlClicked(Control& control);
+    // The operator's edit of a text field; a text box's suggestions follow it.
     void inputTextEdited(Control& control, std::string text);
+    // A key pressed in a native control that a control may take for itself (a text box's
+    // suggestions take Up, Down, Enter and Escape while shown). Returns whether it was
+    // taken: then the native control does not see it.
+    bool inputKeyDown(Control& control, int virtualKey);
     void inputListPicked(ComboBox& combo, int index);
     void inputFocusLost(Control& control);
     void inputActivated();
@@ -123,6 +129,8 @@ protected:
         return ref;
     }
     Timer& addTimer(std::string name, int interval, bool enabled);
+    // Gives `box` a list of suggestions from `source`, owned by the form.
+    SuggestionList& addSuggestions(TextBox& box, SuggestionList::Source source);
 
     virtual void onLoad() {}
     virtual void onActivate() {}
@@ -146,6 +154,7 @@ private:
     std::unique_ptr<WindowPeer> peer_;
     std::vector<std::unique_ptr<Control>> controls_;
     std::vector<std::unique_ptr<Timer>> timers_;
+    std::vector<std::unique_ptr<SuggestionList>> suggestions_;
 
     std::string caption_;
     int left_ = 0;

@@ -19,6 +19,8 @@ namespace quorvel::ui {
 
 class Control;
 class Form;
+class SuggestionList;
+class SuggestionPeer;
 class Timer;
 struct Font;
 
@@ -100,6 +102,9 @@ public:
     virtual Color resolveColor(Color color) const = 0;
     // The width in pixels at 96 DPI of `text` on one line in `font`, as a label draws it.
     virtual int textWidth(const Font& font, const std::string& text) = 0;
+    // The popup that shows `list` under its text box (suggestion_list.h), hidden; closed
+    // before the box's window closes.
+    virtual std::unique_ptr<SuggestionPeer> createSuggestionPopup(SuggestionList& list) = 0;
 
     // Timers: the timer was armed, disarmed or given a new interval (the countdown starts
     // again), or it is going away.

@@ -95,6 +95,16 @@ ui::FrameSize SimPlatform::frameSize(ui::BorderStyle style) const {
     return {0, 0};
 }
 
+std::unique_ptr<ui::SuggestionPeer> SimPlatform::createSuggestionPopup(ui::SuggestionList& list) {
+    return std::make_unique<SimSuggestionPopup>(*this, list);
+}
+
+SimSuggestionPopup* SimPlatform::popup(const ui::SuggestionList& list) const {
+    for (SimSuggestionPopup* p : popups_)
+        if (&p->list == &list) return p;
+    return nullptr;
+}
+
 ui::Color SimPlatform::resolveColor(ui::Color color) const {
     if (!ui::isSystemColor(color)) return color;
     switch (ui::systemColorIndex(color)) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/sim/sim_capture.h"
+#include "platform/sim/sim_suggestions.h"
 #include "ui/form.h"
 #include "ui/platform.h"
 #include "ui/posted_work.h"
@@ -60,6 +61,7 @@ public:
     // No fonts here: every character is counted half as wide as the font is high.
     int textWidth(const ui::Font& font, const std::string& text) override;
     ui::Color resolveColor(ui::Color color) const override;
+    std::unique_ptr<ui::SuggestionPeer> createSuggestionPopup(ui::SuggestionList& list) override;
     void timerChanged(ui::Timer& timer) override;
     void timerDestroyed(ui::Timer& timer) override;
     std::uint16_t asyncKeyState(int virtualKey) override;
@@ -138,6 +140,8 @@ public:
     int exitCode() const { return quit_.value_or(-1); }
     // The window of a loaded form, or nullptr.
     SimWindow* window(const ui::Form& form) const;
+    // The popup of a suggestion list, or nullptr before it was first shown.
+    SimSuggestionPopup* popup(const ui::SuggestionList& list) const;
     // The form whose window is active.
     ui::Form* activeForm() const { return active_; }
     // The operator makes a shown window of the program the active one (a click on it).
@@ -148,6 +152,7 @@ public:
 
 private:
     friend struct SimWindow;
+    friend struct SimSuggestionPopup;
     std::string programFolder_;
     std::string currentFolder_;
     long long now_ = 0;
@@ -175,6 +180,7 @@ private:
     int imagesSaved_ = 0;
     std::optional<int> quit_;
     std::vector<SimWindow*> windows_;
+    std::vector<SimSuggestionPopup*> popups_;
     ui::Form* active_ = nullptr;
     ui::PostedWork posted_;
 };

@@ -9,6 +9,7 @@
 
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_picture.h"
+#include "platform/win32/win32_suggestions.h"
 #include "platform/win32/win32_window.h"
 #include "ui/display_scale.h"
 #include "ui/error.h"
@@ -45,6 +46,7 @@ Function* systemFunction(const wchar_t* library, const char* name) {
 
 Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
     Win32Window::registerClass(instance_, formClass());
+    Win32SuggestionPopup::registerClass(instance_);
 
     WNDCLASSEXW timerClass{};
     timerClass.cbSize = sizeof timerClass;
@@ -75,6 +77,10 @@ Win32Platform::~Win32Platform() {
 
 std::unique_ptr<ui::WindowPeer> Win32Platform::createWindow(ui::Form& form) {
     return std::make_unique<Win32Window>(*this, form);
+}
+
+std::unique_ptr<ui::SuggestionPeer> Win32Platform::createSuggestionPopup(ui::SuggestionList& list) {
+    return std::make_unique<Win32SuggestionPopup>(*this, list);
 }
 
 DWORD Win32Platform::frameStyle(ui::BorderStyle style) {

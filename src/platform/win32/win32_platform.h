@@ -32,6 +32,7 @@ public:
     ui::FrameSize frameSize(ui::BorderStyle style) const override;
     int textWidth(const ui::Font& font, const std::string& text) override;
     ui::Color resolveColor(ui::Color color) const override;
+    std::unique_ptr<ui::SuggestionPeer> createSuggestionPopup(ui::SuggestionList& list) override;
     void timerChanged(ui::Timer& timer) override;
     void timerDestroyed(ui::Timer& timer) override;
     std::uint16_t asyncKeyState(int virtualKey) override;

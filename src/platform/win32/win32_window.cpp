@@ -320,6 +320,13 @@ LRESULT CALLBACK Win32Window::nativeProc(HWND hwnd, UINT message, WPARAM wParam,
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         return CallWindowProcW(original, hwnd, message, wParam, lParam);
     }
+    if (message == WM_KEYDOWN || message == WM_CHAR || message == WM_GETDLGCODE) {
+        Win32Window* self = hook->window;
+        if (self->hwnd_) {
+            if (const auto taken = self->nativeKey(hwnd, hook->index, message, wParam, lParam, original)) return *taken;
+        }
+        return CallWindowProcW(original, hwnd, message, wParam, lParam);
+    }
     const int button = buttonOf(message);
     if (button == 0 && message != WM_MOUSEMOVE) return CallWindowProcW(original, hwnd, message, wParam, lParam);
 
@@ -354,6 +361,50 @@ LRESULT CALLBACK Win32Window::nativeProc(HWND hwnd, UINT message, WPARAM wParam,
     }
     if (!IsWindow(hwnd)) return 0;
     return CallWindowProcW(original, hwnd, message, wParam, lParam);
+}
+
+std::optional<LRESULT> Win32Window::nativeKey(HWND hwnd, std::size_t index, UINT message, WPARAM wParam,
+                                              LPARAM lParam, WNDPROC original) {
+    if (index >= natives_.size() || natives_[index].control->kind() != ui::ControlKind::TextBox) return std::nullopt;
+    ui::Control& control = *natives_[index].control;
+    const ui::SuggestionList* list = static_cast<const ui::TextBox&>(control).suggestions();
+    if (!list) return std::nullopt;
+    switch (message) {
+        case WM_GETDLGCODE: {
+            // While the list is shown, Enter and Escape go to the box rather than to the
+            // dialog navigation of the message loop.
+            const auto* msg = reinterpret_cast<const MSG*>(lParam);
+            if (list->open() && msg && msg->message == WM_KEYDOWN &&
+                (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE))
+                return CallWindowProcW(original, hwnd, message, wParam, lParam) | DLGC_WANTMESSAGE;
+            return std::nullopt;
+        }
+        case WM_KEYDOWN: {
+            keyTaken_ = false;
+            if (wParam != VK_UP && wParam != VK_DOWN && wParam != VK_RETURN && wParam != VK_ESCAPE) return std::nullopt;
+            if (!form_.inputKeyDown(control, static_cast<int>(wParam))) return std::nullopt;
+            // Taking a name leaves the caret after it. Nothing of this object is used
+            // after the form's handler but through the handle.
+            if (IsWindow(hwnd)) {
+                keyTaken_ = wParam == VK_RETURN || wParam == VK_ESCAPE;
+                const int end = GetWindowTextLengthW(hwnd);
+                SendMessageW(hwnd, EM_SETSEL, static_cast<WPARAM>(end), end);
+            }
+            return 0;
+        }
+        default:  // WM_CHAR
+            if (keyTaken_ && (wParam == '\r' || wParam == 0x1B)) {
+                keyTaken_ = false;
+                return 0;
+            }
+            return std::nullopt;
+    }
+}
+
+HWND Win32Window::nativeHandle(const ui::Control& control) const {
+    for (const Native& native : natives_)
+        if (native.control == &control) return native.hwnd;
+    return nullptr;
 }
 
 // --- Form window messages ---

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ public:
     // `invalidated` also what waits for a paint message.
     void present(bool invalidated);
     ui::Form& form() const { return form_; }
+    // The native window of a text box, combo box or button, or nullptr.
+    HWND nativeHandle(const ui::Control& control) const;
+    // The scale of the monitor the window is on.
+    int dpi() const { return scale_.dpi(); }
 
 private:
     // A native child window and the control it shows. A combo box has an edit field
@@ -64,6 +69,11 @@ private:
     };
 
     static LRESULT CALLBACK nativeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // A key message to a native control that a control may take for itself (a text box's
+    // suggestions): the answer when it was taken, nothing when the native control's own
+    // procedure is to have it.
+    std::optional<LRESULT> nativeKey(HWND hwnd, std::size_t index, UINT message, WPARAM wParam, LPARAM lParam,
+                                     WNDPROC original);
     void hookNative(HWND hwnd, std::size_t index);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT command(WPARAM wParam, LPARAM lParam);
@@ -135,6 +145,7 @@ private:
     bool showPending_ = false;    // shown and not yet activated
     bool seeThrough_ = false;     // layered with a colour key: text is drawn crisp
     bool releasingCapture_ = false;  // a button-up releasing the pointer: no capture lost
+    bool keyTaken_ = false;       // the last Enter or Escape went to a control: its character goes nowhere
     HWND lastFocus_ = nullptr;    // the child that had the focus when the window was deactivated
 
     std::wstring text_;           // scratch text for painting and comparing
