@@ -68,6 +68,12 @@ void requireAnswer(const remote::Request& request, const remote::Response& respo
                       "a picture served for " + request.path);
         return;
     }
+    if (response.contentType.rfind("text/plain", 0) == 0) {
+        // The overlay's refusal of a scale it cannot draw at: one line for OBS's preview.
+        fuzz::require(response.status == 400 && request.path == "/overlay" && response.body.rfind("scale: ", 0) == 0,
+                      "a plain-text answer for " + request.path + ": " + response.body);
+        return;
+    }
     if (response.contentType != "application/json") {
         fuzz::require(response.status == 200 &&
                           (response.body == remote::kControlPage || response.body == remote::kOverlayPage),
