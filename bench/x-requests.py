@@ -6,7 +6,9 @@ written in each window of measurement are counted by request name. With MIT-SHM 
 pixels of an image upload travel in shared memory, not on the connection: the area of
 each ShmPutImage is summed apart, as the pixels the X server copied.
 
-    python3 bench/x-requests.py [seconds per measurement] [pulse speed]
+    python3 bench/x-requests.py [--framed] [seconds per measurement] [pulse speed]
+
+With --framed the table has a frame (Options.ini line 13 = 1) and no see-through key.
 
 Needs the Windows build (scripts/build.sh windows); QUORVEL_WINDOWS_BUILD names another.
 """
@@ -83,14 +85,23 @@ def show(label, counted):
           ", ".join(f"{name} {rate:.0f}" for name, rate in rates.items() if rate >= 0.5))
 
 
+def framed(folder):
+    """The table with a single frame instead of see-through (Options.ini line 13)."""
+    path = folder / "Options.ini"
+    lines = path.read_bytes().decode("utf-8").split("\r\n")
+    lines[12] = "1"
+    path.write_bytes("\r\n".join(lines).encode("utf-8"))
+
+
 def main():
-    seconds = float(sys.argv[1]) if len(sys.argv) > 1 else 10.0
-    speed = int(sys.argv[2]) if len(sys.argv) > 2 else 10
+    arguments = [a for a in sys.argv[1:] if a != "--framed"]
+    seconds = float(arguments[0]) if arguments else 10.0
+    speed = int(arguments[1]) if len(arguments) > 1 else 10
     print(f"requests to the X server per second, {seconds:.0f} s each, pulses stepping every {2 * speed} ms "
           f"({harness.WINDOWS_BUILD})")
     print(f"{'':26}{'all':>7} {'bytes':>13} {'shm pixels':>14}  by request")
     with harness.VirtualDisplay() as display, TracedDisplay(display) as trace:
-        with harness.Program(display) as program:
+        with harness.Program(display, change=framed if "--framed" in sys.argv else None) as program:
             table = idle_cpu.start_table(display, program)
             time.sleep(idle_cpu.SETTLE)
             show("quorvel.exe, pulses off", trace.count(seconds))
