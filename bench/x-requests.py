@@ -23,6 +23,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import harness  # noqa: E402
+from winproc import written_meanwhile  # noqa: E402
 
 _spec = importlib.util.spec_from_file_location("idle_cpu", Path(__file__).resolve().parent / "idle-cpu.py")
 idle_cpu = importlib.util.module_from_spec(_spec)
@@ -59,12 +60,7 @@ class TracedDisplay:
 
     def count(self, seconds):
         """(requests per second by name, bytes per second, ShmPutImage pixels per second)"""
-        start = self.trace.stat().st_size
-        time.sleep(seconds)
-        end = self.trace.stat().st_size
-        with self.trace.open("rb") as trace:
-            trace.seek(start)
-            text = trace.read(end - start)
+        text = written_meanwhile(self.trace, seconds)
         names = collections.Counter()
         size = pixels = 0
         for length, extension, name, rest in REQUEST.findall(text):
