@@ -60,14 +60,16 @@ def shares(processes, seconds, xserver):
     start, cpu0 = time.monotonic(), snapshot()
     time.sleep(seconds)
     cpu1, elapsed = snapshot(), time.monotonic() - start
-    return {name: sum(cpu1[name][pid] - cpu0[name][pid] for pid in cpu1[name] if pid in cpu0[name]) / elapsed
-            for name in groups}
+    shares = {name: sum(cpu1[name][pid] - cpu0[name][pid] for pid in cpu1[name] if pid in cpu0[name]) / elapsed
+              for name in groups}
+    shares["load"] = os.getloadavg()[0]  # the machine's one-minute load average at the end
+    return shares
 
 
 def measure_wine(display, exe, seconds):
     program, server = program_pid(exe, display.prefix), wineserver_pid(display.prefix)
     cpu = shares({"own": [program], "server": [server]}, seconds, display.process.pid)
-    return cpu["own"], cpu["server"], cpu["xserver"], pss_kib(program)
+    return cpu["own"], cpu["server"], cpu["xserver"], pss_kib(program), cpu["load"]
 
 
 def start_pulses(display, program, table, speed):
@@ -144,7 +146,7 @@ def measure_page(display, chromium, seconds, speed, pulse):
         pids = session_pids(browser.pid)
         cpu = shares({"own": pids}, seconds, display.process.pid)
         pss = sum(pss_kib(pid) for pid in session_pids(browser.pid))
-        return cpu["own"], 0.0, cpu["xserver"], pss
+        return cpu["own"], 0.0, cpu["xserver"], pss, cpu["load"]
     finally:
         os.killpg(browser.pid, signal.SIGTERM)
         try:
@@ -156,10 +158,11 @@ def measure_page(display, chromium, seconds, speed, pulse):
 
 
 def print_medians(rows, results):
-    """Prints each row's medians; returns the program and wineserver together, and the PSS,
-    by row."""
+    """Prints each row's medians, with the share of the floor (the first row) and the load
+    average of the machine; returns the program and wineserver together, and the PSS, by row."""
     width = max(len(label) for _, label in rows) + 2
-    print(f"{'':{width}}{'program':>9}{'wineserver':>12}{'together':>10}{'X server':>10}{'PSS':>11}")
+    print(f"{'':{width}}{'program':>9}{'wineserver':>12}{'together':>10}{'/ floor':>9}{'X server':>10}{'PSS':>11}"
+          f"{'load':>7}")
     together, pss = {}, {}
     for name, label in rows:
         values = results[name]
@@ -167,7 +170,9 @@ def print_medians(rows, results):
         pss[name] = statistics.median(r[3] for r in values)
         print(f"{label:{width}}{statistics.median(r[0] for r in values):>8.1%}"
               f"{statistics.median(r[1] for r in values):>12.1%}{together[name]:>10.1%}"
-              f"{statistics.median(r[2] for r in values):>10.1%}{pss[name] / 1024:>8.1f} MB")
+              f"{together[name] / together[rows[0][0]]:>8.2f}x"
+              f"{statistics.median(r[2] for r in values):>10.1%}{pss[name] / 1024:>8.1f} MB"
+              f"{statistics.median(r[4] for r in values):>7.1f}")
     return together, pss
 
 

@@ -23,6 +23,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import harness  # noqa: E402
+from winproc import written_meanwhile  # noqa: E402
 
 _spec = importlib.util.spec_from_file_location("idle_cpu", Path(__file__).resolve().parent / "idle-cpu.py")
 idle_cpu = importlib.util.module_from_spec(_spec)
@@ -57,12 +58,7 @@ class TracedServer:
 
     def count(self, seconds):
         """Requests per second by name over the next `seconds`."""
-        start = self.trace.stat().st_size
-        time.sleep(seconds)
-        end = self.trace.stat().st_size
-        with self.trace.open("rb") as trace:
-            trace.seek(start)
-            names = REQUEST.findall(trace.read(end - start))
+        names = REQUEST.findall(written_meanwhile(self.trace, seconds))
         return {name.decode(): n / seconds for name, n in collections.Counter(names).most_common()}
 
 

@@ -1,11 +1,22 @@
 """Finding the Linux processes of a Wine program of ours and reading their CPU time and
 memory from /proc, for the benchmarks under Wine."""
 import os
+import time
 from pathlib import Path
 
 import harness
 
 TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def written_meanwhile(path, seconds):
+    """What a trace file of a running program grows by over the next `seconds`."""
+    start = path.stat().st_size
+    time.sleep(seconds)
+    end = path.stat().st_size
+    with path.open("rb") as trace:
+        trace.seek(start)
+        return trace.read(end - start)
 
 
 def in_our_prefix(pid, prefix=None):

@@ -320,6 +320,17 @@ TEST_F(Shortcuts, TheCountryNamesPulseTogetherBetween10And245In94Ticks) {
     EXPECT_EQ(table().LiveP2.foreColor(), table().LiveP1.foreColor());
 }
 
+TEST_F(Shortcuts, AStepOfBothPulsesRepaintsTheCaptionAndTheCountryNamesAndNothingElse) {
+    table().inttimer4.setText("10");
+    table().inttimer5.setText("10");  // both pulses step every 20 ms, at the same ticks
+    platform.advance(100);
+    auto& window = *platform.window(table());
+    window.repaintedAreas.clear();
+    platform.advance(20);
+    const std::vector<ui::Rect> step{table().BO.formRect(), table().LiveP1.formRect(), table().LiveP2.formRect()};
+    EXPECT_EQ(window.repaintedAreas, step);
+}
+
 TEST_F(Shortcuts, StoppingAPulseKeepsItsLevelAndDirection) {
     table().inttimer4.setText("1");
     platform.advance(20);

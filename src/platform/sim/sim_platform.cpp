@@ -26,8 +26,12 @@ void SimWindow::formChanged(unsigned changes) {
     if (changes & (ui::change::kAppearance | ui::change::kPicture | ui::change::kGeometry)) ++repaints;
 }
 
-void SimWindow::controlChanged(const ui::Control& control, unsigned, const ui::Rect&) {
-    if (control.windowless()) ++repaints;
+void SimWindow::controlChanged(const ui::Control& control, unsigned, const ui::Rect& before) {
+    if (!control.windowless()) return;
+    ++repaints;
+    // The place it leaves and the place it takes: the same one unless it moved.
+    repaintedAreas.push_back(control.formRect());
+    if (before != control.formRect()) repaintedAreas.push_back(before);
 }
 
 void SimWindow::setVisible(bool show) {

@@ -47,6 +47,7 @@ struct SimWindow final : ui::WindowPeer {
     ui::BorderStyle borderStyle;
     int seeThroughCalls = 0;
     int repaints = 0;                // change notifications that need a repaint
+    std::vector<ui::Rect> repaintedAreas;  // what the controls' changes repaint, in order
     int imagesDrawn = 0;
 };
 

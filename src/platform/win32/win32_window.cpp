@@ -843,8 +843,9 @@ void Win32Window::paint() {
 
 void Win32Window::present(bool invalidated) {
     const std::size_t count = std::exchange(pendingCount_, 0);
-    // A hidden window paints itself whole when it is shown.
-    if (!hwnd_ || !IsWindowVisible(hwnd_)) return;
+    // Most heartbeats change nothing: they ask the system nothing either. A hidden window
+    // paints itself whole when it is shown.
+    if ((count == 0 && !invalidated) || !hwnd_ || !IsWindowVisible(hwnd_)) return;
     // The paint messages of the window and its controls, handled now.
     if (invalidated) RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     if (count == 0) return;
