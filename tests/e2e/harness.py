@@ -145,6 +145,11 @@ class VirtualDisplay:
         result = self.run(["xdotool", "search", "--name", name], check=False)
         return [line for line in result.stdout.split() if line]
 
+    def stacking(self):
+        """The window manager's windows, bottom to top, as xdotool's decimal ids."""
+        out = self.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"]).stdout
+        return [str(int(part.strip(), 16)) for part in out.partition("#")[2].split(",") if part.strip()]
+
 
 class Screen:
     def __init__(self, raw):
