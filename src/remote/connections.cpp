@@ -6,8 +6,8 @@
 #include <cstring>
 #include <deque>
 #include <limits>
-#include <string_view>
 #include <list>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -263,6 +263,11 @@ private:
         return true;
     }
 
+    // Puts the socket's send timeout back to the write bound after a slow answer cut it.
+    void restoreSendTimeout() {
+        if (sendTimeout_ != writeLimit_) setSendTimeout(writeLimit_);
+    }
+
     void setSendTimeout(Clock::duration timeout) {
         const auto us = std::max<long long>(1000, std::chrono::duration_cast<std::chrono::microseconds>(timeout).count());
         httplib::detail::set_socket_opt_time(socket_, SOL_SOCKET, SO_SNDTIMEO, static_cast<time_t>(us / 1000000),
@@ -292,12 +297,6 @@ private:
     Clock::time_point answerDeadline_ = Clock::time_point::max();
     // The socket's send timeout as last set (the library sets the write bound on accept).
     Clock::duration sendTimeout_ = writeLimit_;
-
-public:
-    // Puts the socket's send timeout back to the write bound after a slow answer cut it.
-    void restoreSendTimeout() {
-        if (sendTimeout_ != writeLimit_) setSendTimeout(writeLimit_);
-    }
 };
 
 ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
