@@ -5,11 +5,12 @@ byte of a request head every 4 s (slow senders) and while 200 connections sit id
 while 4 clients send score-up requests for player 1 as fast as they can, the longest
 time the table goes without repainting (its score 1 is read off the screen every few
 milliseconds) and the share of Ctrl+Shift+2 chords, each held 0.15 s, that raise score 2.
-Also, alone with `slow-readers`: GET /api/state while 384 connections each write 999
-requests for /overlay back to back and read the answers at 8 KB every 3 s.
+Also, alone with `slow-readers [N]`: GET /api/state while N connections (384 unless
+given) each write 999 requests for /overlay back to back and read the answers at 8 KB
+every 3 s, with a receive buffer of 8 KB.
 
     python3 bench/remote-attacks.py [flood requests]       (20000 unless given)
-    python3 bench/remote-attacks.py slow-readers
+    python3 bench/remote-attacks.py slow-readers [connections]
     QUORVEL_WINDOWS_BUILD=<another build/windows> python3 bench/remote-attacks.py
 
 Needs the Windows build (scripts/build.sh windows).
@@ -168,7 +169,7 @@ def state(port):
 
 
 def show(label, times):
-    print(label, [None if t is None else round(t * 1000) for t in times])
+    print(f"{label}, each in ms: " + ", ".join("no answer" if t is None else f"{t * 1000:.0f}" for t in times))
     answered = [t for t in times if t is not None]
     lost = len(times) - len(answered)
     text = f"median {statistics.median(answered) * 1000:.0f} ms, longest {max(answered) * 1000:.0f} ms" \
@@ -177,7 +178,8 @@ def show(label, times):
 
 
 def main():
-    readers_only = sys.argv[1:] == ["slow-readers"]
+    readers_only = sys.argv[1:2] == ["slow-readers"]
+    readers = int(sys.argv[2]) if readers_only and len(sys.argv) > 2 else 384
     requests = int(sys.argv[1]) if len(sys.argv) > 1 and not readers_only else 20000
     port = harness.free_port()
     with harness.VirtualDisplay() as display, \
@@ -191,8 +193,8 @@ def main():
         harness.wait_for("the remote control to answer", lambda: timed_state(port, 5.0), timeout=60)
         show("GET /api/state, no attack", [timed_state(port) for _ in range(5)])
         if readers_only:
-            show("GET /api/state, 384 slow readers of pipelined answers",
-                 under_attack(port, 384, drip=False, samples=10, attack=slow_readers))
+            show(f"GET /api/state, {readers} slow readers of pipelined answers",
+                 under_attack(port, readers, drip=False, samples=10, attack=slow_readers))
             return
         show("GET /api/state, 50 slow senders", under_attack(port, 50, drip=True))
         show("GET /api/state, 200 idle connections", under_attack(port, 200, drip=False))
