@@ -235,9 +235,12 @@ Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique
     // A request that can be refused from its head alone is refused before its body is
     // read: a body that is too large or of the wrong type is never taken in. A WebSocket
     // counts against the bounds on sockets from the moment it is admitted.
-    http.set_pre_routing_handler([&impl](const httplib::Request& in, httplib::Response& out) {
+    const auto screened = [&impl](const httplib::Request& in) {
         auto refused = badLength(in);
-        if (!refused) refused = impl.api.screen(requestOf(in));
+        return refused ? refused : impl.api.screen(requestOf(in));
+    };
+    http.set_pre_routing_handler([&impl, screened](const httplib::Request& in, httplib::Response& out) {
+        auto refused = screened(in);
         if (!refused && httplib::detail::is_websocket_upgrade(in) && !impl.http.admitSocket())
             refused = Api::refusal(503, "this address holds as many sockets as it may; close one first");
         if (!refused) return httplib::Server::HandlerResponse::Unhandled;
@@ -246,9 +249,8 @@ Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique
     });
     // A client that waits to be told to send its body is told its refusal instead, when
     // the head alone refuses it.
-    http.set_expect_100_continue_handler([&impl](const httplib::Request& in, httplib::Response& out) {
-        auto refused = badLength(in);
-        if (!refused) refused = impl.api.screen(requestOf(in));
+    http.set_expect_100_continue_handler([screened](const httplib::Request& in, httplib::Response& out) {
+        auto refused = screened(in);
         if (!refused) return 100;
         const int status = refused->status;
         answer(*std::move(refused), out);
