@@ -2,6 +2,7 @@
 // A connection to the remote control on loopback that writes bytes as they stand, for
 // requests no HTTP client would send; `pump` runs the UI thread's posted work meanwhile.
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -29,6 +30,9 @@ template <class Pump>
 std::string exchangeRaw(int port, const std::string& bytes, bool endSending, Pump&& pump, std::size_t piece = 0) {
     auto back = std::async(std::launch::async, [&] {
         const int s = connectLoopback(port);
+        // Each piece goes at once, not held back until the last one is acknowledged.
+        const int noDelay = 1;
+        if (piece) ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         const std::size_t step = piece ? piece : bytes.size() + 1;
         for (std::size_t at = 0; at < bytes.size(); at += step)
             (void)::send(s, bytes.data() + at, std::min(step, bytes.size() - at), MSG_NOSIGNAL);
