@@ -5,8 +5,12 @@ byte of a request head every 4 s (slow senders) and while 200 connections sit id
 while 4 clients send score-up requests for player 1 as fast as they can, the longest
 time the table goes without repainting (its score 1 is read off the screen every few
 milliseconds) and the share of Ctrl+Shift+2 chords, each held 0.15 s, that raise score 2.
+Also, alone with `slow-readers [N]`: GET /api/state while N connections (384 unless
+given) each write 999 requests for /overlay back to back and read the answers at 8 KB
+every 3 s, with a receive buffer of 8 KB.
 
     python3 bench/remote-attacks.py [flood requests]       (20000 unless given)
+    python3 bench/remote-attacks.py slow-readers [connections]
     QUORVEL_WINDOWS_BUILD=<another build/windows> python3 bench/remote-attacks.py
 
 Needs the Windows build (scripts/build.sh windows).
@@ -58,11 +62,44 @@ def held_connections(port, count, drip, stop):
         s.close()
 
 
-def under_attack(port, count, drip, samples=5):
+def slow_readers(port, count, stop):
+    """`count` connections that each write 999 requests for the overlay page at once and
+    read their answers at 8 KB every 3 s; one the server closes is opened again."""
+    requests = f"GET /overlay HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\n\r\n".encode() * 999
+
+    def opened():
+        s = socket.socket()
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 8192)  # as little as a slow reader takes in
+        s.connect(("127.0.0.1", port))
+        s.setblocking(False)
+        try:
+            s.send(requests)
+        except OSError:
+            pass
+        return s
+
+    sockets = [opened() for _ in range(count)]
+    while not stop.wait(3.0):
+        for i, s in enumerate(sockets):
+            try:
+                gone = s.recv(8192) == b""
+            except BlockingIOError:
+                gone = False
+            except OSError:
+                gone = True
+            if gone:
+                s.close()
+                sockets[i] = opened()
+    for s in sockets:
+        s.close()
+
+
+def under_attack(port, count, drip, samples=5, attack=None):
     stop = threading.Event()
-    attacker = threading.Thread(target=held_connections, args=(port, count, drip, stop))
+    attacker = threading.Thread(target=attack or held_connections,
+                                args=(port, count, stop) if attack else (port, count, drip, stop))
     attacker.start()
-    time.sleep(5.0 if drip else 1.0)  # the attack under way
+    time.sleep(5.0 if drip or attack else 1.0)  # the attack under way
     times = []
     for _ in range(samples):
         times.append(timed_state(port))
@@ -132,6 +169,7 @@ def state(port):
 
 
 def show(label, times):
+    print(f"{label}, each in ms: " + ", ".join("no answer" if t is None else f"{t * 1000:.0f}" for t in times))
     answered = [t for t in times if t is not None]
     lost = len(times) - len(answered)
     text = f"median {statistics.median(answered) * 1000:.0f} ms, longest {max(answered) * 1000:.0f} ms" \
@@ -140,7 +178,9 @@ def show(label, times):
 
 
 def main():
-    requests = int(sys.argv[1]) if len(sys.argv) > 1 else 20000
+    readers_only = sys.argv[1:2] == ["slow-readers"]
+    readers = int(sys.argv[2]) if readers_only and len(sys.argv) > 2 else 384
+    requests = int(sys.argv[1]) if len(sys.argv) > 1 and not readers_only else 20000
     port = harness.free_port()
     with harness.VirtualDisplay() as display, \
             harness.Program(display, args=[f"--remote=127.0.0.1:{port}"]) as program:
@@ -152,6 +192,10 @@ def main():
                          lambda: harness.find_window(program, harness.TITLE)["active"] == "1", timeout=30)
         harness.wait_for("the remote control to answer", lambda: timed_state(port, 5.0), timeout=60)
         show("GET /api/state, no attack", [timed_state(port) for _ in range(5)])
+        if readers_only:
+            show(f"GET /api/state, {readers} slow readers of pipelined answers",
+                 under_attack(port, readers, drip=False, samples=10, attack=slow_readers))
+            return
         show("GET /api/state, 50 slow senders", under_attack(port, 50, drip=True))
         show("GET /api/state, 200 idle connections", under_attack(port, 200, drip=False))
         elapsed, gap, gap99, repaints, chords, blind = flood(display, port, table, requests)

@@ -394,11 +394,24 @@ Api::Api(Endpoint endpoint, std::string programFolder)
 
 std::string Api::listening() const { return endpoint_.address + ":" + std::to_string(endpoint_.port); }
 
-bool Api::hostAllowed(const std::string& host) const {
+namespace {
+
+// HOST:PORT with the port of http written out when it is left out, as clients do for 80.
+std::string withPort(std::string_view host) {
+    std::string full(host);
+    if (full.find(':') == std::string::npos) full += ":80";
+    return full;
+}
+
+}  // namespace
+
+bool Api::hostAllowed(const std::string& given) const {
+    const std::string host = withPort(given);
     // Built by insertion: GCC 12 warns falsely (-Wrestrict) on ":" + std::to_string here.
     std::string port = std::to_string(endpoint_.port);
     port.insert(port.begin(), ':');
-    if (host.size() <= port.size() || host.compare(host.size() - port.size(), port.size(), port) != 0) return false;
+    if (given.empty() || host.size() <= port.size() || host.compare(host.size() - port.size(), port.size(), port) != 0)
+        return false;
     const std::string name = host.substr(0, host.size() - port.size());
     if (name == endpoint_.address) return true;
     // A name that a web page's own server could point here (DNS rebinding) is refused;
@@ -411,23 +424,13 @@ bool Api::hostAllowed(const std::string& host) const {
     return isWildcard(endpoint_.address) && isIpv4Address(name);
 }
 
-bool Api::originAllowed(std::string_view origin) const {
+bool Api::originAllowed(std::string_view origin, std::string_view host) {
     if (origin.empty()) return true;
+    // The page that sent the request came from this very address: the scheme, the host and
+    // the port of its Origin are the request's own (whose Host has been checked).
     constexpr std::string_view kHttp = "http://";
     if (origin.size() <= kHttp.size() || !equalNoCase(origin.substr(0, kHttp.size()), kHttp)) return false;
-    std::string host(origin.substr(kHttp.size()));
-    // A browser leaves out the port of its scheme.
-    if (host.find(':') == std::string::npos && endpoint_.port == 80) host += ":80";
-    return hostAllowed(host);
-}
-
-std::optional<Response> Api::viewerRefusal(const Request& request) const {
-    // A page of another site may not read the table nor hold a connection to it.
-    if (!originAllowed(request.origin)) {
-        return refusal(403, "Origin: " + excerpt(request.origin) + " is another site than this program's (http://" +
-                                listening() + ")");
-    }
-    return tokenRefusal(request, true);
+    return !host.empty() && equalNoCase(withPort(origin.substr(kHttp.size())), withPort(host));
 }
 
 std::optional<Response> Api::tokenRefusal(const Request& request, bool inQuery) const {
@@ -485,6 +488,11 @@ std::optional<Response> Api::screen(const Request& request) const {
         return refusal(403, "Host: " + excerpt(request.host) + " is not the address this program listens on (" +
                                 listening() + ")");
     }
+    // A page of another site may not read the table, hold a connection to it nor post to it.
+    if (!originAllowed(request.origin, request.host)) {
+        return refusal(403, "Origin: " + excerpt(request.origin) + " is another site than this program's (http://" +
+                                request.host + ")");
+    }
     // Methods that no path answers.
     if (request.method == "TRACE" || request.method == "CONNECT") return methodNotAllowed(request, "GET, POST");
     const bool read = request.method == "GET" || request.method == "HEAD";
@@ -495,7 +503,7 @@ std::optional<Response> Api::screen(const Request& request) const {
     // The overlay page, its pictures and the sockets take the token in the address too: a
     // streaming program's browser source sends no header of its own.
     if (isView(request.path)) {
-        if (auto refused = viewerRefusal(request)) return *std::move(refused);
+        if (auto refused = tokenRefusal(request, true)) return *std::move(refused);
         return read ? std::nullopt : std::optional(methodNotAllowed(request, "GET"));
     }
     if (auto refused = tokenRefusal(request, false)) return *std::move(refused);

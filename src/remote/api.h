@@ -98,8 +98,8 @@ public:
     std::variant<Response, Command> admitScreened(const Request& request) const;
 
     // The Origin header names no other site: none at all (a deck, a script) or
-    // http://HOST:PORT of this server.
-    bool originAllowed(std::string_view origin) const;
+    // http://HOST:PORT of the request's own Host header (the port 80 may be left out).
+    static bool originAllowed(std::string_view origin, std::string_view host);
 
     // On the UI thread, inside an event: runs the command and answers with the state it
     // left, or refuses it (changing nothing) when the windows do not allow it.
@@ -116,12 +116,6 @@ public:
     static std::string rosterJson(const app::App& app);
 
 private:
-    // The refusal of a request for a view of the table (the overlay page, its pictures, a
-    // WebSocket of the overlay or of the state) whose Host `screen` has checked, or
-    // nothing when it may have it: its Origin (when it has one) must be this server's own,
-    // and with a token set, the token must come as "Authorization: Bearer TOKEN" or, since
-    // a browser source cannot send that header, as ?token=TOKEN.
-    std::optional<Response> viewerRefusal(const Request& request) const;
     bool hostAllowed(const std::string& host) const;
     std::string listening() const;  // ADDRESS:PORT
     // The refusal of a missing or wrong token, or nothing; ?token= counts when `inQuery`.

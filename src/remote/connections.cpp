@@ -1,11 +1,13 @@
 #include "remote/connections.h"
 
 #include <algorithm>
+#include <array>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <limits>
 #include <list>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -109,12 +111,19 @@ private:
 }  // namespace
 
 // The connection's bytes: one buffer for its whole life, a deadline for the request being
-// read, and a bound on each wait for a write. Once the connection is upgraded to a
-// WebSocket, the library asks for a read timeout of its own and the deadline goes.
+// read, a bound on each wait for a write and on all the writes of one answer. Once the
+// connection is upgraded to a WebSocket, the library asks for a read timeout of its own,
+// the deadlines go, and each read returns all it asks for (a frame's head may come in
+// pieces).
 class ConnectionServer::Stream final : public httplib::Stream {
 public:
-    Stream(socket_t socket, const ConnectionLimits& limits)
-        : socket_(socket), buffer_(kBufferSize), writeLimit_(limits.writeLimit), readLimit_(limits.requestDeadline) {}
+    Stream(ConnectionServer& server, Connection& connection, const ConnectionLimits& limits)
+        : server_(server),
+          connection_(connection),
+          socket_(connection.socket),
+          buffer_(kMaxHead),
+          writeLimit_(limits.writeLimit),
+          readLimit_(limits.requestDeadline) {}
 
     // Waits for the first byte of the next request, at most `idle`; true when it is there.
     bool awaitRequest(Clock::duration idle) const { return is_readable() || waitFor(socket_, true, idle); }
@@ -122,7 +131,32 @@ public:
     void setDeadline(Clock::time_point deadline) {
         deadline_ = deadline;
         started_ = Clock::now();
+        answering_ = false;
+        restoreSendTimeout();
     }
+    // Reads until the buffer holds the request's whole head (true), or it is full, the
+    // deadline has passed or the peer has gone (false).
+    bool readHead() {
+        for (std::size_t searched = begin_;;) {
+            const auto* const from = buffer_.data() + std::max(begin_, searched);
+            const auto* const to = buffer_.data() + end_;
+            if (std::search(from, to, kHeadEnd.begin(), kHeadEnd.end()) != to) return true;
+            searched = end_ > begin_ + 3 ? end_ - 3 : begin_;
+            if (end_ - begin_ == buffer_.size()) return false;
+            if (end_ == buffer_.size()) {
+                std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+                searched -= begin_;
+                end_ -= begin_;
+                begin_ = 0;
+            }
+            if (!waitFor(socket_, true, readWait())) return false;
+            const ssize_t got = httplib::detail::read_socket(socket_, buffer_.data() + end_, buffer_.size() - end_, 0);
+            if (got <= 0) return false;
+            end_ += static_cast<std::size_t>(got);
+        }
+    }
+    // The buffered bytes of the request now starting.
+    std::string_view buffered() const { return {buffer_.data() + begin_, end_ - begin_}; }
 
     bool is_readable() const override { return begin_ < end_; }
     bool wait_readable() const override { return is_readable() || waitFor(socket_, true, readWait()); }
@@ -130,28 +164,28 @@ public:
     bool is_peer_alive() const override { return httplib::detail::is_socket_alive(socket_); }
 
     ssize_t read(char* out, size_t size) override {
-        if (!is_readable()) {
-            if (!waitFor(socket_, true, readWait())) {
-                error_ = httplib::Error::Timeout;
-                return -1;
-            }
-            const ssize_t got = httplib::detail::read_socket(socket_, buffer_.data(), buffer_.size(), 0);
-            if (got <= 0) {
-                error_ = got == 0 ? httplib::Error::ConnectionClosed : httplib::Error::Read;
-                return got;
-            }
-            begin_ = 0;
-            end_ = static_cast<std::size_t>(got);
+        if (!socketMode_) {
+            // A read after an answer's first write (its 100 Continue) starts the answer's
+            // time again.
+            answering_ = false;
+            return readSome(out, size);
         }
-        const std::size_t taken = std::min(size, end_ - begin_);
-        std::memcpy(out, buffer_.data() + begin_, taken);
-        begin_ += taken;
-        return static_cast<ssize_t>(taken);
+        for (size_t taken = 0; taken < size;) {
+            const ssize_t got = readSome(out + taken, size - taken);
+            if (got <= 0) return got;
+            taken += static_cast<size_t>(got);
+        }
+        return static_cast<ssize_t>(size);
     }
 
     // While this thread sends a message, the frame's head is held and goes out with its
     // payload in one send.
     ssize_t write(const char* data, size_t size) override {
+        if (!socketMode_ && !answering_) {
+            answering_ = true;
+            answerDeadline_ = Clock::now() + writeLimit_;
+            if (!server_.beginAnswer(connection_)) return -1;
+        }
         Held& held = held_;
         if (!held.payload) return sendAll(data, size) ? static_cast<ssize_t>(size) : -1;
         held.bytes.append(data, size);
@@ -176,6 +210,7 @@ public:
     void set_read_timeout(time_t sec, time_t usec) override {
         deadline_ = Clock::time_point::max();
         readLimit_ = std::chrono::seconds(sec) + std::chrono::microseconds(usec);
+        socketMode_ = true;
     }
 
     const char* buffered_data(size_t& size) const override {
@@ -185,18 +220,59 @@ public:
     void consume_buffered(size_t size) override { begin_ += std::min(size, end_ - begin_); }
 
 private:
-    static constexpr std::size_t kBufferSize = 16 * 1024;
+    static constexpr std::string_view kHeadEnd = "\r\n\r\n";
+    // A send waits at most the answer's time left, give or take this much.
+    static constexpr auto kSendSlack = std::chrono::milliseconds(500);
 
-    // Each send waits at most the write bound, the socket's own send timeout, with no
-    // wait for room before it: under Wine such a wait is one more round trip to the Wine
-    // server. Whole, or false.
-    bool sendAll(const char* data, size_t size) const {
+    ssize_t readSome(char* out, size_t size) {
+        if (!is_readable()) {
+            if (!waitFor(socket_, true, readWait())) {
+                error_ = httplib::Error::Timeout;
+                return -1;
+            }
+            const ssize_t got = httplib::detail::read_socket(socket_, buffer_.data(), buffer_.size(), 0);
+            if (got <= 0) {
+                error_ = got == 0 ? httplib::Error::ConnectionClosed : httplib::Error::Read;
+                return got;
+            }
+            begin_ = 0;
+            end_ = static_cast<std::size_t>(got);
+        }
+        const std::size_t taken = std::min(size, end_ - begin_);
+        std::memcpy(out, buffer_.data() + begin_, taken);
+        begin_ += taken;
+        return static_cast<ssize_t>(taken);
+    }
+
+    // Each send waits at most the socket's own send timeout, with no wait for room before
+    // it: under Wine such a wait is one more round trip to the Wine server. An answer's
+    // sends wait no longer in all than the write bound: once less than that is left, the
+    // send timeout is cut to what is left (so only a slow answer pays for the change).
+    // Whole, or false.
+    bool sendAll(const char* data, size_t size) {
         for (size_t sent = 0; sent < size;) {
+            if (!socketMode_) {
+                const auto left = answerDeadline_ - Clock::now();
+                if (left <= Clock::duration::zero()) return false;
+                if (left + kSendSlack < sendTimeout_) setSendTimeout(left);
+            }
             const ssize_t n = httplib::detail::send_socket(socket_, data + sent, size - sent, 0);
             if (n <= 0) return false;
             sent += static_cast<size_t>(n);
         }
         return true;
+    }
+
+    // Puts the socket's send timeout back to the write bound after a slow answer cut it.
+    void restoreSendTimeout() {
+        if (sendTimeout_ != writeLimit_) setSendTimeout(writeLimit_);
+    }
+
+    void setSendTimeout(Clock::duration timeout) {
+        const auto us = std::max<long long>(1000, std::chrono::duration_cast<std::chrono::microseconds>(timeout).count());
+        httplib::detail::set_socket_opt_time(socket_, SOL_SOCKET, SO_SNDTIMEO, static_cast<time_t>(us / 1000000),
+                                             static_cast<time_t>(us % 1000000));
+        sendTimeout_ = timeout;
     }
 
     // How long a read may wait now: up to the request's deadline.
@@ -205,6 +281,8 @@ private:
         return std::max(Clock::duration::zero(), deadline_ - Clock::now());
     }
 
+    ConnectionServer& server_;
+    Connection& connection_;
     socket_t socket_;
     std::vector<char> buffer_;
     std::size_t begin_ = 0;
@@ -213,6 +291,12 @@ private:
     Clock::duration readLimit_;
     Clock::time_point deadline_ = Clock::time_point::max();
     Clock::time_point started_ = Clock::now();
+    bool socketMode_ = false;
+    // Whether the answer to the request being served has begun, and by when it must end.
+    bool answering_ = false;
+    Clock::time_point answerDeadline_ = Clock::time_point::max();
+    // The socket's send timeout as last set (the library sets the write bound on accept).
+    Clock::duration sendTimeout_ = writeLimit_;
 };
 
 ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
@@ -257,11 +341,9 @@ bool ConnectionServer::sendMessage(httplib::ws::WebSocket& socket, const std::st
     return sent && whole;
 }
 
-void ConnectionServer::requestRead() {
-    if (current_) setStage(*current_, Stage::Running);
-}
+bool ConnectionServer::requestRead() { return !current_ || setStage(*current_, Stage::Running); }
 
-bool ConnectionServer::socketRoom() const {
+bool ConnectionServer::admitSocket() {
     if (!current_) return false;
     const std::lock_guard<std::mutex> lock(mutex_);
     std::size_t ofPeer = 0;
@@ -271,12 +353,22 @@ bool ConnectionServer::socketRoom() const {
         ++inAll;
         if (c->peer == current_->peer) ++ofPeer;
     }
-    return ofPeer < limits_.socketsPerPeer && inAll < limits_.socketsInAll;
+    if (current_->closing || ofPeer >= limits_.socketsPerPeer || inAll >= limits_.socketsInAll) return false;
+    current_->stage = Stage::Socket;
+    return true;
+}
+
+bool ConnectionServer::beginAnswer(Connection& connection) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (connection.stage != Stage::Socket) {
+        connection.stage = Stage::Writing;
+        connection.since = Clock::now();
+    }
+    return !connection.closing;
 }
 
 std::function<void()> ConnectionServer::socketOpened() {
     if (!current_) return [] {};
-    setStage(*current_, Stage::Socket);
     return [this, connection = current_] {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (connection->closing) return;
@@ -337,9 +429,14 @@ bool ConnectionServer::process_and_close_socket(socket_t socket) {
     int port = 0;
     httplib::detail::get_remote_ip_and_port(socket, connection.peer, port);
     if (enter(connection)) {
-        Stream stream(socket, limits_);
+        Stream stream(*this, connection, limits_);
         current_ = &connection;
-        serve(connection, stream, port);
+        try {
+            serve(connection, stream, port);
+        } catch (const std::system_error&) {
+            // The library could not start a WebSocket's thread: the socket is closed
+            // rather than the program ended.
+        }
         current_ = nullptr;
         leave(connection);
     }
@@ -355,13 +452,40 @@ void ConnectionServer::serve(Connection& connection, Stream& stream, int remoteP
         if (!stream.awaitRequest(limits_.idleLimit)) return;
         if (!setStage(connection, Stage::Reading)) return;
         stream.setDeadline(Clock::now() + limits_.requestDeadline);
+        if (refuseHead(stream, stream.readHead())) return;
         bool closed = false;
         bool upgraded = false;
         const bool answered = process_request(stream, connection.peer, remotePort, localAddress, localPort,
                                               served == limits_.requestsPerConnection, closed, nullptr, &upgraded);
         if (!answered || closed || upgraded || connection.closeAfterAnswer) return;
-        setStage(connection, Stage::Waiting);
+        if (!setStage(connection, Stage::Waiting)) return;
     }
+}
+
+bool ConnectionServer::refuseHead(Stream& stream, bool whole) {
+    const std::string_view head = stream.buffered();
+    if (!whole) {
+        // Cut short by the peer or the deadline: the library answers what it can read.
+        if (head.size() < kMaxHead) return false;
+    }
+    const std::size_t space = head.find(' ');
+    const std::string method(head.substr(0, std::min(space, std::size_t{32})));
+    int status = whole ? 0 : 431;
+    // A method made of capitals that the library does not know: not one of ours either.
+    static constexpr std::array<std::string_view, 10> kKnown = {"GET",     "HEAD",    "POST",  "PUT",   "DELETE",
+                                                                "CONNECT", "OPTIONS", "TRACE", "PATCH", "PRI"};
+    if (whole && space != std::string_view::npos && !method.empty() &&
+        std::all_of(method.begin(), method.end(), [](char c) { return c >= 'A' && c <= 'Z'; }) &&
+        std::find(kKnown.begin(), kKnown.end(), method) == kKnown.end())
+        status = 405;
+    if (status == 0 || !refusal_) return false;
+    httplib::Response out;
+    refusal_(status, method, out);
+    std::string bytes = "HTTP/1.1 " + std::to_string(status) + " " + httplib::status_message(status) + "\r\n";
+    for (const auto& [name, value] : out.headers) bytes += name + ": " + value + "\r\n";
+    bytes += "Content-Length: " + std::to_string(out.body.size()) + "\r\nConnection: close\r\n\r\n" + out.body;
+    stream.write(bytes.data(), bytes.size());
+    return true;
 }
 
 }  // namespace quorvel::remote

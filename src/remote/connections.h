@@ -6,9 +6,12 @@
 // has a few seconds in all to send each request's head and body, however slowly its bytes
 // come, and a few seconds of quiet between requests. An answer that closes the
 // connection (every refusal does) closes it: nothing behind a refused request is read as
-// a request. When one peer address, or all of them, hold too many connections that have
-// not yet sent a whole request, the one waiting longest is closed, so idle and slow
-// connections never keep an ordinary request out.
+// a request. A request's head is read whole (at most kMaxHead bytes, else 431) before the
+// library parses it, and an answer has a few seconds in all to be written, however slowly
+// its peer reads. When one peer address, or all of them, hold too many connections that
+// are waiting for a request, still sending one or still being written to, the one waiting
+// longest is closed, so idle, slow and slowly reading connections never keep an ordinary
+// request out.
 #include <httplib.h>
 
 #include <chrono>
@@ -25,9 +28,11 @@ struct ConnectionLimits {
     std::chrono::milliseconds requestDeadline{5000};
     // Between two requests on a connection, and before the first.
     std::chrono::milliseconds idleLimit{5000};
-    // For each write of an answer to a peer that does not read.
+    // For each write of an answer to a peer that does not read, and for one answer's
+    // writes in all.
     std::chrono::milliseconds writeLimit{5000};
-    // Connections that have not sent a whole request yet: for one peer address, in all.
+    // Connections that have not sent a whole request yet, or are being written an answer:
+    // for one peer address, in all.
     // Beyond either bound, the one of them waiting longest is closed for a new one, if it
     // has had `grace` to send its request: a burst of new connections never closes the
     // newest of them, an ordinary request among them.
@@ -52,15 +57,25 @@ public:
     // connections do. Once called, no new connection is served.
     void shutDown();
 
+    // The largest request head taken: beyond it the request is answered 431.
+    static constexpr std::size_t kMaxHead = 16 * 1024;
+
+    // The answer to a request refused before the library has read it (405 for a method
+    // it does not know, 431 for a head over kMaxHead): set once, before listening.
+    using Refusal = std::function<void(int status, const std::string& method, httplib::Response& out)>;
+    void setRefusal(Refusal refusal) { refusal_ = std::move(refusal); }
+
     // On a connection's thread, from a handler: the request has been read whole, and the
-    // connection is no longer one that may be closed to make room.
-    void requestRead();
+    // connection is no longer one that may be closed to make room. False when it has been
+    // chosen for closing already: the request must then not run.
+    bool requestRead();
     // On a connection's thread, before it becomes a WebSocket: whether its peer, and the
-    // server, may hold one more.
-    bool socketRoom() const;
-    // On a connection's thread, from a WebSocket's handler: the connection is now a socket
-    // held open for pushing, which the returned function closes from any thread (so that
-    // a read waiting on it ends).
+    // server, may hold one more; when they may, the connection counts as a socket from now
+    // on, so that a burst of upgrades never passes the bounds.
+    bool admitSocket();
+    // On a connection's thread, from a WebSocket's handler: the socket held open for
+    // pushing, which the returned function closes from any thread (so that a read waiting
+    // on it ends).
     std::function<void()> socketOpened();
 
     // From any thread: sends `message` on `socket` as one text message whose frame goes
@@ -70,7 +85,8 @@ public:
     static bool sendMessage(httplib::ws::WebSocket& socket, const std::string& message);
 
 private:
-    enum class Stage { Waiting, Reading, Running, Socket };
+    // Those before Running may be closed to make room.
+    enum class Stage { Waiting, Reading, Writing, Running, Socket };
     struct Connection {
         socket_t socket = INVALID_SOCKET;
         std::string peer;
@@ -92,6 +108,9 @@ private:
 
     bool process_and_close_socket(socket_t socket) override;
     void serve(Connection& connection, Stream& stream, int remotePort);
+    // Answers a request whose head the library would not read as it should; false when
+    // the head may go to the library.
+    bool refuseHead(Stream& stream, bool whole);
 
     // Registers a new connection, closing waiting ones to make room; false when there is
     // no room or the server is shutting down.
@@ -99,12 +118,16 @@ private:
     void leave(Connection& connection);
     // False when the connection is being closed.
     bool setStage(Connection& connection, Stage stage);
+    // The connection's answer is being written: it may be closed to make room (a socket
+    // stays one). False when the connection is being closed.
+    bool beginAnswer(Connection& connection);
     // Under the lock: shuts down the waiting connection of `peer` (any peer when empty)
     // that has waited longest, and at least `atLeast`, idle ones before those still
     // sending; false when there is none.
     bool closeOldestWaiting(const std::string& peer, std::chrono::steady_clock::duration atLeast);
 
     ConnectionLimits limits_;
+    Refusal refusal_;
     mutable std::mutex mutex_;
     std::vector<Connection*> open_;
     bool shuttingDown_ = false;

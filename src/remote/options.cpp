@@ -60,6 +60,15 @@ Endpoint parseAddress(std::string_view option, std::string_view value) {
     return endpoint;
 }
 
+// A character of a token for a message: itself in quotes, or its code when it is not
+// printable.
+std::string tokenCharacter(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte > ' ' && byte < 0x7F) return std::string("\"") + c + "\"";
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    return std::string("the byte 0x") + kHex[byte >> 4] + kHex[byte & 0xF] + (byte == ' ' ? " (a blank)" : "");
+}
+
 }  // namespace
 
 bool isIpv4Address(const std::string& text) { return ipv4Parts(text).has_value(); }
@@ -82,10 +91,15 @@ std::optional<Endpoint> parseOptions(const std::vector<std::string>& arguments) 
             if (token->size() > kMaxTokenLength)
                 throw Error("--remote-token: the token is " + std::to_string(token->size()) +
                             " characters long; at most " + std::to_string(kMaxTokenLength) + " are taken");
+            // The token is written into addresses by hand (a browser source, a phone, a
+            // deck): only these characters mean the same in every part of an address and
+            // to every program that reads one, so the token arrives as it was written.
             for (char c : *token) {
-                // A header carries the token: printable ASCII without blanks.
-                if (c <= ' ' || c > '~')
-                    throw Error("--remote-token: the token may hold only printable ASCII characters without blanks");
+                const bool safe = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                                  std::string_view("-._~").find(c) != std::string_view::npos;
+                if (!safe)
+                    throw Error("--remote-token: the token holds " + tokenCharacter(c) +
+                                ", which an address changes; use only letters, digits and - . _ ~");
             }
         } else if (text == kRemote) {
             endpoint = Endpoint{};

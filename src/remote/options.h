@@ -3,7 +3,8 @@
 //   --remote                  listen on 127.0.0.1 port 8421
 //   --remote=ADDRESS:PORT     listen on an IPv4 address of this computer (0.0.0.0: all)
 //   --remote-token=TOKEN      every request must carry "Authorization: Bearer TOKEN";
-//                             required for an address other than loopback
+//                             required for an address other than loopback; letters,
+//                             digits and - . _ ~ only
 #include <optional>
 #include <string>
 #include <vector>

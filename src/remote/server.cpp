@@ -152,6 +152,18 @@ std::optional<Response> badLength(const httplib::Request& in) {
     return Api::refusal(400, "Content-Length: \"" + length.substr(0, 40) + "\" is not a number of bytes");
 }
 
+// On every answer, the library's own refusals included: nothing is cached, and no page of
+// another site may show the control page in a frame and lead a click onto its buttons.
+httplib::Headers defaultHeaders() {
+    return {{"Cache-Control", "no-store"},
+            {"X-Frame-Options", "DENY"},
+            {"Content-Security-Policy", "frame-ancestors 'none'"},
+            {"X-Content-Type-Options", "nosniff"}};
+}
+
+// A method as sent, quoted for a message: a few dozen capitals at most.
+std::string excerptOf(const std::string& method) { return "\"" + method.substr(0, 32) + "\""; }
+
 void answer(Response response, httplib::Response& out) {
     out.status = response.status;
     // The API's own headers take the place of the defaults of the same name.
@@ -163,7 +175,12 @@ void answer(Response response, httplib::Response& out) {
 }  // namespace
 
 void Server::Impl::serve(const httplib::Request& in, httplib::Response& out) {
-    http.requestRead();
+    // A connection chosen for closing while its request was read: the request does not
+    // run, so a client that sends it again after the reset has it applied once.
+    if (!http.requestRead()) {
+        answer(Api::refusal(503, "the connection was closed to make room for others; send the request again"), out);
+        return;
+    }
     Request request = requestOf(in);
     request.body = in.body;
     // The pre-routing handler has screened the request's head already.
@@ -216,15 +233,42 @@ Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique
     Impl& impl = *impl_;
     httplib::Server& http = impl.http;
     // A request that can be refused from its head alone is refused before its body is
-    // read: a body that is too large or of the wrong type is never taken in.
-    http.set_pre_routing_handler([&impl](const httplib::Request& in, httplib::Response& out) {
+    // read: a body that is too large or of the wrong type is never taken in. A WebSocket
+    // counts against the bounds on sockets from the moment it is admitted.
+    const auto screened = [&impl](const httplib::Request& in) {
         auto refused = badLength(in);
-        if (!refused) refused = impl.api.screen(requestOf(in));
-        if (!refused && httplib::detail::is_websocket_upgrade(in) && !impl.http.socketRoom())
+        return refused ? refused : impl.api.screen(requestOf(in));
+    };
+    http.set_pre_routing_handler([&impl, screened](const httplib::Request& in, httplib::Response& out) {
+        auto refused = screened(in);
+        if (!refused && httplib::detail::is_websocket_upgrade(in) && !impl.http.admitSocket())
             refused = Api::refusal(503, "this address holds as many sockets as it may; close one first");
         if (!refused) return httplib::Server::HandlerResponse::Unhandled;
         answer(*std::move(refused), out);
         return httplib::Server::HandlerResponse::Handled;
+    });
+    // A client that waits to be told to send its body is told its refusal instead, when
+    // the head alone refuses it.
+    http.set_expect_100_continue_handler([screened](const httplib::Request& in, httplib::Response& out) {
+        auto refused = screened(in);
+        if (!refused) return 100;
+        const int status = refused->status;
+        answer(*std::move(refused), out);
+        return status;
+    });
+    // Requests refused before the library reads them: a method it does not know, a head
+    // too large.
+    impl.http.setRefusal([](int status, const std::string& method, httplib::Response& out) {
+        out.headers = defaultHeaders();
+        if (status == 405) {
+            Response response = Api::refusal(405, excerptOf(method) + ": only GET and POST are answered here");
+            response.headers.emplace_back("Allow", "GET, POST");
+            answer(std::move(response), out);
+        } else {
+            answer(Api::refusal(status, "the request's head is over " + std::to_string(ConnectionServer::kMaxHead) +
+                                            " bytes"),
+                   out);
+        }
     });
     const auto handler = [&impl](const httplib::Request& in, httplib::Response& out) { impl.serve(in, out); };
     // Every path and method goes to the API, which answers unknown ones itself.
@@ -242,13 +286,7 @@ Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique
         impl.push(FeedStore::Kind::State, socket);
     });
     http.set_payload_max_length(kMaxBody);
-    // On every answer, the library's own refusals included: nothing is cached, and no page
-    // of another site may show the control page in a frame and lead a click onto its
-    // buttons.
-    http.set_default_headers({{"Cache-Control", "no-store"},
-                              {"X-Frame-Options", "DENY"},
-                              {"Content-Security-Policy", "frame-ancestors 'none'"},
-                              {"X-Content-Type-Options", "nosniff"}});
+    http.set_default_headers(defaultHeaders());
     // Each answer is one small write: sent at once rather than held back for more.
     http.set_tcp_nodelay(true);
     // Answers that the library makes itself (a body too large, a request it cannot read)

@@ -147,6 +147,11 @@ class VirtualDisplay:
         result = self.run(["xdotool", "search", "--name", name], check=False)
         return [line for line in result.stdout.split() if line]
 
+    def stacking(self):
+        """The window manager's windows, bottom to top, as xdotool's decimal ids."""
+        out = self.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"]).stdout
+        return [str(int(part.strip(), 16)) for part in out.partition("#")[2].split(",") if part.strip()]
+
     def icons(self, name):
         """The windows' icons (_NET_WM_ICON, from their big and small icons) by width, ARGB."""
         icons = {}

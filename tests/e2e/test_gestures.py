@@ -1,6 +1,7 @@
 """Pointer gestures on the real quorvel.exe's table under Wine, sent with xdotool under the
 window manager: a score double-click, a drag over the pick strip below a portrait, a
 both-button drag on the emblem, the emblem's way back to the start dialog and its quit."""
+import subprocess
 import unittest
 
 import harness
@@ -30,6 +31,24 @@ class Gestures(unittest.TestCase):
             at(tx + 160, ty + 32)
             xdo("click", "--repeat", "2", "--delay", "80", "1")
             wait_for("the control menu to open", lambda: find_window(program, MENU), timeout=60)
+
+            # Another program's window over the menu: a double-click on a name brings the menu above it.
+            mx, my = rect(find_window(program, MENU)["outer"])[:2]
+            other = subprocess.Popen(["xmessage", "-title", "over", "-geometry", f"500x300+{mx}+{my}", "over"],
+                                     env=display.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            try:
+                def above(top, below):
+                    order = display.stacking()
+                    places = [[order.index(i) for i in display.window_ids(name) if i in order] for name in (top, below)]
+                    return all(places) and max(places[0]) > max(places[1])
+
+                wait_for("the other window over the menu", lambda: above("^over$", "Control menu"), timeout=30)
+                at(tx + 160, ty + 32)
+                xdo("click", "--repeat", "2", "--delay", "80", "1")
+                wait_for("the menu above the other window", lambda: above("Control menu", "^over$"), timeout=30)
+            finally:
+                other.terminate()
+                other.wait(timeout=10)
 
             # A double-click on score 1 (its part right of the portrait) adds one point.
             at(tx + 78, ty + 30)

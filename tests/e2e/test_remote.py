@@ -2,7 +2,8 @@
 Chromium, on a see-through background, shows the table as its window does; curl raises
 score 1 and the control menu's Text3 shows it, GET /api/state reports it, and the control
 page, driven through Chromium's WebDriver, shows the live overlay, follows a chord without
-asking, and raises score 2 with a click on its button.
+asking, and raises score 2 with a click on its button; all of them with a token holding
+every character besides letters and digits that a token may hold.
 
 The program listens on a free loopback port rather than 8421, so that runs beside other
 programs on this machine never meet; the default port is the options' own test."""
@@ -19,6 +20,8 @@ import harness
 from harness import MENU, TITLE, children, find_window, free_port, start_match, wait_for
 
 ROOT_COLOUR = (0x33, 0x66, 0x99)
+TOKEN = "K7-._~2"
+BEARER = f"Authorization: Bearer {TOKEN}"
 TEXT_KINDS = {"label", "textbox", "combobox", "button", "frame"}
 # The overlay's text of the table's control named arguments[0], on the page or in the control page's frame.
 OVERLAY_TEXT = ("const page = arguments[1] ? document.getElementById('overlay').contentWindow : window;"
@@ -67,7 +70,7 @@ def overlay_mismatches(page, shown_at, controls):
 
 
 def curl(*args):
-    result = subprocess.run(["curl", "-s", "-S", "--max-time", "20", *args], check=True, capture_output=True,
+    result = subprocess.run(["curl", "-s", "-S", "--max-time", "20", "-H", BEARER, *args], check=True, capture_output=True,
                             text=True, timeout=30)
     return json.loads(result.stdout)
 
@@ -143,7 +146,7 @@ class RemoteControl(unittest.TestCase):
         port = free_port()
         base = f"http://127.0.0.1:{port}"
         with harness.VirtualDisplay() as display, \
-                harness.Program(display, args=[f"--remote=127.0.0.1:{port}"]) as program:
+                harness.Program(display, args=[f"--remote=127.0.0.1:{port}", f"--remote-token={TOKEN}"]) as program:
             _, table = start_match(display, program)
             tx, ty = (int(v) for v in table["client_origin"].split(","))
             self.overlay_matches_the_table(display, base, tx, ty)
@@ -167,7 +170,7 @@ class RemoteControl(unittest.TestCase):
 
             browser = WebDriver()
             try:
-                browser.open(base + "/")
+                browser.open(base + "/#token=" + TOKEN)
                 wait_for("the control page and its overlay to show score 1",
                          lambda: browser.text("#score1") == "1" and browser.text("#score2") == "0" and
                          browser.script(OVERLAY_TEXT, "T1", True) == "1", timeout=60)
@@ -249,7 +252,7 @@ class RemoteControl(unittest.TestCase):
         browser = WebDriver()
         try:
             browser.see_through()
-            browser.open(base + "/overlay")
+            browser.open(base + "/overlay?token=" + TOKEN)
             wait_for("the overlay to draw the table with every picture loaded",
                      lambda: browser.script("return root.style.display === 'block' && [...root.querySelectorAll('img')]"
                                             ".every(i => !i.offsetParent || i.style.visibility === 'hidden' || "

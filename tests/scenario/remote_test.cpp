@@ -543,14 +543,17 @@ TEST_F(Remote, PicturesAreOnlyTheGifAndJpegFilesBelowThePicFolder) {
 }
 
 TEST_F(Remote, TheOverlayAndItsPicturesTakeTheTokenInTheAddressAndRefuseAnotherSite) {
-    listen(remote::Endpoint{"127.0.0.1", 0, "s3cret&t"});
-    const std::string right = "token=s3cret%26t";
+    // Every character a token may hold; on every address, where another computer's page
+    // at the same port is another site too.
+    listen(remote::Endpoint{"0.0.0.0", 0, "K7-._~2"});
+    const std::string right = "token=K7-._~2";
     Answer a = get("/overlay");
     EXPECT_EQ(a.status, 401);
     EXPECT_NE(a.body["error"].get<std::string>().find("?token=TOKEN"), std::string::npos);
-    a = get("/overlay?token=s3cret%26u");
+    a = get("/overlay?token=K7-._~3");
     EXPECT_EQ(a.status, 401);
-    EXPECT_EQ(a.body.dump().find("s3cret"), std::string::npos) << "what was given is never repeated";
+    EXPECT_EQ(a.body.dump().find("K7"), std::string::npos) << "what was given is never repeated";
+    EXPECT_EQ(get("/overlay?token=K7%2D._~2").status, 200) << "the query's escapes are decoded";
     a = get("/overlay?scale=2&" + right);
     EXPECT_EQ(a.status, 200);
     EXPECT_EQ(a.contentType, "text/html; charset=utf-8");
@@ -561,28 +564,33 @@ TEST_F(Remote, TheOverlayAndItsPicturesTakeTheTokenInTheAddressAndRefuseAnotherS
     for (const char* bad : {"abc", "5", "0.49", "", "%zz"})  // refused, in one line naming scale
         EXPECT_EQ(get("/overlay?" + right + "&scale=" + bad).body.get<std::string>().rfind("scale: ", 0), 0u) << bad;
     EXPECT_EQ(get("/pic/battle.gif?" + right).status, 200);
-    EXPECT_EQ(get("/pic/battle.gif", {{"Authorization", "Bearer s3cret&t"}}).status, 200);
+    EXPECT_EQ(get("/pic/battle.gif", {{"Authorization", "Bearer K7-._~2"}}).status, 200);
+    EXPECT_EQ(post("score-up", R"({"player":1})", {{"Authorization", "Bearer K7-._~2"}}).status, 200);
     EXPECT_EQ(get("/api/state?" + right).status, 401) << "the interface takes the token in its header only";
 
     const std::string own = "http://127.0.0.1:" + std::to_string(server->port());
+    const std::string foreign = "http://203.0.113.9:" + std::to_string(server->port());
     EXPECT_EQ(get("/overlay?" + right, {{"Origin", "http://evil.example"}}).status, 403);
+    EXPECT_EQ(post("score-up", "{}", {{"Authorization", "Bearer K7-._~2"}, {"Origin", foreign}}).status, 403);
     EXPECT_EQ(get("/overlay?" + right, {{"Origin", own}}).status, 200);
     // The sockets: another site's page opens nothing; without the token neither.
     int status = 0;
     for (const char* path : {"/overlay/socket?", "/api/events?"}) {
-        socket(path + right, status, {{"Origin", "http://evil.example"}});
-        EXPECT_EQ(status, 403) << path;
+        for (const std::string& other : {std::string("http://evil.example"), foreign}) {
+            socket(path + right, status, {{"Origin", other}});
+            EXPECT_EQ(status, 403) << path << other;
+        }
         socket(path, status);
         EXPECT_EQ(status, 401) << path;
         auto open = socket(path + right, status, {{"Origin", own}});
         EXPECT_EQ(status, 101) << path;
         EXPECT_TRUE(nextOn(*open).is_object()) << path;
     }
-    const remote::Api api(remote::Endpoint{"127.0.0.1", 8421, ""});
-    EXPECT_TRUE(api.originAllowed("") && api.originAllowed("http://localhost:8421"));
-    for (const char* other : {"null", "https://127.0.0.1:8421", "http://127.0.0.1:8422",
+    using remote::Api;
+    EXPECT_TRUE(Api::originAllowed("", "127.0.0.1:8421") && Api::originAllowed("http://LOCALHOST:80", "localhost"));
+    for (const char* other : {"null", "https://127.0.0.1:8421", "http://127.0.0.1:8422", "http://localhost:8421",
                               "http://127.0.0.1:8421.evil.example", "http://evil.example"})
-        EXPECT_FALSE(api.originAllowed(other)) << other;
+        EXPECT_FALSE(Api::originAllowed(other, "127.0.0.1:8421")) << other;
 }
 
 // --- Refusals ---
@@ -727,6 +735,9 @@ TEST_F(Remote, AHostNamingThisComputerByAnotherLoopbackNameIsAccepted) {
     EXPECT_EQ(get("/api/state", {{"Host", "LOCALHOST:" + port}}).status, 200);
     EXPECT_EQ(get("/api/state", {{"Host", "127.0.0.1"}}).status, 403) << "without the port";
     EXPECT_EQ(get("/api/state", {{"Host", "127.0.0.1:1" + port}}).status, 403) << "another port";
+    // A browser leaves out the port 80, and only that one.
+    for (const char* on80 : {"127.0.0.1", "127.0.0.1:80"})
+        EXPECT_FALSE(remote::Api({"127.0.0.1", 80, ""}).screen({"GET", "/api/state", on80, "", "", "", {}, "", ""}));
 }
 
 TEST_F(Remote, APortInUseIsAFailureNamingTheAddressAndTheReason) {
@@ -755,7 +766,12 @@ TEST_F(Remote, ARefusedRequestIsAnsweredAtOnceAndNothingBehindItOnTheConnectionR
     const std::string head = "GET /api/state HTTP/1.1\r\nHost: " + host() + "\r\n";
     const std::string up = scoreUp(1);
     const std::pair<const char*, std::string> refused[] = {
-        {"400", head + "X: " + std::string(40000, ' ')},  // a line over the bound
+        {"431", head + "X: " + std::string(40000, ' ')},  // a head over the bound
+        {"414", "GET /" + std::string(9000, 'a') + " HTTP/1.1\r\nHost: " + host() + "\r\n\r\n"},
+        {"405", "PROPFIND /api/state HTTP/1.1\r\nHost: " + host() + "\r\n\r\n"},
+        // Told its refusal rather than to send its body.
+        {"415", "POST /api/action/score-up HTTP/1.1\r\nHost: " + host() +
+                    "\r\nContent-Type: text/plain\r\nContent-Length: 100000\r\nExpect: 100-continue\r\n\r\n"},
         {"400", head + "Content-Length: 12x\r\n\r\n"},
         {"400", head + "Transfer-Encoding: chunked\r\n\r\nzz\r\n"},
         {"413", std::string(up).replace(up.find("Length: 12"), 10, "Length: 5000")},  // its body never sent
@@ -801,6 +817,50 @@ TEST_F(Remote, IdleSlowAndSocketConnectionsNeverKeepAnOrdinaryRequestOut) {
         EXPECT_EQ(answers(exchange("GET /api/state HTTP/1.1\r\nHost: " + host() + "\r\n\r\n"), "200"), 1u);
         EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
     }
+    for (int s : held) ::close(s);
+}
+
+TEST_F(Remote, ABurstOfSocketsNeverPassesTheBoundAndReadersOfPipelinedAnswersKeepNoOneOut) {
+    // 150 upgrades at once from one address: 100 sockets, the rest refused.
+    std::vector<int> held;
+    const std::string upgrade = upgradeTo("/api/events");
+    for (int i = 0; i < 150; ++i) {
+        held.push_back(connectLoopback(server->port()));
+        ::send(held.back(), upgrade.data(), upgrade.size(), MSG_NOSIGNAL);
+    }
+    std::map<std::string, int> statuses;
+    int open = -1;
+    for (int s : held) {
+        char line[12] = {};
+        ::recv(s, line, sizeof line, MSG_WAITALL);
+        ++statuses[std::string(line, sizeof line)];
+        if (open < 0 && statuses["HTTP/1.1 101"]) open = s;
+    }
+    EXPECT_LE(statuses["HTTP/1.1 101"], 100);
+    EXPECT_GT(statuses["HTTP/1.1 503"], 0);
+    // A frame's head in two writes is read whole: the ping is answered.
+    ::send(open, "\x89", 1, MSG_NOSIGNAL);
+    std::this_thread::sleep_for(50ms);  // the second write apart from the first
+    ::send(open, "\x80\0\0\0\0", 5, MSG_NOSIGNAL);
+    const std::string pong("\x8A\0", 2);
+    std::string frames;
+    char buffer[4096];
+    for (ssize_t n = 0; frames.find(pong) == std::string::npos && (n = ::recv(open, buffer, 4096, 0)) > 0;)
+        frames.append(buffer, static_cast<std::size_t>(n));
+    EXPECT_NE(frames.find(pong), std::string::npos);
+    for (int s : held) ::close(s);
+    held.clear();
+
+    // Every connection the server takes, each sent pipelined requests it never reads the
+    // answers of: a new request is still answered.
+    std::string pipelined;
+    for (int i = 0; i < 999; ++i) pipelined += "GET /overlay HTTP/1.1\r\nHost: " + host() + "\r\n\r\n";
+    for (int i = 0; i < 384; ++i) {
+        held.push_back(connectLoopback(server->port()));
+        ::send(held.back(), pipelined.data(), pipelined.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    }
+    std::this_thread::sleep_for(300ms);  // the writers older than the grace given to new connections
+    EXPECT_EQ(answers(exchange("GET /api/state HTTP/1.1\r\nHost: " + host() + "\r\n\r\n"), "200"), 1u);
     for (int s : held) ::close(s);
 }
 

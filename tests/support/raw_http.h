@@ -2,9 +2,11 @@
 // A connection to the remote control on loopback that writes bytes as they stand, for
 // requests no HTTP client would send; `pump` runs the UI thread's posted work meanwhile.
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <string>
@@ -21,13 +23,19 @@ inline int connectLoopback(int port) {
     return s;
 }
 
-// Writes `bytes` on a new connection, ends its sending side unless told not to, and returns
-// what came back until the server closed it ("\x01" first if it kept it open past 10 s).
+// Writes `bytes` on a new connection (in writes of `piece` bytes when given), ends its
+// sending side unless told not to, and returns what came back until the server closed it
+// ("\x01" first if it kept it open past 10 s).
 template <class Pump>
-std::string exchangeRaw(int port, const std::string& bytes, bool endSending, Pump&& pump) {
+std::string exchangeRaw(int port, const std::string& bytes, bool endSending, Pump&& pump, std::size_t piece = 0) {
     auto back = std::async(std::launch::async, [&] {
         const int s = connectLoopback(port);
-        (void)::send(s, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        // Each piece goes at once, not held back until the last one is acknowledged.
+        const int noDelay = 1;
+        if (piece) ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+        const std::size_t step = piece ? piece : bytes.size() + 1;
+        for (std::size_t at = 0; at < bytes.size(); at += step)
+            (void)::send(s, bytes.data() + at, std::min(step, bytes.size() - at), MSG_NOSIGNAL);
         if (endSending) ::shutdown(s, SHUT_WR);
         std::string got;
         char buffer[4096];

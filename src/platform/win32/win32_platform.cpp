@@ -197,8 +197,9 @@ void Win32Platform::runTimers() {
     // tick is painted now too: its paint messages would wait behind the next work.
     for (Win32Window* window : windows_) window->present(postedRan_);
     postedRan_ = false;
-    // Work left over from a slice goes on now that the tick and its painting are done.
-    if (backlog_) runSlice();
+    // Work left over from a slice goes on now that the tick and its painting are done, as
+    // does work whose wake could not be posted.
+    if (backlog_ || (wakeOwed_.load(std::memory_order_relaxed) && wakeOwed_.exchange(false))) runSlice();
     if (timers_.empty() && !backlog_ && heartbeat_) {
         KillTimer(timerWindow_, kHeartbeat);
         heartbeat_ = false;
@@ -239,7 +240,11 @@ void Win32Platform::postToUiThread(std::function<void()> work) {
     // Posted messages come before the system's timer and paint messages, so a message
     // for each piece of work would hold off the key poll and the painting while requests
     // keep coming.
-    if (posted_.post(std::move(work))) PostMessageW(timerWindow_, kWorkPosted, 0, 0);
+    if (posted_.post(std::move(work)) || wakeOwed_.exchange(false)) wake();
+}
+
+void Win32Platform::wake() {
+    if (!PostMessageW(timerWindow_, kWorkPosted, 0, 0)) wakeOwed_ = true;
 }
 
 void Win32Platform::runPosted() {
@@ -263,7 +268,7 @@ void Win32Platform::runSlice() {
     // the painting waiting before it have been handled.
     if (backlog_ && !heartbeat_) {
         heartbeat_ = SetTimer(timerWindow_, kHeartbeat, USER_TIMER_MINIMUM, nullptr) != 0;
-        if (!heartbeat_) PostMessageW(timerWindow_, kWorkPosted, 0, 0);
+        if (!heartbeat_) wake();
     }
 }
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <utility>
@@ -104,6 +105,8 @@ private:
     // (ui::PostedWork::sliceEnd).
     void runPosted();
     void runSlice();
+    // Posts the message that wakes the UI thread for posted work; owes it when it fails.
+    void wake();
     // The message that tells the timer window that work was posted.
     static constexpr UINT kWorkPosted = WM_APP + 1;
 
@@ -132,6 +135,9 @@ private:
     IWICImagingFactory* wic_ = nullptr;
     std::string pictureFile_;  // the bytes of the picture being decoded, kept between loads
     ui::PostedWork posted_;
+    // A message to wake the UI thread could not be posted (its queue was full): the next
+    // work posted, or the next tick, wakes it instead.
+    std::atomic<bool> wakeOwed_{false};
     // Frame sizes by frame kind, measured on first use.
     mutable std::array<std::optional<ui::FrameSize>, 6> frameSizes_{};
     // The system's calls for displays of different scales, where it has them (Windows 10

@@ -692,6 +692,21 @@ void Win32Window::controlChanged(const ui::Control& control, unsigned changes, c
         if (native.control == &control) syncNative(native, changes);
 }
 
+namespace {
+
+// Brings a shown window above every other of its band, other programs' among them. Wine
+// asks the X window manager to raise only a window that is first of all the program's
+// windows, which a window under the always-on-top table is not: the window is first made
+// always on top, which raises it there, and then put back at the top of its own band.
+void raise(HWND hwnd) {
+    constexpr UINT kInPlace = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    const bool topmost = (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, kInPlace);
+    if (!topmost) SetWindowPos(hwnd, HWND_NOTOPMOST, 0, 0, 0, 0, kInPlace);
+}
+
+}  // namespace
+
 void Win32Window::setVisible(bool visible) {
     if (!hwnd_) return;
     HWND hwnd = hwnd_;
@@ -702,7 +717,10 @@ void Win32Window::setVisible(bool visible) {
     }
     // Showing a window, also one already shown behind others, brings it to the front
     // and makes it the active window; becoming active runs the form's activation, as at
-    // its first showing. The active window is left as it is.
+    // its first showing. The active window is left as it is. A shown window is also raised
+    // on its own: a window manager may refuse a program's request for the focus yet
+    // honour a request to raise, and another program's window may be over the active one.
+    if (shown) raise(hwnd);
     if (shown && GetForegroundWindow() == hwnd) return;
     showPending_ = true;
     // Activation may run the form's activation handler, and that may close the form:
