@@ -26,9 +26,9 @@ from winproc import program_pid  # noqa: E402
 
 
 def load(name, file):
-    spec = importlib.util.spec_from_file_location(name, Path(__file__).resolve().parent / file)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location(name, Path(__file__).resolve().parent / file)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
