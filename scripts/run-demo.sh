@@ -12,6 +12,9 @@ scripts/build.sh windows
 export WINEDEBUG=-all
 export WINEPREFIX="${WINEPREFIX:-$HOME/.cache/quorvel-wine}"
 [ -d "$WINEPREFIX" ] || { echo "Creating the Wine prefix $WINEPREFIX (once)..."; wineboot -i >/dev/null 2>&1 || true; }
+# Debian's Wine finds fonts-wine's Marlett (the title bars' boxes) only in the prefix's Fonts folder.
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+[ -f "$fonts/marlett.ttf" ] || { [ -d "$fonts" ] && cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null; } || true
 
 if [ -n "${DISPLAY:-}" ]; then
   cd dist/quorvel && exec wine quorvel.exe

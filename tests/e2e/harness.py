@@ -186,6 +186,15 @@ class Screen:
         return tuple(self.raw[offset:offset + 3])
 
 
+def install_marlett(prefix):
+    """Debian's Wine does not look in fonts-wine's folder for Marlett, the font it draws the
+    title bars' boxes with (a letter "r" for the close box without it): the prefix's own
+    Fonts folder, where it looks, gets a copy."""
+    font, fonts = Path("/usr/share/wine/fonts/marlett.ttf"), prefix / "drive_c" / "windows" / "Fonts"
+    if font.exists() and fonts.is_dir() and not (fonts / font.name).exists():
+        shutil.copyfile(font, fonts / font.name)
+
+
 def ensure_wine_prefix(display):
     """Creates the display's Wine prefix once (10 to 20 s), at its scale; later runs reuse it."""
     prefix = display.prefix
@@ -193,6 +202,7 @@ def ensure_wine_prefix(display):
         prefix.parent.mkdir(parents=True, exist_ok=True)
         display.run(["wineboot", "-i"], timeout=300, check=False)
         wait_for("the Wine prefix to be created", lambda: (prefix / "system.reg").exists(), timeout=120)
+    install_marlett(prefix)
     scaled = prefix / f"quorvel-logpixels-{display.dpi}"
     if display.dpi != 96 and not scaled.exists():
         display.run(["wine", "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
