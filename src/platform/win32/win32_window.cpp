@@ -717,17 +717,20 @@ void Win32Window::setVisible(bool visible) {
     }
     // Showing a window, also one already shown behind others, brings it to the front
     // and makes it the active window; becoming active runs the form's activation, as at
-    // its first showing. The active window is left as it is. A shown window is also raised
-    // on its own: a window manager may refuse a program's request for the focus yet
-    // honour a request to raise, and another program's window may be over the active one.
-    if (shown) raise(hwnd);
-    if (shown && GetForegroundWindow() == hwnd) return;
+    // its first showing. A shown window is also raised on its own, after the request for
+    // the focus: a window manager may refuse that request yet honour one to raise, and
+    // another program's window may be over the active one.
+    if (shown && GetForegroundWindow() == hwnd) {
+        raise(hwnd);
+        return;
+    }
     showPending_ = true;
     // Activation may run the form's activation handler, and that may close the form:
     // only the local handle is used afterwards.
     if (!shown) ShowWindow(hwnd, SW_SHOW);
     else if (IsIconic(hwnd)) ShowWindow(hwnd, SW_RESTORE);
     SetForegroundWindow(hwnd);
+    if (shown && IsWindow(hwnd)) raise(hwnd);
 }
 
 void Win32Window::setBorderStyle(ui::BorderStyle style) {
