@@ -62,6 +62,13 @@ class StartDialog(unittest.TestCase):
             self.assertLessEqual(abs(rect(moved["outer"])[0] + rect(moved["outer"])[2] / 2 - 960), 1)
             self.assertIsNone(program.process.poll(), "the program is still running")
 
+    def test_started_by_its_full_path_from_another_folder_it_opens_with_the_shipped_name_files(self):
+        with harness.VirtualDisplay() as display, \
+                harness.Program(display, place="Quorvel", elsewhere="Desktop") as program:
+            dialog = wait_for("the start dialog", lambda: find_window(program, TITLE), timeout=180)
+            self.assertEqual([c.get("text") for c in children(dialog)[3:5]], ["Alexei Volkov", "Jonas Berg"])
+            self.assertIsNone(program.process.poll(), "the program is still running")
+
     def test_a_missing_or_damaged_picture_ends_the_program_with_a_message_naming_it(self):
         def missing(folder):
             (folder / "pic" / "gen" / "P1" / "5.gif").unlink()

@@ -94,6 +94,19 @@ TEST_F(StartDialogTest, ThreeLineNameFileGivesItsThirdLineAndAnEmptyOneKeepsOpti
     EXPECT_EQ(dialog().Text2.text(), "Options Two");
 }
 
+TEST_F(StartDialogTest, ARelativeNameFileIsTakenFromTheCurrentFolderElseFromTheProgramFolder) {
+    ProgramFolder elsewhere;
+    program.platform.setCurrentFolder(elsewhere.path());
+    elsewhere.writeLines("Player1.txt", {"From here"});
+    elsewhere.remove("Player2.txt");
+    startOrFail();
+    EXPECT_EQ(dialog().Text1.text(), "From here");
+    EXPECT_EQ(dialog().Text2.text(), "Jonas");
+    program.folder.remove("Player2.txt");
+    EXPECT_FALSE(program.start());
+    EXPECT_NE(program.lastMessage().find("Cannot open the file Player2.txt"), std::string::npos) << program.lastMessage();
+}
+
 TEST_F(StartDialogTest, PointingAtGoShowsTheLanguageInForceWhichChangesWhenTheBoxLosesFocus) {
     startOrFail();
     auto& d = dialog();
