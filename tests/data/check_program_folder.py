@@ -194,29 +194,6 @@ def check_countries(c, language):
     return names
 
 
-def check_codes(c, countries):
-    """C_<Language>.codes: the ISO code of each line of the country file, the
-    same countries in every language, and each code the same flag everywhere."""
-    flags = {}
-    for language, names in countries.items():
-        codes = c.read_lines("C_%s.codes" % language)
-        if codes is None:
-            continue
-        if len(codes) != len(names) or len(set(codes)) != len(codes) or \
-                not all(len(k) == 2 and k.isascii() and k.isupper() for k in codes):
-            c.fault("C_%s.codes: not one unique two-letter code for each "
-                    "line of C_%s.dat" % (language, language))
-            continue
-        for code, name in zip(codes, names):
-            p = c.path("pic", "flags", language, name + ".gif")
-            picture = open(p, "rb").read() if os.path.isfile(p) else None
-            flags.setdefault(code, {})[language] = picture
-    for code, pictures in sorted(flags.items()):
-        if len(pictures) != len(countries) or len(set(pictures.values())) != 1:
-            c.fault("%s: not one flag in every language (%s)"
-                    % (code, ", ".join(sorted(pictures))))
-
-
 def check_picture(c, rel, size, transparent):
     p = c.path(*rel.split("/"))
     if not os.path.isfile(p):
@@ -293,13 +270,10 @@ def run(root):
             c.fault("Languages.ini: a language is listed twice")
 
     counts = []
-    countries = {}
     for language in languages:
         names = check_countries(c, language)
         if names is not None:
             counts.append(len(names))
-            countries[language] = names
-    check_codes(c, countries)
 
     for s in PORTRAIT_SETS:
         d = c.path("pic", "gen", s)

@@ -215,11 +215,9 @@ class Program:
     """quorvel.exe in a program folder of its own, started under Wine."""
 
     def __init__(self, display, exe="quorvel.exe", folder=PROGRAM_FOLDER, change=None, keep_server=False,
-                 args=(), place="", elsewhere=None):
+                 args=(), place="", elsewhere=False):
         self.display = display
-        # Started by its name in its own folder, as a double-click does; or by its full path
-        # from the folder `elsewhere` (below the program's root), as a command prompt does.
-        self.elsewhere = elsewhere
+        self.elsewhere = elsewhere  # started by its full path from the folder above its own `place`
         self.exe = exe
         self.args = list(args)
         self.keep_server = keep_server  # leave wineserver running for the next program
@@ -235,11 +233,8 @@ class Program:
 
     def __enter__(self):
         ensure_wine_prefix(self.display)
-        command, cwd = [self.exe], self.folder
-        if self.elsewhere is not None:
-            command, cwd = [str(self.folder / self.exe)], self.root / self.elsewhere
-            cwd.mkdir(parents=True, exist_ok=True)
-        self.process = subprocess.Popen(["wine", *command, *self.args], cwd=cwd, env=self.display.env,
+        exe, cwd = (str(self.folder / self.exe), self.root) if self.elsewhere else (self.exe, self.folder)
+        self.process = subprocess.Popen(["wine", exe, *self.args], cwd=cwd, env=self.display.env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self
 

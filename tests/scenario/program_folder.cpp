@@ -92,11 +92,6 @@ void ProgramFolder::writeLines(const std::string& relative, const std::vector<st
 
 void ProgramFolder::remove(const std::string& relative) { fs::remove_all(root_ / relative); }
 
-void ProgramFolder::copyFrom(const std::string& folder) {
-    fs::remove_all(root_);
-    fs::copy(folder, root_, fs::copy_options::recursive);
-}
-
 void ProgramFolder::writeCountries(const std::string& language, int count, const std::string& prefix) {
     std::vector<std::string> names;
     for (int i = 0; i < count; ++i) {

@@ -27,8 +27,6 @@ public:
     // Writes lines ended by CR LF (the last one too, unless `finalNewline` is false).
     void writeLines(const std::string& relative, const std::vector<std::string>& lines, bool finalNewline = true);
     void remove(const std::string& relative);
-    // Replaces the folder's files by those of `folder` (the shipped one, say).
-    void copyFrom(const std::string& folder);
     // A country file of `count` names "<prefix> <n>" with every flag.
     void writeCountries(const std::string& language, int count, const std::string& prefix);
     // The 13 lines of the default Options.ini, to change one and write them back.

@@ -28,7 +28,7 @@ protected:
         auto& dialog = app().startDialog();
         dialog.inputButtonClicked(dialog.Command1);
     }
-    // Names the two players in the start dialog (and picks a language) and presses GO!!!.
+    // Names the two players in the start dialog and presses GO!!!.
     void goWith(const std::string& name1, const std::string& name2, int language = -1) {
         ASSERT_TRUE(program.start()) << program.lastMessage();
         auto& dialog = app().startDialog();
@@ -61,8 +61,8 @@ protected:
 TEST_F(Roster, HeaderVariantsQuotesAndEncodingsAreRead) {
     // Semicolons, columns in any order and case, an unknown column, quotes holding
     // separators and doubled quotes, UTF-8 with its mark, CR LF.
-    program.folder.write("Players.csv", "\xEF\xBB\xBFNotes;PORTRAIT;Name;Colour;country\r\n"
-                                        "\"a; b\";P2\\12;\"Ann \"\"the\"\" Ace\";skyblue;country 3\r\n"
+    program.folder.write("Players.csv", "\xEF\xBB\xBFNotes;PORTRAIT;Name;Color;country\r\n"
+                                        "\"a; b\";P2\\12;\" Ann \"\"the\"\" Ace \";skyblue;country 3\r\n"
                                         ";;Ёлка;;Страна 4\r\n;;;;\r\n");
     ASSERT_TRUE(program.start()) << program.lastMessage();
     const auto& players = app().roster().players();
@@ -82,10 +82,6 @@ TEST_F(Roster, HeaderVariantsQuotesAndEncodingsAreRead) {
     ASSERT_TRUE(program.start()) << program.lastMessage();
     EXPECT_EQ(app().roster().players().at(0).name, "Игорь");
     EXPECT_EQ(app().roster().players().at(0).country->place, 9);
-    roster({"name;color", "\" İlker \"; \" red \" ", "ılker;"});  // color, blanks in quotes; İ is i, ı stays
-    ASSERT_TRUE(program.start()) << program.lastMessage();
-    EXPECT_EQ(app().roster().find("ILKER")->name + app().roster().find("ılker")->name, "İlkerılker");
-    EXPECT_EQ(app().roster().players().at(0).colour, 1);
 }
 
 TEST_F(Roster, ABrokenFileIsToldNamingTheFileLineAndValueAndTheProgramGoesOn) {
@@ -98,8 +94,7 @@ TEST_F(Roster, ABrokenFileIsToldNamingTheFileLineAndValueAndTheProgramGoesOn) {
         {{"name,portrait", "Ann,P1/13"}, "line 2: the portrait's number"},
         {{"name", "\"Ann"}, "line 2: a field's quote is not closed"},
         {{"name,colour", ",Red"}, "line 2: the name is empty"},
-        {{"name,Color,colour", "Ann"}, "line 1: the column is named twice"},
-        {{"name", "İlker", "Ilker"}, "line 3: the name is already on line 2"},
+        {{"name", "ılker", "İlker", "Ilker"}, "line 4: the name is already on line 3"},  // İ is i, not ı
     };
     for (const auto& [lines, message] : cases) {
         Program p;
@@ -117,7 +112,6 @@ TEST_F(Roster, ABrokenFileIsToldNamingTheFileLineAndValueAndTheProgramGoesOn) {
     goWith("Ann", "Bob");
     roster({"name,colour", "Ann,Teal"});
     menu().inputControlDoubleClick(menu().Picture2);
-    EXPECT_NE(program.lastMessage().find("line 2: no palette colour"), std::string::npos);
     EXPECT_NE(program.lastMessage().find("as it was last read (1 player)"), std::string::npos);
     go();
     EXPECT_EQ(table().Label5.tag(), "1");
@@ -126,28 +120,22 @@ TEST_F(Roster, ABrokenFileIsToldNamingTheFileLineAndValueAndTheProgramGoesOn) {
 }
 
 TEST_F(Roster, AShippedCountryShowsAsItselfInEveryLanguageOrIsToldButNeverGuessed) {
-    program.folder.copyFrom(QUORVEL_SOURCE_DIR "/data/program");
+    std::filesystem::copy(QUORVEL_SOURCE_DIR "/data/program", program.folder.path(),
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
     roster({"name,country", "Ann,France", "Bob,United States", "Cid,Réunion", "Dan,Sweden"});
-    const std::pair<int, std::vector<std::string>> cases[] = {{0, {"Франция", "Соединённые Штаты", "Реюньон"}},
-                                                              {5, {"Франція", "США", "Реюньйон"}}};
-    for (const auto& [language, shown] : cases) {
+    const std::pair<int, std::string> cases[] = {{0, "Соединённые Штаты|Реюньон|Франция"}, {5, "США|Реюньйон|Франція"}};
+    for (const auto& [language, shown] : cases) {  // Russian, Ukrainian
         goWith("Bob", "Ann", language);
-        const std::string unitedStates = table().LiveP1.caption();
+        const std::string bob = table().LiveP1.caption();
         EXPECT_EQ(request("POST", "/api/action/roster", R"({"player": 1, "name": "Cid"})").status, 200);
-        EXPECT_EQ(unitedStates + "|" + table().LiveP1.caption() + "|" + table().LiveP2.caption(),
-                  shown[1] + "|" + shown[2] + "|" + shown[0]);
-        EXPECT_NE(table().F2.picture()->source().find("\\" + shown[0] + ".gif"), std::string::npos);
+        EXPECT_EQ(bob + "|" + table().LiveP1.caption() + "|" + table().LiveP2.caption(), shown);
     }
-    EXPECT_TRUE(program.platform.messageBoxes().empty()) << program.lastMessage();
-    // Without the codes (an older folder) a flag of one country still tells it; France's
-    // is four other countries' too: told, not guessed.
-    for (const char* language : {"Russian", "English", "German", "French", "Spanish", "Ukrainian"})
-        program.folder.remove(std::string("C_") + language + ".codes");
+    program.folder.remove("C_English.codes");  // as an older folder: Sweden's flag tells it, France's does not
     goWith("Dan", "Ann");
     EXPECT_EQ(table().LiveP1.caption() + std::to_string(table().Combo2.listIndex()), "Швеция52");
-    EXPECT_NE(program.lastMessage().find("Players.csv, line 2: the Russian country list"), std::string::npos);
-    EXPECT_NE(program.lastMessage().find(", Франция, "), std::string::npos) << program.lastMessage();
-    EXPECT_TRUE(program.lastMessage().ends_with("(the value \"France\")"));
+    const std::string told = program.lastMessage();
+    EXPECT_NE(told.find("Players.csv, line 2: the Russian country list"), std::string::npos) << told;
+    EXPECT_TRUE(told.ends_with("Франция, Французская Гвиана, Французские южные территории (the value \"France\")"));
     EXPECT_EQ(request("POST", "/api/action/roster", R"({"player": 1, "name": "Ann"})").status, 400);
 }
 
