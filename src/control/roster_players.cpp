@@ -16,8 +16,8 @@ void ControlMenu::applyRosterPlayer(int player, const app::RosterPlayer& entry) 
     if (entry.country) {
         // A country the list in force cannot tell is told to the operator, and the table
         // keeps the country it shows: never another country in its place.
-        ui::ComboBox& list = first ? table.Combo1 : table.Combo2;
         try {
+            ui::ComboBox& list = first ? table.Combo1 : table.Combo2;
             const int place = app::rosterCountryPlace(platform(), platform().programFolder(), app_.roster(), entry,
                                                       table.countryLanguage, list.items());
             if (place < list.listCount()) list.setListIndex(place);
