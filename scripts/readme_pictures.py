@@ -31,8 +31,8 @@ OUT = ROOT / "docs" / "images"
 PLAYERS = ("Arvid Lindqvist", "Kenta Moriyama")
 SCORES = (2, 1)
 ENGLISH = 1  # Languages.ini's second entry: the tables' country names in English
-MARKER = "#d0021b"
-CAPTURE_PATH = r"C:\Users\Caster\Desktop\table.png"  # the numbered markers and the drawn outlines
+MARKER = "#d0021b"  # the numbered markers
+CAPTURE_PATH = r"C:\Users\Caster\Desktop\table.png"  # the capture frame's path box, as a caster fills it in
 
 
 def convert(*args):
@@ -53,8 +53,9 @@ def marker(x, y, text, radius=9):
             "-pointsize", "12", "-gravity", "NorthWest", "-annotate", f"+{x - 3.5 * len(text)}+{y - 7}", text]
 
 
-def outline(x, y, w, h, colour=MARKER):
-    return ["-fill", "none", "-stroke", colour, "-strokewidth", "2", "-draw", f"rectangle {x},{y} {x + w - 1},{y + h - 1}"]
+def outline(x, y, w, h, colour):
+    return ["-fill", "none", "-stroke", colour, "-strokewidth", "2",
+            "-draw", f"rectangle {x},{y} {x + w - 1},{y + h - 1}"]
 
 
 def api(port, action, body):
@@ -128,7 +129,7 @@ class Match:
             bx, by, bw, bh = box
             mean = subprocess.run(["convert", str(path), "-crop", f"{bw}x{bh}+{ox + bx}+{oy + by}", "-format",
                                    "%[fx:mean]", "info:"], check=True, capture_output=True, text=True).stdout
-            looks[mean] = data
+            looks[float(mean)] = data
             return len(looks) >= 2
         wait_for("the screen to stay the same between two shots" if box is None else "the caret to blink",
                  steady, timeout=60, interval=0.3)
@@ -144,8 +145,15 @@ def game_background(display, work):
     """A busy, game-like picture on the desktop, for the see-through parts of the table to show."""
     picture = work / "game.png"
     if not picture.exists():
+        units = []  # a road and a few units around the top centre, where the table lies
+        for i, (x, y) in enumerate([(640, 40), (700, 118), (905, 100), (960, 66), (1010, 122), (1180, 92),
+                                    (1290, 30), (1330, 128), (820, 140), (1100, 20)]):
+            units += ["-fill", ("#c0392b", "#f1c40f", "#2e86de")[i % 3], "-draw", f"circle {x},{y} {x + 9},{y}"]
         convert("-size", "480x270", "-seed", "31", "plasma:olivedrab-saddlebrown",
-                "-fill", "#3a6ea5", "-draw", "ellipse 330,30 70,22 0,360", "-resize", "1920x1080!", picture)
+                "-fill", "#3a6ea5", "-draw", "ellipse 330,30 70,22 0,360", "-resize", "1920x1080!",
+                "-stroke", "#c8b27a", "-strokewidth", "10", "-fill", "none",
+                "-draw", "path 'M 560,160 C 760,20 1040,150 1380,40'", "-stroke", "white", "-strokewidth", "2",
+                *units, picture)
     display.run(["display", "-window", "root", str(picture)], check=False)  # it sets the root, then reports 1
 
 
@@ -194,7 +202,7 @@ def framed_tables(session):
             x, y, w, h = rect(match.table["outer"])
             ox, oy = match.origin
             shots.append(match.shot(session.work / f"{name}.png", x - ox - 12, y - oy - 12, w + 24, h + 24))
-    save(shots[0], "framed-tables", shots[1], "-background", "white", "-splice", "0x0", "-append")
+    save(shots[0], "framed-tables", shots[1], "-append")
 
 
 # The start dialog's controls as the README numbers them, each (x, y, w, h) in client pixels,
@@ -227,40 +235,35 @@ def start_dialog(session):
                       box=(left, top, width, height))
     steps = ["-background", "#e8e8e8", "-gravity", "North", "-splice", f"0x{MARGIN}"]
     for number, ((cx, cy, cw, ch), where) in enumerate(DIALOG_CONTROLS, 1):
-        mx, my = cx + cw // 2 - x, (MARGIN // 2 if where == "above" else cy + ch - y + MARGIN + 14)
-        if where == "below" and number == 8:
-            my = 40 - y + MARGIN + 14
-        line = (cy - y + MARGIN) if where == "above" else (cy + ch - y + MARGIN)
+        # Above: in the room added over the title bar; below: just under the dialog's client area (40 high).
+        mx, my = cx + cw // 2 - x, (MARGIN // 2 if where == "above" else 40 - y + MARGIN + 14)
+        line = (cy - y + MARGIN) if where == "above" else (min(cy + ch, 40) - y + MARGIN)
         steps += ["-stroke", MARKER, "-strokewidth", "2", "-draw", f"line {mx},{my} {mx},{line}"]
         steps += marker(mx, my, str(number))
     save(shot, "start-dialog", *steps)
 
 
-def twips(x, y, w, h):
-    return round(x / 15), round(y / 15), round(w / 15), round(h / 15)
-
-
-# The control menu's controls as the README's table numbers them: each marker's centre in
-# the menu's client pixels. The capture frame's controls follow the palette's.
+# The control menu's controls as the README's table numbers them: each marker's number and
+# centre in the menu's client pixels. The capture frame's controls follow the palette's.
 MENU_MARKERS = [
-    (190, 66),             # 1 "OK"
-    (130, 11), (250, 11),  # 2 the score boxes
-    (191, 34),             # 3 the black bar icon
-    (134, 96),             # 4 the split square icon
-    (249, 96),             # 5 the arrow icon
-    (192, 95),             # 6 the logo
-    (159, 34), (225, 34),  # 7 the colour names
-    (65, 118),             # 8 the palette
-    (190, 124),            # 9 the two-bar icon
-    (129, 34), (253, 34),  # 10 the portrait set boxes
-    (30, 60), (350, 60),   # 11 the portrait thumbnails
-    (208, 130),            # 12 the swap button
-    (338, 205),            # 13 the capture frame's black swatch
-    (60, 11), (190, 11),   # 14 the name boxes, 15 the series caption box
-    (220, 185),            # 16 the path box
-    (200, 202),            # 17 the interval box
+    (1, 166, 66),                   # "OK", left of its caption
+    (2, 136, 11), (2, 256, 11),     # the score boxes, right of the score
+    (3, 191, 46),                   # the black bar icon, below it
+    (4, 142, 103),                  # the split square icon
+    (5, 257, 103),                  # the arrow icon
+    (6, 231, 106),                  # the logo
+    (7, 142, 41), (7, 244, 41),     # the colour names
+    (8, 65, 122),                   # the palette
+    (9, 190, 121),                  # the two-bar icon
+    (10, 129, 34), (10, 253, 34),   # the portrait set boxes
+    (11, 30, 60), (11, 350, 60),    # the portrait thumbnails
+    (12, 208, 138),                 # the swap button, below it
+    (13, 338, 207),                 # the capture frame's black swatch
+    (14, 108, 11), (14, 368, 11),   # the name boxes, right of their text
+    (15, 228, 11),                  # the series caption box
+    (16, 362, 185),                 # the path box
+    (17, 210, 203),                 # the interval box
 ]
-MENU_NUMBERS = [1, 2, 2, 3, 4, 5, 6, 7, 7, 8, 9, 10, 10, 11, 11, 12, 13, 14, 15, 16, 17]
 
 
 def open_menu(match):
@@ -294,10 +297,11 @@ def control_menu(session):
     tx, ty = match.origin
     mx, my = (int(v) for v in menu["client_origin"].split(","))
     x, y, w, h = rect(menu["outer"])
-    shot = match.shot(session.work / "menu.png", x - tx - 10, y - ty - 10, w + 20, h + 20)
+    top = min(y, 10)  # the room above the menu, within the screen
+    shot = match.shot(session.work / "menu.png", x - tx - 10, y - ty - top, w + 20, h + top + 10)
     steps = ["-filter", "point", "-resize", "200%"]
-    for number, (cx, cy) in zip(MENU_NUMBERS, MENU_MARKERS):
-        steps += marker(2 * (mx - x + 10 + cx), 2 * (my - y + 10 + cy), str(number), radius=10)
+    for number, cx, cy in MENU_MARKERS:
+        steps += marker(2 * (mx - x + 10 + cx), 2 * (my - y + top + cy), str(number), radius=10)
     save(shot, "control-menu", *steps)
 
 
@@ -341,7 +345,8 @@ def pick_strip(session):
     shot = match.shot(session.work / "strip.png", -20, 0, 574, 280)
     display.xdotool("mouseup", "1")
     px, py = 30 + 210 + 20, 30 + 200  # the pointer's tip in the picture
-    arrow = " ".join(f"{px + dx},{py + dy}" for dx, dy in ((0, 0), (0, 19), (5, 14), (9, 22), (12, 21), (8, 13), (14, 13)))
+    arrow = " ".join(f"{px + dx},{py + dy}"
+                     for dx, dy in ((0, 0), (0, 19), (5, 14), (9, 22), (12, 21), (8, 13), (14, 13)))
     steps = ["-stroke", "white", "-strokewidth", "2", "-fill", "none", "-draw", "circle 50,30 57,30",
              "-draw", f"line 54,36 {px - 3},{py - 3}",
              "-stroke", "black", "-strokewidth", "1", "-fill", "white", "-draw", f"polygon {arrow}",
@@ -353,6 +358,12 @@ def pick_strip(session):
 
 
 def display_scale(session):
+    if not (session.work / "table-100.png").exists():  # taken with the tables at 100 %
+        at_100 = Session(session.work)
+        try:
+            at_100.table()
+        finally:
+            at_100.close()
     match = session.table()
     shot = match.shot(session.work / "150.png", -30, 0, 801 + 60, 126 + 30)
     save(session.work / "table-100.png", "display-scale", "-background", "none", "-gravity", "North",
