@@ -245,6 +245,7 @@ void ScoreTable::onLoad() {
         Label3.setCaption(kept->interval);
         Label1.setBackColor(kept->background);
         setCaptureInterval(kept->interval);
+        app_.captureFile().forget();  // the new match's first picture is written
     }
     placeTopmost();
     // Setting the load background above replaced the key colour: put it back.

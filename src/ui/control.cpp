@@ -81,9 +81,10 @@ unsigned Label::follow(unsigned changes) {
 
 double Label::fittedSize() const {
     const double chosen = font().size;
-    // A pixel's margin at each side: the window draws at the display's scale, whose text
-    // widths round a little apart from those measured at 96 DPI.
-    const int room = twipsToPixels(rect().width) - 2;
+    // Three pixels kept free at each side: a little space from what lies beside the label,
+    // and room for the text widths at the display's scale, which round a little apart from
+    // those measured at 96 DPI.
+    const int room = twipsToPixels(rect().width) - 6;
     if (caption_.empty() || chosen <= kSmallestFittedPoints) return chosen;
     Platform& platform = form().platform();
     Font trial = font();
