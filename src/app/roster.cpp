@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <unordered_map>
 
 #include "app/readers.h"
 #include "control/palette.h"
@@ -59,6 +58,7 @@ namespace {
 
 enum Column { kName, kCountry, kColour, kPortrait, kColumns };
 constexpr std::array<std::string_view, kColumns> kColumnNames = {"name", "country", "colour", "portrait"};
+constexpr std::string_view kAmericanColour = "color";  // read as "colour"
 constexpr std::array<const char*, 3> kPortraitSets = {"Origin\\", "P1\\", "P2\\"};
 constexpr int kLastPortrait = 12;
 
@@ -68,11 +68,15 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
+// "<file>, line <n>: <why> (the value "<value>")", as every refusal of the roster reads.
+std::string lineMessage(const std::string& file, std::size_t line, const std::string& why, std::string_view value) {
+    return file + ", line " + std::to_string(line) + ": " + why + " (the value \"" + std::string(value) + "\")";
+}
+
 class RosterReader {
 public:
-    RosterReader(ui::Platform& platform, const std::string& path, const std::vector<std::string>& languages,
-                 const std::string& programFolder)
-        : platform_(platform), path_(path), languages_(languages), folder_(programFolder) {}
+    RosterReader(ui::Platform& platform, const std::string& path, const RosterCountries& countries)
+        : platform_(platform), path_(path), countries_(countries) {}
 
     Roster read() {
         const std::string text = readText(platform_, path_);
@@ -80,6 +84,7 @@ public:
         if (lines.empty()) throw Error(path_ + ", line 1: the file has no header line naming its columns");
         readHeader(lines[0]);
         Roster roster;
+        roster.setFile(path_);
         roster.reserve(std::min<std::size_t>(lines.size(), kMaxRosterPlayers));
         std::vector<std::size_t> lineOf;  // of each player
         lineOf.reserve(lines.size());
@@ -102,14 +107,13 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string& why, std::string_view value) const {
-        throw Error(path_ + ", line " + std::to_string(line_) + ": " + why + " (the value \"" + std::string(value) +
-                    "\")");
+        throw Error(lineMessage(path_, line_, why, value));
     }
 
     // The fields of `line`, separated by the header's separator; a field in double quotes
     // may hold separators, and a doubled quote inside it stands for one quote.
-    // Unquoted fields lose the blanks around them. The fields' storage is kept from line
-    // to line.
+    // Fields lose the blanks around them, inside the quotes too. The fields' storage is kept
+    // from line to line.
     void split(std::string_view line) {
         count_ = 0;
         std::size_t i = 0;
@@ -136,7 +140,10 @@ private:
                 }
                 if (!closed) fail("a field's quote is not closed", line);
                 const std::size_t end = std::min(line.find(separator_, i), line.size());
-                field += trimmed(line.substr(i, end - i));
+                field += line.substr(i, end - i);
+                const std::string_view kept = trimmed(field);
+                field.erase(static_cast<std::size_t>(kept.data() + kept.size() - field.data()));
+                field.erase(0, static_cast<std::size_t>(kept.data() - field.data()));
                 i = end;
             } else {
                 const std::size_t end = std::min(line.find(separator_, i), line.size());
@@ -162,7 +169,8 @@ private:
         split(header);
         columns_.fill(-1);
         for (std::size_t i = 0; i < count_; ++i) {
-            const std::string name = ui::foldCase(trimmed(fields_[i]));
+            std::string name = ui::foldCase(trimmed(fields_[i]));
+            if (name == kAmericanColour) name = kColumnNames[kColour];
             for (int c = 0; c < kColumns; ++c) {
                 if (name != kColumnNames[static_cast<std::size_t>(c)]) continue;
                 if (columns_[static_cast<std::size_t>(c)] >= 0) fail("the column is named twice", fields_[i]);
@@ -186,30 +194,17 @@ private:
         player.countryText = field(kCountry);
         player.colourText = field(kColour);
         player.portraitText = field(kPortrait);
+        player.line = line_;
         if (!player.countryText.empty()) player.country = country(player.countryText);
         if (!player.colourText.empty()) player.colour = colour(player.colourText);
         if (!player.portraitText.empty()) player.portrait = portrait(player.portraitText);
         return player;
     }
 
-    RosterCountry country(const std::string& text) {
-        if (!countriesRead_) readCountries();
+    RosterCountry country(const std::string& text) const {
         const auto found = countries_.find(ui::foldCase(text));
         if (found == countries_.end()) fail("no country file names this country", text);
         return found->second;
-    }
-
-    // Every country of every language whose country file is present; a name that several
-    // files hold is taken from the first language that has it.
-    void readCountries() {
-        countriesRead_ = true;
-        for (const auto& language : languages_) {
-            const std::string path = folder_ + "\\C_" + language + ".dat";
-            if (!platform_.fileExists(path)) continue;
-            const auto names = readWordList(platform_, path, kMaxCountries);
-            for (std::size_t i = 0; i < names.size(); ++i)
-                countries_.emplace(ui::foldCase(names[i]), RosterCountry{language, static_cast<int>(i)});
-        }
     }
 
     int colour(const std::string& text) const {
@@ -238,8 +233,7 @@ private:
 
     ui::Platform& platform_;
     const std::string& path_;
-    const std::vector<std::string>& languages_;
-    const std::string& folder_;
+    const RosterCountries& countries_;
     char separator_ = ',';
     std::array<int, kColumns> columns_{};
     std::size_t line_ = 1;
@@ -250,16 +244,97 @@ private:
         for (int i = 0; i < kRosterColours; ++i) names[static_cast<std::size_t>(i)] = ui::foldCase(rosterColourName(i));
         return names;
     }();
-    bool countriesRead_ = false;
-    std::unordered_map<std::string, RosterCountry> countries_;
 };
+
+std::string countryFile(const std::string& folder, const std::string& language, const char* extension) {
+    return folder + "\\C_" + language + extension;
+}
+
+std::string flagPath(const std::string& folder, const std::string& language, const std::string& country) {
+    return folder + "\\pic\\flags\\" + language + "\\" + country + ".gif";
+}
+
+// The country code of each line of the country file of `language` (which has `count`
+// lines), or none when the folder has no code file for it or one whose lines do not pair
+// with the country file's: a folder of an earlier release, or a list the operator edited.
+std::vector<std::string> countryCodes(ui::Platform& platform, const std::string& folder, const std::string& language,
+                                      std::size_t count) {
+    const std::string path = countryFile(folder, language, ".codes");
+    if (!platform.fileExists(path)) return {};
+    auto codes = readWordList(platform, path, kMaxCountries);
+    if (codes.size() != count) codes.clear();
+    return codes;
+}
+
+// The places in `list` of the entries that `matches`.
+template <class Matches>
+std::vector<std::size_t> placesWhere(const std::vector<std::string>& list, Matches matches) {
+    std::vector<std::size_t> places;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (matches(i)) places.push_back(i);
+    return places;
+}
 
 }  // namespace
 
-Roster readRoster(ui::Platform& platform, const std::string& path, const std::vector<std::string>& languages,
-                  const std::string& programFolder) {
+RosterCountries readRosterCountries(ui::Platform& platform, const std::vector<std::string>& languages,
+                                    const std::string& programFolder) {
+    RosterCountries countries;
+    for (const auto& language : languages) {
+        const std::string path = countryFile(programFolder, language, ".dat");
+        if (!platform.fileExists(path)) continue;
+        const auto names = readWordList(platform, path, kMaxCountries);
+        for (std::size_t i = 0; i < names.size(); ++i)
+            countries.emplace(ui::foldCase(names[i]), RosterCountry{language, static_cast<int>(i)});
+    }
+    return countries;
+}
+
+Roster readRoster(ui::Platform& platform, const std::string& path, const RosterCountries& countries) {
     if (!platform.fileExists(path)) return {};
-    return RosterReader(platform, path, languages, programFolder).read();
+    return RosterReader(platform, path, countries).read();
+}
+
+int rosterCountryPlace(ui::Platform& platform, const std::string& programFolder, const Roster& roster,
+                       const RosterPlayer& player, const std::string& language, const std::vector<std::string>& list) {
+    const RosterCountry& country = *player.country;
+    const std::string folded = ui::foldCase(player.countryText);
+    const auto named = placesWhere(list, [&](std::size_t i) { return ui::foldCase(list[i]) == folded; });
+    if (!named.empty()) return static_cast<int>(named.front());
+
+    // The country as the file that names it has it: its flag and its code.
+    const auto names = readWordList(platform, countryFile(programFolder, country.language, ".dat"), kMaxCountries);
+    const auto place = static_cast<std::size_t>(country.place);
+    std::vector<std::size_t> sameFlag;
+    if (place < names.size()) {
+        const std::string own = flagPath(programFolder, country.language, names[place]);
+        if (platform.fileExists(own)) {
+            const std::string picture = platform.readFile(own);
+            sameFlag = placesWhere(list, [&](std::size_t i) {
+                const std::string path = flagPath(programFolder, language, list[i]);
+                return platform.fileExists(path) && platform.readFile(path) == picture;
+            });
+            if (sameFlag.size() == 1) return static_cast<int>(sameFlag.front());
+        }
+        const auto ownCodes = countryCodes(platform, programFolder, country.language, names.size());
+        const auto codes = countryCodes(platform, programFolder, language, list.size());
+        if (!ownCodes.empty() && !codes.empty()) {
+            const std::string& code = ownCodes[place];
+            const auto sameCode = placesWhere(codes, [&](std::size_t i) { return !code.empty() && codes[i] == code; });
+            if (sameCode.size() == 1) return static_cast<int>(sameCode.front());
+        }
+    }
+
+    std::string why = "the " + language + " country list (" + countryFile(programFolder, language, ".dat") +
+                      ") has no country of this name, and ";
+    if (sameFlag.size() > 1) {
+        why += "its flag is that of " + std::to_string(sameFlag.size()) +
+               " countries there: write the country as that list spells it, one of ";
+        for (std::size_t i = 0; i < sameFlag.size(); ++i) why += (i == 0 ? "" : ", ") + list[sameFlag[i]];
+    } else {
+        why += "nothing tells which of its countries it is: write the country as that list spells it";
+    }
+    throw Error(lineMessage(roster.file(), player.line, why, player.countryText));
 }
 
 }  // namespace quorvel::app

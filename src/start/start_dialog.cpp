@@ -85,9 +85,29 @@ void StartDialog::readFiles(bool withNameFiles) {
         app::readPlayerName(platform(), settings.Player1NameFile, settings.Player1Name);
         app::readPlayerName(platform(), settings.Player2NameFile, settings.Player2Name);
     }
-    if (withNameFiles && app::isCurrent(app_.release()))
-        app_.setRoster(app::readRoster(platform(), app_.path("\\Players.csv"), app_.languages(),
-                                       platform().programFolder()));
+    if (withNameFiles && app::isCurrent(app_.release())) readRoster();
+}
+
+void StartDialog::readRoster() {
+    const std::string path = app_.path("\\Players.csv");
+    if (!platform().fileExists(path)) {
+        app_.setRoster({});
+        return;
+    }
+    // The country files are the program's own and keep their rules; the roster is the
+    // operator's, edited during an event: a fault in it is told, and the show goes on.
+    const auto countries = app::readRosterCountries(platform(), app_.languages(), platform().programFolder());
+    try {
+        app_.setRoster(app::readRoster(platform(), path, countries));
+    } catch (const Error& error) {
+        const std::size_t kept = app_.roster().players().size();
+        platform().messageBox(std::string(error.what()) + "\n\n" +
+                                  (kept == 0 ? std::string("The program goes on without a roster.")
+                                             : "The program goes on with the roster as it was last read (" +
+                                                   std::to_string(kept) + (kept == 1 ? " player)." : " players).")) +
+                                  " Put the file right and go back to the start dialog to read it again.",
+                              app_.title());
+    }
 }
 
 void StartDialog::fillLanguageBox() {

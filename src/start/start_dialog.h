@@ -38,6 +38,8 @@ private:
     // Reads the languages, the settings and (at load) the player-name files, then fills
     // the controls from them.
     void readFiles(bool withNameFiles);
+    // Players.csv, when present: a fault in it is told and leaves the roster as last read.
+    void readRoster();
     void fillLanguageBox();
     void fillFromSettings(bool selectLanguage);
     void showScreenSize();
