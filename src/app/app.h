@@ -5,6 +5,7 @@
 // to it during its own load reaches the half-loaded window. A window unloaded inside one
 // of its own handlers is detached at once and freed when the event completes.
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "app/release.h"
 #include "app/roster.h"
 #include "app/settings.h"
+#include "ui/capture_file.h"
 #include "ui/platform.h"
 #include "ui/runtime.h"
 
@@ -26,6 +28,13 @@ class ControlMenu;
 }
 
 namespace quorvel::app {
+
+// What the control menu's "OK" last applied for saving the table's picture.
+struct AppliedCapture {
+    std::string path;
+    std::string interval;  // tenths of a second, as typed
+    ui::Color background = 0;
+};
 
 class App {
 public:
@@ -49,6 +58,12 @@ public:
     // releases before 0.99.
     const Roster& roster() const { return roster_; }
     void setRoster(Roster roster) { roster_ = std::move(roster); }
+
+    // The saving of the table's picture that "OK" applied, empty before the first "OK". A
+    // new table takes it over, and the file it keeps in step stays the same object, so the
+    // saving goes on from one match to the next by the same rules.
+    std::optional<AppliedCapture>& appliedCapture() { return appliedCapture_; }
+    ui::CaptureFile& captureFile() { return captureFile_; }
 
     // The program folder followed by `name`, which begins with a backslash.
     std::string path(std::string_view name);
@@ -75,6 +90,8 @@ private:
     std::vector<std::string> languages_;
     std::vector<std::string> countries_;
     Roster roster_;
+    std::optional<AppliedCapture> appliedCapture_;
+    ui::CaptureFile captureFile_;
     std::unique_ptr<start::StartDialog> startDialog_;
     std::unique_ptr<table::ScoreTable> table_;
     std::unique_ptr<control::ControlMenu> controlMenu_;

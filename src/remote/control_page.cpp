@@ -2,10 +2,11 @@
 // scaled to the phone's width), then both names and scores with + and - buttons, a reset,
 // and the next portrait of each player, for a co-caster's phone. On a tall phone the
 // buttons sit in the lower part, where a thumb reaches, and the table and scores above.
-// The reset sits apart and acts only on a second tap within 3 s. While the program does
-// not answer, a banner says so and every control is greyed and cannot be pressed, until
-// the page reaches the program again by itself. Below the players, a name field for each
-// player suggests the roster's names, and a button swaps the sides. The names and scores
+// The reset and the swap sit apart, above the players, and act only on a second tap within
+// 3 s. While the program does not answer, a banner says so and every control is greyed and
+// cannot be pressed, until the page reaches the program again by itself. Below the
+// players, a name field for each player suggests the roster's names. The preview is shown
+// only once the program has taken the page's token. The names and scores
 // come from /api/events, pushed as they change, and from the answer to each press; when
 // the socket drops, one request tells why and the socket is opened again, waiting longer
 // each time up to 4 s. A token, when the program asks for one, goes in the address after
@@ -34,11 +35,12 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
            background: #4a6fa5; color: #fff; }
   button.minus { background: #7a4a4a; }
   button.other { background: #555; font-size: 1em; }
-  /* The reset: small, above the players' cards, far from the other buttons. */
-  .apart { display: flex; justify-content: flex-end; margin-bottom: 12px; }
-  #reset { width: auto; font-size: 0.9em; padding: 8px 14px; margin: 0; background: #3a3a3a;
-           border: 1px solid #888; }
-  #reset.armed { background: #b03030; border-color: #ff8080; }
+  /* The swap and the reset: small, above the players' cards, far from the other buttons
+     and the name fields. */
+  .apart { display: flex; justify-content: space-between; margin-bottom: 12px; }
+  .apart button { width: auto; font-size: 0.9em; padding: 8px 14px; margin: 0; background: #3a3a3a;
+                  border: 1px solid #888; }
+  .apart button.armed { background: #b03030; border-color: #ff8080; }
   /* Not answering: a banner on top, everything greyed and not to be pressed. */
   #status { font-size: 0.95em; min-height: 0; }
   #status:not(:empty) { margin-bottom: 10px; padding: 10px; border-radius: 6px; background: #5a2a2a; color: #fff; }
@@ -53,8 +55,11 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
 </head>
 <body class="offline">
 <div id="status" role="alert">Reaching the program...</div>
-<div id="view"><iframe id="overlay" title="the table as the stream shows it"></iframe></div>
-<div class="apart"><button id="reset" data-action="score-reset" disabled>reset both scores</button></div>
+<div id="view" hidden><iframe id="overlay" title="the table as the stream shows it"></iframe></div>
+<div class="apart">
+  <button id="swap" data-action="swap" data-again="tap again to swap" disabled>swap sides</button>
+  <button id="reset" data-action="score-reset" data-again="tap again to reset" disabled>reset both scores</button>
+</div>
 <div class="players">
   <div class="player">
     <div class="name" id="name1"></div>
@@ -76,7 +81,6 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
   <input id="pick2" data-player="2" list="roster" placeholder="player 2: a name" aria-label="player 2's name" disabled>
 </div>
 <datalist id="roster"></datalist>
-<button id="swap" class="other" data-action="swap" disabled>swap sides</button>
 <script>
 "use strict";
 const token = new URLSearchParams(location.hash.slice(1)).get("token");
@@ -92,7 +96,7 @@ function headers(withBody) {
 function setOnline(online, message) {
   document.body.classList.toggle("offline", !online);
   for (const control of document.querySelectorAll("button[data-action], #pick input")) control.disabled = !online;
-  if (!online) disarmReset();
+  if (!online) for (const button of document.querySelectorAll(".apart button")) disarm(button);
   if (message !== undefined) document.getElementById("status").textContent = message;
 }
 
@@ -107,6 +111,7 @@ function tokenAdvice() {
 
 // A request that did not get through: the program is gone, or refuses the token.
 function failed(error) {
+  if (error.token) hideView();
   setOnline(false, error instanceof TypeError
       ? "The program does not answer. The buttons come back by themselves when it runs again."
       : String(error.message || error));
@@ -114,6 +119,7 @@ function failed(error) {
 
 function show(state) {
   setOnline(true);
+  document.getElementById("view").hidden = false;
   document.getElementById("status").textContent = state.table_open ? "" : "The score table is not open.";
   for (const p of state.players) {
     document.getElementById("name" + p.player).textContent = p.name;
@@ -140,24 +146,23 @@ async function refresh() {
   }
 }
 
-// --- The reset: a first tap arms it for 3 s, a second one within them resets. ---
-let resetArmed = null;
-function disarmReset() {
-  clearTimeout(resetArmed);
-  resetArmed = null;
-  const reset = document.getElementById("reset");
-  reset.classList.remove("armed");
-  reset.textContent = "reset both scores";
+// --- The reset and the swap: a first tap arms one for 3 s, a second one within them acts. ---
+const armed = new Map();
+function disarm(button) {
+  clearTimeout(armed.get(button));
+  armed.delete(button);
+  button.classList.remove("armed");
+  button.textContent = button.dataset.label;
 }
-function resetTapped(button) {
-  if (resetArmed) {
-    disarmReset();
+function armedTapped(button) {
+  if (armed.has(button)) {
+    disarm(button);
     act(button);
     return;
   }
   button.classList.add("armed");
-  button.textContent = "tap again to reset";
-  resetArmed = setTimeout(disarmReset, 3000);
+  button.textContent = button.dataset.again;
+  armed.set(button, setTimeout(() => disarm(button), 3000));
 }
 
 async function post(action, body) {
@@ -204,6 +209,7 @@ for (const field of document.querySelectorAll("#pick input")) {
 let shownScale = 0;
 function fitOverlay() {
   const view = document.getElementById("view");
+  if (view.hidden) return;
   const scale = Math.min(4, Math.max(0.5, Number((view.clientWidth / 534).toFixed(4))));
   if (scale === shownScale) return;
   shownScale = scale;
@@ -212,6 +218,13 @@ function fitOverlay() {
   frame.height = Math.round(84 * scale);
   view.style.height = frame.height + "px";
   frame.src = withToken("/overlay?scale=" + scale);
+}
+// Without the program's token the overlay would show its refusal: no preview until the
+// program answers.
+function hideView() {
+  document.getElementById("view").hidden = true;
+  document.getElementById("overlay").removeAttribute("src");
+  shownScale = 0;
 }
 
 // The state, pushed whole whenever it changes. A socket tells no reason when it closes:
@@ -230,8 +243,10 @@ function listen() {
   };
 }
 
-for (const button of document.querySelectorAll("button[data-action]"))
-  button.addEventListener("click", () => (button.id === "reset" ? resetTapped(button) : act(button)));
+for (const button of document.querySelectorAll("button[data-action]")) {
+  button.dataset.label = button.textContent;
+  button.addEventListener("click", () => (button.dataset.again ? armedTapped(button) : act(button)));
+}
 // Whenever the page's width changes: a turned phone, a scroll bar come or gone.
 new ResizeObserver(fitOverlay).observe(document.getElementById("view"));
 listen();
