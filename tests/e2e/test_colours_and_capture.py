@@ -215,6 +215,17 @@ class ColoursAndCapture(unittest.TestCase):
                 wait_for(f"{name} to be written as its name asks",
                          lambda: (program.folder / name).exists() and
                          (program.folder / name).read_bytes()[:len(magic)] == magic, timeout=30)
+            # Back to the start dialog and GO!!!: the saving applied with "OK" goes on for the next match.
+            jpg = program.folder / "table.JPG"
+            session.click_at(*session.menu_point((3585, 1290, 300, 300)), repeat=2)  # the arrow: back to the start
+            wait_for("the table to close", lambda: len(program.wintool("list")[1].splitlines()) == 1, timeout=30)
+            jpg.unlink()
+            session = Session(display, program)
+            first = wait_for("the next match's table saved at once", lambda: jpg.exists() and jpg.read_bytes(), timeout=30)
+            session.click_at(session.tx + 160, session.ty + 32)
+            wait_for("the table to be the active window", lambda: find_window(program, TITLE)["active"] == "1", timeout=30)
+            display.xdotool("keydown", "ctrl+shift+1", "sleep", "0.15", "keyup", "ctrl+shift+1")
+            wait_for("the saved picture to follow the chord's score", lambda: jpg.read_bytes() != first, timeout=30)
 
 if __name__ == "__main__":
     unittest.main()

@@ -141,6 +141,14 @@ class WebDriver:
             shutil.rmtree(self.profile, ignore_errors=True)
 
 
+def assert_name_whole(test, view, white):
+    """The white of player 1's name (x 88 to 234, y 21 to 44, beside its score, which ends at
+    x 88) spans the width of the whole name, not its first word."""
+    columns = [x for x in range(88, 240) if any(white(x, y) for y in range(21, 45))]
+    test.assertTrue(columns and columns[0] > 88 and columns[-1] < 234 and columns[-1] - columns[0] > 110,
+                    (view, columns[:1], columns[-1:]))
+
+
 class RemoteControl(unittest.TestCase):
     def test_curl_and_the_control_page_in_chromium_raise_the_scores_the_menu_shows(self):
         port = free_port()
@@ -197,6 +205,59 @@ class RemoteControl(unittest.TestCase):
             self.assertEqual([p["score"] for p in curl(f"{base}/api/state")["players"]], ["1", "2"])
             display.screenshot(harness.ROOT / "build" / "e2e-remote.png")
             self.assertIsNone(program.process.poll(), "the program is still running")
+
+    def test_a_country_picked_on_the_table_survives_ok_and_a_long_name_is_whole_after_a_swap(self):
+        """Алия Нурланова made 16 points on the right (two Shift+clicks), swapped to the narrower
+        left; a country picked in player 1's list on the table, then the menu's "OK", which keeps
+        it. The name is drawn whole beside its score, in the window and on the overlay."""
+        port = free_port()
+        base = f"http://127.0.0.1:{port}"
+        post = lambda action, body: curl("-X", "POST", "-H", "Content-Type: application/json", "-d", body,
+                                         f"{base}/api/action/{action}")
+        points = "return controls.find(c => c.name === arguments[0]).font.points"
+        country = lambda: curl(f"{base}/api/state")["players"][0]["country"]["index"]
+        with harness.VirtualDisplay() as display, \
+                harness.Program(display, args=[f"--remote=127.0.0.1:{port}", f"--remote-token={TOKEN}"]) as program:
+            _, table = start_match(display, program)
+            tx, ty = (int(v) for v in table["client_origin"].split(","))
+            browser = WebDriver()
+            try:
+                browser.see_through()
+                browser.open(base + "/overlay?token=" + TOKEN)
+                wait_for("the overlay to draw the table", lambda: browser.script(points, "P2") == 14.25, timeout=60)
+                display.xdotool("mousemove", str(tx + 368), str(ty + 32), "keydown", "shift", "click", "1", "sleep",
+                                "0.8", "click", "1", "keyup", "shift")  # apart: not a double-click
+                wait_for("player 2's name grown by the Shift+clicks", lambda: browser.script(points, "P2") == 16.25,
+                         timeout=30)
+                post("roster", '{"player": 2, "name": "Алия Нурланова"}')
+                post("swap", "{}")
+                before = country()
+                display.xdotool("mousemove", str(tx + 81), str(ty + 55), "click", "--repeat", "2", "--delay", "80", "1")
+                wait_for("the country lists to open",
+                         lambda: sum(c.get("visible") == "1" for c in children(find_window(program, TITLE))) >= 2,
+                         timeout=30)
+                display.xdotool("mousemove", str(tx + 181), str(ty + 57), "click", "1", "sleep", "0.5", "key", "Down",
+                                "Return")
+                picked = wait_for("another country picked in player 1's list",
+                                  lambda: (lambda index: index != before and index)(country()), timeout=30)
+                display.xdotool("mousemove", str(tx + 160), str(ty + 32), "click", "--repeat", "2", "--delay", "80", "1")
+                wait_for("the control menu to open", lambda: find_window(program, MENU), timeout=60)
+                program.wintool("settext", MENU, "2", "Best of 7")  # the series box: shows that "OK" has run
+                program.wintool("click", MENU, "OK", "QuorvelForm")
+                wait_for("the menu's OK to apply the series caption",
+                         lambda: curl(f"{base}/api/state")["series"] == "Best of 7", timeout=30)
+                self.assertEqual(country(), picked, "OK keeps the country picked on the table")
+                post("show-all", "{}")  # the lists closed
+                wait_for("the overlay to show the long name on the left, drawn smaller",
+                         lambda: browser.script(OVERLAY_TEXT, "P1", False) == "Алия Нурланова" and
+                         8 <= browser.script(points, "P1") < 16.25, timeout=30)
+                page = browser.rgba()
+                assert_name_whole(self, "the overlay", lambda x, y: min(page[y][x][:3]) > 200)
+            finally:
+                browser.close()
+            display.screenshot(harness.ROOT / "build" / "e2e-long-name.png")
+            screen = display.pixels()
+            assert_name_whole(self, "the window", lambda x, y: min(screen.at(tx + x, ty + y)) > 200)
 
     def test_the_phone_page_greys_out_while_the_program_is_gone_and_resets_only_on_a_second_tap(self):
         port = free_port()
