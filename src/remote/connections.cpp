@@ -343,6 +343,12 @@ bool ConnectionServer::sendMessage(httplib::ws::WebSocket& socket, const std::st
 
 bool ConnectionServer::requestRead() { return !current_ || setStage(*current_, Stage::Running); }
 
+void ConnectionServer::requestApplied() {
+    if (!current_) return;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    current_->applied = true;
+}
+
 bool ConnectionServer::admitSocket() {
     if (!current_) return false;
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -361,7 +367,7 @@ bool ConnectionServer::admitSocket() {
 bool ConnectionServer::beginAnswer(Connection& connection) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (connection.stage != Stage::Socket) {
-        connection.stage = Stage::Writing;
+        connection.stage = connection.applied ? Stage::Answering : Stage::Writing;
         connection.since = Clock::now();
     }
     return !connection.closing;
@@ -419,6 +425,7 @@ void ConnectionServer::leave(Connection& connection) {
 bool ConnectionServer::setStage(Connection& connection, Stage stage) {
     const std::lock_guard<std::mutex> lock(mutex_);
     connection.stage = stage;
+    if (stage == Stage::Reading) connection.applied = false;
     connection.since = Clock::now();
     return !connection.closing;
 }

@@ -118,7 +118,11 @@ Response Server::Impl::runOnUiThread(const Command& command) {
                                [&] { return handover->stage == Handover::Stage::Done || shared->closing; });
     // Once running, the action completes: wait for it whatever the time.
     shared->changed.wait(lock, [&] { return handover->stage != Handover::Stage::Running; });
-    if (handover->stage == Handover::Stage::Done) return handover->response;
+    if (handover->stage == Handover::Stage::Done) {
+        // An action that ran is answered whatever comes: the state and the roster only read.
+        if (command.kind != Command::Kind::State && command.kind != Command::Kind::RosterList) http.requestApplied();
+        return handover->response;
+    }
     handover->stage = Handover::Stage::Dropped;
     return Api::refusal(503, shared->closing ? "the program is closing the remote control"
                                              : "the program did not take the request within 10 seconds");
