@@ -108,6 +108,26 @@ private:
     bool shuttingDown_ = false;
 };
 
+#ifdef _WIN32
+// Connects to `listening`, on loopback when it listens on every address, and lets go.
+void wakeAcceptLoop(socket_t listening) {
+    sockaddr_storage address{};
+    int length = sizeof address;
+    if (::getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length) != 0) return;
+    if (address.ss_family == AF_INET) {
+        auto& in = reinterpret_cast<sockaddr_in&>(address);
+        if (in.sin_addr.s_addr == htonl(INADDR_ANY)) in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    } else if (address.ss_family == AF_INET6) {
+        auto& in6 = reinterpret_cast<sockaddr_in6&>(address);
+        if (IN6_IS_ADDR_UNSPECIFIED(&in6.sin6_addr)) in6.sin6_addr = in6addr_loopback;
+    }
+    const socket_t waker = ::socket(address.ss_family, SOCK_STREAM, IPPROTO_TCP);
+    if (waker == INVALID_SOCKET) return;
+    (void)::connect(waker, reinterpret_cast<const sockaddr*>(&address), length);
+    httplib::detail::close_socket(waker);
+}
+#endif
+
 }  // namespace
 
 // The connection's bytes: one buffer for its whole life, a deadline for the request being
@@ -318,6 +338,15 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
 ConnectionServer::~ConnectionServer() { shutDown(); }
 
 void ConnectionServer::shutDown() {
+#ifdef _WIN32
+    // The accept loop waits on the listening socket without a time limit that matters:
+    // once the socket is no longer the server's, a connection to it wakes the loop, which
+    // then ends (the library's own stop() leaves the wait to its time limit there).
+    if (const socket_t listening = svr_sock_.exchange(INVALID_SOCKET); listening != INVALID_SOCKET) {
+        wakeAcceptLoop(listening);
+        httplib::detail::close_socket(listening);
+    }
+#endif
     stop();
     const std::lock_guard<std::mutex> lock(mutex_);
     shuttingDown_ = true;
