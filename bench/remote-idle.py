@@ -30,16 +30,10 @@ import harness  # noqa: E402
 from winproc import program_pid, written_meanwhile  # noqa: E402
 
 
-def _load(name, file):
-    spec = importlib.util.spec_from_file_location(name, Path(__file__).resolve().parent / file)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
-
-
-idle_cpu = _load("idle_cpu", "idle-cpu.py")
-requests = _load("server_requests", "server-requests.py")
-stream = _load("stream", "stream.py")
+_spec = importlib.util.spec_from_file_location("server_requests", Path(__file__).resolve().parent / "server-requests.py")
+requests = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(requests)
+idle_cpu, stream = requests.idle_cpu, requests.stream
 
 REQUEST = re.compile(rb"^([0-9a-f]{4}): (\w+)\(", re.MULTILINE)
 
@@ -61,7 +55,7 @@ def measure(server, pid, seconds):
     `seconds` (the system calls over as many more: strace's stops would count as
     wake-ups)."""
     before = switches(pid)
-    requests = collections.Counter(t.decode() for t, _ in REQUEST.findall(written_meanwhile(server.trace, seconds)))
+    asked = collections.Counter(t.decode() for t, _ in REQUEST.findall(written_meanwhile(server.trace, seconds)))
     after = switches(pid)
     woken = {tid: after[tid] - before.get(tid, 0) for tid in after if after[tid] > before.get(tid, 0)}
     log = Path(tempfile.mkstemp(prefix="quorvel-strace-", suffix=".log")[1])
@@ -73,7 +67,7 @@ def measure(server, pid, seconds):
     with log.open("rb") as lines:
         calls = collections.Counter(line.split(b" ", 1)[0] for line in lines if b"resumed>" not in line)
     log.unlink()
-    return [{thread: n / seconds for thread, n in counts.items()} for counts in (requests, woken, calls)]
+    return [{thread: n / seconds for thread, n in counts.items()} for counts in (asked, woken, calls)]
 
 
 def show(label, result):

@@ -14,7 +14,6 @@
 // with the server's stream, bounds, pushing thread and feed left out.
 #include <httplib.h>
 
-#include <cstring>
 #include <nlohmann/json.hpp>
 
 #include "app/app.h"
@@ -79,31 +78,21 @@ void requireServerFrames(const std::string& back) {
 
 #ifdef QUORVEL_FUZZ_FRAMES_IN_MEMORY
 // The peer's bytes in, the server's bytes out.
-class MemoryStream final : public httplib::Stream {
-public:
-    explicit MemoryStream(std::string in) : in_(std::move(in)) {}
-    std::string out;
-    bool is_readable() const override { return at_ < in_.size(); }
+struct MemoryStream final : httplib::Stream {
+    std::string in, out;
+    std::size_t at = 0;
+    bool is_readable() const override { return at < in.size(); }
     bool wait_readable() const override { return is_readable(); }
     bool wait_writable() const override { return true; }
     ssize_t read(char* to, size_t size) override {
-        const std::size_t taken = std::min(size, in_.size() - at_);
-        std::memcpy(to, in_.data() + at_, taken);
-        at_ += taken;
-        return static_cast<ssize_t>(taken);
+        const std::size_t taken = in.copy(to, size, at);
+        return at += taken, static_cast<ssize_t>(taken);
     }
-    ssize_t write(const char* from, size_t size) override {
-        out.append(from, size);
-        return static_cast<ssize_t>(size);
-    }
+    ssize_t write(const char* from, size_t size) override { return out.append(from, size), static_cast<ssize_t>(size); }
     void get_remote_ip_and_port(std::string& ip, int& port) const override { ip = "127.0.0.1", port = 1; }
     void get_local_ip_and_port(std::string& ip, int& port) const override { ip = "127.0.0.1", port = 2; }
     socket_t socket() const override { return INVALID_SOCKET; }
     time_t duration() const override { return 0; }
-
-private:
-    std::string in_;
-    std::size_t at_ = 0;
 };
 
 // Both sockets read as the server's do, every message taken and dropped; no pings.
@@ -126,10 +115,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 #ifdef QUORVEL_FUZZ_FRAMES_IN_MEMORY
     static Frames frames;
     if (size == 0) return 0;
-    MemoryStream stream(std::string(data[0] & 1 ? "GET /overlay/socket" : "GET /api/events") +
-                        " HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                        "Sec-WebSocket-Version: 13\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n" +
-                        std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
+    MemoryStream stream;
+    stream.in = std::string(data[0] & 1 ? "GET /overlay/socket" : "GET /api/events") +
+                " HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                "Sec-WebSocket-Version: 13\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n" +
+                std::string(reinterpret_cast<const char*>(data) + 1, size - 1);
     bool closed = false;
     frames.process_request(stream, "127.0.0.1", 1, "127.0.0.1", 2, false, closed, nullptr);
     requireServerFrames(stream.out);

@@ -803,9 +803,8 @@ TEST_F(Remote, RequestsWrittenBackToBackAreEachAnsweredInOrderAndAppliedOnce) {
 }
 
 TEST_F(Remote, AFloodNeverDropsTheAnswerOfAnAppliedActionSoEveryActionIsAnsweredAndAppliedOnce) {
-    // 1000 score-ups back to back, each answered with a long name, from a client that
-    // reads nothing until the server's writing to it has stalled for longer than the grace
-    // of new connections...
+    // 1000 score-ups answered with a long name to a client that reads nothing until the
+    // server's writing to it has stalled for longer than the grace of new connections...
     table().P2.setCaption(std::string(8000, 'x'));
     std::string batch;
     for (int i = 1; i <= 1000; ++i) batch += scoreUp(1, i == 1000 ? "close" : "keep-alive");
@@ -828,6 +827,7 @@ TEST_F(Remote, AFloodNeverDropsTheAnswerOfAnAppliedActionSoEveryActionIsAnswered
         return got;
     });
     EXPECT_EQ(sent.get(), ssize_t(batch.size()));
+    // Each answered once, in order: all applied, none dropped.
     EXPECT_EQ(answers(back, "200"), 1000u);
     EXPECT_EQ(table().T1.caption(), "1000");
     for (std::size_t score = 1, at = 0; score <= 1000; ++score)
