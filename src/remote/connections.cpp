@@ -108,6 +108,26 @@ private:
     bool shuttingDown_ = false;
 };
 
+#ifdef _WIN32
+// Connects to `listening`, on loopback when it listens on every address, and lets go.
+void wakeAcceptLoop(socket_t listening) {
+    sockaddr_storage address{};
+    int length = sizeof address;
+    if (::getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length) != 0) return;
+    if (address.ss_family == AF_INET) {
+        auto& in = reinterpret_cast<sockaddr_in&>(address);
+        if (in.sin_addr.s_addr == htonl(INADDR_ANY)) in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    } else if (address.ss_family == AF_INET6) {
+        auto& in6 = reinterpret_cast<sockaddr_in6&>(address);
+        if (IN6_IS_ADDR_UNSPECIFIED(&in6.sin6_addr)) in6.sin6_addr = in6addr_loopback;
+    }
+    const socket_t waker = ::socket(address.ss_family, SOCK_STREAM, IPPROTO_TCP);
+    if (waker == INVALID_SOCKET) return;
+    (void)::connect(waker, reinterpret_cast<const sockaddr*>(&address), length);
+    httplib::detail::close_socket(waker);
+}
+#endif
+
 }  // namespace
 
 // The connection's bytes: one buffer for its whole life, a deadline for the request being
@@ -318,6 +338,15 @@ ConnectionServer::ConnectionServer(ConnectionLimits limits) : limits_(limits) {
 ConnectionServer::~ConnectionServer() { shutDown(); }
 
 void ConnectionServer::shutDown() {
+#ifdef _WIN32
+    // The accept loop waits on the listening socket without a time limit that matters:
+    // once the socket is no longer the server's, a connection to it wakes the loop, which
+    // then ends (the library's own stop() leaves the wait to its time limit there).
+    if (const socket_t listening = svr_sock_.exchange(INVALID_SOCKET); listening != INVALID_SOCKET) {
+        wakeAcceptLoop(listening);
+        httplib::detail::close_socket(listening);
+    }
+#endif
     stop();
     const std::lock_guard<std::mutex> lock(mutex_);
     shuttingDown_ = true;
@@ -343,6 +372,12 @@ bool ConnectionServer::sendMessage(httplib::ws::WebSocket& socket, const std::st
 
 bool ConnectionServer::requestRead() { return !current_ || setStage(*current_, Stage::Running); }
 
+void ConnectionServer::requestApplied() {
+    if (!current_) return;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    current_->applied = true;
+}
+
 bool ConnectionServer::admitSocket() {
     if (!current_) return false;
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -361,7 +396,7 @@ bool ConnectionServer::admitSocket() {
 bool ConnectionServer::beginAnswer(Connection& connection) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (connection.stage != Stage::Socket) {
-        connection.stage = Stage::Writing;
+        connection.stage = connection.applied ? Stage::Answering : Stage::Writing;
         connection.since = Clock::now();
     }
     return !connection.closing;
@@ -419,6 +454,7 @@ void ConnectionServer::leave(Connection& connection) {
 bool ConnectionServer::setStage(Connection& connection, Stage stage) {
     const std::lock_guard<std::mutex> lock(mutex_);
     connection.stage = stage;
+    if (stage == Stage::Reading) connection.applied = false;
     connection.since = Clock::now();
     return !connection.closing;
 }

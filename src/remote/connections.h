@@ -9,9 +9,9 @@
 // a request. A request's head is read whole (at most kMaxHead bytes, else 431) before the
 // library parses it, and an answer has a few seconds in all to be written, however slowly
 // its peer reads. When one peer address, or all of them, hold too many connections that
-// are waiting for a request, still sending one or still being written to, the one waiting
-// longest is closed, so idle, slow and slowly reading connections never keep an ordinary
-// request out.
+// are waiting for a request, still sending one or still being written the answer to one
+// that changed nothing, the one waiting longest is closed, so idle, slow and slowly reading
+// connections never keep an ordinary request out, and an applied action is always answered.
 #include <httplib.h>
 
 #include <chrono>
@@ -31,8 +31,8 @@ struct ConnectionLimits {
     // For each write of an answer to a peer that does not read, and for one answer's
     // writes in all.
     std::chrono::milliseconds writeLimit{5000};
-    // Connections that have not sent a whole request yet, or are being written an answer:
-    // for one peer address, in all.
+    // Connections that have not sent a whole request yet, or are being written the answer
+    // to one that changed nothing: for one peer address, in all.
     // Beyond either bound, the one of them waiting longest is closed for a new one, if it
     // has had `grace` to send its request: a burst of new connections never closes the
     // newest of them, an ordinary request among them.
@@ -69,6 +69,11 @@ public:
     // connection is no longer one that may be closed to make room. False when it has been
     // chosen for closing already: the request must then not run.
     bool requestRead();
+    // On a connection's thread, from a handler: the request changed the program. Its
+    // answer is then never dropped to make room for others: the connection stays until
+    // the answer is written or its write bound is up, so that a client never sees a lost
+    // connection for an action that was applied (and applies it twice by sending it again).
+    void requestApplied();
     // On a connection's thread, before it becomes a WebSocket: whether its peer, and the
     // server, may hold one more; when they may, the connection counts as a socket from now
     // on, so that a burst of upgrades never passes the bounds.
@@ -85,8 +90,9 @@ public:
     static bool sendMessage(httplib::ws::WebSocket& socket, const std::string& message);
 
 private:
-    // Those before Running may be closed to make room.
-    enum class Stage { Waiting, Reading, Writing, Running, Socket };
+    // Those before Running may be closed to make room: Writing is the answer to a request
+    // that changed nothing, Answering that to one that changed the program.
+    enum class Stage { Waiting, Reading, Writing, Running, Answering, Socket };
     struct Connection {
         socket_t socket = INVALID_SOCKET;
         std::string peer;
@@ -94,6 +100,7 @@ private:
         std::chrono::steady_clock::time_point since;
         bool closing = false;  // told to go: its socket is shut down
         bool closeAfterAnswer = false;
+        bool applied = false;  // the request being served changed the program
     };
     class Stream;
     // The connection served by this thread.
@@ -118,8 +125,9 @@ private:
     void leave(Connection& connection);
     // False when the connection is being closed.
     bool setStage(Connection& connection, Stage stage);
-    // The connection's answer is being written: it may be closed to make room (a socket
-    // stays one). False when the connection is being closed.
+    // The connection's answer is being written: unless its request changed the program,
+    // it may be closed to make room (a socket stays one). False when the connection is
+    // being closed.
     bool beginAnswer(Connection& connection);
     // Under the lock: shuts down the waiting connection of `peer` (any peer when empty)
     // that has waited longest, and at least `atLeast`, idle ones before those still

@@ -118,7 +118,11 @@ Response Server::Impl::runOnUiThread(const Command& command) {
                                [&] { return handover->stage == Handover::Stage::Done || shared->closing; });
     // Once running, the action completes: wait for it whatever the time.
     shared->changed.wait(lock, [&] { return handover->stage != Handover::Stage::Running; });
-    if (handover->stage == Handover::Stage::Done) return handover->response;
+    if (handover->stage == Handover::Stage::Done) {
+        // An action that ran is answered whatever comes: the state and the roster only read.
+        if (command.kind != Command::Kind::State && command.kind != Command::Kind::RosterList) http.requestApplied();
+        return handover->response;
+    }
     handover->stage = Handover::Stage::Dropped;
     return Api::refusal(503, shared->closing ? "the program is closing the remote control"
                                              : "the program did not take the request within 10 seconds");
@@ -203,7 +207,8 @@ void Server::Impl::push(FeedStore::Kind kind, httplib::ws::WebSocket& socket) {
     const auto send = [&] {
         auto sent = std::chrono::steady_clock::now() - kFrame;
         while (!reader.ended()) {
-            if (!reader.wait(std::chrono::minutes(1))) continue;
+            // Woken by a change or the socket's end, never by a clock.
+            if (!reader.wait(std::chrono::hours(24))) continue;
             std::this_thread::sleep_until(sent + kFrame);
             const FeedStore::Message message = reader.take();
             if (message && !ConnectionServer::sendMessage(socket, *message)) break;
@@ -315,9 +320,10 @@ Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique
 #endif
     });
 #ifdef _WIN32
-    // The accept loop waits for a connection in one-second steps (the library's default
-    // there is a millisecond).
-    http.set_idle_interval(std::chrono::seconds(1));
+    // The accept loop waits for a connection an hour at a time (the library's loop there
+    // always waits in steps, by default of a millisecond): a server nobody talks to never
+    // wakes. Shutting down wakes it at once (ConnectionServer::shutDown).
+    http.set_idle_interval(std::chrono::hours(1));
 #endif
 
     const std::string where = endpoint.address + ":" + std::to_string(endpoint.port);

@@ -6,10 +6,19 @@
 // send nothing but whole frames of its own (unmasked; text that is a JSON object, a ping,
 // the pong of a ping, a close), nothing after a close, and end the connection within
 // 10 s of the peer's end.
+//
+// Built as remote_frames (QUORVEL_FUZZ_FRAMES_IN_MEMORY), the same inputs go without
+// sockets or threads to the library's request handling and WebSocket frame reader, whose
+// handler reads as the server's sockets do, through a stream in memory that gives each
+// read all it asks for as the server's own stream does: many times the inputs a second,
+// with the server's stream, bounds, pushing thread and feed left out.
+#include <httplib.h>
+
 #include <nlohmann/json.hpp>
 
 #include "app/app.h"
 #include "fuzz_support.h"
+#include "remote/api.h"
 #include "remote/server.h"
 #include "start/start_dialog.h"
 #include "support/raw_http.h"
@@ -67,9 +76,55 @@ void requireServerFrames(const std::string& back) {
     }
 }
 
+#ifdef QUORVEL_FUZZ_FRAMES_IN_MEMORY
+// The peer's bytes in, the server's bytes out.
+struct MemoryStream final : httplib::Stream {
+    std::string in, out;
+    std::size_t at = 0;
+    bool is_readable() const override { return at < in.size(); }
+    bool wait_readable() const override { return is_readable(); }
+    bool wait_writable() const override { return true; }
+    ssize_t read(char* to, size_t size) override {
+        const std::size_t taken = in.copy(to, size, at);
+        return at += taken, static_cast<ssize_t>(taken);
+    }
+    ssize_t write(const char* from, size_t size) override { return out.append(from, size), static_cast<ssize_t>(size); }
+    void get_remote_ip_and_port(std::string& ip, int& port) const override { ip = "127.0.0.1", port = 1; }
+    void get_local_ip_and_port(std::string& ip, int& port) const override { ip = "127.0.0.1", port = 2; }
+    socket_t socket() const override { return INVALID_SOCKET; }
+    time_t duration() const override { return 0; }
+};
+
+// Both sockets read as the server's do, every message taken and dropped; no pings.
+struct Frames final : httplib::Server {
+    Frames() {
+        set_websocket_ping_interval(0);
+        for (const auto path : {remote::kOverlaySocket, remote::kEventsSocket})
+            WebSocket(std::string(path), [](const httplib::Request&, httplib::ws::WebSocket& socket) {
+                for (std::string message; socket.read(message) != httplib::ws::Fail;) {
+                }
+            });
+    }
+    using httplib::Server::process_request;
+};
+#endif
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+#ifdef QUORVEL_FUZZ_FRAMES_IN_MEMORY
+    static Frames frames;
+    if (size == 0) return 0;
+    MemoryStream stream;
+    stream.in = std::string(data[0] & 1 ? "GET /overlay/socket" : "GET /api/events") +
+                " HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                "Sec-WebSocket-Version: 13\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n" +
+                std::string(reinterpret_cast<const char*>(data) + 1, size - 1);
+    bool closed = false;
+    frames.process_request(stream, "127.0.0.1", 1, "127.0.0.1", 2, false, closed, nullptr);
+    requireServerFrames(stream.out);
+    return 0;
+#else
     static Match match;
     if (size == 0) return 0;
     const std::string path = data[0] & 1 ? "/overlay/socket" : "/api/events";
@@ -88,4 +143,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::require(back.rfind('\x01', 0) != 0, "the server did not end the connection within 10 s");
     requireServerFrames(back);
     return 0;
+#endif
 }

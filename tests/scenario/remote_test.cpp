@@ -802,6 +802,40 @@ TEST_F(Remote, RequestsWrittenBackToBackAreEachAnsweredInOrderAndAppliedOnce) {
         ASSERT_NE(at = back.find("\"score\":\"" + std::to_string(score) + "\"", at), std::string::npos) << score;
 }
 
+TEST_F(Remote, AFloodNeverDropsTheAnswerOfAnAppliedActionSoEveryActionIsAnsweredAndAppliedOnce) {
+    // 1000 score-ups answered with a long name to a client that reads nothing until the
+    // server's writing to it has stalled for longer than the grace of new connections...
+    table().P2.setCaption(std::string(8000, 'x'));
+    std::string batch;
+    for (int i = 1; i <= 1000; ++i) batch += scoreUp(1, i == 1000 ? "close" : "keep-alive");
+    const int writer = connectLoopback(server->port(), 4096);
+    auto sent = std::async(std::launch::async, [&] { return ::send(writer, batch.data(), batch.size(), MSG_NOSIGNAL); });
+    while (program.platform.waitForPosted(500ms)) program.platform.runPosted();
+    ASSERT_NE(table().T1.caption(), "1000") << "the writer was never held up";
+    // ...then a flood of slow senders from its address, past the bound on waiting ones,
+    // taken in once a request on a connection opened after them is answered.
+    std::vector<int> flood;
+    for (int i = 0; i < 64; ++i) {
+        flood.push_back(connectLoopback(server->port()));
+        ::send(flood.back(), "GET /api/state HTTP/1.1\r\nHo", 27, MSG_NOSIGNAL);
+    }
+    EXPECT_EQ(answers(exchange("GET /overlay HTTP/1.1\r\nHost: " + host() + "\r\n\r\n"), "200"), 1u);
+    const std::string back = pumpWhile([writer] {
+        std::string got;
+        char buffer[4096];
+        for (ssize_t n = 0; (n = ::recv(writer, buffer, sizeof buffer, 0)) > 0;) got.append(buffer, std::size_t(n));
+        return got;
+    });
+    EXPECT_EQ(sent.get(), ssize_t(batch.size()));
+    // Each answered once, in order: all applied, none dropped.
+    EXPECT_EQ(answers(back, "200"), 1000u);
+    EXPECT_EQ(table().T1.caption(), "1000");
+    for (std::size_t score = 1, at = 0; score <= 1000; ++score)
+        ASSERT_NE(at = back.find("\"score\":\"" + std::to_string(score) + "\"", at), std::string::npos) << score;
+    ::close(writer);
+    for (int s : flood) ::close(s);
+}
+
 TEST_F(Remote, IdleSlowAndSocketConnectionsNeverKeepAnOrdinaryRequestOut) {
     const std::string upgrade = upgradeTo("/overlay/socket");
     std::vector<int> held;

@@ -14,8 +14,11 @@
 namespace quorvel::testing {
 
 // A connection to `port` that has sent nothing; its reads give up after 10 s.
-inline int connectLoopback(int port) {
+// A receive buffer of `receiveBuffer` bytes, when given, makes a reader that holds up the
+// server's writes soon.
+inline int connectLoopback(int port, int receiveBuffer = 0) {
     const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (receiveBuffer) ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address{AF_INET, htons(static_cast<std::uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
     const timeval limit{10, 0};
     ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
