@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/match_day.h"
 #include "app/release.h"
 #include "app/roster.h"
 #include "app/settings.h"
@@ -49,6 +50,9 @@ public:
     // releases before 0.99.
     const Roster& roster() const { return roster_; }
     void setRoster(Roster roster) { roster_ = std::move(roster); }
+    // The day's schedule and results (release 0.99; empty without Matches.csv).
+    MatchDay& day() { return day_; }
+    const MatchDay& day() const { return day_; }
 
     // The program folder followed by `name`, which begins with a backslash.
     std::string path(std::string_view name);
@@ -75,6 +79,7 @@ private:
     std::vector<std::string> languages_;
     std::vector<std::string> countries_;
     Roster roster_;
+    MatchDay day_;
     std::unique_ptr<start::StartDialog> startDialog_;
     std::unique_ptr<table::ScoreTable> table_;
     std::unique_ptr<control::ControlMenu> controlMenu_;

@@ -70,6 +70,9 @@ struct Command {
         RosterList,   // GET /api/roster
         RosterPlayer,  // player, name
         Swap,
+        ScheduleList,  // GET /api/schedule
+        NextMatch,
+        GoToMatch,     // index: the match's number, from 1
     };
     Kind kind = Kind::State;
     int player = 0;  // 1 or 2
@@ -114,6 +117,11 @@ public:
     static std::string stateJson(app::App& app);
     // The roster that GET /api/roster lists, as JSON text.
     static std::string rosterJson(const app::App& app);
+    // The day's schedule that GET /api/schedule lists, as JSON text: {"current": N or
+    // null, "matches": [{"index", "player1", "player2", "series", "round", "time",
+    // "state" ("played", "current", "upcoming"), and once played "score1", "score2",
+    // "winner" (null on a tie), "ended"}]}.
+    static std::string scheduleJson(const app::App& app);
 
 private:
     bool hostAllowed(const std::string& host) const;

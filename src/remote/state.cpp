@@ -10,6 +10,7 @@
 #include "start/start_dialog.h"
 #include "table/score_table.h"
 #include "ui/numtext.h"
+#include "ui/text.h"
 
 namespace quorvel::remote {
 namespace {
@@ -92,9 +93,44 @@ std::string Api::stateJson(app::App& app) {
         state["players"] = json::array();
         state["pulses"] = nullptr;
     }
+    // With a schedule, where the day stands, so a deck is told of each change and reads
+    // GET /api/schedule for the whole of it.
+    const app::MatchDay& day = app.day();
+    if (!day.empty()) {
+        std::size_t played = 0;
+        for (std::size_t i = 0; i < day.matches().size(); ++i) played += day.result(i) != nullptr;
+        state["schedule"] = {{"matches", day.matches().size()},
+                             {"played", played},
+                             {"current", day.current() ? json(*day.current() + 1) : json(nullptr)},
+                             {"revision", day.revision()}};
+    }
     // Captions come from the operator's files, which may be in another encoding than UTF-8
     // after a failed conversion: such bytes are replaced rather than failing the answer.
     return state.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+std::string Api::scheduleJson(const app::App& app) {
+    const app::MatchDay& day = app.day();
+    json matches = json::array();
+    for (std::size_t i = 0; i < day.matches().size(); ++i) {
+        const app::ScheduledMatch& match = day.matches()[i];
+        const app::MatchResult* result = day.result(i);
+        json entry = {{"index", i + 1},         {"player1", match.player1}, {"player2", match.player2},
+                      {"series", match.series}, {"round", match.round},     {"time", match.time},
+                      {"state", day.current() == i ? "current" : result ? "played" : "upcoming"}};
+        if (result) {
+            // Each score with the schedule's player: a match ended after a swap has them the
+            // other way round.
+            const bool swapped = ui::foldCase(result->player1) != ui::foldCase(match.player1);
+            entry["score1"] = swapped ? result->score2 : result->score1;
+            entry["score2"] = swapped ? result->score1 : result->score2;
+            entry["winner"] = result->winner.empty() ? json(nullptr) : json(result->winner);
+            entry["ended"] = result->endedText;
+        }
+        matches.push_back(std::move(entry));
+    }
+    return json{{"current", day.current() ? json(*day.current() + 1) : json(nullptr)}, {"matches", std::move(matches)}}
+        .dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 std::string Api::rosterJson(const app::App& app) {

@@ -177,8 +177,10 @@ void TableFeed::controlChanged(const ui::Control& control, unsigned changes) {
 }
 
 void TableFeed::eventEnded() {
-    if (store_->wanted(FeedStore::Kind::Table))
+    if (store_->wanted(FeedStore::Kind::Table)) {
+        publishSchedule(false);
         publishTable();
+    }
     else
         tableStale_ = true;  // not kept up while nobody reads
     if (store_->wanted(FeedStore::Kind::State)) publishState();
@@ -190,7 +192,18 @@ void TableFeed::refresh(FeedStore::Kind kind) {
         return;
     }
     tableStale_ = true;
+    publishSchedule(true);
     publishTable();
+}
+
+void TableFeed::publishSchedule(bool force) {
+    const app::MatchDay& day = app_.day();
+    if (!force && day.revision() == scheduleRevision_) return;
+    scheduleRevision_ = day.revision();
+    // Without a schedule the messages stay as they were.
+    if (day.empty() && !schedulePublished_) return;
+    store_->setSchedule(Api::scheduleJson(app_));
+    schedulePublished_ = true;
 }
 
 void TableFeed::publishState() { store_->setState(Api::stateJson(app_)); }

@@ -74,6 +74,7 @@ void StartDialog::onLoad() {
     setPicture(platform().loadPicture(app_.path("\\pic\\LOGO.JPG")));
     readFiles(true);
     fillFromSettings(true);
+    showScheduledMatch();
     placeAt(false);
 }
 
@@ -85,9 +86,40 @@ void StartDialog::readFiles(bool withNameFiles) {
         app::readPlayerName(platform(), settings.Player1NameFile, settings.Player1Name);
         app::readPlayerName(platform(), settings.Player2NameFile, settings.Player2Name);
     }
-    if (withNameFiles && app::isCurrent(app_.release()))
+    if (withNameFiles && app::isCurrent(app_.release())) {
         app_.setRoster(app::readRoster(platform(), app_.path("\\Players.csv"), app_.languages(),
                                        platform().programFolder()));
+        readSchedule();
+    }
+}
+
+void StartDialog::readSchedule() {
+    // A broken schedule is told and the day goes on with the schedule as last read: the
+    // table, the stream and the remote control keep running through a typo.
+    app::MatchDay& day = app_.day();
+    std::vector<app::ScheduledMatch> matches;
+    try {
+        matches = app::readSchedule(platform(), app_.path("\\Matches.csv"));
+    } catch (const Error& error) {
+        platform().messageBox(std::string(error.what()) +
+                                  (day.empty() ? "\nThe day goes on without a schedule."
+                                               : "\nThe day goes on with the schedule as it was last read."),
+                              app_.title());
+        matches = day.matches();
+    }
+    const std::string damaged = day.load(std::move(matches));
+    if (!damaged.empty()) platform().messageBox(damaged, app_.title());
+}
+
+void StartDialog::showScheduledMatch() {
+    const app::MatchDay& day = app_.day();
+    const auto current = day.current();
+    match_ = current && !day.result(*current) ? current : day.firstUnplayed();
+    if (!match_) return;
+    const app::ScheduledMatch& match = day.matches()[*match_];
+    Text1.setText(match.player1);
+    Text2.setText(match.player2);
+    if (!match.series.empty()) Text3.setText(match.series);
 }
 
 void StartDialog::fillLanguageBox() {
@@ -130,6 +162,7 @@ void StartDialog::reload() {
     app::readOptions(platform(), app_.path("\\Options.ini"), app::optionsGroupLength(app_.release()),
                      app_.settings());
     fillFromSettings(false);
+    showScheduledMatch();
 }
 
 void StartDialog::showScreenSize() {
@@ -166,6 +199,7 @@ void StartDialog::go() {
     }
     app::loadCountryList(app_);
     if (current) app_.controlMenu().applyRosterNames();
+    if (match_) app_.day().setCurrent(*match_);
     app_.unloadStartDialog();
 }
 

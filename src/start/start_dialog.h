@@ -3,6 +3,9 @@
 // settings record; the operator sets the names, the language and the series caption,
 // places the dialog where the score table is to appear, and "GO!!!" hands everything to
 // the score table.
+#include <cstddef>
+#include <optional>
+
 #include "ui/form.h"
 
 namespace quorvel::app {
@@ -38,12 +41,20 @@ private:
     // Reads the languages, the settings and (at load) the player-name files, then fills
     // the controls from them.
     void readFiles(bool withNameFiles);
+    // Matches.csv, and the results that belong to it (release 0.99).
+    void readSchedule();
+    // The names (and the series caption, when the schedule gives one) of the match GO!!!
+    // makes current: the current one while it has no result, else the first not yet
+    // played.
+    void showScheduledMatch();
     void fillLanguageBox();
     void fillFromSettings(bool selectLanguage);
     void showScreenSize();
     void placeAt(bool bottom);
     void go();
     void reload();
+
+    std::optional<std::size_t> match_;  // the match GO!!! makes current
 };
 
 }  // namespace quorvel::start
