@@ -380,9 +380,13 @@ Response methodNotAllowed(const Request& request, const char* allowed) {
     return response;
 }
 
-// The table as others see it: the overlay page, its pictures and the two sockets.
+bool isScene(std::string_view path) { return path == "/scene/upnext" || path == "/scene/results"; }
+
+// The table as others see it: the overlay page, the scenes, their pictures and the two
+// sockets.
 bool isView(std::string_view path) {
-    return path == "/overlay" || path == kOverlaySocket || path == kEventsSocket || path.rfind(kPicturePrefix, 0) == 0;
+    return path == "/overlay" || isScene(path) || path == kOverlaySocket || path == kEventsSocket ||
+           path.rfind(kPicturePrefix, 0) == 0;
 }
 
 const Action* findAction(std::string_view path) {
@@ -394,8 +398,8 @@ const Action* findAction(std::string_view path) {
 
 }  // namespace
 
-Api::Api(Endpoint endpoint, std::string programFolder)
-    : endpoint_(std::move(endpoint)), programFolder_(std::move(programFolder)) {}
+Api::Api(Endpoint endpoint, std::string programFolder, bool withSchedule)
+    : endpoint_(std::move(endpoint)), programFolder_(std::move(programFolder)), withSchedule_(withSchedule) {}
 
 std::string Api::listening() const { return endpoint_.address + ":" + std::to_string(endpoint_.port); }
 
@@ -536,11 +540,12 @@ std::variant<Response, Command> Api::admit(const Request& request) const {
 
 std::variant<Response, Command> Api::admitScreened(const Request& request) const {
     if (request.path == "/") return page(kControlPage);
-    if (request.path == "/overlay") {
+    if (isScene(request.path) && !withSchedule_) return refusal(404, "there is nothing at " + excerpt(request.path));
+    if (request.path == "/overlay" || isScene(request.path)) {
         if (auto refused = scaleRefusal(request)) return *std::move(refused);
         // Unlike every other answer, the overlay may be shown in a frame by a page of this
         // server's own, as the control page shows it; never by another site's.
-        Response overlay = page(kOverlayPage);
+        Response overlay = page(request.path == "/overlay" ? kOverlayPage : kScenePage);
         overlay.headers = {{"X-Frame-Options", "SAMEORIGIN"}, {"Content-Security-Policy", "frame-ancestors 'self'"}};
         return overlay;
     }

@@ -5,7 +5,10 @@
 // The reset sits apart and acts only on a second tap within 3 s. While the program does
 // not answer, a banner says so and every control is greyed and cannot be pressed, until
 // the page reaches the program again by itself. Below the players, a name field for each
-// player suggests the roster's names, and a button swaps the sides. The names and scores
+// player suggests the roster's names, and a button swaps the sides. With a schedule, the
+// day's matches follow, the current one marked and the played ones with their scores: the
+// "next match" button and a tapped match load a match on a second tap within 3 s, as they
+// record the result of the match on the table. The names and scores
 // come from /api/events, pushed as they change, and from the answer to each press; when
 // the socket drops, one request tells why and the socket is opened again, waiting longer
 // each time up to 4 s. A token, when the program asks for one, goes in the address after
@@ -38,7 +41,6 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
   .apart { display: flex; justify-content: flex-end; margin-bottom: 12px; }
   #reset { width: auto; font-size: 0.9em; padding: 8px 14px; margin: 0; background: #3a3a3a;
            border: 1px solid #888; }
-  #reset.armed { background: #b03030; border-color: #ff8080; }
   /* Not answering: a banner on top, everything greyed and not to be pressed. */
   #status { font-size: 0.95em; min-height: 0; }
   #status:not(:empty) { margin-bottom: 10px; padding: 10px; border-radius: 6px; background: #5a2a2a; color: #fff; }
@@ -49,6 +51,15 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
   #overlay { display: block; border: 0; background: transparent; }
   #pick { display: flex; gap: 12px; }
   #pick input { flex: 1; min-width: 0; font-size: 1.1em; padding: 8px; margin-top: 12px; border-radius: 6px; border: 0; }
+  /* The day: a second tap within 3 s loads a match, as the reset does. */
+  #day { margin-top: 16px; }
+  #day h2 { font-size: 1em; margin: 0 0 6px; color: #c0c0c0; }
+  #matches { display: flex; flex-direction: column; gap: 4px; margin-top: 8px; }
+  #matches button { font-size: 0.95em; padding: 8px 10px; margin: 0; text-align: left; background: #303030;
+                    border: 1px solid #303030; }
+  #matches button.current { border-color: #f2c230; background: #3d3720; }
+  #matches button.played { color: #a0a0a0; }
+  #day button.armed, #reset.armed { background: #b03030; border-color: #ff8080; color: #fff; }
 </style>
 </head>
 <body class="offline">
@@ -77,6 +88,11 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
 </div>
 <datalist id="roster"></datalist>
 <button id="swap" class="other" data-action="swap" disabled>swap sides</button>
+<div id="day" hidden>
+  <h2>The day's matches</h2>
+  <button id="next" data-action="next" disabled>next match</button>
+  <div id="matches"></div>
+</div>
 <script>
 "use strict";
 const token = new URLSearchParams(location.hash.slice(1)).get("token");
@@ -92,7 +108,7 @@ function headers(withBody) {
 function setOnline(online, message) {
   document.body.classList.toggle("offline", !online);
   for (const control of document.querySelectorAll("button[data-action], #pick input")) control.disabled = !online;
-  if (!online) disarmReset();
+  if (!online) disarm();
   if (message !== undefined) document.getElementById("status").textContent = message;
 }
 
@@ -114,6 +130,7 @@ function failed(error) {
 
 function show(state) {
   setOnline(true);
+  if (state.schedule && state.schedule.revision !== dayRevision) loadDay(state.schedule.revision);
   document.getElementById("status").textContent = state.table_open ? "" : "The score table is not open.";
   for (const p of state.players) {
     document.getElementById("name" + p.player).textContent = p.name;
@@ -140,25 +157,28 @@ async function refresh() {
   }
 }
 
-// --- The reset: a first tap arms it for 3 s, a second one within them resets. ---
-let resetArmed = null;
-function disarmReset() {
-  clearTimeout(resetArmed);
-  resetArmed = null;
-  const reset = document.getElementById("reset");
-  reset.classList.remove("armed");
-  reset.textContent = "reset both scores";
+// --- The reset and the day's matches: a first tap arms the button for 3 s, a second one
+// within them acts. ---
+let armed = null;
+function disarm() {
+  if (!armed) return;
+  clearTimeout(armed.timer);
+  armed.button.classList.remove("armed");
+  armed.button.textContent = armed.text;
+  armed = null;
 }
-function resetTapped(button) {
-  if (resetArmed) {
-    disarmReset();
-    act(button);
+function confirmTap(button, prompt, then) {
+  if (armed && armed.button === button) {
+    disarm();
+    then();
     return;
   }
+  disarm();
+  armed = { button, text: button.textContent, timer: setTimeout(disarm, 3000) };
   button.classList.add("armed");
-  button.textContent = "tap again to reset";
-  resetArmed = setTimeout(disarmReset, 3000);
+  button.textContent = prompt;
 }
+function resetTapped(button) { confirmTap(button, "tap again to reset", () => act(button)); }
 
 async function post(action, body) {
   try {
@@ -230,8 +250,35 @@ function listen() {
   };
 }
 
+// The day's schedule, read again whenever the state tells of a change.
+let dayRevision = null;
+async function loadDay(revision) {
+  dayRevision = revision;
+  try {
+    const day = await answer(await fetch("/api/schedule", { headers: headers(false), cache: "no-store" }));
+    document.getElementById("day").hidden = day.matches.length === 0;
+    document.getElementById("matches").replaceChildren(...day.matches.map((m) => {
+      const button = document.createElement("button");
+      button.className = m.state;
+      button.dataset.action = "match";
+      const result = m.state === "played" || m.score1 !== undefined ? "  " + m.score1 + ":" + m.score2 : "";
+      button.textContent = m.index + ". " + m.player1 + " \u2013 " + m.player2 + result +
+                           (m.round ? "  \u00b7 " + m.round : "") + (m.time ? "  \u00b7 " + m.time : "");
+      if (m.state === "current") button.setAttribute("aria-current", "true");
+      button.addEventListener("click", () =>
+          confirmTap(button, "tap again to load match " + m.index, () => post("match", { index: m.index })));
+      return button;
+    }));
+  } catch (error) {
+    dayRevision = null;
+    document.getElementById("status").textContent = String(error.message || error);
+  }
+}
+
 for (const button of document.querySelectorAll("button[data-action]"))
-  button.addEventListener("click", () => (button.id === "reset" ? resetTapped(button) : act(button)));
+  button.addEventListener("click", () => (button.id === "reset" ? resetTapped(button)
+      : button.id === "next" ? confirmTap(button, "tap again: result kept, next match", () => act(button))
+      : act(button)));
 // Whenever the page's width changes: a turned phone, a scroll bar come or gone.
 new ResizeObserver(fitOverlay).observe(document.getElementById("view"));
 listen();

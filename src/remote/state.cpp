@@ -1,12 +1,16 @@
 // The program state that GET /api/state reports, and every action answers with. It is
 // read from the windows' controls, where the state lives, and creates no window.
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
 
 #include "app/app.h"
+#include "app/readers.h"
 #include "control/palette.h"
 #include "remote/api.h"
+#include "remote/table_feed.h"
+#include "ui/error.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
 #include "ui/numtext.h"
@@ -109,15 +113,54 @@ std::string Api::stateJson(app::App& app) {
     return state.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-std::string Api::scheduleJson(const app::App& app) {
+namespace {
+
+// A scheduled player as the table shows one: the roster's spelling of the name, and the
+// address of the flag of the roster's country (null for none), which the pages for the
+// breaks draw beside it.
+class ScheduledPlayers {
+public:
+    explicit ScheduledPlayers(app::App& app) : app_(app) {}
+    void add(json& entry, const std::string& name, const char* nameKey, const char* flagKey) {
+        const app::RosterPlayer* player = app_.roster().find(name);
+        entry[nameKey] = player ? player->name : name;
+        entry[flagKey] = nullptr;
+        if (!player || !player->country) return;
+        const app::RosterCountry& country = *player->country;
+        auto& names = countries_[country.language];
+        if (names.empty()) {
+            // The file that names the country, read once for every player of its language.
+            ui::Platform& platform = app_.platform();
+            const std::string path = platform.programFolder() + "\\C_" + country.language + ".dat";
+            try {
+                names = app::readWordList(platform, path, app::kMaxCountries);
+            } catch (const Error&) {
+                names.emplace_back();  // read once, found wanting
+            }
+        }
+        if (static_cast<std::size_t>(country.place) < names.size() && !names[static_cast<std::size_t>(country.place)].empty())
+            entry[flagKey] = pictureAddress("flags\\" + country.language + "\\" +
+                                            names[static_cast<std::size_t>(country.place)] + ".gif");
+    }
+
+private:
+    app::App& app_;
+    std::map<std::string, std::vector<std::string>> countries_;
+};
+
+}  // namespace
+
+std::string Api::scheduleJson(app::App& app) {
     const app::MatchDay& day = app.day();
+    ScheduledPlayers players(app);
     json matches = json::array();
     for (std::size_t i = 0; i < day.matches().size(); ++i) {
         const app::ScheduledMatch& match = day.matches()[i];
         const app::MatchResult* result = day.result(i);
-        json entry = {{"index", i + 1},         {"player1", match.player1}, {"player2", match.player2},
-                      {"series", match.series}, {"round", match.round},     {"time", match.time},
+        json entry = {{"index", i + 1}, {"series", match.series}, {"round", match.round}, {"time", match.time},
                       {"state", day.current() == i ? "current" : result ? "played" : "upcoming"}};
+        players.add(entry, match.player1, "player1", "flag1");
+        players.add(entry, match.player2, "player2", "flag2");
         if (result) {
             // Each score with the schedule's player: a match ended after a swap has them the
             // other way round.

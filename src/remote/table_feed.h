@@ -33,6 +33,7 @@
 //    "width", "height" (its own pixels).
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "remote/feed_store.h"
@@ -43,6 +44,10 @@ class App;
 }
 
 namespace quorvel::remote {
+
+// A path below the pic folder (backslashes) as the address a page loads it from: each
+// byte outside the unreserved characters of an address written as %XX.
+std::string pictureAddress(std::string_view path);
 
 class TableFeed final : ui::RuntimeObserver, ui::FormObserver {
 public:

@@ -1,0 +1,192 @@
+// The pages for the breaks, for a streaming program's browser source: /scene/upnext (the
+// current match large, or the next one once it has its result, then the ones after it,
+// ?count=N of them, 3 unless given) and /scene/results (the day's played matches, newest
+// first, the winner marked). One page serves both, told apart by its address. It reads the
+// same socket as the overlay (/overlay/socket): the schedule its messages carry, and the
+// table's own controls for what the table shows of the match on it (the names, the flags,
+// the colour bars) and for the table's fonts and colours. Like the overlay it is
+// see-through, follows every change as it is pushed, reconnects by itself, takes ?scale
+// (0.5 to 4) and hands ?token on to the socket and the pictures; without a schedule it
+// shows nothing.
+#include "remote/api.h"
+
+namespace quorvel::remote {
+
+const char* const kScenePage = R"html(<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<title>Quorvel scene</title>
+<style>
+  html, body { margin: 0; padding: 0; background: transparent; overflow: hidden; }
+  #scene { display: none; flex-direction: column; gap: calc(8px * var(--s)); padding: calc(12px * var(--s));
+           width: calc(620px * var(--s)); color: #fff; text-shadow: 0 0 calc(3px * var(--s)) #000; }
+  .match { display: grid; grid-template-columns: 1fr auto 1fr; align-items: center; gap: calc(10px * var(--s));
+           background: rgba(0, 0, 0, 0.55); border-radius: calc(6px * var(--s)); padding: calc(6px * var(--s)) calc(10px * var(--s)); }
+  .match.large { padding: calc(14px * var(--s)); }
+  .side { display: flex; align-items: center; gap: calc(8px * var(--s)); min-width: 0; }
+  .side.two { flex-direction: row-reverse; }
+  .name { white-space: nowrap; overflow: hidden; text-overflow: ellipsis; font-size: calc(20px * var(--s)); }
+  .large .name { font-size: calc(34px * var(--s)); }
+  .bar { width: calc(6px * var(--s)); align-self: stretch; border-radius: calc(2px * var(--s)); }
+  .flag { height: calc(20px * var(--s)); }
+  .large .flag { height: calc(34px * var(--s)); }
+  .middle { text-align: center; font-size: calc(15px * var(--s)); white-space: nowrap; }
+  .large .middle { font-size: calc(20px * var(--s)); }
+  .score { font-size: calc(24px * var(--s)); font-weight: bold; }
+  .winner .name { font-weight: bold; color: #f2c230; }
+  .winner .name::after { content: " \2605"; }
+  .side.two.winner .name::after { content: ""; }
+  .side.two.winner .name::before { content: "\2605 "; }
+  h1 { margin: 0; font-size: calc(18px * var(--s)); font-weight: normal; letter-spacing: 0.05em; }
+</style>
+</head>
+<body>
+<div id="scene"></div>
+<script>
+"use strict";
+const query = new URLSearchParams(location.search);
+const scale = (() => {
+  const s = Number(query.get("scale") || 1);
+  return s >= 0.5 && s <= 4 ? s : 1;
+})();
+const count = (() => {
+  const n = Number(query.get("count") || 3);
+  return Number.isInteger(n) && n >= 0 && n <= 50 ? n : 3;
+})();
+const token = query.get("token");
+const results = location.pathname.endsWith("/results");
+const root = document.getElementById("scene");
+root.style.setProperty("--s", scale);
+
+// The table's controls by name, kept up from the socket's messages, and the schedule.
+let byIndex = [];
+let schedule = null;
+
+function control(name) { return byIndex.find((c) => c && c.name === name) || {}; }
+
+function pictureAddress(src) {
+  return !src ? "" : token ? src + "?token=" + encodeURIComponent(token) : src;
+}
+
+// The table's font of a label: its face, weight and style, at the scene's own size.
+function fontOf(name) {
+  const font = control(name).font;
+  if (!font) return "";
+  return (font.italic ? "italic " : "") + (font.bold ? "bold " : "") + "1em " +
+         '"' + font.name.replace(/["\\]/g, "") + '", Arial, "Liberation Sans", sans-serif';
+}
+
+function side(match, player, onTable, large) {
+  const element = document.createElement("div");
+  element.className = "side" + (player === 2 ? " two" : "");
+  const name = document.createElement("span");
+  name.className = "name";
+  // The match on the table: its name, flag and colour as the table shows them now.
+  const shown = onTable ? control("P" + player).caption : match["player" + player];
+  name.textContent = shown || match["player" + player];
+  name.style.font = fontOf("P" + player);
+  name.style.fontSize = "";
+  const flagSrc = onTable ? (control("F" + player).shown !== false && control("F" + player).picture || {}).src
+                          : match["flag" + player];
+  if (onTable) {
+    const bar = document.createElement("span");
+    bar.className = "bar";
+    bar.style.background = control("SC" + player).fill || "transparent";
+    element.append(bar);
+  }
+  if (flagSrc) {
+    const flag = document.createElement("img");
+    flag.className = "flag";
+    flag.src = pictureAddress(flagSrc);
+    flag.alt = "";
+    element.append(flag);
+  }
+  element.append(name);
+  if (match.winner && match.winner.toLowerCase() === String(match["player" + player]).toLowerCase())
+    element.classList.add("winner");
+  return element;
+}
+
+function row(match, large) {
+  const element = document.createElement("div");
+  element.className = "match" + (large ? " large" : "");
+  const onTable = match.state === "current";
+  const middle = document.createElement("div");
+  middle.className = "middle";
+  middle.style.font = fontOf("BO");
+  middle.style.fontSize = "";
+  if (results) {
+    const score = document.createElement("div");
+    score.className = "score";
+    score.textContent = match.score1 + " : " + match.score2;
+    middle.append(score);
+  }
+  const line = [match.round, results ? "" : match.time, large ? match.series : ""].filter(Boolean).join(" \u00b7 ");
+  middle.append(line || "vs");
+  element.append(side(match, 1, onTable && !results, large), middle, side(match, 2, onTable && !results, large));
+  return element;
+}
+
+function heading(text) {
+  const h = document.createElement("h1");
+  h.textContent = text;
+  return h;
+}
+
+function draw() {
+  root.textContent = "";
+  const matches = schedule ? schedule.matches : [];
+  let shown = [];
+  if (results) {
+    shown = matches.filter((m) => m.score1 !== undefined)
+                   .sort((a, b) => (a.ended < b.ended ? 1 : a.ended > b.ended ? -1 : b.index - a.index));
+    if (shown.length) root.append(heading("Results"));
+    for (const m of shown) root.append(row(m, false));
+  } else {
+    // The match on the table while it has no result, else the next one not yet played.
+    const current = matches.findIndex((m) => m.state === "current");
+    let first = current >= 0 && matches[current].score1 === undefined ? current : -1;
+    if (first < 0) first = matches.findIndex((m, i) => m.state === "upcoming" && i > current);
+    if (first < 0) first = matches.findIndex((m) => m.state === "upcoming");
+    if (first >= 0) {
+      shown = [matches[first], ...matches.filter((m, i) => i > first && m.state === "upcoming").slice(0, count)];
+      root.append(heading(first === current ? "Now" : "Up next"));
+      shown.forEach((m, i) => root.append(row(m, i === 0)));
+    }
+  }
+  root.style.display = shown.length ? "flex" : "none";
+}
+
+function apply(message) {
+  if (message.type === "table") {
+    byIndex = [];
+    for (const c of message.controls) byIndex[c.i] = c;
+  } else if (message.type === "delta") {
+    for (const change of message.controls) if (byIndex[change.i]) Object.assign(byIndex[change.i], change);
+  } else {
+    byIndex = [];
+  }
+  if (message.schedule) schedule = message.schedule;
+  draw();
+}
+
+let delay = 250;
+function connect() {
+  const socket = new WebSocket((location.protocol === "https:" ? "wss" : "ws") + "://" + location.host +
+                               "/overlay/socket" + location.search);
+  socket.onopen = () => { delay = 250; };
+  socket.onmessage = (event) => apply(JSON.parse(event.data));
+  socket.onclose = () => {
+    root.style.display = "none";
+    setTimeout(connect, delay);
+    delay = Math.min(delay * 2, 4000);
+  };
+}
+connect();
+</script>
+</body>
+</html>
+)html";
+
+}  // namespace quorvel::remote
