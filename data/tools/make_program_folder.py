@@ -2,7 +2,9 @@
 """Regenerate Quorvel's program folder (data/program/) from scratch.
 
 The program folder is what ships beside quorvel.exe: the language list, one
-country list per language, a flag picture for every country of every
+country list per language with the ISO 3166-1 code of each of its lines
+(C_<Language>.codes, which tells the program that two languages' entries are
+one country, whatever their names and flags), a flag picture for every country of every
 language, three sets of general portraits, the battle emblem, the start
 dialog's banner, a default Options.ini, two player-name files and a sample
 roster of invented players (Players.csv) and a day of matches between them
@@ -691,6 +693,8 @@ def build(out):
     for language, _ in LANGUAGES:
         write_lines(os.path.join(out, "C_%s.dat" % language),
                     [n for n, _ in lists[language]])
+        write_lines(os.path.join(out, "C_%s.codes" % language),
+                    [c for _, c in lists[language]])
 
     # Flags: one picture per country, copied under each language's names.
     tmp = os.path.join(out, ".flags-tmp")

@@ -28,18 +28,22 @@ std::string columnList(std::span<const std::string_view> columns) {
 }  // namespace
 
 CsvTable::CsvTable(ui::Platform& platform, std::string path, std::span<const std::string_view> columns,
-                   std::size_t required)
-    : CsvTable(path, readText(platform, path), columns, required) {}
+                   std::size_t required, std::span<const CsvAlias> aliases)
+    : CsvTable(path, readText(platform, path), columns, required, aliases) {}
 
 CsvTable::CsvTable(std::string path, std::string text, std::span<const std::string_view> columns,
-                   std::size_t required)
+                   std::size_t required, std::span<const CsvAlias> aliases)
     : path_(std::move(path)), text_(std::move(text)), lines_(ui::lineViews(text_)) {
     if (lines_.empty()) throw Error(path_ + ", line 1: the file has no header line naming its columns");
-    readHeader(columns, required);
+    readHeader(columns, required, aliases);
+}
+
+std::string csvLineMessage(const std::string& file, std::size_t line, const std::string& why, std::string_view value) {
+    return file + ", line " + std::to_string(line) + ": " + why + " (the value \"" + std::string(value) + "\")";
 }
 
 void CsvTable::fail(const std::string& why, std::string_view value) const {
-    throw Error(path_ + ", line " + std::to_string(line_) + ": " + why + " (the value \"" + std::string(value) + "\")");
+    throw Error(csvLineMessage(path_, line_, why, value));
 }
 
 const std::string& CsvTable::field(std::size_t column) const {
@@ -57,9 +61,9 @@ bool CsvTable::next() {
     return false;
 }
 
-// The fields of `line`, separated by the header's separator. Unquoted fields lose the
-// blanks around them; a quoted one keeps what stands after its closing quote before the
-// next separator.
+// The fields of `line`, separated by the header's separator. A quoted field keeps what
+// stands after its closing quote before the next separator; every field loses the blanks
+// around it, inside the quotes too.
 void CsvTable::split(std::string_view line) {
     count_ = 0;
     std::size_t i = 0;
@@ -84,7 +88,10 @@ void CsvTable::split(std::string_view line) {
             }
             if (!closed) fail("a field's quote is not closed", line);
             const std::size_t end = std::min(line.find(separator_, i), line.size());
-            field += trimmed(line.substr(i, end - i));
+            field += line.substr(i, end - i);
+            const std::string_view kept = trimmed(field);
+            field.erase(static_cast<std::size_t>(kept.data() + kept.size() - field.data()));
+            field.erase(0, static_cast<std::size_t>(kept.data() - field.data()));
             i = end;
         } else {
             const std::size_t end = std::min(line.find(separator_, i), line.size());
@@ -96,7 +103,8 @@ void CsvTable::split(std::string_view line) {
     }
 }
 
-void CsvTable::readHeader(std::span<const std::string_view> columns, std::size_t required) {
+void CsvTable::readHeader(std::span<const std::string_view> columns, std::size_t required,
+                          std::span<const CsvAlias> aliases) {
     const std::string_view header = lines_[0];
     bool quoted = false;
     for (char c : header) {
@@ -109,7 +117,9 @@ void CsvTable::readHeader(std::span<const std::string_view> columns, std::size_t
     split(header);
     columns_.assign(columns.size(), -1);
     for (std::size_t i = 0; i < count_; ++i) {
-        const std::string name = ui::foldCase(trimmed(fields_[i]));
+        std::string name = ui::foldCase(trimmed(fields_[i]));
+        for (const CsvAlias& alias : aliases)
+            if (name == alias.name) name = columns[alias.column];
         for (std::size_t c = 0; c < columns.size(); ++c) {
             if (name != columns[c]) continue;
             if (columns_[c] >= 0) fail("the column is named twice", fields_[i]);

@@ -5,6 +5,7 @@
 // quotes may hold separators, and a doubled quote inside it stands for one; the blanks
 // around a field are dropped; a row of empty fields (a spreadsheet's empty row) is passed
 // over. Text is read as readText does (UTF-8 with or without its mark, else ANSI).
+// Fields lose the blanks around them, inside the quotes too.
 #include <span>
 #include <string>
 #include <string_view>
@@ -14,6 +15,12 @@
 
 namespace quorvel::app {
 
+// Another name a header may give a column: `name` (folded) for the column `column`.
+struct CsvAlias {
+    std::string_view name;
+    std::size_t column;
+};
+
 class CsvTable {
 public:
     // Reads the file at `path` and its header. `columns` are the names of the columns the
@@ -21,9 +28,10 @@ public:
     // header. Throws quorvel::Error naming the file, the line and the value when the header
     // breaks the rules.
     CsvTable(ui::Platform& platform, std::string path, std::span<const std::string_view> columns,
-             std::size_t required);
+             std::size_t required, std::span<const CsvAlias> aliases = {});
     // The same over text already read.
-    CsvTable(std::string path, std::string text, std::span<const std::string_view> columns, std::size_t required);
+    CsvTable(std::string path, std::string text, std::span<const std::string_view> columns, std::size_t required,
+             std::span<const CsvAlias> aliases = {});
 
     // Moves to the next row that is not empty; false after the last. Throws as fail() on a
     // quote that is not closed.
@@ -42,7 +50,8 @@ public:
     [[noreturn]] void fail(const std::string& why, std::string_view value) const;
 
 private:
-    void readHeader(std::span<const std::string_view> columns, std::size_t required);
+    void readHeader(std::span<const std::string_view> columns, std::size_t required,
+                    std::span<const CsvAlias> aliases);
     void split(std::string_view line);
 
     std::string path_;
@@ -55,6 +64,9 @@ private:
     std::size_t count_ = 0;
     std::string empty_;
 };
+
+// "<file>, line <n>: <why> (the value "<value>")", as every refusal of a table reads.
+std::string csvLineMessage(const std::string& file, std::size_t line, const std::string& why, std::string_view value);
 
 // A field written so that CsvTable reads it back as it is: in quotes, its quotes doubled,
 // when it holds a separator, a quote or blanks at either end. A line break, which no

@@ -39,17 +39,36 @@ void readOptions(ui::Platform& platform, const std::string& path, int groupLengt
     }
 }
 
+namespace {
+
+// A path that names no drive and does not begin at a root is relative to the current folder.
+bool isRelative(std::string_view path) {
+    return !(path.starts_with('\\') || path.starts_with('/') || (path.size() >= 2 && path[1] == ':'));
+}
+
+// The player-name file as named when it is there; else a relative one from the program
+// folder when it is there, for a program started from another current folder; else as
+// named, for the message naming the path tried.
+std::string playerNamePath(ui::Platform& platform, const std::string& named) {
+    if (!isRelative(named) || platform.fileExists(named)) return named;
+    std::string beside = platform.programFolder() + "\\" + named;
+    return platform.fileExists(beside) ? beside : named;
+}
+
+}  // namespace
+
 void readPlayerName(ui::Platform& platform, const Setting& file, Setting& name) {
     if (file.text.empty()) throw Error(file.origin + ": no player-name file is named");
+    const std::string path = playerNamePath(platform, file.text);
     std::vector<std::string> lines;
     try {
-        lines = readTextLines(platform, file.text);
+        lines = readTextLines(platform, path);
     } catch (const Error& error) {
         throw Error(std::string(error.what()) + " (the player-name file named in " + file.origin + ")");
     }
     if (lines.empty()) return;
     name.text = lines.back();
-    name.origin = file.text + ", line " + std::to_string(lines.size());
+    name.origin = path + ", line " + std::to_string(lines.size());
 }
 
 }  // namespace quorvel::app

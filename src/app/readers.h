@@ -29,7 +29,8 @@ std::vector<std::string> readWordList(ui::Platform& platform, const std::string&
 void readOptions(ui::Platform& platform, const std::string& path, int groupLength, Settings& settings);
 
 // Each line of a player-name file replaces the name, so the last line wins; an empty file
-// leaves it as it was.
+// leaves it as it was. A relative path is taken from the current folder when the file is
+// there, else from the program folder.
 void readPlayerName(ui::Platform& platform, const Setting& file, Setting& name);
 
 }  // namespace quorvel::app

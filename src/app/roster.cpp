@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <unordered_map>
 
 #include "app/csv_table.h"
 #include "app/readers.h"
@@ -60,17 +59,19 @@ namespace {
 
 enum Column { kName, kCountry, kColour, kPortrait, kColumns };
 constexpr std::array<std::string_view, kColumns> kColumnNames = {"name", "country", "colour", "portrait"};
+// "color" is read as "colour".
+constexpr std::array<CsvAlias, 1> kAliases = {{{"color", kColour}}};
 constexpr std::array<const char*, 3> kPortraitSets = {"Origin\\", "P1\\", "P2\\"};
 constexpr int kLastPortrait = 12;
 
 class RosterReader {
 public:
-    RosterReader(ui::Platform& platform, const std::string& path, const std::vector<std::string>& languages,
-                 const std::string& programFolder)
-        : platform_(platform), table_(platform, path, kColumnNames, 1), languages_(languages), folder_(programFolder) {}
+    RosterReader(ui::Platform& platform, const std::string& path, const RosterCountries& countries)
+        : table_(platform, path, kColumnNames, 1, kAliases), countries_(countries) {}
 
     Roster read() {
         Roster roster;
+        roster.setFile(table_.path());
         roster.reserve(std::min<std::size_t>(table_.lineCount(), kMaxRosterPlayers));
         std::vector<std::size_t> lineOf;  // of each player
         lineOf.reserve(table_.lineCount());
@@ -93,34 +94,21 @@ private:
     RosterPlayer readPlayer() {
         RosterPlayer player;
         player.name = field(kName);
-        if (player.name.find_first_not_of(" \t") == std::string::npos) fail("the name is empty", player.name);
+        if (player.name.empty()) fail("the name is empty", player.name);
         player.countryText = field(kCountry);
         player.colourText = field(kColour);
         player.portraitText = field(kPortrait);
+        player.line = table_.line();
         if (!player.countryText.empty()) player.country = country(player.countryText);
         if (!player.colourText.empty()) player.colour = colour(player.colourText);
         if (!player.portraitText.empty()) player.portrait = portrait(player.portraitText);
         return player;
     }
 
-    RosterCountry country(const std::string& text) {
-        if (!countriesRead_) readCountries();
+    RosterCountry country(const std::string& text) const {
         const auto found = countries_.find(ui::foldCase(text));
         if (found == countries_.end()) fail("no country file names this country", text);
         return found->second;
-    }
-
-    // Every country of every language whose country file is present; a name that several
-    // files hold is taken from the first language that has it.
-    void readCountries() {
-        countriesRead_ = true;
-        for (const auto& language : languages_) {
-            const std::string path = folder_ + "\\C_" + language + ".dat";
-            if (!platform_.fileExists(path)) continue;
-            const auto names = readWordList(platform_, path, kMaxCountries);
-            for (std::size_t i = 0; i < names.size(); ++i)
-                countries_.emplace(ui::foldCase(names[i]), RosterCountry{language, static_cast<int>(i)});
-        }
     }
 
     int colour(const std::string& text) const {
@@ -147,25 +135,104 @@ private:
         fail("the portrait is not a set and a number such as P1/7, P2/12 or Origin/0", text);
     }
 
-    ui::Platform& platform_;
     CsvTable table_;
-    const std::vector<std::string>& languages_;
-    const std::string& folder_;
+    const RosterCountries& countries_;
     std::array<std::string, kRosterColours> foldedColours_ = [] {
         std::array<std::string, kRosterColours> names;
         for (int i = 0; i < kRosterColours; ++i) names[static_cast<std::size_t>(i)] = ui::foldCase(rosterColourName(i));
         return names;
     }();
-    bool countriesRead_ = false;
-    std::unordered_map<std::string, RosterCountry> countries_;
 };
+
+std::string countryFile(const std::string& folder, const std::string& language, const char* extension) {
+    return folder + "\\C_" + language + extension;
+}
+
+std::string flagPath(const std::string& folder, const std::string& language, const std::string& country) {
+    return folder + "\\pic\\flags\\" + language + "\\" + country + ".gif";
+}
+
+// The country code of each line of the country file of `language` (which has `count`
+// lines), or none when the folder has no code file for it or one whose lines do not pair
+// with the country file's: a folder of an earlier release, or a list the operator edited.
+std::vector<std::string> countryCodes(ui::Platform& platform, const std::string& folder, const std::string& language,
+                                      std::size_t count) {
+    const std::string path = countryFile(folder, language, ".codes");
+    if (!platform.fileExists(path)) return {};
+    auto codes = readWordList(platform, path, kMaxCountries);
+    if (codes.size() != count) codes.clear();
+    return codes;
+}
+
+// The places in `list` of the entries that `matches`.
+template <class Matches>
+std::vector<std::size_t> placesWhere(const std::vector<std::string>& list, Matches matches) {
+    std::vector<std::size_t> places;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (matches(i)) places.push_back(i);
+    return places;
+}
 
 }  // namespace
 
-Roster readRoster(ui::Platform& platform, const std::string& path, const std::vector<std::string>& languages,
-                  const std::string& programFolder) {
+RosterCountries readRosterCountries(ui::Platform& platform, const std::vector<std::string>& languages,
+                                    const std::string& programFolder) {
+    RosterCountries countries;
+    for (const auto& language : languages) {
+        const std::string path = countryFile(programFolder, language, ".dat");
+        if (!platform.fileExists(path)) continue;
+        const auto names = readWordList(platform, path, kMaxCountries);
+        for (std::size_t i = 0; i < names.size(); ++i)
+            countries.emplace(ui::foldCase(names[i]), RosterCountry{language, static_cast<int>(i)});
+    }
+    return countries;
+}
+
+Roster readRoster(ui::Platform& platform, const std::string& path, const RosterCountries& countries) {
     if (!platform.fileExists(path)) return {};
-    return RosterReader(platform, path, languages, programFolder).read();
+    return RosterReader(platform, path, countries).read();
+}
+
+int rosterCountryPlace(ui::Platform& platform, const std::string& programFolder, const Roster& roster,
+                       const RosterPlayer& player, const std::string& language, const std::vector<std::string>& list) {
+    const RosterCountry& country = *player.country;
+    const std::string folded = ui::foldCase(player.countryText);
+    const auto named = placesWhere(list, [&](std::size_t i) { return ui::foldCase(list[i]) == folded; });
+    if (!named.empty()) return static_cast<int>(named.front());
+
+    // The country as the file that names it has it: its flag and its code.
+    const auto names = readWordList(platform, countryFile(programFolder, country.language, ".dat"), kMaxCountries);
+    const auto place = static_cast<std::size_t>(country.place);
+    std::vector<std::size_t> sameFlag;
+    if (place < names.size()) {
+        const std::string own = flagPath(programFolder, country.language, names[place]);
+        if (platform.fileExists(own)) {
+            const std::string picture = platform.readFile(own);
+            sameFlag = placesWhere(list, [&](std::size_t i) {
+                const std::string path = flagPath(programFolder, language, list[i]);
+                return platform.fileExists(path) && platform.readFile(path) == picture;
+            });
+            if (sameFlag.size() == 1) return static_cast<int>(sameFlag.front());
+        }
+        const auto ownCodes = countryCodes(platform, programFolder, country.language, names.size());
+        const auto codes = countryCodes(platform, programFolder, language, list.size());
+        if (!ownCodes.empty() && !codes.empty()) {
+            const std::string& code = ownCodes[place];
+            const auto sameCode = placesWhere(codes, [&](std::size_t i) { return !code.empty() && codes[i] == code; });
+            if (sameCode.size() == 1) return static_cast<int>(sameCode.front());
+        }
+    }
+
+    std::string why = "the " + language + " country list (" + countryFile(programFolder, language, ".dat") +
+                      ") has no country of this name, and ";
+    if (sameFlag.size() > 1) {
+        why += "its flag is that of " + std::to_string(sameFlag.size()) +
+               " countries there: write the country as that list spells it, one of ";
+        for (std::size_t i = 0; i < sameFlag.size(); ++i) why += (i == 0 ? "" : ", ") + list[sameFlag[i]];
+    } else {
+        why += "nothing tells which of its countries it is: write the country as that list spells it";
+    }
+    throw Error(csvLineMessage(roster.file(), player.line, why, player.countryText));
 }
 
 }  // namespace quorvel::app

@@ -5,6 +5,7 @@
 // whatever its case; the roster's own spelling is the one shown.
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <cstdint>
 #include <vector>
@@ -39,6 +40,7 @@ struct RosterPlayer {
     std::string countryText;
     std::string colourText;
     std::string portraitText;
+    std::size_t line = 0;  // of the file, from 1
 };
 
 class Roster {
@@ -58,6 +60,9 @@ public:
     bool empty() const { return players_.empty(); }
     // The player whose name is exactly `name` apart from case, or nullptr.
     const RosterPlayer* find(std::string_view name) const;
+    // The file the roster was read from, for messages about its lines.
+    const std::string& file() const { return file_; }
+    void setFile(std::string file) { file_ = std::move(file); }
 
 private:
     // The slot of `folded` in the open hash table: the one holding it, or the empty one
@@ -70,16 +75,33 @@ private:
     // Position + 1 of the player whose folded name hashes there; 0 for none. A power of two
     // in size, at most half full.
     std::vector<std::uint32_t> slots_;
+    std::string file_;
 };
 
 // The colour name of palette index `colour` (0 to 9).
 const char* rosterColourName(int colour);
 
-// Reads the roster at `path`: an empty roster when there is no such file. `languages` are
-// the language list's names; each one's country file (C_<language>.dat in the program
-// folder) is consulted for the country column. Throws quorvel::Error naming the file, the
-// line and the value of the first field that breaks the file's rules.
-Roster readRoster(ui::Platform& platform, const std::string& path, const std::vector<std::string>& languages,
-                  const std::string& programFolder);
+// Every country of the country files (C_<language>.dat in the program folder) of
+// `languages` that are present, by its name apart from case; a name that several files
+// hold is taken from the first language that has it. These are the program's own files:
+// one that breaks their rules throws quorvel::Error naming it.
+using RosterCountries = std::unordered_map<std::string, RosterCountry>;
+RosterCountries readRosterCountries(ui::Platform& platform, const std::vector<std::string>& languages,
+                                    const std::string& programFolder);
+
+// Reads the roster at `path`: an empty roster when there is no such file. The country
+// column is looked up in `countries`. Throws quorvel::Error naming the file, the line and
+// the value of the first field that breaks the file's rules.
+Roster readRoster(ui::Platform& platform, const std::string& path, const RosterCountries& countries);
+
+// The place of the player's country in the country list of `language`, whose entries are
+// `list`: the entry of the same name apart from case; else the one entry whose flag is the
+// same picture as the country's own flag; else the one entry of the same country code,
+// where both languages have a code file (C_<language>.codes: the ISO 3166-1 code of each
+// line of the country file, which the shipped folder has). Where none tells the country,
+// throws quorvel::Error naming the roster file, the player's line and the value and saying
+// how that list spells it: the program never shows another country in its place.
+int rosterCountryPlace(ui::Platform& platform, const std::string& programFolder, const Roster& roster,
+                       const RosterPlayer& player, const std::string& language, const std::vector<std::string>& list);
 
 }  // namespace quorvel::app

@@ -1,50 +1,12 @@
 // A roster player on the table: the name in the roster's spelling, then the country, the
 // colour and the portrait, each through the way the operator would set it by hand.
-#include <string_view>
-
 #include "app/app.h"
-#include "app/readers.h"
 #include "app/roster.h"
 #include "control/control_menu.h"
 #include "table/score_table.h"
-#include "ui/text.h"
+#include "ui/error.h"
 
 namespace quorvel::control {
-namespace {
-
-std::string flagPath(app::App& app, const std::string& language, const std::string& country) {
-    return app.path("\\pic\\flags\\" + language + "\\" + country + ".gif");
-}
-
-// The place of the roster's country in the list the table shows, whose language may not be
-// the one of the file that names the country: the entry of the same name; else the entry
-// whose flag is the same picture as the country's own (each language's list names the
-// same countries, sorted its own way, and every flag is the country's picture); else the
-// place the country has in the file that names it.
-int countryPlace(app::App& app, const app::RosterPlayer& entry, const ui::ComboBox& list,
-                 const std::string& listLanguage) {
-    const app::RosterCountry& country = *entry.country;
-    if (country.language == listLanguage) return country.place;
-    const std::string folded = ui::foldCase(entry.countryText);
-    const auto& items = list.items();
-    for (std::size_t i = 0; i < items.size(); ++i)
-        if (ui::foldCase(items[i]) == folded) return static_cast<int>(i);
-    ui::Platform& platform = app.platform();
-    const auto names = app::readWordList(platform, app.path("\\C_" + country.language + ".dat"), app::kMaxCountries);
-    const std::string own = static_cast<std::size_t>(country.place) < names.size()
-                                ? flagPath(app, country.language, names[static_cast<std::size_t>(country.place)])
-                                : std::string();
-    if (!own.empty() && platform.fileExists(own)) {
-        const std::string picture = platform.readFile(own);
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            const std::string path = flagPath(app, listLanguage, items[i]);
-            if (platform.fileExists(path) && platform.readFile(path) == picture) return static_cast<int>(i);
-        }
-    }
-    return country.place;
-}
-
-}  // namespace
 
 void ControlMenu::applyRosterPlayer(int player, const app::RosterPlayer& entry) {
     auto& table = app_.table();
@@ -52,9 +14,16 @@ void ControlMenu::applyRosterPlayer(int player, const app::RosterPlayer& entry) 
     (first ? Text1 : Text2).setText(entry.name);
     (first ? table.P1 : table.P2).setCaption(entry.name);
     if (entry.country) {
-        ui::ComboBox& list = first ? table.Combo1 : table.Combo2;
-        const int place = countryPlace(app_, entry, list, table.countryLanguage);
-        if (place < list.listCount()) list.setListIndex(place);
+        // A country the list in force cannot tell is told to the operator, and the table
+        // keeps the country it shows: never another country in its place.
+        try {
+            ui::ComboBox& list = first ? table.Combo1 : table.Combo2;
+            const int place = app::rosterCountryPlace(platform(), platform().programFolder(), app_.roster(), entry,
+                                                      table.countryLanguage, list.items());
+            if (place < list.listCount()) list.setListIndex(place);
+        } catch (const Error& error) {
+            platform().messageBox(error.what(), app_.title());
+        }
     }
     if (entry.colour) {
         const int swatch = swatchOnSide(*entry.colour, player);

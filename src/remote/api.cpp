@@ -663,6 +663,15 @@ Response Api::run(app::App& app, const Command& command) {
                                             shown(json(entry->name)) + " is not a colour of player " +
                                             std::to_string(command.player) + "'s half of the palette");
                 }
+                if (entry->country) {
+                    try {
+                        const ui::ComboBox& list = first ? table.Combo1 : table.Combo2;
+                        app::rosterCountryPlace(app.platform(), app.platform().programFolder(), app.roster(), *entry,
+                                                table.countryLanguage, list.items());
+                    } catch (const Error& error) {
+                        return refusal(400, std::string("country: ") + error.what());
+                    }
+                }
                 // As "OK" with that name in the player's box.
                 control::ControlMenu& menu = app.controlMenu();
                 menu.Text1.setText(first ? entry->name : table.P1.caption());

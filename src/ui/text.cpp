@@ -108,9 +108,11 @@ std::vector<std::string_view> lineViews(std::string_view text) {
 
 namespace {
 
-// The small letter of a code point from U+0080 to U+07FF, or the code point itself. Every
-// small letter here has a two-byte UTF-8 form as its capital does.
+// The small letter of a code point from U+0080 to U+07FF, or the code point itself. The
+// Turkish dotted capital I (U+0130) is the plain i, as in every name written in Latin
+// letters; every other small letter here has a two-byte UTF-8 form as its capital does.
 std::uint32_t foldTwoByte(std::uint32_t cp) {
+    if (cp == 0x130) return 'i';
     if ((cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) || (cp >= 0x410 && cp <= 0x42F)) return cp + 0x20;
     if (cp >= 0x400 && cp <= 0x40F) return cp + 0x50;  // Ѐ..Џ, Ё among them
     if (cp == 0x178) return 0xFF;                      // Ÿ
@@ -126,18 +128,19 @@ std::uint32_t foldTwoByte(std::uint32_t cp) {
 }  // namespace
 
 std::string foldCase(std::string_view text) {
-    std::string out(text);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const auto lead = static_cast<unsigned char>(out[i]);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(text[i]);
         if (lead >= 'A' && lead <= 'Z') {
-            out[i] = static_cast<char>(lead + ('a' - 'A'));
-        } else if ((lead & 0xE0) == 0xC0 && lead >= 0xC2 && i + 1 < out.size() &&
-                   (static_cast<unsigned char>(out[i + 1]) & 0xC0) == 0x80) {
-            const std::uint32_t cp = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(out[i + 1]) & 0x3Fu);
-            const std::uint32_t small = foldTwoByte(cp);
-            out[i] = static_cast<char>(0xC0 | (small >> 6));
-            out[i + 1] = static_cast<char>(0x80 | (small & 0x3F));
+            out += static_cast<char>(lead + ('a' - 'A'));
+        } else if ((lead & 0xE0) == 0xC0 && lead >= 0xC2 && i + 1 < text.size() &&
+                   (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+            const std::uint32_t cp = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
+            appendUtf8(out, foldTwoByte(cp));
             ++i;
+        } else {
+            out += static_cast<char>(lead);
         }
     }
     return out;

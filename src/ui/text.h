@@ -21,8 +21,8 @@ std::vector<std::string_view> lineViews(std::string_view text);
 
 // The text with its capital letters made small, for comparing names without regard to
 // case: Latin (with the accented letters of Latin-1 and Latin Extended-A) and Cyrillic,
-// Ё and the Ukrainian letters included. Every other character, and every byte that is not
-// part of valid UTF-8, is kept as it is, so the result has the same length in bytes.
+// Ё and the Ukrainian letters included; the dotted capital İ is i. Every other character,
+// and every byte that is not part of valid UTF-8, is kept as it is.
 std::string foldCase(std::string_view text);
 
 }  // namespace quorvel::ui

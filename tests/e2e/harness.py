@@ -215,8 +215,9 @@ class Program:
     """quorvel.exe in a program folder of its own, started under Wine."""
 
     def __init__(self, display, exe="quorvel.exe", folder=PROGRAM_FOLDER, change=None, keep_server=False,
-                 args=(), place="", schedule=False):
+                 args=(), place="", elsewhere=False, schedule=False):
         self.display = display
+        self.elsewhere = elsewhere  # started by its full path from the folder above its own `place`
         self.exe = exe
         self.args = list(args)
         self.keep_server = keep_server  # leave wineserver running for the next program
@@ -236,7 +237,8 @@ class Program:
 
     def __enter__(self):
         ensure_wine_prefix(self.display)
-        self.process = subprocess.Popen(["wine", self.exe, *self.args], cwd=self.folder, env=self.display.env,
+        exe, cwd = (str(self.folder / self.exe), self.root) if self.elsewhere else (self.exe, self.folder)
+        self.process = subprocess.Popen(["wine", exe, *self.args], cwd=cwd, env=self.display.env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self
 

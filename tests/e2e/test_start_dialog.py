@@ -21,7 +21,8 @@ def close(a, b, tolerance=24):
 
 class StartDialog(unittest.TestCase):
     def test_start_dialog_appears_at_the_top_centre_and_centre_to_down_moves_it(self):
-        with harness.VirtualDisplay() as display, harness.Program(display) as program:
+        # Started by its full path from another folder, as from a command prompt.
+        with harness.VirtualDisplay() as display, harness.Program(display, place="Q", elsewhere=True) as program:
             dialog = wait_for("the start dialog to be shown", lambda: find_window(program, TITLE), timeout=180)
 
             # A fixed tool window with a 528 x 40 client area at the top centre.

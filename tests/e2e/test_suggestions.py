@@ -78,6 +78,25 @@ class Suggestions(unittest.TestCase):
             display.screenshot(harness.ROOT / "build" / "e2e-suggestions-table.png")
             self.assertIsNone(program.process.poll(), "the program is still running")
 
+    def test_the_sample_country_shows_in_russian_and_a_broken_roster_is_told_while_the_show_goes_on(self):
+        elodie = lambda folder: (folder / "Player1.txt").write_text("Élodie Marchand\r\n", encoding="utf-8")
+        with harness.VirtualDisplay() as display, harness.Program(
+                display, change=elodie, args=[f"--remote=127.0.0.1:{(port := free_port())}"]) as program:
+            _, table = start_match(display, program)
+            player = json.loads(subprocess.run(["curl", "-s", f"http://127.0.0.1:{port}/api/state"], check=True,
+                                               capture_output=True, timeout=60).stdout)["players"][0]
+            self.assertEqual((player["country"]["name"], player["visible"]["flag"]), ("Франция", True), player)
+            (program.folder / "Players.csv").write_text("name;colour\r\nÉlodie Marchand;Pnik\r\n", encoding="utf-8")
+            tx, ty = (int(v) for v in table["client_origin"].split(","))
+            display.xdotool("mousemove", str(tx + 264), str(ty + 30), "keydown", "ctrl+alt", "click", "1",
+                            "keyup", "ctrl+alt")
+            box = wait_for("the message about Players.csv", lambda: find_window(program, TITLE, "#32770"), timeout=60)
+            self.assertRegex(" ".join(c.get("text", "") for c in children(box)), r"(?s)line 2: .*read \(24 players\)")
+            display.screenshot(harness.ROOT / "build" / "e2e-roster-broken.png")
+            program.wintool("clickid", TITLE, "1", "#32770")
+            wait_for("the start dialog after the message's OK",
+                     lambda: (lambda w: w and w["client"] == "528,40")(find_window(program, TITLE)), timeout=60)
+
     def test_the_list_lies_above_the_box_when_the_dialog_stands_at_the_bottom(self):
         with harness.VirtualDisplay() as display, harness.Program(display, change=with_roster) as program:
             wait_for("the start dialog", lambda: find_window(program, TITLE), timeout=180)

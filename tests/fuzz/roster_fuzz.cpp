@@ -13,8 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform.addFile(folder + "\\C_English.dat", "Sweden\r\nJapan\r\nCanada\r\n");
     platform.addFile(folder + "\\C_Russian.dat", "Швеция\r\nЯпония\r\n");
     const std::vector<std::string> languages = {"Russian", "English", "German"};
+    const auto countries = app::readRosterCountries(platform, languages, folder);
     app::Roster roster;
-    if (!fuzz::readsOrFailsNaming(path, [&] { roster = app::readRoster(platform, path, languages, folder); }))
+    if (!fuzz::readsOrFailsNaming(path, [&] { roster = app::readRoster(platform, path, countries); }))
         return 0;
     const auto& players = roster.players();
     fuzz::require(players.size() <= app::kMaxRosterPlayers, "more players than the bound");

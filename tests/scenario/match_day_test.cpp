@@ -82,7 +82,7 @@ TEST_F(MatchDay, ABrokenScheduleIsToldWithFileLineAndValueAndTheDayGoesOn) {
     program->folder.writeLines("Matches.csv", {"player1", "Ann"});
     menu().inputControlDoubleClick(menu().Picture2);  // back to the start dialog
     EXPECT_FALSE(program->platform.quitCalled());
-    EXPECT_NE(program->lastMessage().find("as it was last read"), std::string::npos) << program->lastMessage();
+    EXPECT_NE(program->lastMessage().find("schedule as it was last read (3 matches)"), std::string::npos) << program->lastMessage();
     EXPECT_EQ(app().day().matches().size(), 3u);
 }
 

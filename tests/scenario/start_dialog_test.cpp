@@ -92,6 +92,13 @@ TEST_F(StartDialogTest, ThreeLineNameFileGivesItsThirdLineAndAnEmptyOneKeepsOpti
     startOrFail();
     EXPECT_EQ(dialog().Text1.text(), "three");
     EXPECT_EQ(dialog().Text2.text(), "Options Two");
+    ProgramFolder elsewhere;  // a relative name file is taken from the current folder, else the program folder's
+    program.platform.setCurrentFolder(elsewhere.path());
+    elsewhere.remove("Player2.txt");
+    startOrFail();
+    EXPECT_EQ(dialog().Text1.text() + "|" + dialog().Text2.text(), "Alexei|Options Two");
+    program.folder.remove("Player2.txt");
+    EXPECT_FALSE(program.start());
 }
 
 TEST_F(StartDialogTest, PointingAtGoShowsTheLanguageInForceWhichChangesWhenTheBoxLosesFocus) {
