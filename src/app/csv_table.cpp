@@ -136,10 +136,7 @@ void CsvTable::readHeader(std::span<const std::string_view> columns, std::size_t
 }
 
 std::string csvField(std::string_view text) {
-    const bool quote = text.find_first_of(",;\"") != std::string_view::npos ||
-                       (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||
-                                          text.back() == '\t'));
-    if (!quote && text.find_first_of("\r\n") == std::string_view::npos) return std::string(text);
+    if (text.find_first_of(",;\"\r\n") == std::string_view::npos) return std::string(text);
     std::string out = "\"";
     for (char c : text) {
         if (c == '"') out += '"';

@@ -69,8 +69,8 @@ private:
 std::string csvLineMessage(const std::string& file, std::size_t line, const std::string& why, std::string_view value);
 
 // A field written so that CsvTable reads it back as it is: in quotes, its quotes doubled,
-// when it holds a separator, a quote or blanks at either end. A line break, which no
-// field may hold, becomes a blank.
+// when it holds a separator or a quote. A line break, which no field may hold, becomes a
+// blank. (Blanks at either end are not kept: the reader drops them.)
 std::string csvField(std::string_view text);
 
 }  // namespace quorvel::app
