@@ -18,21 +18,25 @@ const char* const kScenePage = R"html(<!DOCTYPE html>
 <meta charset="utf-8">
 <title>Quorvel scene</title>
 <style>
-  html, body { margin: 0; padding: 0; background: transparent; overflow: hidden; }
+  html, body { margin: 0; padding: 0; background: transparent; overflow: hidden;
+               font-family: Arial, "Liberation Sans", Arimo, Helvetica, sans-serif; }
   #scene { display: none; flex-direction: column; gap: calc(8px * var(--s)); padding: calc(12px * var(--s));
-           width: calc(620px * var(--s)); color: #fff; text-shadow: 0 0 calc(3px * var(--s)) #000; }
-  .match { display: grid; grid-template-columns: 1fr auto 1fr; align-items: center; gap: calc(10px * var(--s));
-           background: rgba(0, 0, 0, 0.55); border-radius: calc(6px * var(--s)); padding: calc(6px * var(--s)) calc(10px * var(--s)); }
+           width: calc(760px * var(--s)); color: #fff; text-shadow: 0 0 calc(3px * var(--s)) #000; }
+  .match { background: rgba(0, 0, 0, 0.55); border-radius: calc(6px * var(--s));
+           padding: calc(6px * var(--s)) calc(10px * var(--s)); }
+  .line { display: grid; grid-template-columns: 1fr auto 1fr; align-items: center; gap: calc(10px * var(--s)); }
+  .about { text-align: center; font-size: calc(13px * var(--s)); opacity: 0.85; white-space: nowrap; overflow: hidden; }
+  .large .about { font-size: calc(17px * var(--s)); }
   .match.large { padding: calc(14px * var(--s)); }
   .side { display: flex; align-items: center; gap: calc(8px * var(--s)); min-width: 0; }
   .side.two { flex-direction: row-reverse; }
   .name { white-space: nowrap; overflow: hidden; text-overflow: ellipsis; font-size: calc(20px * var(--s)); }
-  .large .name { font-size: calc(34px * var(--s)); }
+  .large .name { font-size: calc(30px * var(--s)); }
   .bar { width: calc(6px * var(--s)); align-self: stretch; border-radius: calc(2px * var(--s)); }
   .flag { height: calc(20px * var(--s)); }
   .large .flag { height: calc(34px * var(--s)); }
   .middle { text-align: center; font-size: calc(15px * var(--s)); white-space: nowrap; }
-  .large .middle { font-size: calc(20px * var(--s)); }
+  .large .middle { font-size: calc(22px * var(--s)); }
   .score { font-size: calc(24px * var(--s)); font-weight: bold; }
   .winner .name { font-weight: bold; color: #f2c230; }
   .winner .name::after { content: " \2605"; }
@@ -108,23 +112,26 @@ function side(match, player, onTable, large) {
   return element;
 }
 
+// A match: what the schedule says of it on a line of its own (round, time, series), then
+// both players, with "vs" or the result between them.
 function row(match, large) {
   const element = document.createElement("div");
   element.className = "match" + (large ? " large" : "");
-  const onTable = match.state === "current";
+  const onTable = match.state === "current" && !results;
+  const about = document.createElement("div");
+  about.className = "about";
+  about.style.font = fontOf("BO");
+  about.style.fontSize = "";
+  about.textContent = [match.round, results ? "" : match.time, large || results ? match.series : ""]
+                          .filter(Boolean).join(" \u00b7 ");
   const middle = document.createElement("div");
-  middle.className = "middle";
-  middle.style.font = fontOf("BO");
-  middle.style.fontSize = "";
-  if (results) {
-    const score = document.createElement("div");
-    score.className = "score";
-    score.textContent = match.score1 + " : " + match.score2;
-    middle.append(score);
-  }
-  const line = [match.round, results ? "" : match.time, large ? match.series : ""].filter(Boolean).join(" \u00b7 ");
-  middle.append(line || "vs");
-  element.append(side(match, 1, onTable && !results, large), middle, side(match, 2, onTable && !results, large));
+  middle.className = results ? "middle score" : "middle";
+  middle.textContent = results ? match.score1 + " : " + match.score2 : "vs";
+  const line = document.createElement("div");
+  line.className = "line";
+  line.append(side(match, 1, onTable, large), middle, side(match, 2, onTable, large));
+  if (about.textContent) element.append(about);
+  element.append(line);
   return element;
 }
 
@@ -134,7 +141,15 @@ function heading(text) {
   return h;
 }
 
+// Drawn again only when what it shows changed: the table's pulses, say, change nothing here.
+let drawn = "";
 function draw() {
+  const key = JSON.stringify([schedule, ["P1", "P2", "F1", "F2", "SC1", "SC2", "BO"].map((name) => {
+    const c = control(name);
+    return [c.caption, c.font, c.picture, c.shown, c.fill];
+  })]);
+  if (key === drawn) return;
+  drawn = key;
   root.textContent = "";
   const matches = schedule ? schedule.matches : [];
   let shown = [];
@@ -179,6 +194,7 @@ function connect() {
   socket.onmessage = (event) => apply(JSON.parse(event.data));
   socket.onclose = () => {
     root.style.display = "none";
+    drawn = "";
     setTimeout(connect, delay);
     delay = Math.min(delay * 2, 4000);
   };
