@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Makes what a release zip holds beside its program, and the zip itself.
 
-    release.py readme README.md OUT        README.txt: the README's sections for a Windows user
+    release.py readme README.md OUT ZIP    README.txt: the README's sections for a user of that zip
     release.py licenses SOURCE_DIR OUT     LICENSES.txt: Quorvel's licence and every notice
     release.py zip FOLDER OUT.zip          the folder, zipped the same way every time
     release.py sums OUT ZIP...             SHA256SUMS of the zips
@@ -16,13 +16,13 @@ import sys
 import textwrap
 import zipfile
 
-# The README's sections that a user of the zip reads, by the start of their heading; a
-# section's subsections come with it, and a new section whose heading starts so flows in.
-README_SECTIONS = (
-    "Releases", "During a match", "The control menu", "Between matches", "Saving the table",
-    "Remote control", "On stream", "The four programs", "The program folder",
-)
-TABLE_WIDTH = 100  # a wider table is written as a list
+# The README's part that a user of a zip reads: the caster's sections between these marks,
+# less what lies between the second pair (the tools of the sources).
+README_FROM, README_TO = "<!-- README.txt: the caster's sections", "<!-- README.txt: end of the caster's sections"
+LEAVE_OUT_FROM, LEAVE_OUT_TO = "<!-- README.txt leaves out from here", "<!-- README.txt leaves out to here"
+RELEASE_ZIPS = ("quorvel-0.99-win64", "quorvel-0.97-transparent-win64", "quorvel-0.97-window-win64",
+                "quorvel-0.94-window-win64")
+WIDTH = 80  # the longest line of README.txt, as Notepad shows it without word wrap
 
 # Every part of a release that comes with a notice, and where its notice is: a file of the
 # source tree, or a Debian package whose copyright file it is.
@@ -56,6 +56,7 @@ def read_text(path):
 
 
 def write_text(path, lines):
+    os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
     with open(path, "wb") as f:
         f.write(("\ufeff" + "".join(line.rstrip() + "\r\n" for line in lines)).encode("utf-8"))
 
@@ -63,9 +64,15 @@ def write_text(path, lines):
 # ------------------------------------------------------------------ README.txt
 
 def inline(text):
+    text = re.sub(r"!\[[^\]]*\]\([^)]+\)", "", text)
     text = re.sub(r"\[([^\]]+)\]\(([^)]+)\)", r"\1 (\2)", text)
     text = re.sub(r"\*\*([^*]+)\*\*", r"\1", text)
     return text.replace("`", "")
+
+
+def wrap(text, first="", rest=""):
+    return textwrap.wrap(text, WIDTH, initial_indent=first, subsequent_indent=rest, break_long_words=False,
+                         break_on_hyphens=False) or [first.rstrip()]
 
 
 def cells(row):
@@ -76,29 +83,65 @@ def table(rows):
     """A Markdown table as aligned columns, or, when too wide, a list of its rows."""
     head, body = cells(rows[0]), [cells(row) for row in rows[2:]]
     widths = [max(len(row[i]) if i < len(row) else 0 for row in [head] + body) for i in range(len(head))]
-    if sum(widths) + 2 * (len(widths) - 1) <= TABLE_WIDTH:
+    if sum(widths) + 2 * (len(widths) - 1) <= WIDTH:
         def line(row):
             return "  ".join(cell.ljust(width) for cell, width in zip(row, widths))
         return [line(head), line(["-" * width for width in widths])] + [line(row) for row in body]
     out = []
     for row in body:
-        out.append("  ".join(row[:-1]))
-        out += textwrap.wrap(row[-1], TABLE_WIDTH, initial_indent="    ", subsequent_indent="    ")
+        out += wrap(" | ".join(row[:-1]), "- ", "  ")
+        out += wrap(row[-1], "    ", "    ")
     return out
 
 
-def readme_sections(markdown):
-    """The chosen sections of the README, in its order, each a list of Markdown lines."""
-    chosen, keep = [], False
-    for line in markdown.splitlines():
-        if line.startswith("## "):
-            keep = line[3:].strip().startswith(README_SECTIONS)
-        if keep:
+def caster_part(markdown, zip_name):
+    """The caster's sections of the README, without the parts left out of README.txt and
+    without the table rows that name another zip."""
+    lines = markdown.splitlines()
+    try:
+        start = next(i for i, line in enumerate(lines) if line.startswith(README_FROM))
+        end = next(i for i, line in enumerate(lines) if line.startswith(README_TO))
+    except StopIteration:
+        raise ReleaseError(f"README.md: no marks {README_FROM} ... {README_TO} around the caster's sections")
+    others = [f"{name}.zip" for name in RELEASE_ZIPS if name != zip_name]
+    chosen, leaving = [], False
+    for line in lines[start + 1:end]:
+        if line.startswith(LEAVE_OUT_FROM) or line.startswith(LEAVE_OUT_TO):
+            leaving = line.startswith(LEAVE_OUT_FROM)
+        elif not leaving and not (line.startswith("|") and any(name in line for name in others)):
             chosen.append(line)
     return chosen
 
 
-def readme(source, dest):
+def blocks(lines):
+    """Markdown lines as blocks: ("code", lines), ("table", rows), ("heading", line), ("text", lines)."""
+    i = 0
+    while i < len(lines):
+        line = lines[i]
+        if line.lstrip().startswith("```"):  # a list item's code is indented as the item
+            end = next((j for j in range(i + 1, len(lines)) if lines[j].lstrip().startswith("```")), len(lines))
+            yield "code", lines[i + 1:end]
+            i = end + 1
+        elif line.startswith("#"):
+            yield "heading", line
+            i += 1
+        elif line.startswith("|"):
+            end = next((j for j in range(i, len(lines)) if not lines[j].startswith("|")), len(lines))
+            yield "table", lines[i:end]
+            i = end
+        elif not line.strip() or re.fullmatch(r"\s*!\[[^\]]*\]\([^)]+\)\s*", line):
+            yield "blank", line
+            i += 1
+        else:  # a paragraph or a list item, with the lines that carry it on
+            end = i + 1
+            while end < len(lines) and lines[end].strip() and not lines[end].lstrip().startswith(("#", "|", "```")) \
+                    and not re.match(r"\s*(-|\d+\.) ", lines[end]):
+                end += 1
+            yield "text", lines[i:end]
+            i = end
+
+
+def readme(source, dest, zip_name):
     markdown = read_text(source)
     lines = markdown.splitlines()
     title = lines[0].lstrip("# ").strip()
@@ -108,31 +151,25 @@ def readme(source, dest):
             break
         if line.strip():
             intro.append(inline(line))
-    out = [title, "=" * len(title), ""] + intro + [""]
-    body = readme_sections(markdown)
-    if not body:
-        raise ReleaseError(f"{source}: none of the sections {', '.join(README_SECTIONS)}")
-    i, fenced = 0, False
-    while i < len(body):
-        line = body[i]
-        if line.startswith("```"):
-            fenced = not fenced
-        elif fenced:
-            out.append("    " + line)
-        elif line.startswith("#"):
-            heading = inline(line.lstrip("#").strip())
+    out = [title, "=" * len(title), ""] + wrap(" ".join(intro)) + [""]
+    for kind, block in blocks(caster_part(markdown, zip_name)):
+        if kind == "code":
+            out += ["    " + line for line in block]
+        elif kind == "heading":
+            heading = inline(block.lstrip("#").strip())
             out += [""] if out[-1] else []
-            out += [heading, ("=" if line.startswith("## ") else "-") * len(heading)]
-        elif line.startswith("|"):
-            rows = []
-            while i < len(body) and body[i].startswith("|"):
-                rows.append(body[i])
-                i += 1
-            out += table(rows)
-            continue
+            out += [heading, ("=" if block.startswith("## ") else "-") * len(heading)]
+        elif kind == "table":
+            out += table(block)
+        elif kind == "blank":
+            out += [""] if out[-1] else []
         else:
-            out.append(inline(line))
-        i += 1
+            item = re.match(r"(\s*)(-|\d+\.) ", block[0])
+            first = item.group(0) if item else ""
+            text = " ".join(inline(line.strip()) for line in block)[len(first.strip()) + 1 if item else 0:]
+            out += wrap(text.strip(), first, " " * len(first))
+    while out and not out[-1]:
+        out.pop()
     write_text(dest, out)
 
 
@@ -202,7 +239,7 @@ def sums(dest, zips):
 
 
 def main(args):
-    commands = {"readme": (readme, 2), "licenses": (licenses, 2), "zip": (zip_folder, 2)}
+    commands = {"readme": (readme, 3), "licenses": (licenses, 2), "zip": (zip_folder, 2)}
     try:
         if args and args[0] in commands and len(args) == commands[args[0]][1] + 1:
             commands[args[0]][0](*args[1:])

@@ -5,6 +5,7 @@
 // to it during its own load reaches the half-loaded window. A window unloaded inside one
 // of its own handlers is detached at once and freed when the event completes.
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "app/release.h"
 #include "app/roster.h"
 #include "app/settings.h"
+#include "ui/capture_file.h"
 #include "ui/platform.h"
 #include "ui/runtime.h"
 
@@ -27,6 +29,13 @@ class ControlMenu;
 }
 
 namespace quorvel::app {
+
+// What the control menu's "OK" last applied for saving the table's picture.
+struct AppliedCapture {
+    std::string path;
+    std::string interval;  // tenths of a second, as typed
+    ui::Color background = 0;
+};
 
 class App {
 public:
@@ -54,6 +63,12 @@ public:
     MatchDay& day() { return day_; }
     const MatchDay& day() const { return day_; }
 
+    // The saving of the table's picture that "OK" applied, empty before the first "OK". A
+    // new table takes it over, and the file it keeps in step stays the same object, so the
+    // saving goes on from one match to the next by the same rules.
+    std::optional<AppliedCapture>& appliedCapture() { return appliedCapture_; }
+    ui::CaptureFile& captureFile() { return captureFile_; }
+
     // The program folder followed by `name`, which begins with a backslash.
     std::string path(std::string_view name);
 
@@ -80,6 +95,8 @@ private:
     std::vector<std::string> countries_;
     Roster roster_;
     MatchDay day_;
+    std::optional<AppliedCapture> appliedCapture_;
+    ui::CaptureFile captureFile_;
     std::unique_ptr<start::StartDialog> startDialog_;
     std::unique_ptr<table::ScoreTable> table_;
     std::unique_ptr<control::ControlMenu> controlMenu_;

@@ -255,6 +255,8 @@ void ControlMenu::onActivate() {
 
 void ControlMenu::applyToTable() {
     auto& table = app_.table();
+    const std::string before1 = table.P1.caption();
+    const std::string before2 = table.P2.caption();
     applyNames();
     // A score box that is not a number leaves that score as it was; the earlier
     // releases write whatever the boxes hold.
@@ -265,10 +267,11 @@ void ControlMenu::applyToTable() {
     table.Label1.setBackColor(Label5.backColor());
     table.Label2.setCaption(Text5.text());
     table.Label3.setCaption(Text6.text());
+    app_.appliedCapture() = app::AppliedCapture{Text5.text(), Text6.text(), Label5.backColor()};
     table.setCaptureInterval(Text6.text());
     table.restartCaptures();
     if (!app::is097(app_.release())) table.setBackColor(Label5.backColor());
-    if (current) applyRosterNames();
+    if (current) applyRosterChanges(before1, before2);
 }
 
 void ControlMenu::applyNames() {

@@ -86,8 +86,16 @@ public:
     // through the table's country pick, a palette press and the portrait set and
     // thumbnail, in that order. A field the roster leaves empty changes nothing.
     void applyRosterPlayer(int player, const app::RosterPlayer& entry);
-    // applyRosterPlayer for each player whose name on the table is a roster name.
+    // applyRosterPlayer for each player whose name on the table is a roster name: GO!!!'s
+    // new table.
     void applyRosterNames();
+    // After the name boxes went to the table ("OK", the remote control's roster action):
+    // applyRosterPlayer for each player whose name is now a roster player other than the
+    // one its name before (`before1`, `before2`) was. A player whose name stays (in any
+    // case) only takes the roster's spelling: what the operator set on the table during
+    // the match (a country, a portrait, a colour) stays. The swap exchanges the boxes with
+    // the names, so an "OK" after it applies nobody again.
+    void applyRosterChanges(const std::string& before1, const std::string& before2);
 
     // The caption that the colour dialog's cancel shows.
     static constexpr const char* kCancelMessage = "User chose the Cancel Button";

@@ -36,14 +36,23 @@ void ControlMenu::applyRosterPlayer(int player, const app::RosterPlayer& entry) 
     }
 }
 
-void ControlMenu::applyRosterNames() {
+// No name is a roster name before a new table's first: every roster player is applied.
+void ControlMenu::applyRosterNames() { applyRosterChanges({}, {}); }
+
+void ControlMenu::applyRosterChanges(const std::string& before1, const std::string& before2) {
     const app::Roster& roster = app_.roster();
-    if (roster.empty()) return;
     auto& table = app_.table();
-    const app::RosterPlayer* player1 = roster.find(table.P1.caption());
-    const app::RosterPlayer* player2 = roster.find(table.P2.caption());
-    if (player1) applyRosterPlayer(1, *player1);
-    if (player2) applyRosterPlayer(2, *player2);
+    for (const int player : {1, 2}) {
+        ui::Label& name = player == 1 ? table.P1 : table.P2;
+        const app::RosterPlayer* entry = roster.find(name.caption());
+        if (!entry) continue;
+        if (entry != roster.find(player == 1 ? before1 : before2)) {
+            applyRosterPlayer(player, *entry);
+            continue;
+        }
+        (player == 1 ? Text1 : Text2).setText(entry->name);
+        name.setCaption(entry->name);
+    }
 }
 
 }  // namespace quorvel::control

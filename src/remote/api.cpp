@@ -672,12 +672,15 @@ Response Api::run(app::App& app, const Command& command) {
                         return refusal(400, std::string("country: ") + error.what());
                     }
                 }
-                // As "OK" with that name in the player's box.
+                // As "OK" with that name in the player's box: applied unless the player
+                // is already on that side.
                 control::ControlMenu& menu = app.controlMenu();
-                menu.Text1.setText(first ? entry->name : table.P1.caption());
-                menu.Text2.setText(first ? table.P2.caption() : entry->name);
+                const std::string before1 = table.P1.caption();
+                const std::string before2 = table.P2.caption();
+                menu.Text1.setText(first ? entry->name : before1);
+                menu.Text2.setText(first ? before2 : entry->name);
                 menu.applyNames();
-                menu.applyRosterPlayer(command.player, *entry);
+                menu.applyRosterChanges(before1, before2);
                 break;
             }
             case Kind::RosterList:

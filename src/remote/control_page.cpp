@@ -2,13 +2,14 @@
 // scaled to the phone's width), then both names and scores with + and - buttons, a reset,
 // and the next portrait of each player, for a co-caster's phone. On a tall phone the
 // buttons sit in the lower part, where a thumb reaches, and the table and scores above.
-// The reset sits apart and acts only on a second tap within 3 s. While the program does
-// not answer, a banner says so and every control is greyed and cannot be pressed, until
-// the page reaches the program again by itself. Below the players, a name field for each
-// player suggests the roster's names, and a button swaps the sides. With a schedule, the
+// The reset and the swap sit apart, above the players, and act only on a second tap within
+// 3 s. While the program does not answer, a banner says so and every control is greyed and
+// cannot be pressed, until the page reaches the program again by itself. Below the
+// players, a name field for each player suggests the roster's names. With a schedule, the
 // day's matches follow, the current one marked and the played ones with their scores: the
-// "next match" button and a tapped match load a match on a second tap within 3 s, as they
-// record the result of the match on the table. The names and scores
+// "next match" button and a tapped match load a match on a second tap within 3 s too, as
+// they record the result of the match on the table. The preview is shown only once the
+// program has taken the page's token. The names and scores
 // come from /api/events, pushed as they change, and from the answer to each press; when
 // the socket drops, one request tells why and the socket is opened again, waiting longer
 // each time up to 4 s. A token, when the program asks for one, goes in the address after
@@ -37,10 +38,20 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
            background: #4a6fa5; color: #fff; }
   button.minus { background: #7a4a4a; }
   button.other { background: #555; font-size: 1em; }
-  /* The reset: small, above the players' cards, far from the other buttons. */
-  .apart { display: flex; justify-content: flex-end; margin-bottom: 12px; }
-  #reset { width: auto; font-size: 0.9em; padding: 8px 14px; margin: 0; background: #3a3a3a;
-           border: 1px solid #888; }
+  /* The swap and the reset: small, above the players' cards, far from the other buttons
+     and the name fields. */
+  .apart { display: flex; justify-content: space-between; margin-bottom: 12px; }
+  .apart button { width: auto; font-size: 0.9em; padding: 8px 14px; margin: 0; background: #3a3a3a;
+                  border: 1px solid #888; }
+  .apart button.armed, #day button.armed { background: #b03030; border-color: #ff8080; color: #fff; }
+  /* The day: one button a match, the current one marked. */
+  #day { margin-top: 16px; }
+  #day h2 { font-size: 1em; margin: 0 0 6px; color: #c0c0c0; }
+  #matches { display: flex; flex-direction: column; gap: 4px; margin-top: 8px; }
+  #matches button { font-size: 0.95em; padding: 8px 10px; margin: 0; text-align: left; background: #303030;
+                    border: 1px solid #303030; }
+  #matches button.current { border-color: #f2c230; background: #3d3720; }
+  #matches button.played { color: #a0a0a0; }
   /* Not answering: a banner on top, everything greyed and not to be pressed. */
   #status { font-size: 0.95em; min-height: 0; }
   #status:not(:empty) { margin-bottom: 10px; padding: 10px; border-radius: 6px; background: #5a2a2a; color: #fff; }
@@ -51,21 +62,15 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
   #overlay { display: block; border: 0; background: transparent; }
   #pick { display: flex; gap: 12px; }
   #pick input { flex: 1; min-width: 0; font-size: 1.1em; padding: 8px; margin-top: 12px; border-radius: 6px; border: 0; }
-  /* The day: a second tap within 3 s loads a match, as the reset does. */
-  #day { margin-top: 16px; }
-  #day h2 { font-size: 1em; margin: 0 0 6px; color: #c0c0c0; }
-  #matches { display: flex; flex-direction: column; gap: 4px; margin-top: 8px; }
-  #matches button { font-size: 0.95em; padding: 8px 10px; margin: 0; text-align: left; background: #303030;
-                    border: 1px solid #303030; }
-  #matches button.current { border-color: #f2c230; background: #3d3720; }
-  #matches button.played { color: #a0a0a0; }
-  #day button.armed, #reset.armed { background: #b03030; border-color: #ff8080; color: #fff; }
 </style>
 </head>
 <body class="offline">
 <div id="status" role="alert">Reaching the program...</div>
-<div id="view"><iframe id="overlay" title="the table as the stream shows it"></iframe></div>
-<div class="apart"><button id="reset" data-action="score-reset" disabled>reset both scores</button></div>
+<div id="view" hidden><iframe id="overlay" title="the table as the stream shows it"></iframe></div>
+<div class="apart">
+  <button id="swap" data-action="swap" data-again="tap again to swap" disabled>swap sides</button>
+  <button id="reset" data-action="score-reset" data-again="tap again to reset" disabled>reset both scores</button>
+</div>
 <div class="players">
   <div class="player">
     <div class="name" id="name1"></div>
@@ -87,10 +92,9 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
   <input id="pick2" data-player="2" list="roster" placeholder="player 2: a name" aria-label="player 2's name" disabled>
 </div>
 <datalist id="roster"></datalist>
-<button id="swap" class="other" data-action="swap" disabled>swap sides</button>
 <div id="day" hidden>
   <h2>The day's matches</h2>
-  <button id="next" data-action="next" disabled>next match</button>
+  <button id="next" data-action="next" data-again="tap again: result kept, next match" disabled>next match</button>
   <div id="matches"></div>
 </div>
 <script>
@@ -108,7 +112,7 @@ function headers(withBody) {
 function setOnline(online, message) {
   document.body.classList.toggle("offline", !online);
   for (const control of document.querySelectorAll("button[data-action], #pick input")) control.disabled = !online;
-  if (!online) disarm();
+  if (!online) for (const button of [...armed.keys()]) disarm(button);
   if (message !== undefined) document.getElementById("status").textContent = message;
 }
 
@@ -123,6 +127,7 @@ function tokenAdvice() {
 
 // A request that did not get through: the program is gone, or refuses the token.
 function failed(error) {
+  if (error.token) hideView();
   setOnline(false, error instanceof TypeError
       ? "The program does not answer. The buttons come back by themselves when it runs again."
       : String(error.message || error));
@@ -131,6 +136,7 @@ function failed(error) {
 function show(state) {
   setOnline(true);
   if (state.schedule && state.schedule.revision !== dayRevision) loadDay(state.schedule.revision);
+  document.getElementById("view").hidden = false;
   document.getElementById("status").textContent = state.table_open ? "" : "The score table is not open.";
   for (const p of state.players) {
     document.getElementById("name" + p.player).textContent = p.name;
@@ -157,28 +163,25 @@ async function refresh() {
   }
 }
 
-// --- The reset and the day's matches: a first tap arms the button for 3 s, a second one
+// --- The reset, the swap and the day's matches: a first tap arms one for 3 s, a second one
 // within them acts. ---
-let armed = null;
-function disarm() {
-  if (!armed) return;
-  clearTimeout(armed.timer);
-  armed.button.classList.remove("armed");
-  armed.button.textContent = armed.text;
-  armed = null;
+const armed = new Map();
+function disarm(button) {
+  clearTimeout(armed.get(button));
+  armed.delete(button);
+  button.classList.remove("armed");
+  button.textContent = button.dataset.label;
 }
-function confirmTap(button, prompt, then) {
-  if (armed && armed.button === button) {
-    disarm();
-    then();
+function armedTapped(button) {
+  if (armed.has(button)) {
+    disarm(button);
+    act(button);
     return;
   }
-  disarm();
-  armed = { button, text: button.textContent, timer: setTimeout(disarm, 3000) };
   button.classList.add("armed");
-  button.textContent = prompt;
+  button.textContent = button.dataset.again;
+  armed.set(button, setTimeout(() => disarm(button), 3000));
 }
-function resetTapped(button) { confirmTap(button, "tap again to reset", () => act(button)); }
 
 async function post(action, body) {
   try {
@@ -193,6 +196,7 @@ async function post(action, body) {
 function act(button) {
   const body = {};
   if (button.dataset.player) body.player = Number(button.dataset.player);
+  if (button.dataset.index) body.index = Number(button.dataset.index);
   post(button.dataset.action, body);
 }
 
@@ -224,6 +228,7 @@ for (const field of document.querySelectorAll("#pick input")) {
 let shownScale = 0;
 function fitOverlay() {
   const view = document.getElementById("view");
+  if (view.hidden) return;
   const scale = Math.min(4, Math.max(0.5, Number((view.clientWidth / 534).toFixed(4))));
   if (scale === shownScale) return;
   shownScale = scale;
@@ -232,6 +237,13 @@ function fitOverlay() {
   frame.height = Math.round(84 * scale);
   view.style.height = frame.height + "px";
   frame.src = withToken("/overlay?scale=" + scale);
+}
+// Without the program's token the overlay would show its refusal: no preview until the
+// program answers.
+function hideView() {
+  document.getElementById("view").hidden = true;
+  document.getElementById("overlay").removeAttribute("src");
+  shownScale = 0;
 }
 
 // The state, pushed whole whenever it changes. A socket tells no reason when it closes:
@@ -250,6 +262,11 @@ function listen() {
   };
 }
 
+function wire(button) {
+  button.dataset.label = button.textContent;
+  button.addEventListener("click", () => (button.dataset.again ? armedTapped(button) : act(button)));
+}
+
 // The day's schedule, read again whenever the state tells of a change.
 let dayRevision = null;
 async function loadDay(revision) {
@@ -260,13 +277,12 @@ async function loadDay(revision) {
     document.getElementById("matches").replaceChildren(...day.matches.map((m) => {
       const button = document.createElement("button");
       button.className = m.state;
-      button.dataset.action = "match";
-      const result = m.state === "played" || m.score1 !== undefined ? "  " + m.score1 + ":" + m.score2 : "";
+      Object.assign(button.dataset, { action: "match", index: m.index, again: "tap again to load match " + m.index });
+      const result = m.score1 !== undefined ? "  " + m.score1 + ":" + m.score2 : "";
       button.textContent = m.index + ". " + m.player1 + " \u2013 " + m.player2 + result +
                            (m.round ? "  \u00b7 " + m.round : "") + (m.time ? "  \u00b7 " + m.time : "");
       if (m.state === "current") button.setAttribute("aria-current", "true");
-      button.addEventListener("click", () =>
-          confirmTap(button, "tap again to load match " + m.index, () => post("match", { index: m.index })));
+      wire(button);
       return button;
     }));
   } catch (error) {
@@ -275,10 +291,7 @@ async function loadDay(revision) {
   }
 }
 
-for (const button of document.querySelectorAll("button[data-action]"))
-  button.addEventListener("click", () => (button.id === "reset" ? resetTapped(button)
-      : button.id === "next" ? confirmTap(button, "tap again: result kept, next match", () => act(button))
-      : act(button)));
+for (const button of document.querySelectorAll("button[data-action]")) wire(button);
 // Whenever the page's width changes: a turned phone, a scroll bar come or gone.
 new ResizeObserver(fitOverlay).observe(document.getElementById("view"));
 listen();

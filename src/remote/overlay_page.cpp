@@ -195,6 +195,11 @@ function paint(i) {
   element.style.justifyContent = c.align === "center" ? "center" : c.align === "right" ? "flex-end" : "flex-start";
   text.style.textAlign = c.align;
   text.style.whiteSpace = c.wrap ? "pre-wrap" : "pre";
+  // A one-line label's caption comes at the size that fits; one too long even at the
+  // smallest size ends in "...", as the window draws it.
+  const ellipsis = c.kind === "label" && !c.wrap;
+  text.style.overflow = ellipsis ? "hidden" : "";
+  text.style.textOverflow = ellipsis ? "ellipsis" : "";
   text.style.color = tint(c.fore);
   setFont(text, c.font);
   setCaption(text, c.caption, c.kind === "label" || c.kind === "button");

@@ -324,7 +324,8 @@ std::string TableFeed::controlPart(const ui::Control& control, std::size_t which
                 return members({{"back", colour(static_cast<const ui::PictureBox&>(control).backColor())}});
             if (!text) return {};
             const auto& box = static_cast<const ui::TextControl&>(control);
-            const ui::Font& font = box.font();
+            const ui::Font& font =
+                kind == ui::ControlKind::Label ? static_cast<const ui::Label&>(control).drawnFont() : box.font();
             json look = {
                 // A disabled control's text is grey, as the window draws it.
                 {"fore", colour(box.enabled() ? box.foreColor() : ui::system_color::kGrayText)},
@@ -340,8 +341,9 @@ std::string TableFeed::controlPart(const ui::Control& control, std::size_t which
             };
             if (kind == ui::ControlKind::Label) {
                 look["transparent"] = static_cast<const ui::Label&>(control).transparent();
-                // Labels break their lines between words; the other controls keep one line.
-                look["wrap"] = true;
+                // Labels break their lines between words, but for one-line labels; the other
+                // controls keep one line.
+                look["wrap"] = !static_cast<const ui::Label&>(control).oneLine();
             }
             return members(look);
         }

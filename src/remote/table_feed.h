@@ -26,7 +26,7 @@
 //    it changed: "shown"; "x", "y", "width", "height" (pixels); "caption"; the look:
 //    "fore", "back", "font" {"name", "points", "pixels", "bold", "italic"}, "align"
 //    (left, right, center), and for labels "transparent" and "wrap" (lines broken between
-//    words), for shapes "fill", for picture boxes "back"; "picture" (P or null: images
+//    words; false for a one-line label, whose font is the size it is drawn at), for shapes "fill", for picture boxes "back"; "picture" (P or null: images
 //    stretch it to their rectangle, picture boxes show it at its own size). A hidden
 //    control is {"i", ..., "shown": false} and nothing more until it is shown again.
 // P: "src" (its address below /pic/, null for a picture from outside the pic folder),

@@ -219,7 +219,9 @@ void StartDialog::go() {
     table.move(left(), top());
     if (current) {
         const int color = app::settingInteger(settings.TableBackColor, "table background colour", 0, 0xFFFFFF);
-        table.setBackColor(static_cast<ui::Color>(color));
+        // A background that an earlier match's "OK" applied stays, with the saving of the picture.
+        const auto& kept = app_.appliedCapture();
+        table.setBackColor(kept ? kept->background : static_cast<ui::Color>(color));
     }
     app::loadCountryList(app_);
     if (current) app_.controlMenu().applyRosterNames();

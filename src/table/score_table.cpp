@@ -57,8 +57,10 @@ ScoreTable::ScoreTable(app::App& app)
       BO(add<ui::Label>("BO", ui::Rect{3480, 780, 960, 300})),
       Shape1(add<ui::Shape>("Shape1", ui::Rect{450, 280, 3530, 400}, kPlate)),
       Shape2(add<ui::Shape>("Shape2", ui::Rect{3990, 280, 3550, 400}, kPlate)),
-      P1(add<ui::Label>("P1", ui::Rect{1200, 315, 2475, 345})),
-      P2(add<ui::Label>("P2", ui::Rect{4230, 315, 2565, 345})),
+      // The names lie between the scores and the emblem, so that a name drawn at its
+      // label's full width neither covers its score nor runs under the emblem.
+      P1(add<ui::Label>("P1", ui::Rect{1320, 315, 2190, 345})),
+      P2(add<ui::Label>("P2", ui::Rect{4410, 315, 2235, 345})),
       T1(add<ui::Label>("T1", ui::Rect{600, 240, 720, 405})),
       T2(add<ui::Label>("T2", ui::Rect{6645, 240, 675, 405})),
       LiveP2(add<ui::Label>("LiveP2", kCountry2Rect)),
@@ -97,6 +99,8 @@ ScoreTable::ScoreTable(app::App& app)
     BO.setTag("250");
     styleText(P1, kNameFont, kWhite, ui::Alignment::Center, "Player 1");
     styleText(P2, kNameFont, kWhite, ui::Alignment::Center, "Player 2");
+    P1.setOneLine(true);
+    P2.setOneLine(true);
     styleText(T1, kScoreFont, kWhite, ui::Alignment::Right, "0");
     styleText(T2, kScoreFont, kWhite, ui::Alignment::Left, "0");
     styleText(LiveP2, kCountryFont, kWhite, ui::Alignment::Right, "Россия");
@@ -174,14 +178,14 @@ std::string ScoreTable::portraitPath(const ui::Label& holder, int number) {
 }
 
 void ScoreTable::restartCaptures() {
-    capture_.forget();
+    app_.captureFile().forget();
     timer3_.setEnabled(true);
 }
 
 void ScoreTable::Capture(ui::Form& window) {
     const std::string& path = Label2.caption();
     try {
-        capture_.update(window, path, ui::imageFormatFor(path));
+        app_.captureFile().update(window, path, ui::imageFormatFor(path));
     } catch (const Error& failure) {
         // Stop before showing: the message box waits for the operator while the timer
         // would go on ticking, and one message is enough.
@@ -235,6 +239,14 @@ void ScoreTable::onLoad() {
     gennum2 = 0;
     I1.setPicture(platform().loadPicture(portraitPath(Label4, kStartPortrait)));
     I2.setPicture(platform().loadPicture(portraitPath(Label5, kStartPortrait)));
+    // The saving of the picture that an earlier match's "OK" applied goes on.
+    if (const auto& kept = app_.appliedCapture()) {
+        Label2.setCaption(kept->path);
+        Label3.setCaption(kept->interval);
+        Label1.setBackColor(kept->background);
+        setCaptureInterval(kept->interval);
+        app_.captureFile().forget();  // the new match's first picture is written
+    }
     placeTopmost();
     // Setting the load background above replaced the key colour: put it back.
     if (current && seeThroughSetting()) MakeTransparent();

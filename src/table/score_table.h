@@ -7,7 +7,6 @@
 #include <string>
 
 #include "app/release.h"
-#include "ui/capture_file.h"
 #include "ui/form.h"
 
 namespace quorvel::app {
@@ -242,7 +241,6 @@ private:
     ui::Timer& timer3_;
     // Milliseconds of Timer3's ticks since its last capture.
     int sinceCapture_ = 0;
-    ui::CaptureFile capture_;
 
     // Copies taken at the start of each poll tick.
     std::string oldscore1_;

@@ -1,7 +1,11 @@
 #include "ui/control.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "ui/error.h"
 #include "ui/form.h"
+#include "ui/platform.h"
 
 namespace quorvel::ui {
 
@@ -44,7 +48,7 @@ void Control::setTag(std::string tag) {
     form_.runtime().noteChange();
 }
 
-void Control::changed(unsigned changes, const Rect& before) { form_.controlChanged(*this, changes, before); }
+void Control::changed(unsigned changes, const Rect& before) { form_.controlChanged(*this, follow(changes), before); }
 
 void TextControl::setFont(const Font& font) { update(font_, font, change::kAppearance); }
 
@@ -63,6 +67,38 @@ void TextControl::setAlignment(Alignment alignment) { update(alignment_, alignme
 void Label::setCaption(std::string caption) { update(caption_, std::move(caption), change::kText); }
 
 void Label::setTransparent(bool transparent) { update(transparent_, transparent, change::kAppearance); }
+
+void Label::setOneLine(bool oneLine) { update(oneLine_, oneLine, change::kAppearance); }
+
+unsigned Label::follow(unsigned changes) {
+    if (!oneLine_ || (changes & (change::kText | change::kAppearance | change::kGeometry)) == 0) return changes;
+    Font fitted = font();
+    fitted.size = fittedSize();
+    if (fitted == drawnFont_) return changes;
+    drawnFont_ = std::move(fitted);
+    return changes | change::kAppearance;
+}
+
+double Label::fittedSize() const {
+    const double chosen = font().size;
+    // Three pixels kept free at each side: a little space from what lies beside the label,
+    // and room for the text widths at the display's scale, which round a little apart from
+    // those measured at 96 DPI.
+    const int room = twipsToPixels(rect().width) - 6;
+    if (caption_.empty() || chosen <= kSmallestFittedPoints) return chosen;
+    Platform& platform = form().platform();
+    Font trial = font();
+    const int wide = platform.textWidth(trial, caption_);
+    if (wide <= room) return chosen;
+    // Widths grow about in step with the size: from the size that would fit if they did
+    // exactly, a quarter point smaller at a time until it fits.
+    double size = std::max(kSmallestFittedPoints, std::floor(chosen * room / wide * 4) / 4);
+    for (;;) {
+        trial.size = size;
+        if (size <= kSmallestFittedPoints || platform.textWidth(trial, caption_) <= room) return size;
+        size = std::max(kSmallestFittedPoints, size - 0.25);
+    }
+}
 
 void Shape::setFillColor(Color color) { update(fillColor_, color, change::kAppearance); }
 

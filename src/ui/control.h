@@ -49,6 +49,9 @@ struct Font {
     friend bool operator==(const Font&, const Font&) = default;
 };
 
+// The smallest size, in points, that a one-line label draws an overlong caption at.
+constexpr double kSmallestFittedPoints = 8;
+
 class Control {
 public:
     Control(Form& form, ControlKind kind, std::string name, Rect rect, int index = -1);
@@ -97,6 +100,9 @@ public:
     std::function<void()> onDblClick;
 
 protected:
+    // Brings what a control derives from its properties up to date after `changes`, before
+    // the views are told; returns the changes to tell them.
+    virtual unsigned follow(unsigned changes) { return changes; }
     void changed(unsigned changes, const Rect& before);
     void changed(unsigned changes) { changed(changes, formRect()); }
     // Sets a property and tells the form, unless the value is the same. Returns whether
@@ -153,9 +159,24 @@ public:
     bool transparent() const { return transparent_; }
     void setTransparent(bool transparent);
 
+    // A one-line label keeps its caption whole on one line: a caption wider than the label
+    // at the font's size is drawn smaller, down to kSmallestFittedPoints, until it fits
+    // (one still too wide then ends in "..."). The font keeps the size it was given, so a
+    // shorter caption is drawn at it again. Other labels break their lines between words.
+    bool oneLine() const { return oneLine_; }
+    void setOneLine(bool oneLine);
+    // The font the caption is drawn in: the font, at the fitted size on a one-line label.
+    const Font& drawnFont() const { return oneLine_ ? drawnFont_ : font(); }
+
 private:
+    unsigned follow(unsigned changes) override;
+    // The size the caption fits the label at, measured by the platform.
+    double fittedSize() const;
+
     std::string caption_;
     bool transparent_ = false;
+    bool oneLine_ = false;
+    Font drawnFont_;
 };
 
 // A filled rectangle.

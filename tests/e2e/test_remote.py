@@ -187,6 +187,7 @@ class RemoteControl(unittest.TestCase):
                          lambda: browser.script("return document.querySelectorAll('#roster option').length") == 24,
                          timeout=30)
                 browser.click("#swap")
+                browser.click("#swap")  # the swap asks for a second tap
                 wait_for("the page's swap button to swap the scores",
                          lambda: (browser.text("#score1"), browser.text("#score2")) == ("1", "2"), timeout=30)
             finally:
@@ -213,6 +214,8 @@ class RemoteControl(unittest.TestCase):
                     browser.open(base + "/")
                     wait_for("the token message", lambda: "#token= followed by the token the program was started with"
                              in browser.text("#status"), timeout=60)
+                    self.assertTrue(browser.script("return window.view.hidden && !window.overlay.src"),
+                                    "no preview, which would show the refusal, without the token")
                     browser.open("about:blank")
                     browser.open(base + "/#token=K7p2")
                     wait_for("the page to reach the program", lambda: pressable(True), timeout=60)
@@ -230,6 +233,14 @@ class RemoteControl(unittest.TestCase):
                     browser.click("#reset")
                     browser.click("#reset")
                     wait_for("both scores reset by the second tap", lambda: browser.text("#score1") == "0", timeout=30)
+                    self.assertTrue(browser.script("return swap.getBoundingClientRect().bottom < name1.getBoundingClientRect().top"))
+                    browser.click("#swap")
+                    browser.click("#up1")  # after a swap it would raise Jonas on the left
+                    wait_for("score 1 raised with Alexei still on the left, one tap on swap sent nothing",
+                             lambda: (browser.text("#name1")[:6], browser.text("#score1")) == ("Alexei", "1"), timeout=30)
+                    browser.click("#swap")
+                    browser.click("#swap")
+                    wait_for("the sides swapped by two taps", lambda: browser.text("#name1")[:5] == "Jonas", timeout=30)
                 wait_for("the page to grey out while the program is gone", lambda: pressable(False)
                          and "does not answer" in browser.text("#status"), timeout=60)
                 with harness.Program(display, args=args):

@@ -229,6 +229,22 @@ TEST_F(CaptureTest, AnUnchangedTableIsNotWrittenAgainAndEachChangeReachesTheFile
     EXPECT_EQ(readBmp(defaultFile()).at(150, 14), expected(table->SC1.fillColor()));
 }
 
+TEST_F(CaptureTest, TheAppliedSavingGoesOnThroughBackToTheStartDialogAndTheNextGoUntilAnOkWithZero) {
+    const fs::path file = fs::path(program.folder.path()) / "table.png";
+    program.platform.answerColorDialog(ui::rgb(255, 0, 0));
+    press(menu->Label5, kLeft, 0);
+    for (const char* tenths : {"5", "0"}) {
+        captureTo(file.string(), tenths);
+        doubleClick(menu->Picture2);  // back to the start dialog, then GO!!!
+        fs::remove(file);
+        startMatch();
+        EXPECT_EQ(std::pair(menu->Text5.text(), menu->Text6.text()), std::pair(file.string(), std::string(tenths)));
+        if (*tenths == '5') EXPECT_EQ(table->Label1.backColor(), ui::rgb(255, 0, 0)) << "the background kept";
+        program.platform.advance(500);
+        EXPECT_EQ(fs::exists(file), *tenths == '5') << "the new match's table written at once, " << tenths;
+    }
+}
+
 TEST_F(CaptureTest, AFailingFileIsReportedOnceAndCapturingResumesOnOk) {
     const std::string bad = program.folder.path() + "\\no such folder\\shot.bmp";
     captureTo(bad, "1");

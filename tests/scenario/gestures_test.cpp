@@ -227,6 +227,21 @@ TEST_F(Gestures, NameSizesStepWithShiftStayWithinEightToEighteenAndAltSetsBothTo
     EXPECT_EQ(t.P2.font().size, 14);
 }
 
+TEST_F(Gestures, ANameTooLongForItsPlaceIsDrawnSmallerOnOneLineBesideItsScoreAndAShortOneAtItsSizeAgain) {
+    auto& t = table();
+    EXPECT_TRUE(t.P1.rect().left >= t.T1.rect().right() && t.P2.rect().right() <= t.T2.rect().left);
+    t.P2.setCaption("Алия Нурланова");
+    click(t.P2, kLeft, kShift);
+    click(t.P2, kLeft, kShift);
+    t.swapSides();  // to player 1's narrower place
+    EXPECT_EQ(std::pair(t.P1.font().size, t.P1.drawnFont().size), std::pair(16.25, 14.75));
+    EXPECT_LE(platform.textWidth(t.P1.drawnFont(), t.P1.caption()), ui::twipsToPixels(t.P1.rect().width) - 6);
+    t.P1.setCaption("Alia");
+    EXPECT_EQ(t.P1.drawnFont().size, 16.25);
+    t.P1.setCaption(std::string(60, 'W'));
+    EXPECT_EQ(t.P1.drawnFont().size, 8);
+}
+
 TEST_F(Gestures, AShiftDoubleClickOnANameGrowsItOnceAndDoesNotOpenTheMenu) {
     platform.pressKey(ui::key::kShift);
     doubleClick(table().P1, kShift);

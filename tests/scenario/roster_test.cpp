@@ -183,6 +183,30 @@ TEST_F(Roster, GoAndOkApplyARosterPlayerAfterTheNameAndOlderReleasesReadNoRoster
     EXPECT_EQ(remote::Api::run(*older.app, swap).status, 404);
 }
 
+TEST_F(Roster, OkAndTheRemoteApplyAPlayerOnlyWhenTheNameChangesAndAfterASwapNobody) {
+    roster({"name,country,colour,portrait", "Ann,Country 12,Purple,Origin/3", "Bob,Country 2,Blue,P2/5"});
+    goWith("Ann", "Bob");
+    const auto ok = [&] { menu().inputButtonClicked(menu().Command1); };
+    table().inputListPicked(table().Combo1, 30);  // during the match: a country, a portrait, a swatch
+    table().pressChord('Q');
+    menu().inputControlClicked(menu().C1(1));
+    menu().show();  // its boxes read from the table
+    const std::string during = sides();
+    menu().inputTextEdited(menu().Text1, "ANN");
+    ok();
+    EXPECT_EQ(during, sides()) << "the same name in another case keeps what the match set";
+    table().swapSides();
+    const std::string swapped = sides();
+    ok();
+    EXPECT_EQ(request("POST", "/api/action/roster", R"({"player": 2, "name": "ann"})").status, 200);
+    EXPECT_EQ(swapped, sides()) << "neither OK after a swap nor the roster action for the player there applies";
+    menu().inputTextEdited(menu().Text1, "Ann");
+    ok();
+    EXPECT_EQ(table().Combo1.listIndex(), 12) << "a name new to a side applies its player";
+    EXPECT_EQ(request("POST", "/api/action/roster", R"({"player": 2, "name": "Bob"})").status, 200);
+    EXPECT_EQ(table().Combo2.listIndex(), 2);
+}
+
 TEST_F(Roster, SwappingTwiceGivesBackTheTableAndTheChordIsGuarded) {
     roster({"name,country,colour,portrait", "Ann,Country 12,White,Origin/3"});
     goWith("Ann", "Jonas");

@@ -449,6 +449,19 @@ Win32Window* Win32Platform::windowOf(HWND hwnd) const {
 
 // --- The loop and the end ---
 
+// Ctrl+A in a text box (an edit field, a combo box's too) selects all of its text, as in
+// multi-line boxes: the single-line edit field of the system does not do it by itself.
+// Taken before it is translated, so no Ctrl+A character reaches the box to beep.
+bool Win32Platform::selectAllKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.wParam != 'A' || GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_SHIFT) < 0 ||
+        GetKeyState(VK_MENU) < 0)
+        return false;
+    wchar_t className[8] = {};
+    if (GetClassNameW(msg.hwnd, className, 8) == 0 || lstrcmpiW(className, L"Edit") != 0) return false;
+    SendMessageW(msg.hwnd, EM_SETSEL, 0, -1);
+    return true;
+}
+
 int Win32Platform::run() {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -457,6 +470,7 @@ int Win32Platform::run() {
             DispatchMessageW(&msg);
             continue;
         }
+        if (selectAllKey(msg)) continue;
         // Tab and Shift+Tab move between a form's native controls.
         HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
         if (root && windowOf(root) && IsDialogMessageW(root, &msg)) continue;

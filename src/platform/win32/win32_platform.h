@@ -61,6 +61,8 @@ public:
 
     // Runs the message loop until WM_QUIT; returns its code.
     int run();
+    // A Ctrl+A for a text box, taken: its text is selected.
+    static bool selectAllKey(const MSG& msg);
 
     // --- For the windows ---
     HINSTANCE instance() const { return instance_; }

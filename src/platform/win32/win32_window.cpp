@@ -916,15 +916,16 @@ void Win32Window::paintControl(HDC dc, const ui::Control& control, const RECT& r
             const auto& label = static_cast<const ui::Label&>(control);
             if (!label.transparent()) fill(dc, r, label.backColor());
             if (label.caption().empty()) return;
-            HGDIOBJ oldFont = SelectObject(dc, platform_.font(label.font(), scale_.dpi(), seeThrough_));
+            HGDIOBJ oldFont = SelectObject(dc, platform_.font(label.drawnFont(), scale_.dpi(), seeThrough_));
             SetTextColor(dc, label.enabled() ? platform_.resolveColor(label.foreColor()) : GetSysColor(COLOR_GRAYTEXT));
             SetBkMode(dc, TRANSPARENT);
             const UINT align = label.alignment() == ui::Alignment::Center  ? DT_CENTER
                                : label.alignment() == ui::Alignment::Right ? DT_RIGHT
                                                                            : DT_LEFT;
+            const UINT lines = label.oneLine() ? DT_SINGLELINE | DT_END_ELLIPSIS : DT_WORDBREAK;
             toWide(label.caption(), text_);
             RECT box = r;
-            DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &box, DT_WORDBREAK | align);
+            DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &box, lines | align);
             SelectObject(dc, oldFont);
             return;
         }
