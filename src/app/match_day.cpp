@@ -136,7 +136,9 @@ std::string isoLocalTime(long long seconds, int offsetMinutes) {
     unsigned day = 0;
     civilFromDays(days, year, month, day);
     const int offset = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-    return std::to_string(year) + "-" + twoDigits(month) + "-" + twoDigits(day) + "T" + twoDigits(rest / 3600) + ":" +
+    std::string yearText = std::to_string(year);
+    yearText.insert(0, yearText.size() < 4 ? 4 - yearText.size() : 0, '0');  // as the reader wants: 4 digits
+    return yearText + "-" + twoDigits(month) + "-" + twoDigits(day) + "T" + twoDigits(rest / 3600) + ":" +
            twoDigits(rest / 60 % 60) + ":" + twoDigits(rest % 60) + (offsetMinutes < 0 ? "-" : "+") +
            twoDigits(offset / 60) + ":" + twoDigits(offset % 60);
 }
@@ -149,7 +151,7 @@ std::optional<long long> parseIsoTime(std::string_view text) {
     const int hour = digits(text, 11, 2);
     const int minute = digits(text, 14, 2);
     const int second = digits(text, 17, 2);
-    if (year < 0 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 ||
+    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 ||
         minute > 59 || second < 0 || second > 60 || text[4] != '-' || text[7] != '-' ||
         (text[10] != 'T' && text[10] != ' ') || text[13] != ':' || text[16] != ':')
         return std::nullopt;
