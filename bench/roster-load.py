@@ -3,7 +3,7 @@
 a roster, on the real quorvel.exe under Wine (dist/quorvel/), and the program's memory
 with each, with the window manager of the end-to-end tests.
 
-    python3 bench/roster-load.py [rounds]
+    python3 bench/roster-load.py [rounds] [--schedule]
 
 Needs the Windows build (scripts/build.sh windows). Each round starts the program once
 without Players.csv and once with a roster of 10,000 players (every one with a country,
@@ -11,7 +11,9 @@ a colour and a portrait), in alternating order, with a wineserver kept running, 
 measures from the `wine` command to the start dialog painted (see bench/startup.py), and
 the CPU time the quorvel.exe process has used by then (/proc/PID/schedstat, which the
 other programs of a busy machine disturb far less than the wall clock); the load reads
-every file, the roster among them, before the dialog is shown. Memory is
+every file, the roster among them, before the dialog is shown. With --schedule the
+roster comes with a schedule of 1,000 matches between its players (Matches.csv), read
+with it, and half of them with a result of the last hour in Results.csv. Memory is
 the resident set (VmRSS) and the private bytes written (Private_Dirty, from
 /proc/PID/smaps_rollup) of the quorvel.exe process once the dialog is painted. Medians
 over the rounds.
@@ -19,6 +21,7 @@ over the rounds.
 import statistics
 import subprocess
 import sys
+import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -28,6 +31,7 @@ from startup import ROOT_COLOUR, start_up  # noqa: E402
 from xscreen import XScreen  # noqa: E402
 
 PLAYERS = 10000
+MATCHES = 1000
 COLOURS = ["Gold", "Red", "Blue", "Green", "Orange", "SkyBlue", "Purple", "Pink", "Dark", "White"]
 SETS = ["P1", "P2", "Origin"]
 
@@ -41,8 +45,24 @@ def write_roster(folder):
     (folder / "Players.csv").write_bytes(("\r\n".join(lines) + "\r\n").encode("utf-8"))
 
 
+def write_day(folder):
+    """The roster, 1,000 matches between its players and the results of the first 500."""
+    write_roster(folder)
+    rows = ["player1;player2;series;round;time"]
+    results = ["ended,match,round,series,player1,player2,score1,score2,winner"]
+    ended = time.strftime("%Y-%m-%dT%H:%M:%S+00:00", time.gmtime(time.time() - 3600))
+    for i in range(MATCHES):
+        one, two = f"Player {i * 7 % PLAYERS:05d} Tester", f"Player {(i * 7 + 3) % PLAYERS:05d} Tester"
+        rows.append(f"{one};{two};Best of 3;Round {i // 8 + 1};{10 + i // 60}:{i % 60:02d}")
+        if i < MATCHES // 2:
+            results.append(f"{ended},{i + 1},Round {i // 8 + 1},Best of 3,{one},{two},2,1,{one}")
+    (folder / "Matches.csv").write_bytes(("\r\n".join(rows) + "\r\n").encode("utf-8"))
+    (folder / "Results.csv").write_bytes(("\r\n".join(results) + "\r\n").encode("utf-8"))
+
+
 def without_roster(folder):
-    (folder / "Players.csv").unlink(missing_ok=True)
+    for name in ("Players.csv", "Matches.csv", "Results.csv"):
+        (folder / name).unlink(missing_ok=True)
 
 
 def usage(program):
@@ -62,7 +82,8 @@ def usage(program):
 
 
 def main():
-    rounds = int(sys.argv[1]) if len(sys.argv) > 1 else 7
+    rounds = int(sys.argv[1]) if len(sys.argv) > 1 and sys.argv[1].isdigit() else 7
+    day = "--schedule" in sys.argv
     results = {"none": [], "roster": []}
     with harness.VirtualDisplay() as display, XScreen(display.number) as screen:
         display.set_root_colour(ROOT_COLOUR)
@@ -73,7 +94,7 @@ def main():
         for n in range(rounds):
             order = ("none", "roster") if n % 2 == 0 else ("roster", "none")
             for kind in order:
-                change = write_roster if kind == "roster" else without_roster
+                change = (write_day if day else write_roster) if kind == "roster" else without_roster
                 program, _, painted = start_up(display, screen, "quorvel.exe", harness.TITLE, True, change)
                 results[kind].append((painted, *usage(program)))
                 program.__exit__(None, None, None)
@@ -83,8 +104,9 @@ def main():
         return statistics.median(r[index] for r in results[kind])
 
     print(f"{rounds} rounds, medians; wineserver running")
-    for kind, label in (("none", "no Players.csv"), ("roster", f"{PLAYERS} players")):
-        print(f"  {label:15} start dialog painted {median(kind, 0) * 1000:6.0f} ms   CPU {median(kind, 1) * 1000:6.1f} ms   "
+    with_label = f"{PLAYERS} players" + (f", {MATCHES} matches" if day else "")
+    for kind, label in (("none", "no Players.csv"), ("roster", with_label)):
+        print(f"  {label:28} start dialog painted {median(kind, 0) * 1000:6.0f} ms   CPU {median(kind, 1) * 1000:6.1f} ms   "
               f"VmRSS {median(kind, 2) / 1024:6.1f} MB   Private_Dirty {median(kind, 3) / 1024:6.1f} MB")
     print(f"  ratio: painted {median('roster', 0) / median('none', 0):.3f}, CPU {median('roster', 1) / median('none', 1):.3f}")
     print("every round (painted / CPU, ms):")

@@ -7,7 +7,8 @@ country list per language with the ISO 3166-1 code of each of its lines
 one country, whatever their names and flags), a flag picture for every country of every
 language, three sets of general portraits, the battle emblem, the start
 dialog's banner, a default Options.ini, two player-name files and a sample
-roster of invented players (Players.csv).
+roster of invented players (Players.csv) and a day of matches between them
+(Matches.csv).
 
 Everything is made from Debian packages plus drawing commands in this file,
 so the same machine state always gives the same bytes:
@@ -16,7 +17,7 @@ so the same machine state always gives the same bytes:
                     fonts-dejavu-core
     python3 data/tools/make_program_folder.py            # writes data/program/
     python3 data/tools/make_program_folder.py --out /tmp/program
-    python3 data/tools/make_program_folder.py --roster-only   # Players.csv alone
+    python3 data/tools/make_program_folder.py --roster-only   # Players.csv, Matches.csv
 
 Needed from those packages:
   iso-codes               /usr/share/iso-codes/json/iso_3166-1.json and the
@@ -108,6 +109,18 @@ ROSTER = [
     ("Karl Øverby", ("NO", "German"), "Orange", ""),
     ("Алия Нурланова", ("KZ", "Russian"), "Pink", "P2/4"),
     ("Finn O'Malley", ("IE", "English"), "Blue", "Origin/6"),
+]
+# The sample day's schedule (Matches.csv): eight matches between players of the roster.
+# Each row: player 1, player 2, series caption, round, time.
+SCHEDULE = [
+    ("Arvid Lindqvist", "Марина Волкова", "Best of 3", "Quarterfinal 1", "12:00"),
+    ("Kenta Moriyama", "Élodie Marchand", "Best of 3", "Quarterfinal 2", "12:45"),
+    ("Jonas Keller", "Алия Нурланова", "Best of 3", "Quarterfinal 3", "13:30"),
+    ("Amelia Brooks", "Seo-yeon Park", "Best of 3", "Quarterfinal 4", "14:15"),
+    ("Arvid Lindqvist", "Kenta Moriyama", "Best of 3", "Semifinal 1", "15:00"),
+    ("Алия Нурланова", "Seo-yeon Park", "Best of 3", "Semifinal 2", "15:45"),
+    ("Kenta Moriyama", "Seo-yeon Park", "Best of 3", "Third place", "16:30"),
+    ("Arvid Lindqvist", "Алия Нурланова", "Best of 5", "Final", "17:30"),
 ]
 
 LATIN = "abcdefghijklmnopqrstuvwxyz"
@@ -659,6 +672,18 @@ def write_roster(out, lists):
     write_lines(os.path.join(out, "Players.csv"), rows)
 
 
+def write_schedule(out):
+    """Matches.csv: the sample day, semicolons as Players.csv; every name is the
+    roster's."""
+    names = {name for name, _, _, _ in ROSTER}
+    rows = ["player1;player2;series;round;time"]
+    for match in SCHEDULE:
+        if match[0] not in names or match[1] not in names:
+            raise ToolError("Matches.csv: %r names a player not in the roster" % (match,))
+        rows.append(";".join(match))
+    write_lines(os.path.join(out, "Matches.csv"), rows)
+
+
 def build(out):
     notes = []
     countries, lists = country_lists(notes)
@@ -721,6 +746,7 @@ def build(out):
     write_lines(os.path.join(out, "Player1.txt"), [PLAYER1_FILE_NAME])
     write_lines(os.path.join(out, "Player2.txt"), [PLAYER2_FILE_NAME])
     write_roster(out, lists)
+    write_schedule(out)
 
     for language, _ in LANGUAGES:
         log("%-10s %3d countries" % (language, len(lists[language])))
@@ -743,10 +769,11 @@ def main():
     ap.add_argument("--out", default=default_out,
                     help="folder to (re)create (default: %(default)s)")
     ap.add_argument("--roster-only", action="store_true",
-                    help="write only Players.csv into the existing folder")
+                    help="write only Players.csv and Matches.csv into the existing folder")
     args = ap.parse_args()
     if args.roster_only:
         write_roster(os.path.abspath(args.out), country_lists([])[1])
+        write_schedule(os.path.abspath(args.out))
         return
 
     for path in (ISO_JSON, FLAG_DIR, FONT_BOLD):

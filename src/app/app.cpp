@@ -6,7 +6,10 @@
 
 namespace quorvel::app {
 
-App::App(ui::Platform& platform, Release release) : runtime_(platform, productTitle(release)), release_(release) {}
+App::App(ui::Platform& platform, Release release)
+    : runtime_(platform, productTitle(release)),
+      release_(release),
+      day_(platform, platform.programFolder() + "\\Results.csv") {}
 
 App::~App() {
     // Free the windows while the runtime and the platform still stand.

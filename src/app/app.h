@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/match_day.h"
 #include "app/release.h"
 #include "app/roster.h"
 #include "app/settings.h"
@@ -58,6 +59,9 @@ public:
     // releases before 0.99.
     const Roster& roster() const { return roster_; }
     void setRoster(Roster roster) { roster_ = std::move(roster); }
+    // The day's schedule and results (release 0.99; empty without Matches.csv).
+    MatchDay& day() { return day_; }
+    const MatchDay& day() const { return day_; }
 
     // The saving of the table's picture that "OK" applied, empty before the first "OK". A
     // new table takes it over, and the file it keeps in step stays the same object, so the
@@ -90,6 +94,7 @@ private:
     std::vector<std::string> languages_;
     std::vector<std::string> countries_;
     Roster roster_;
+    MatchDay day_;
     std::optional<AppliedCapture> appliedCapture_;
     ui::CaptureFile captureFile_;
     std::unique_ptr<start::StartDialog> startDialog_;

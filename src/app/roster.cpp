@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "app/csv_table.h"
 #include "app/readers.h"
 #include "control/palette.h"
 #include "ui/error.h"
@@ -58,143 +59,46 @@ namespace {
 
 enum Column { kName, kCountry, kColour, kPortrait, kColumns };
 constexpr std::array<std::string_view, kColumns> kColumnNames = {"name", "country", "colour", "portrait"};
-constexpr std::string_view kAmericanColour = "color";  // read as "colour"
+// "color" is read as "colour".
+constexpr std::array<CsvAlias, 1> kAliases = {{{"color", kColour}}};
 constexpr std::array<const char*, 3> kPortraitSets = {"Origin\\", "P1\\", "P2\\"};
 constexpr int kLastPortrait = 12;
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
-// "<file>, line <n>: <why> (the value "<value>")", as every refusal of the roster reads.
-std::string lineMessage(const std::string& file, std::size_t line, const std::string& why, std::string_view value) {
-    return file + ", line " + std::to_string(line) + ": " + why + " (the value \"" + std::string(value) + "\")";
-}
 
 class RosterReader {
 public:
     RosterReader(ui::Platform& platform, const std::string& path, const RosterCountries& countries)
-        : platform_(platform), path_(path), countries_(countries) {}
+        : table_(platform, path, kColumnNames, 1, kAliases), countries_(countries) {}
 
     Roster read() {
-        const std::string text = readText(platform_, path_);
-        const auto lines = ui::lineViews(text);
-        if (lines.empty()) throw Error(path_ + ", line 1: the file has no header line naming its columns");
-        readHeader(lines[0]);
         Roster roster;
-        roster.setFile(path_);
-        roster.reserve(std::min<std::size_t>(lines.size(), kMaxRosterPlayers));
+        roster.setFile(table_.path());
+        roster.reserve(std::min<std::size_t>(table_.lineCount(), kMaxRosterPlayers));
         std::vector<std::size_t> lineOf;  // of each player
-        lineOf.reserve(lines.size());
-        for (std::size_t i = 1; i < lines.size(); ++i) {
-            line_ = i + 1;
-            split(lines[i]);
-            bool blank = true;
-            for (std::size_t f = 0; f < count_; ++f) blank = blank && fields_[f].empty();
-            if (blank) continue;  // an empty row of a spreadsheet
+        lineOf.reserve(table_.lineCount());
+        while (table_.next()) {
             if (roster.players().size() == kMaxRosterPlayers)
                 fail("the roster holds at most " + std::to_string(kMaxRosterPlayers) + " players", field(kName));
             RosterPlayer player = readPlayer();
             const std::string name = player.name;
             if (const auto other = roster.add(std::move(player)))
                 fail("the name is already on line " + std::to_string(lineOf[*other]), name);
-            lineOf.push_back(line_);
+            lineOf.push_back(table_.line());
         }
         return roster;
     }
 
 private:
-    [[noreturn]] void fail(const std::string& why, std::string_view value) const {
-        throw Error(lineMessage(path_, line_, why, value));
-    }
-
-    // The fields of `line`, separated by the header's separator; a field in double quotes
-    // may hold separators, and a doubled quote inside it stands for one quote.
-    // Fields lose the blanks around them, inside the quotes too. The fields' storage is kept
-    // from line to line.
-    void split(std::string_view line) {
-        count_ = 0;
-        std::size_t i = 0;
-        for (;;) {
-            if (count_ == fields_.size()) fields_.emplace_back();
-            std::string& field = fields_[count_++];
-            field.clear();
-            while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-            if (i < line.size() && line[i] == '"') {
-                // Quoted: up to the closing quote, a doubled quote standing for one; then
-                // whatever stands before the next separator is kept after it.
-                bool closed = false;
-                for (++i; i < line.size(); ++i) {
-                    if (line[i] != '"') {
-                        field += line[i];
-                    } else if (i + 1 < line.size() && line[i + 1] == '"') {
-                        field += '"';
-                        ++i;
-                    } else {
-                        closed = true;
-                        ++i;
-                        break;
-                    }
-                }
-                if (!closed) fail("a field's quote is not closed", line);
-                const std::size_t end = std::min(line.find(separator_, i), line.size());
-                field += line.substr(i, end - i);
-                const std::string_view kept = trimmed(field);
-                field.erase(static_cast<std::size_t>(kept.data() + kept.size() - field.data()));
-                field.erase(0, static_cast<std::size_t>(kept.data() - field.data()));
-                i = end;
-            } else {
-                const std::size_t end = std::min(line.find(separator_, i), line.size());
-                field.assign(trimmed(line.substr(i, end - i)));
-                i = end;
-            }
-            if (i >= line.size()) return;
-            ++i;  // the separator
-        }
-    }
-
-    void readHeader(std::string_view header) {
-        line_ = 1;
-        // The separator is the first comma or semicolon outside quotes.
-        bool quoted = false;
-        for (char c : header) {
-            if (c == '"') quoted = !quoted;
-            if (!quoted && (c == ',' || c == ';')) {
-                separator_ = c;
-                break;
-            }
-        }
-        split(header);
-        columns_.fill(-1);
-        for (std::size_t i = 0; i < count_; ++i) {
-            std::string name = ui::foldCase(trimmed(fields_[i]));
-            if (name == kAmericanColour) name = kColumnNames[kColour];
-            for (int c = 0; c < kColumns; ++c) {
-                if (name != kColumnNames[static_cast<std::size_t>(c)]) continue;
-                if (columns_[static_cast<std::size_t>(c)] >= 0) fail("the column is named twice", fields_[i]);
-                columns_[static_cast<std::size_t>(c)] = static_cast<int>(i);
-            }
-        }
-        if (columns_[kName] < 0)
-            fail("the header line names no column \"name\" (the columns are name, country, colour and portrait)",
-                 header);
-    }
-
-    std::string field(Column column) const {
-        const int at = columns_[static_cast<std::size_t>(column)];
-        return at >= 0 && static_cast<std::size_t>(at) < count_ ? fields_[static_cast<std::size_t>(at)] : "";
-    }
+    [[noreturn]] void fail(const std::string& why, std::string_view value) const { table_.fail(why, value); }
+    const std::string& field(Column column) const { return table_.field(column); }
 
     RosterPlayer readPlayer() {
         RosterPlayer player;
         player.name = field(kName);
-        if (trimmed(player.name).empty()) fail("the name is empty", player.name);
+        if (player.name.empty()) fail("the name is empty", player.name);
         player.countryText = field(kCountry);
         player.colourText = field(kColour);
         player.portraitText = field(kPortrait);
-        player.line = line_;
+        player.line = table_.line();
         if (!player.countryText.empty()) player.country = country(player.countryText);
         if (!player.colourText.empty()) player.colour = colour(player.colourText);
         if (!player.portraitText.empty()) player.portrait = portrait(player.portraitText);
@@ -231,14 +135,8 @@ private:
         fail("the portrait is not a set and a number such as P1/7, P2/12 or Origin/0", text);
     }
 
-    ui::Platform& platform_;
-    const std::string& path_;
+    CsvTable table_;
     const RosterCountries& countries_;
-    char separator_ = ',';
-    std::array<int, kColumns> columns_{};
-    std::size_t line_ = 1;
-    std::vector<std::string> fields_;  // the first count_ are the line's
-    std::size_t count_ = 0;
     std::array<std::string, kRosterColours> foldedColours_ = [] {
         std::array<std::string, kRosterColours> names;
         for (int i = 0; i < kRosterColours; ++i) names[static_cast<std::size_t>(i)] = ui::foldCase(rosterColourName(i));
@@ -334,7 +232,7 @@ int rosterCountryPlace(ui::Platform& platform, const std::string& programFolder,
     } else {
         why += "nothing tells which of its countries it is: write the country as that list spells it";
     }
-    throw Error(lineMessage(roster.file(), player.line, why, player.countryText));
+    throw Error(csvLineMessage(roster.file(), player.line, why, player.countryText));
 }
 
 }  // namespace quorvel::app

@@ -24,6 +24,11 @@ constexpr std::array<ui::Point, ControlMenu::kThumbnails> kThumbnails2 = {{
     {5280, 795}, {3945, 1215}, {4395, 1215}, {4845, 1215}, {5280, 1230}, {3510, 810},
 }};
 
+// The day's next match. The folded menu has no free room (portraits, palette and buttons
+// fill it edge to edge); unfolded, the screenshot frame has one between the interval box
+// and "background colour".
+constexpr ui::Rect kNextMatchButton{3300, 2955, 240, 180};
+
 void toggle(ui::Control& control) { control.setVisible(!control.visible()); }
 
 ui::PicturePtr iconPicture(ui::Platform& platform, const char* name, const Icon& icon) {
@@ -113,6 +118,10 @@ ControlMenu::ControlMenu(app::App& app)
         Picture7->setBackColor(kMenuGrey);
         Picture7->setPicture(iconPicture(platform(), "swap icon", swapIcon()));
         Picture7->onClick = [this] { app_.table().swapSides(); };
+        Picture8 = &add<ui::PictureBox>("Picture8", kNextMatchButton);
+        Picture8->setBackColor(kMenuGrey);
+        Picture8->setPicture(iconPicture(platform(), "next match icon", nextIcon()));
+        Picture8->onClick = [this] { app_.table().nextMatchByHand(); };
     }
     Text1.setText("Text1");
     Text3.setText("0");

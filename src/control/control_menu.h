@@ -48,6 +48,9 @@ public:
     // Swaps the two sides of the table; release 0.99 only, beneath player 2's Dark swatch
     // where player 1's half has its White.
     ui::PictureBox* Picture7 = nullptr;
+    // The day's next match (the chord N); release 0.99 only, on the unfolded part, between
+    // the capture interval box and "background colour".
+    ui::PictureBox* Picture8 = nullptr;
     // Native controls, in tab order.
     ui::TextBox& Text1;    // player 1 name
     ui::TextBox& Text3;    // player 1 score

@@ -94,6 +94,13 @@ Icon swapIcon() {
     return c.icon;
 }
 
+Icon nextIcon() {
+    Canvas c(16, 12, kClear);
+    for (int i = 0; i < 6; ++i) c.fill(3 + i, 1 + i, 1, 10 - 2 * i, kBlack);  // the head, pointing right
+    c.fill(10, 1, 2, 10, kBlack);                                               // the bar after it
+    return c.icon;
+}
+
 Icon logo() {
     constexpr std::uint32_t kNavy = 0xFF16306B;
     constexpr std::uint32_t kGold = 0xFFF2C230;

@@ -18,6 +18,7 @@ Icon diagonalIcon();    // a square split diagonally, black lower left, white up
 Icon arrowIcon();       // a black arrow pointing left: back to the start dialog
 Icon twoBarsIcon();     // two horizontal bars: the colour-bar layout
 Icon swapIcon();        // two opposed arrows, right above and left below: swap the sides
+Icon nextIcon();        // a head pointing right against a bar: the day's next match
 Icon logo();            // 88 x 31: the product's name on a badge
 
 }  // namespace quorvel::control

@@ -35,7 +35,7 @@ struct Action {
     const char* fields;  // for messages: the fields the body takes
 };
 
-constexpr std::array<Action, 15> kActions = {{
+constexpr std::array<Action, 17> kActions = {{
     {"score-up", Kind::ScoreUp, "player"},
     {"score-down", Kind::ScoreDown, "player"},
     {"score-reset", Kind::ScoreReset, ""},
@@ -51,6 +51,8 @@ constexpr std::array<Action, 15> kActions = {{
     {"show-all", Kind::ShowAll, ""},
     {"roster", Kind::RosterPlayer, "player, name"},
     {"swap", Kind::Swap, ""},
+    {"next", Kind::NextMatch, ""},
+    {"match", Kind::GoToMatch, "index"},
 }};
 
 std::string actionList() {
@@ -201,6 +203,9 @@ Command readBody(const Action& action, const std::string& text) {
             break;
         case Kind::Colour:
             command.index = wholeNumber(body, "index", control::kPaletteSize - 1, "a swatch of the palette");
+            break;
+        case Kind::GoToMatch:
+            command.index = wholeNumber(body, "index", app::kMaxMatches, "a match of the day (its number, from 1)");
             break;
         case Kind::PulseSeries:
         case Kind::PulseCountries: {
@@ -375,9 +380,13 @@ Response methodNotAllowed(const Request& request, const char* allowed) {
     return response;
 }
 
-// The table as others see it: the overlay page, its pictures and the two sockets.
+bool isScene(std::string_view path) { return path == "/scene/upnext" || path == "/scene/results"; }
+
+// The table as others see it: the overlay page, the scenes, their pictures and the two
+// sockets.
 bool isView(std::string_view path) {
-    return path == "/overlay" || path == kOverlaySocket || path == kEventsSocket || path.rfind(kPicturePrefix, 0) == 0;
+    return path == "/overlay" || isScene(path) || path == kOverlaySocket || path == kEventsSocket ||
+           path.rfind(kPicturePrefix, 0) == 0;
 }
 
 const Action* findAction(std::string_view path) {
@@ -389,8 +398,8 @@ const Action* findAction(std::string_view path) {
 
 }  // namespace
 
-Api::Api(Endpoint endpoint, std::string programFolder)
-    : endpoint_(std::move(endpoint)), programFolder_(std::move(programFolder)) {}
+Api::Api(Endpoint endpoint, std::string programFolder, bool withSchedule)
+    : endpoint_(std::move(endpoint)), programFolder_(std::move(programFolder)), withSchedule_(withSchedule) {}
 
 std::string Api::listening() const { return endpoint_.address + ":" + std::to_string(endpoint_.port); }
 
@@ -508,7 +517,7 @@ std::optional<Response> Api::screen(const Request& request) const {
     }
     if (auto refused = tokenRefusal(request, false)) return *std::move(refused);
 
-    if (request.path == "/api/state" || request.path == "/api/roster")
+    if (request.path == "/api/state" || request.path == "/api/roster" || request.path == "/api/schedule")
         return read ? std::nullopt : std::optional(methodNotAllowed(request, "GET"));
     if (request.path.compare(0, kActionPrefix.size(), kActionPrefix) != 0)
         return refusal(404, "there is nothing at " + excerpt(request.path));
@@ -531,11 +540,12 @@ std::variant<Response, Command> Api::admit(const Request& request) const {
 
 std::variant<Response, Command> Api::admitScreened(const Request& request) const {
     if (request.path == "/") return page(kControlPage);
-    if (request.path == "/overlay") {
+    if (isScene(request.path) && !withSchedule_) return refusal(404, "there is nothing at " + excerpt(request.path));
+    if (request.path == "/overlay" || isScene(request.path)) {
         if (auto refused = scaleRefusal(request)) return *std::move(refused);
         // Unlike every other answer, the overlay may be shown in a frame by a page of this
         // server's own, as the control page shows it; never by another site's.
-        Response overlay = page(kOverlayPage);
+        Response overlay = page(request.path == "/overlay" ? kOverlayPage : kScenePage);
         overlay.headers = {{"X-Frame-Options", "SAMEORIGIN"}, {"Content-Security-Policy", "frame-ancestors 'self'"}};
         return overlay;
     }
@@ -543,9 +553,9 @@ std::variant<Response, Command> Api::admitScreened(const Request& request) const
     if (request.path == kOverlaySocket || request.path == kEventsSocket)
         return refusal(426, excerpt(request.path) + " is a WebSocket: open it as one");
     if (request.path == "/api/state") return Command{};
-    if (request.path == "/api/roster") {
+    if (request.path == "/api/roster" || request.path == "/api/schedule") {
         Command list;
-        list.kind = Kind::RosterList;
+        list.kind = request.path == "/api/roster" ? Kind::RosterList : Kind::ScheduleList;
         return list;
     }
     if (request.body.size() > kMaxBody) return tooLarge(request.body.size());
@@ -562,9 +572,17 @@ Response Api::run(app::App& app, const Command& command) {
         response.body = rosterJson(app);
         return response;
     }
-    // The roster and the swap are release 0.99's; the earlier programs stay as they were.
-    if ((command.kind == Kind::Swap || command.kind == Kind::RosterPlayer) && !app::isCurrent(app.release()))
-        return refusal(404, "action: " + app::productTitle(app.release()) + " has no roster and no swap");
+    // The roster, the swap and the schedule are release 0.99's; the earlier programs stay
+    // as they were.
+    const bool schedule =
+        command.kind == Kind::ScheduleList || command.kind == Kind::NextMatch || command.kind == Kind::GoToMatch;
+    if ((command.kind == Kind::Swap || command.kind == Kind::RosterPlayer || schedule) && !app::isCurrent(app.release()))
+        return refusal(404, "action: " + app::productTitle(app.release()) + " has no roster, no swap and no schedule");
+    if (command.kind == Kind::ScheduleList) {
+        Response response;
+        response.body = scheduleJson(app);
+        return response;
+    }
     if (command.kind != Kind::State && !app.tableLoaded())
         return refusal(409, "the score table is not open; the start dialog's GO!!! opens it");
     if (command.kind != Kind::State) {
@@ -617,6 +635,25 @@ Response Api::run(app::App& app, const Command& command) {
             case Kind::Topmost: table.placeTopmost(); break;
             case Kind::ShowAll: table.showAll(); break;
             case Kind::Swap: table.swapSides(); break;
+            case Kind::NextMatch:
+            case Kind::GoToMatch: {
+                const std::size_t count = app.day().matches().size();
+                if (command.kind == Kind::GoToMatch && count > 0 &&
+                    (command.index < 1 || static_cast<std::size_t>(command.index) > count)) {
+                    return refusal(400, "index: " + std::to_string(command.index) + " is not a match of the day (1 to " +
+                                            std::to_string(count) + ")");
+                }
+                const auto step = command.kind == Kind::NextMatch
+                                      ? table.nextMatch()
+                                      : table.goToMatch(static_cast<std::size_t>(command.index) - 1);
+                if (step == table::ScoreTable::MatchStep::NoSchedule)
+                    return refusal(409, "there is no schedule: Matches.csv in the program folder lists the day's "
+                                        "matches, read at the start dialog's load");
+                if (step == table::ScoreTable::MatchStep::DayOver)
+                    return refusal(409, "the day's end: every match of the schedule has its result, no match is "
+                                        "left to load (\"match\" loads any match again)");
+                break;
+            }
             case Kind::RosterPlayer: {
                 const app::RosterPlayer* entry = app.roster().find(command.caption);
                 if (!entry)
@@ -647,6 +684,7 @@ Response Api::run(app::App& app, const Command& command) {
                 break;
             }
             case Kind::RosterList:
+            case Kind::ScheduleList:
             case Kind::State: break;
         }
     }

@@ -70,6 +70,9 @@ struct Command {
         RosterList,   // GET /api/roster
         RosterPlayer,  // player, name
         Swap,
+        ScheduleList,  // GET /api/schedule
+        NextMatch,
+        GoToMatch,     // index: the match's number, from 1
     };
     Kind kind = Kind::State;
     int player = 0;  // 1 or 2
@@ -85,7 +88,8 @@ public:
     // `endpoint` names the address and port the server listens on (the port it bound);
     // the GIF and JPEG pictures below `programFolder`'s pic folder are served at /pic/
     // (none when it is "").
-    explicit Api(Endpoint endpoint, std::string programFolder = {});
+    // The scenes of the day's schedule are served only `withSchedule` (release 0.99).
+    explicit Api(Endpoint endpoint, std::string programFolder = {}, bool withSchedule = true);
 
     // Off the UI thread, once the head of a request has been read and before its body
     // is: the refusal of everything that can be refused without the body (its Host, token,
@@ -114,6 +118,12 @@ public:
     static std::string stateJson(app::App& app);
     // The roster that GET /api/roster lists, as JSON text.
     static std::string rosterJson(const app::App& app);
+    // The day's schedule that GET /api/schedule lists, as JSON text: {"current": N or
+    // null, "matches": [{"index", "player1", "player2", "series", "round", "time",
+    // "state" ("played", "current", "upcoming"), and once played "score1", "score2",
+    // "winner" (null on a tie), "ended"}]}. Each player's name is spelled as the roster
+    // spells it, with "flag1" / "flag2": the address of the roster country's flag or null.
+    static std::string scheduleJson(app::App& app);
 
 private:
     bool hostAllowed(const std::string& host) const;
@@ -125,6 +135,7 @@ private:
 
     Endpoint endpoint_;
     std::string programFolder_;
+    bool withSchedule_ = true;
 };
 
 // The control page served at "/": static HTML with its script.
@@ -132,5 +143,8 @@ extern const char* const kControlPage;
 // The overlay page served at "/overlay": the score table drawn from the descriptions that
 // its WebSocket at /overlay/socket pushes (TableFeed).
 extern const char* const kOverlayPage;
+// The pages for the breaks at "/scene/upnext" and "/scene/results": the day's schedule
+// drawn from the same socket as the overlay.
+extern const char* const kScenePage;
 
 }  // namespace quorvel::remote

@@ -5,8 +5,11 @@
 // The reset and the swap sit apart, above the players, and act only on a second tap within
 // 3 s. While the program does not answer, a banner says so and every control is greyed and
 // cannot be pressed, until the page reaches the program again by itself. Below the
-// players, a name field for each player suggests the roster's names. The preview is shown
-// only once the program has taken the page's token. The names and scores
+// players, a name field for each player suggests the roster's names. With a schedule, the
+// day's matches follow, the current one marked and the played ones with their scores: the
+// "next match" button and a tapped match load a match on a second tap within 3 s too, as
+// they record the result of the match on the table. The preview is shown only once the
+// program has taken the page's token. The names and scores
 // come from /api/events, pushed as they change, and from the answer to each press; when
 // the socket drops, one request tells why and the socket is opened again, waiting longer
 // each time up to 4 s. A token, when the program asks for one, goes in the address after
@@ -40,7 +43,15 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
   .apart { display: flex; justify-content: space-between; margin-bottom: 12px; }
   .apart button { width: auto; font-size: 0.9em; padding: 8px 14px; margin: 0; background: #3a3a3a;
                   border: 1px solid #888; }
-  .apart button.armed { background: #b03030; border-color: #ff8080; }
+  .apart button.armed, #day button.armed { background: #b03030; border-color: #ff8080; color: #fff; }
+  /* The day: one button a match, the current one marked. */
+  #day { margin-top: 16px; }
+  #day h2 { font-size: 1em; margin: 0 0 6px; color: #c0c0c0; }
+  #matches { display: flex; flex-direction: column; gap: 4px; margin-top: 8px; }
+  #matches button { font-size: 0.95em; padding: 8px 10px; margin: 0; text-align: left; background: #303030;
+                    border: 1px solid #303030; }
+  #matches button.current { border-color: #f2c230; background: #3d3720; }
+  #matches button.played { color: #a0a0a0; }
   /* Not answering: a banner on top, everything greyed and not to be pressed. */
   #status { font-size: 0.95em; min-height: 0; }
   #status:not(:empty) { margin-bottom: 10px; padding: 10px; border-radius: 6px; background: #5a2a2a; color: #fff; }
@@ -81,6 +92,11 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
   <input id="pick2" data-player="2" list="roster" placeholder="player 2: a name" aria-label="player 2's name" disabled>
 </div>
 <datalist id="roster"></datalist>
+<div id="day" hidden>
+  <h2>The day's matches</h2>
+  <button id="next" data-action="next" data-again="tap again: result kept, next match" disabled>next match</button>
+  <div id="matches"></div>
+</div>
 <script>
 "use strict";
 const token = new URLSearchParams(location.hash.slice(1)).get("token");
@@ -96,7 +112,7 @@ function headers(withBody) {
 function setOnline(online, message) {
   document.body.classList.toggle("offline", !online);
   for (const control of document.querySelectorAll("button[data-action], #pick input")) control.disabled = !online;
-  if (!online) for (const button of document.querySelectorAll(".apart button")) disarm(button);
+  if (!online) for (const button of [...armed.keys()]) disarm(button);
   if (message !== undefined) document.getElementById("status").textContent = message;
 }
 
@@ -119,6 +135,7 @@ function failed(error) {
 
 function show(state) {
   setOnline(true);
+  if (state.schedule && state.schedule.revision !== dayRevision) loadDay(state.schedule.revision);
   document.getElementById("view").hidden = false;
   document.getElementById("status").textContent = state.table_open ? "" : "The score table is not open.";
   for (const p of state.players) {
@@ -146,7 +163,8 @@ async function refresh() {
   }
 }
 
-// --- The reset and the swap: a first tap arms one for 3 s, a second one within them acts. ---
+// --- The reset, the swap and the day's matches: a first tap arms one for 3 s, a second one
+// within them acts. ---
 const armed = new Map();
 function disarm(button) {
   clearTimeout(armed.get(button));
@@ -178,6 +196,7 @@ async function post(action, body) {
 function act(button) {
   const body = {};
   if (button.dataset.player) body.player = Number(button.dataset.player);
+  if (button.dataset.index) body.index = Number(button.dataset.index);
   post(button.dataset.action, body);
 }
 
@@ -243,10 +262,36 @@ function listen() {
   };
 }
 
-for (const button of document.querySelectorAll("button[data-action]")) {
+function wire(button) {
   button.dataset.label = button.textContent;
   button.addEventListener("click", () => (button.dataset.again ? armedTapped(button) : act(button)));
 }
+
+// The day's schedule, read again whenever the state tells of a change.
+let dayRevision = null;
+async function loadDay(revision) {
+  dayRevision = revision;
+  try {
+    const day = await answer(await fetch("/api/schedule", { headers: headers(false), cache: "no-store" }));
+    document.getElementById("day").hidden = day.matches.length === 0;
+    document.getElementById("matches").replaceChildren(...day.matches.map((m) => {
+      const button = document.createElement("button");
+      button.className = m.state;
+      Object.assign(button.dataset, { action: "match", index: m.index, again: "tap again to load match " + m.index });
+      const result = m.score1 !== undefined ? "  " + m.score1 + ":" + m.score2 : "";
+      button.textContent = m.index + ". " + m.player1 + " \u2013 " + m.player2 + result +
+                           (m.round ? "  \u00b7 " + m.round : "") + (m.time ? "  \u00b7 " + m.time : "");
+      if (m.state === "current") button.setAttribute("aria-current", "true");
+      wire(button);
+      return button;
+    }));
+  } catch (error) {
+    dayRevision = null;
+    document.getElementById("status").textContent = String(error.message || error);
+  }
+}
+
+for (const button of document.querySelectorAll("button[data-action]")) wire(button);
 // Whenever the page's width changes: a turned phone, a scroll bar come or gone.
 new ResizeObserver(fitOverlay).observe(document.getElementById("view"));
 listen();

@@ -76,6 +76,15 @@ void FeedStore::setState(std::string json) {
     published(s);
 }
 
+void FeedStore::setSchedule(std::string json) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (json == schedule_) return;
+    Slot& s = slot(Kind::Table);
+    schedule_ = std::move(json);
+    scheduleVersion_ = ++s.version;
+    published(s);
+}
+
 bool FeedStore::newer(Kind kind, std::uint64_t seen) const {
     const Slot& s = slot(kind);
     return s.fresh && s.version > seen;
@@ -95,11 +104,14 @@ FeedStore::Message FeedStore::message(Kind kind, std::uint64_t seen) {
 
 // {"type":"table","version":N,"form":{...},"controls":[{"i":0,...},...]} for a reader that
 // has not seen this opening of the table; {"type":"delta",...} with the parts newer than
-// `seen` otherwise; {"type":"closed","version":N} while it is closed.
+// `seen` otherwise; {"type":"closed","version":N} while it is closed. Each carries the
+// schedule ("schedule":{...}) when the reader has not seen it as it is.
 std::string FeedStore::tableMessage(std::uint64_t seen) const {
     const std::string version = std::to_string(slot(Kind::Table).version);
-    if (!open_) return R"({"type":"closed","version":)" + version + "}";
-    const bool whole = seen < openVersion_;
+    const bool whole = !open_ || seen < openVersion_;
+    const std::string schedule =
+        !schedule_.empty() && (whole || scheduleVersion_ > seen) ? R"(,"schedule":)" + schedule_ : std::string();
+    if (!open_) return R"({"type":"closed","version":)" + version + schedule + "}";
     const auto due = [&](const PartText& p) { return !p.text.empty() && (whole || p.version > seen); };
     const auto append = [](std::string& to, const std::string& members) {
         if (!to.empty() && to.back() != '{') to += ',';
@@ -132,7 +144,7 @@ std::string FeedStore::tableMessage(std::uint64_t seen) const {
         first = false;
         out += entry + "}";
     }
-    out += "]}";
+    out += "]" + schedule + "}";
     return out;
 }
 

@@ -80,6 +80,9 @@ public:
     void changeTable(const TableText& table, const std::vector<PartRef>& changed);
     // The state JSON; a new version only when it differs from the last.
     void setState(std::string json);
+    // The day's schedule (Api::scheduleJson), carried to the table's readers as their
+    // messages' "schedule" member; a new version of the table only when it differs.
+    void setSchedule(std::string json);
 
     // --- Any thread ---
     // A reader of one kind, holding the version it last took. While readers of a kind
@@ -145,6 +148,8 @@ private:
     bool open_ = false;
     std::uint64_t openVersion_ = 0;
     Message state_;
+    std::string schedule_;  // "" while there is none
+    std::uint64_t scheduleVersion_ = 0;
 };
 
 }  // namespace quorvel::remote

@@ -341,7 +341,7 @@ Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique
     // The API checks Host against the port actually bound.
     Endpoint bound = endpoint;
     bound.port = impl.port;
-    impl.api = Api(bound, app.platform().programFolder());
+    impl.api = Api(bound, app.platform().programFolder(), app::isCurrent(app.release()));
     impl.thread = std::thread([&http] { http.listen_after_bind(); });
     http.wait_until_ready();
 }

@@ -1,15 +1,20 @@
 // The program state that GET /api/state reports, and every action answers with. It is
 // read from the windows' controls, where the state lives, and creates no window.
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
 
 #include "app/app.h"
+#include "app/readers.h"
 #include "control/palette.h"
 #include "remote/api.h"
+#include "remote/table_feed.h"
+#include "ui/error.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
 #include "ui/numtext.h"
+#include "ui/text.h"
 
 namespace quorvel::remote {
 namespace {
@@ -92,9 +97,83 @@ std::string Api::stateJson(app::App& app) {
         state["players"] = json::array();
         state["pulses"] = nullptr;
     }
+    // With a schedule, where the day stands, so a deck is told of each change and reads
+    // GET /api/schedule for the whole of it.
+    const app::MatchDay& day = app.day();
+    if (!day.empty()) {
+        std::size_t played = 0;
+        for (std::size_t i = 0; i < day.matches().size(); ++i) played += day.result(i) != nullptr;
+        state["schedule"] = {{"matches", day.matches().size()},
+                             {"played", played},
+                             {"current", day.current() ? json(*day.current() + 1) : json(nullptr)},
+                             {"revision", day.revision()}};
+    }
     // Captions come from the operator's files, which may be in another encoding than UTF-8
     // after a failed conversion: such bytes are replaced rather than failing the answer.
     return state.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+namespace {
+
+// A scheduled player as the table shows one: the roster's spelling of the name, and the
+// address of the flag of the roster's country (null for none), which the pages for the
+// breaks draw beside it.
+class ScheduledPlayers {
+public:
+    explicit ScheduledPlayers(app::App& app) : app_(app) {}
+    void add(json& entry, const std::string& name, const char* nameKey, const char* flagKey) {
+        const app::RosterPlayer* player = app_.roster().find(name);
+        entry[nameKey] = player ? player->name : name;
+        entry[flagKey] = nullptr;
+        if (!player || !player->country) return;
+        const app::RosterCountry& country = *player->country;
+        auto& names = countries_[country.language];
+        if (names.empty()) {
+            // The file that names the country, read once for every player of its language.
+            ui::Platform& platform = app_.platform();
+            const std::string path = platform.programFolder() + "\\C_" + country.language + ".dat";
+            try {
+                names = app::readWordList(platform, path, app::kMaxCountries);
+            } catch (const Error&) {
+                names.emplace_back();  // read once, found wanting
+            }
+        }
+        if (static_cast<std::size_t>(country.place) < names.size() && !names[static_cast<std::size_t>(country.place)].empty())
+            entry[flagKey] = pictureAddress("flags\\" + country.language + "\\" +
+                                            names[static_cast<std::size_t>(country.place)] + ".gif");
+    }
+
+private:
+    app::App& app_;
+    std::map<std::string, std::vector<std::string>> countries_;
+};
+
+}  // namespace
+
+std::string Api::scheduleJson(app::App& app) {
+    const app::MatchDay& day = app.day();
+    ScheduledPlayers players(app);
+    json matches = json::array();
+    for (std::size_t i = 0; i < day.matches().size(); ++i) {
+        const app::ScheduledMatch& match = day.matches()[i];
+        const app::MatchResult* result = day.result(i);
+        json entry = {{"index", i + 1}, {"series", match.series}, {"round", match.round}, {"time", match.time},
+                      {"state", day.current() == i ? "current" : result ? "played" : "upcoming"}};
+        players.add(entry, match.player1, "player1", "flag1");
+        players.add(entry, match.player2, "player2", "flag2");
+        if (result) {
+            // Each score with the schedule's player: a match ended after a swap has them the
+            // other way round.
+            const bool swapped = ui::foldCase(result->player1) != ui::foldCase(match.player1);
+            entry["score1"] = swapped ? result->score2 : result->score1;
+            entry["score2"] = swapped ? result->score1 : result->score2;
+            entry["winner"] = result->winner.empty() ? json(nullptr) : json(result->winner);
+            entry["ended"] = result->endedText;
+        }
+        matches.push_back(std::move(entry));
+    }
+    return json{{"current", day.current() ? json(*day.current() + 1) : json(nullptr)}, {"matches", std::move(matches)}}
+        .dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 std::string Api::rosterJson(const app::App& app) {

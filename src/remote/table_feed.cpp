@@ -57,34 +57,13 @@ std::string hex(ui::Color colour) {
     return text;
 }
 
-// A path below the pic folder (backslashes) as the address the page loads it from: each
-// byte outside the unreserved characters of an address written as %XX.
-std::string address(std::string_view path) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out = "/pic/";
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\' || c == '/') {
-            out += '/';
-        } else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                   c == '.' || c == '_' || c == '~') {
-            out += c;
-        } else {
-            out += '%';
-            out += digits[byte >> 4];
-            out += digits[byte & 15];
-        }
-    }
-    return out;
-}
-
 // A picture's address and size in pixels; a picture from outside the pic folder has no
 // address (the page leaves it out).
 json pictureOf(const ui::PicturePtr& picture, const std::string& folder) {
     if (!picture) return nullptr;
     const std::string_view source = picture->source();
     const bool underPic = source.size() > folder.size() && source.substr(0, folder.size()) == folder;
-    return {{"src", underPic ? json(address(source.substr(folder.size()))) : json(nullptr)},
+    return {{"src", underPic ? json(pictureAddress(source.substr(folder.size()))) : json(nullptr)},
             {"width", picture->width()},
             {"height", picture->height()}};
 }
@@ -115,6 +94,25 @@ bool inside(const ui::Control& control, const ui::Control& container) {
 }
 
 }  // namespace
+
+std::string pictureAddress(std::string_view path) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out = "/pic/";
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\' || c == '/') {
+            out += '/';
+        } else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                   c == '.' || c == '_' || c == '~') {
+            out += c;
+        } else {
+            out += '%';
+            out += digits[byte >> 4];
+            out += digits[byte & 15];
+        }
+    }
+    return out;
+}
 
 TableFeed::TableFeed(app::App& app) : app_(app), pictureFolder_(app.path("\\pic\\")) {
     ui::Platform& platform = app.platform();
@@ -177,8 +175,10 @@ void TableFeed::controlChanged(const ui::Control& control, unsigned changes) {
 }
 
 void TableFeed::eventEnded() {
-    if (store_->wanted(FeedStore::Kind::Table))
+    if (store_->wanted(FeedStore::Kind::Table)) {
+        publishSchedule(false);
         publishTable();
+    }
     else
         tableStale_ = true;  // not kept up while nobody reads
     if (store_->wanted(FeedStore::Kind::State)) publishState();
@@ -190,7 +190,18 @@ void TableFeed::refresh(FeedStore::Kind kind) {
         return;
     }
     tableStale_ = true;
+    publishSchedule(true);
     publishTable();
+}
+
+void TableFeed::publishSchedule(bool force) {
+    const app::MatchDay& day = app_.day();
+    if (!force && day.revision() == scheduleRevision_) return;
+    scheduleRevision_ = day.revision();
+    // Without a schedule the messages stay as they were.
+    if (day.empty() && !schedulePublished_) return;
+    store_->setSchedule(Api::scheduleJson(app_));
+    schedulePublished_ = true;
 }
 
 void TableFeed::publishState() { store_->setState(Api::stateJson(app_)); }

@@ -15,6 +15,8 @@
 //   {"type":"delta","version":N,"form":F,"controls":[C,...]}   only the parts changed since
 //       the reader's last take ("form" only when one of its parts changed)
 //   {"type":"closed","version":N}                               closed, or not shown
+// With a schedule (release 0.99), each message also carries "schedule": Api::scheduleJson,
+// whole, when it changed since the reader's last take (or the message is whole).
 // F: "width", "height" (client pixels), "back" ("#rrggbb"), "seeThrough" (the key colour
 //    when the window is see-through where it shows that colour, else null), "frame" (0 for
 //    none, 1 to 5), "picture" (P or null, drawn at its own size at the top-left corner).
@@ -31,6 +33,7 @@
 //    "width", "height" (its own pixels).
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "remote/feed_store.h"
@@ -41,6 +44,10 @@ class App;
 }
 
 namespace quorvel::remote {
+
+// A path below the pic folder (backslashes) as the address a page loads it from: each
+// byte outside the unreserved characters of an address written as %XX.
+std::string pictureAddress(std::string_view path);
 
 class TableFeed final : ui::RuntimeObserver, ui::FormObserver {
 public:
@@ -63,6 +70,8 @@ private:
     void refresh(FeedStore::Kind kind);
     void publishTable();
     void publishState();
+    // The day's schedule, when it changed since it was last published.
+    void publishSchedule(bool force);
     // Describes every part anew into text_.
     void describeAll();
     // Describes the parts of control `i` that `changes` touch; records those that differ
@@ -88,6 +97,8 @@ private:
     // while nobody reads the table).
     bool wholeNext() const { return tableStale_ || !tableOpen_; }
     TableText text_;          // as last published
+    std::uint64_t scheduleRevision_ = 0;  // of the day, as last published
+    bool schedulePublished_ = false;
     std::vector<PartRef> changed_;
 };
 

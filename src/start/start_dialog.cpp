@@ -74,6 +74,7 @@ void StartDialog::onLoad() {
     setPicture(platform().loadPicture(app_.path("\\pic\\LOGO.JPG")));
     readFiles(true);
     fillFromSettings(true);
+    showScheduledMatch();
     placeAt(false);
 }
 
@@ -85,7 +86,16 @@ void StartDialog::readFiles(bool withNameFiles) {
         app::readPlayerName(platform(), settings.Player1NameFile, settings.Player1Name);
         app::readPlayerName(platform(), settings.Player2NameFile, settings.Player2Name);
     }
-    if (withNameFiles && app::isCurrent(app_.release())) readRoster();
+    if (withNameFiles && app::isCurrent(app_.release())) {
+        readRoster();
+        readSchedule();
+    }
+}
+
+void StartDialog::tellFileFault(const Error& error, const std::string& goesOnWith) {
+    platform().messageBox(std::string(error.what()) + "\n\nThe program goes on " + goesOnWith +
+                              ". Put the file right and go back to the start dialog to read it again.",
+                          app_.title());
 }
 
 void StartDialog::readRoster() {
@@ -101,13 +111,39 @@ void StartDialog::readRoster() {
         app_.setRoster(app::readRoster(platform(), path, countries));
     } catch (const Error& error) {
         const std::size_t kept = app_.roster().players().size();
-        platform().messageBox(std::string(error.what()) + "\n\n" +
-                                  (kept == 0 ? std::string("The program goes on without a roster.")
-                                             : "The program goes on with the roster as it was last read (" +
-                                                   std::to_string(kept) + (kept == 1 ? " player)." : " players).")) +
-                                  " Put the file right and go back to the start dialog to read it again.",
-                              app_.title());
+        tellFileFault(error, kept == 0 ? std::string("without a roster")
+                                       : "with the roster as it was last read (" + std::to_string(kept) +
+                                             (kept == 1 ? " player)" : " players)"));
     }
+}
+
+void StartDialog::readSchedule() {
+    // Like the roster, a broken schedule is told and the day goes on with the schedule as
+    // last read.
+    app::MatchDay& day = app_.day();
+    std::vector<app::ScheduledMatch> matches;
+    try {
+        matches = app::readSchedule(platform(), app_.path("\\Matches.csv"));
+    } catch (const Error& error) {
+        const std::size_t kept = day.matches().size();
+        tellFileFault(error, kept == 0 ? std::string("without a schedule")
+                                       : "with the schedule as it was last read (" + std::to_string(kept) +
+                                             (kept == 1 ? " match)" : " matches)"));
+        matches = day.matches();
+    }
+    const std::string damaged = day.load(std::move(matches));
+    if (!damaged.empty()) platform().messageBox(damaged, app_.title());
+}
+
+void StartDialog::showScheduledMatch() {
+    const app::MatchDay& day = app_.day();
+    const auto current = day.current();
+    match_ = current && !day.result(*current) ? current : day.firstUnplayed();
+    if (!match_) return;
+    const app::ScheduledMatch& match = day.matches()[*match_];
+    Text1.setText(match.player1);
+    Text2.setText(match.player2);
+    if (!match.series.empty()) Text3.setText(match.series);
 }
 
 void StartDialog::fillLanguageBox() {
@@ -150,6 +186,7 @@ void StartDialog::reload() {
     app::readOptions(platform(), app_.path("\\Options.ini"), app::optionsGroupLength(app_.release()),
                      app_.settings());
     fillFromSettings(false);
+    showScheduledMatch();
 }
 
 void StartDialog::showScreenSize() {
@@ -188,6 +225,7 @@ void StartDialog::go() {
     }
     app::loadCountryList(app_);
     if (current) app_.controlMenu().applyRosterNames();
+    if (match_) app_.day().setCurrent(*match_);
     app_.unloadStartDialog();
 }
 

@@ -3,6 +3,11 @@
 // settings record; the operator sets the names, the language and the series caption,
 // places the dialog where the score table is to appear, and "GO!!!" hands everything to
 // the score table.
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "ui/error.h"
 #include "ui/form.h"
 
 namespace quorvel::app {
@@ -40,12 +45,22 @@ private:
     void readFiles(bool withNameFiles);
     // Players.csv, when present: a fault in it is told and leaves the roster as last read.
     void readRoster();
+    // Matches.csv, and the results that belong to it (release 0.99): the same.
+    void readSchedule();
+    // A fault in one of the operator's files, told: the program goes on `goesOnWith`.
+    void tellFileFault(const Error& error, const std::string& goesOnWith);
+    // The names (and the series caption, when the schedule gives one) of the match GO!!!
+    // makes current: the current one while it has no result, else the first not yet
+    // played.
+    void showScheduledMatch();
     void fillLanguageBox();
     void fillFromSettings(bool selectLanguage);
     void showScreenSize();
     void placeAt(bool bottom);
     void go();
     void reload();
+
+    std::optional<std::size_t> match_;  // the match GO!!! makes current
 };
 
 }  // namespace quorvel::start

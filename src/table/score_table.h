@@ -131,7 +131,26 @@ public:
     // caption and everything else stay; swapping twice gives back the table as it was.
     void swapSides();
 
+    // The day's schedule (release 0.99). What "next match" or "go to match" did.
+    enum class MatchStep { Loaded, NoSchedule, DayOver };
+    // Leaves the current match, its result recorded (app::MatchDay::finish), and puts
+    // match `index` (from 0) on the table as a new match: both players' names, each with
+    // what the roster gives (as GO!!! applies them), both scores and the menu's score
+    // boxes 0 (the chord 0), the series caption when the schedule gives one (as the menu's
+    // "OK"), player 1 on the left. An index beyond the schedule changes nothing.
+    MatchStep goToMatch(std::size_t index);
+    // goToMatch of the match the day takes next; at the day's end the current match's
+    // result is recorded and the table left as it is.
+    MatchStep nextMatch();
+    // The chord N and the control menu's button: nextMatch, telling the operator of the
+    // day's end.
+    void nextMatchByHand();
+
 private:
+    // Records the current match's result from the table, telling the operator of a
+    // refusal to write it.
+    void finishMatch();
+
     void onLoad() override;
     void onActivate() override;
     void onControlChanged(const ui::Control& control, unsigned changes) override;

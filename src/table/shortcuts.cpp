@@ -63,10 +63,13 @@ const ScoreTable::ChordRow ScoreTable::kChords[] = {
     {'7', Chord::ShiftCtrlOrTab, &ScoreTable::namesToFourteenPoints, false},
     {'E', Chord::ShiftCtrlOrTab, &ScoreTable::toggleSeriesPulse, true},
     {'R', Chord::ShiftCtrlOrTab, &ScoreTable::toggleCountryPulse, true},
-    // Release 0.99 only, so the last row: a swap may change nothing the poll compares, so
-    // it turns the poll off itself, or a held chord would swap back at the next tick.
+    // Release 0.99 only, so the last rows: a swap or a new match may change nothing the
+    // poll compares, so they turn the poll off themselves, or a held chord would act again
+    // at the next tick.
     {'S', Chord::ShiftCtrlOrTab, &ScoreTable::swapSides, true, true},
+    {'N', Chord::ShiftCtrlOrTab, &ScoreTable::nextMatchByHand, true, true},
 };
+constexpr std::size_t kCurrentReleaseChords = 2;  // the last rows of kChords
 
 // Release 0.94: Ctrl+Shift chords without the Tab alternative, the pulses on Ctrl+Alt,
 // and no repeat guard to arm (the poll's re-enable timer starts when the poll stops).
@@ -89,7 +92,7 @@ const ScoreTable::ChordRow ScoreTable::kChords094[] = {
 std::span<const ScoreTable::ChordRow> ScoreTable::chordTable(app::Release release) {
     if (app::isOldest(release)) return kChords094;
     const std::span<const ChordRow> all = kChords;
-    return app::isCurrent(release) ? all : all.first(all.size() - 1);
+    return app::isCurrent(release) ? all : all.first(all.size() - kCurrentReleaseChords);
 }
 
 void ScoreTable::wireTimers() {

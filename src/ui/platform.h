@@ -139,8 +139,16 @@ public:
     virtual PicturePtr makePicture(const std::string& name, int width, int height,
                                    const std::vector<std::uint32_t>& pixels) = 0;
 
+    // Appends `bytes` to the file at `path`, creating it when there is none, in one write
+    // flushed to the disk before it returns: a reader, or the file after a crash, has all of
+    // it or none. Throws quorvel::Error naming the path and the reason (a file another
+    // program holds open, a folder that may not be written).
+    virtual void appendFile(const std::string& path, std::string_view bytes) = 0;
+
     // The wall clock in whole seconds since 1970, as file modification times count.
     virtual long long wallClockSeconds() = 0;
+    // Minutes that local time is ahead of UTC now (negative west of Greenwich).
+    virtual int localTimeOffsetMinutes() = 0;
     // Writes `image` to `path` as a BMP (24 bits a pixel), a PNG (32 bits, with the image's
     // alpha), a GIF (256 colours) or a JPEG, whole: to a temporary file beside it, modified at `modifiedSeconds`
     // (since 1970), then renamed over it, so that a reader of the file never sees half a

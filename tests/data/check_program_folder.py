@@ -248,6 +248,30 @@ def check_roster(c, languages):
             c.fault("Players.csv line %d: %r" % (i, row))
 
 
+def check_schedule(c):
+    """Matches.csv: the sample day, eight matches between the roster's players,
+    quarterfinals of three games and a final of five; no Results.csv beside it."""
+    lines = c.read_lines("Matches.csv")
+    roster = c.read_lines("Players.csv")
+    if lines is None or roster is None:
+        return
+    rows = list(csv.reader(lines, delimiter=";"))
+    if not rows or rows[0] != ["player1", "player2", "series", "round", "time"]:
+        c.fault("Matches.csv: the header is not player1;player2;series;round;time")
+        return
+    names = {r[0] for r in list(csv.reader(roster, delimiter=";"))[1:] if r}
+    if len(rows) != 9:
+        c.fault("Matches.csv: want eight matches, found %d" % (len(rows) - 1))
+    for i, row in enumerate(rows[1:], 2):
+        if len(row) != 5 or row[0] not in names or row[1] not in names or row[0] == row[1]:
+            c.fault("Matches.csv line %d: %r" % (i, row))
+    series = [r[2] for r in rows[1:] if len(r) == 5]
+    if series[:4] != ["Best of 3"] * 4 or series[-1:] != ["Best of 5"]:
+        c.fault("Matches.csv: want quarterfinals of Best of 3 and a final of Best of 5")
+    if os.path.exists(c.path("Results.csv")):
+        c.fault("Results.csv: the program writes it; it is not shipped")
+
+
 def run(root):
     c = Checker(root)
     if not os.path.isdir(root):
@@ -329,6 +353,7 @@ def run(root):
             c.fault("%s: no player name" % rel)
 
     check_roster(c, languages)
+    check_schedule(c)
 
     total = 0
     for dirpath, _, files in os.walk(root):

@@ -10,7 +10,7 @@ import harness  # noqa: E402
 def main():
     folder, shot = Path(sys.argv[1]), Path(sys.argv[2]).resolve()
     with harness.VirtualDisplay() as display:
-        with harness.Program(display, folder=folder) as program:
+        with harness.Program(display, folder=folder, schedule=True) as program:
             harness.wait_for("the start dialog's window", lambda: display.window_ids("Quorvel"), timeout=120)
             harness.wait_for("the start dialog to be painted",
                              lambda: display.pixels().at(960, 20) != (0, 0, 0), timeout=30)

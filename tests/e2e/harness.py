@@ -215,7 +215,7 @@ class Program:
     """quorvel.exe in a program folder of its own, started under Wine."""
 
     def __init__(self, display, exe="quorvel.exe", folder=PROGRAM_FOLDER, change=None, keep_server=False,
-                 args=(), place="", elsewhere=False):
+                 args=(), place="", elsewhere=False, schedule=False):
         self.display = display
         self.elsewhere = elsewhere  # started by its full path from the folder above its own `place`
         self.exe = exe
@@ -224,6 +224,10 @@ class Program:
         self.root = Path(tempfile.mkdtemp(prefix="quorvel-e2e-"))
         self.folder = self.root / place  # a place of the user's choice below a folder of its own
         shutil.copytree(folder, self.folder, dirs_exist_ok=True)
+        # The sample day's schedule opens the start dialog on its first match; tests of
+        # anything else start from the player-name files' names.
+        if not schedule:
+            (self.folder / "Matches.csv").unlink(missing_ok=True)
         # A ready-to-run folder in dist/ brings its own program; the data folder takes the build's.
         if not (self.folder / exe).exists():
             shutil.copy2(WINDOWS_BUILD / exe, self.folder / exe)

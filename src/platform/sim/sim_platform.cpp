@@ -244,6 +244,15 @@ void SimPlatform::saveImage(const std::string& path, const ui::WindowImage& imag
     ++imagesSaved_;
 }
 
+void SimPlatform::appendFile(const std::string& path, std::string_view bytes) {
+    if (path.empty()) throw Error("Cannot write to a file with an empty name");
+    if (!writeRefusal_.empty()) throw Error("Cannot write to the file " + path + ": " + writeRefusal_);
+    std::ofstream out(hostPath(path), std::ios::binary | std::ios::app);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) throw Error("Cannot write to the file " + path + ": it cannot be opened for writing");
+}
+
 void SimPlatform::quit(int exitCode) {
     if (!quit_) quit_ = exitCode;
 }

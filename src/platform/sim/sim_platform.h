@@ -78,8 +78,11 @@ public:
     ui::PicturePtr loadPicture(const std::string& path) override;
     ui::PicturePtr makePicture(const std::string& name, int width, int height,
                                const std::vector<std::uint32_t>& pixels) override;
+    // Refused while setWriteRefusal holds a reason.
+    void appendFile(const std::string& path, std::string_view bytes) override;
     // The virtual clock, counted from a whole second of 2023.
     long long wallClockSeconds() override { return (kWallClockStart + now_) / 1000; }
+    int localTimeOffsetMinutes() override { return localOffset_; }
     void saveImage(const std::string& path, const ui::WindowImage& image, ui::ImageFormat format,
                    long long modifiedSeconds) override;
     void quit(int exitCode) override;
@@ -123,6 +126,11 @@ public:
                            std::optional<std::array<ui::Color, 16>> editedCustomColors = std::nullopt) {
         colorAnswers_.push_back({answer, editedCustomColors});
     }
+    // Local time's offset from UTC (0 unless set).
+    void setLocalTimeOffset(int minutes) { localOffset_ = minutes; }
+    // While `reason` is not empty, every appendFile is refused with it (a file another
+    // program holds open).
+    void setWriteRefusal(std::string reason) { writeRefusal_ = std::move(reason); }
     // The folder relative paths are taken from (the program folder unless set).
     void setCurrentFolder(std::string folder) { currentFolder_ = std::move(folder); }
 
@@ -158,6 +166,8 @@ private:
     std::string currentFolder_;
     long long now_ = 0;
     long long postedWorkCost_ = 0;
+    int localOffset_ = 0;
+    std::string writeRefusal_;
     static constexpr long long kWallClockStart = 1'700'000'000'000;  // milliseconds since 1970
     ui::TimerSchedule timers_;
     // Virtual-key codes run from 0 to 255.

@@ -383,6 +383,37 @@ ui::PicturePtr Win32Platform::loadPicture(const std::string& path) {
 
 long long Win32Platform::wallClockSeconds() { return win32::wallClockSeconds(); }
 
+int Win32Platform::localTimeOffsetMinutes() {
+    FILETIME utc{};
+    FILETIME local{};
+    GetSystemTimeAsFileTime(&utc);
+    if (!FileTimeToLocalFileTime(&utc, &local)) return 0;
+    const auto ticks = [](const FILETIME& t) {
+        return static_cast<long long>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    };
+    constexpr long long kTicksPerMinute = 600'000'000;  // of 100 ns
+    return static_cast<int>((ticks(local) - ticks(utc)) / kTicksPerMinute);
+}
+
+void Win32Platform::appendFile(const std::string& path, std::string_view bytes) {
+    if (path.empty()) throw Error("Cannot write to a file with an empty name");
+    // Append-only access: every write lands at the end, whatever another writer did, and
+    // the one WriteFile puts the whole of `bytes` there.
+    const HANDLE file = CreateFileW(toWide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw Error("Cannot write to the file " + path + ": " + errorText(GetLastError()));
+    DWORD written = 0;
+    DWORD code = 0;
+    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        code = GetLastError();
+    else if (written != bytes.size())
+        code = ERROR_DISK_FULL;
+    else if (!FlushFileBuffers(file))
+        code = GetLastError();
+    CloseHandle(file);
+    if (code != 0) throw Error("Cannot write to the file " + path + ": " + errorText(code));
+}
+
 void Win32Platform::saveImage(const std::string& path, const ui::WindowImage& image, ui::ImageFormat format,
                               long long modifiedSeconds) {
     win32::saveImageFile(imaging("Cannot save the window image to " + path), path, image, format, modifiedSeconds);

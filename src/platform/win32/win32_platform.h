@@ -49,7 +49,9 @@ public:
     ui::PicturePtr loadPicture(const std::string& path) override;
     ui::PicturePtr makePicture(const std::string& name, int width, int height,
                                const std::vector<std::uint32_t>& pixels) override;
+    void appendFile(const std::string& path, std::string_view bytes) override;
     long long wallClockSeconds() override;
+    int localTimeOffsetMinutes() override;
     void saveImage(const std::string& path, const ui::WindowImage& image, ui::ImageFormat format,
                    long long modifiedSeconds) override;
     // Ends the process at once (see win32_platform.cpp).

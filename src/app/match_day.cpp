@@ -1,0 +1,307 @@
+#include "app/match_day.h"
+
+#include <array>
+
+#include "app/csv_table.h"
+#include "ui/error.h"
+#include "ui/text.h"
+
+namespace quorvel::app {
+namespace {
+
+enum MatchColumn { kPlayer1, kPlayer2, kSeries, kRound, kTime, kMatchColumns };
+constexpr std::array<std::string_view, kMatchColumns> kMatchColumnNames = {"player1", "player2", "series", "round",
+                                                                           "time"};
+
+enum ResultColumn { kEnded, kNumber, kResultRound, kResultSeries, kName1, kName2, kScore1, kScore2, kWinner,
+                    kResultColumns };
+constexpr std::array<std::string_view, kResultColumns> kResultColumnNames = {
+    "ended", "match", "round", "series", "player1", "player2", "score1", "score2", "winner"};
+
+constexpr long long kSecondsPerDay = 86400;
+constexpr int kMaxScore = 999999;
+
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back.
+long long daysFromCivil(long long y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+void civilFromDays(long long z, long long& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y = static_cast<long long>(yoe) + era * 400 + (m <= 2);
+}
+
+// The whole number of `count` digits at `at`, or -1.
+int digits(std::string_view text, std::size_t at, std::size_t count) {
+    if (at + count > text.size()) return -1;
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+std::string twoDigits(long long value) {
+    return std::string(1, static_cast<char>('0' + value / 10)) + static_cast<char>('0' + value % 10);
+}
+
+// A whole number from 0 to `high` written in digits alone.
+std::optional<int> wholeNumber(const std::string& text, int high) {
+    if (text.empty() || text.size() > 7) return std::nullopt;
+    const int value = digits(text, 0, text.size());
+    if (value < 0 || value > high) return std::nullopt;
+    return value;
+}
+
+bool sameName(const std::string& a, const std::string& b) { return ui::foldCase(a) == ui::foldCase(b); }
+
+std::string rowText(const MatchResult& row) {
+    std::string text;
+    for (const std::string& field :
+         {row.endedText, std::to_string(row.number), row.round, row.series, row.player1, row.player2,
+          std::to_string(row.score1), std::to_string(row.score2), row.winner}) {
+        if (!text.empty()) text += ',';
+        text += csvField(field);
+    }
+    return text + "\r\n";
+}
+
+MatchResult readResult(const CsvTable& table) {
+    MatchResult row;
+    row.endedText = table.field(kEnded);
+    const auto ended = parseIsoTime(row.endedText);
+    if (!ended) table.fail("the time the match ended is not a date and time such as 2026-12-09T14:30:05+01:00", row.endedText);
+    row.ended = *ended;
+    const auto number = wholeNumber(table.field(kNumber), kMaxMatches);
+    if (!number || *number == 0) table.fail("the match is not a number from 1 to 1000", table.field(kNumber));
+    row.number = *number;
+    row.round = table.field(kResultRound);
+    row.series = table.field(kResultSeries);
+    row.player1 = table.field(kName1);
+    row.player2 = table.field(kName2);
+    if (row.player1.empty() || row.player2.empty()) table.fail("a player's name is empty", table.lineText());
+    for (const auto& [column, score] : {std::pair{kScore1, &row.score1}, std::pair{kScore2, &row.score2}}) {
+        const auto value = wholeNumber(table.field(column), kMaxScore);
+        if (!value) table.fail("a score is not a whole number from 0", table.field(column));
+        *score = *value;
+    }
+    row.winner = table.field(kWinner);
+    return row;
+}
+
+}  // namespace
+
+std::vector<ScheduledMatch> readSchedule(ui::Platform& platform, const std::string& path) {
+    std::vector<ScheduledMatch> matches;
+    if (!platform.fileExists(path)) return matches;
+    CsvTable table(platform, path, kMatchColumnNames, 2);
+    while (table.next()) {
+        if (matches.size() == kMaxMatches)
+            table.fail("the schedule holds at most " + std::to_string(kMaxMatches) + " matches", table.lineText());
+        ScheduledMatch match{table.field(kPlayer1), table.field(kPlayer2), table.field(kSeries), table.field(kRound),
+                             table.field(kTime)};
+        for (const std::string* name : {&match.player1, &match.player2})
+            if (name->find_first_not_of(" \t") == std::string::npos)
+                table.fail(std::string("the name of ") + (name == &match.player1 ? "player1" : "player2") +
+                               " is empty",
+                           table.lineText());
+        matches.push_back(std::move(match));
+    }
+    return matches;
+}
+
+std::string isoLocalTime(long long seconds, int offsetMinutes) {
+    const long long local = seconds + offsetMinutes * 60LL;
+    long long days = local / kSecondsPerDay;
+    long long rest = local % kSecondsPerDay;
+    if (rest < 0) {
+        rest += kSecondsPerDay;
+        --days;
+    }
+    long long year = 0;
+    unsigned month = 0;
+    unsigned day = 0;
+    civilFromDays(days, year, month, day);
+    const int offset = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+    std::string yearText = std::to_string(year);
+    yearText.insert(0, yearText.size() < 4 ? 4 - yearText.size() : 0, '0');  // as the reader wants: 4 digits
+    return yearText + "-" + twoDigits(month) + "-" + twoDigits(day) + "T" + twoDigits(rest / 3600) + ":" +
+           twoDigits(rest / 60 % 60) + ":" + twoDigits(rest % 60) + (offsetMinutes < 0 ? "-" : "+") +
+           twoDigits(offset / 60) + ":" + twoDigits(offset % 60);
+}
+
+std::optional<long long> parseIsoTime(std::string_view text) {
+    // YYYY-MM-DDTHH:MM:SS then Z or +HH:MM / -HH:MM; a blank may stand for the T.
+    const int year = digits(text, 0, 4);
+    const int month = digits(text, 5, 2);
+    const int day = digits(text, 8, 2);
+    const int hour = digits(text, 11, 2);
+    const int minute = digits(text, 14, 2);
+    const int second = digits(text, 17, 2);
+    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 ||
+        minute > 59 || second < 0 || second > 60 || text[4] != '-' || text[7] != '-' ||
+        (text[10] != 'T' && text[10] != ' ') || text[13] != ':' || text[16] != ':')
+        return std::nullopt;
+    long long offset = 0;
+    const std::string_view zone = text.substr(19);
+    if (zone != "Z") {
+        const int hours = digits(zone, 1, 2);
+        const int minutes = digits(zone, 4, 2);
+        if (zone.size() != 6 || (zone[0] != '+' && zone[0] != '-') || zone[3] != ':' || hours < 0 || hours > 14 ||
+            minutes < 0 || minutes > 59)
+            return std::nullopt;
+        offset = (zone[0] == '-' ? -1 : 1) * (hours * 60LL + minutes) * 60;
+    }
+    return daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * kSecondsPerDay +
+           hour * 3600LL + minute * 60LL + second - offset;
+}
+
+std::vector<MatchResult> ResultsLog::read(std::string& message) {
+    std::vector<MatchResult> rows;
+    message.clear();
+    if (!platform_.fileExists(path_)) return rows;
+    const auto damaged = [&](const std::string& what, const std::string& key) {
+        if (!damagedTold_.insert(key).second) return;
+        message += (message.empty() ? "" : "\n") + what;
+    };
+    try {
+        CsvTable table(platform_, path_, kResultColumnNames, kResultColumns);
+        for (;;) {
+            try {
+                if (!table.next()) break;
+                rows.push_back(readResult(table));
+            } catch (const Error& error) {
+                damaged(error.what(), std::to_string(table.line()) + ":" + std::string(table.lineText()));
+            }
+        }
+    } catch (const Error& error) {
+        damaged(error.what(), error.what());  // the header, or the file cannot be read
+    }
+    if (!message.empty()) message += "\nSuch a row is passed over and left in the file as it is.";
+    return rows;
+}
+
+std::string ResultsLog::append(const MatchResult& row) {
+    unwritten_.push_back(row);
+    std::string text;
+    try {
+        // A new file starts with its header (and the mark that tells a spreadsheet it is
+        // UTF-8); a file whose last row lacks its line end gets one first, so that no row
+        // is joined to a row left half.
+        std::string before;
+        if (platform_.fileExists(path_)) {
+            try {
+                before = platform_.readFile(path_);
+            } catch (const Error&) {
+                before = "\n";  // the write will tell why, if it fails
+            }
+        }
+        if (before.find_first_not_of("\xEF\xBB\xBF \t\r\n") == std::string::npos) {
+            text = "\xEF\xBB\xBF";
+            for (std::size_t c = 0; c < kResultColumns; ++c) text += (c ? "," : "") + std::string(kResultColumnNames[c]);
+            text += "\r\n";
+        } else if (before.back() != '\n' && before.back() != '\r') {
+            text = "\r\n";
+        }
+        for (const MatchResult& kept : unwritten_) text += rowText(kept);
+        platform_.appendFile(path_, text);
+    } catch (const Error& error) {
+        if (refusalTold_) return {};
+        refusalTold_ = true;
+        return std::string(error.what()) + "\nThe result is kept and written with the next one.";
+    }
+    unwritten_.clear();
+    refusalTold_ = false;
+    return {};
+}
+
+std::string MatchDay::load(std::vector<ScheduledMatch> matches) {
+    const bool same = matches.size() == matches_.size() && current_ &&
+                      sameName(matches[*current_].player1, matches_[*current_].player1) &&
+                      sameName(matches[*current_].player2, matches_[*current_].player2);
+    if (!same) current_.reset();
+    matches_ = std::move(matches);
+    results_.assign(matches_.size(), std::nullopt);
+    std::string message;
+    const long long now = platform_.wallClockSeconds();
+    for (const MatchResult& row : log_.read(message)) take(row, now);
+    for (const MatchResult& row : log_.unwritten()) take(row, now);
+    ++revision_;
+    return message;
+}
+
+void MatchDay::take(const MatchResult& row, long long now) {
+    const std::size_t index = static_cast<std::size_t>(row.number) - 1;
+    if (index >= matches_.size() || row.ended < now - kSecondsPerDay || row.ended > now + kSecondsPerDay) return;
+    const ScheduledMatch& match = matches_[index];
+    // Swapped sides write the names the other way round.
+    const bool names = (sameName(row.player1, match.player1) && sameName(row.player2, match.player2)) ||
+                       (sameName(row.player1, match.player2) && sameName(row.player2, match.player1));
+    if (names) results_[index] = row;
+}
+
+void MatchDay::setCurrent(std::size_t index) {
+    if (index >= matches_.size()) return;
+    current_ = index;
+    recordedCurrent_ = false;
+    ++revision_;
+}
+
+const MatchResult* MatchDay::result(std::size_t index) const {
+    return index < results_.size() && results_[index] ? &*results_[index] : nullptr;
+}
+
+std::optional<std::size_t> MatchDay::firstUnplayed() const {
+    for (std::size_t i = 0; i < matches_.size(); ++i)
+        if (!results_[i]) return i;
+    return std::nullopt;
+}
+
+std::optional<std::size_t> MatchDay::next() const {
+    if (!current_) return firstUnplayed();
+    for (std::size_t i = *current_ + 1; i < matches_.size(); ++i)
+        if (!results_[i]) return i;
+    for (std::size_t i = 0; i < *current_; ++i)
+        if (!results_[i]) return i;
+    return std::nullopt;
+}
+
+std::string MatchDay::finish(const std::string& name1, const std::string& name2, int score1, int score2) {
+    if (!current_ || score1 + score2 <= 0) return {};
+    const std::size_t index = *current_;
+    const MatchResult* last = result(index);
+    if (recordedCurrent_ && last && last->score1 == score1 && last->score2 == score2 && last->player1 == name1 &&
+        last->player2 == name2)
+        return {};  // recorded already: "next match" pressed again at the day's end
+    const ScheduledMatch& match = matches_[index];
+    MatchResult row;
+    row.ended = platform_.wallClockSeconds();
+    row.endedText = isoLocalTime(row.ended, platform_.localTimeOffsetMinutes());
+    row.number = static_cast<int>(index) + 1;
+    row.round = match.round;
+    row.series = match.series;
+    row.player1 = name1;
+    row.player2 = name2;
+    row.score1 = score1;
+    row.score2 = score2;
+    row.winner = score1 > score2 ? name1 : score2 > score1 ? name2 : std::string();
+    results_[index] = row;
+    recordedCurrent_ = true;
+    ++revision_;
+    return log_.append(row);
+}
+
+}  // namespace quorvel::app

@@ -1,0 +1,117 @@
+#pragma once
+// The day's schedule: the matches the operator lists in Matches.csv in the program folder
+// (optional; release 0.99), which of them is on the table, and the results, which the
+// program keeps in Results.csv beside it. A result is appended as one whole row when a
+// match is left after a point was scored; earlier rows are never rewritten. At each load
+// of the start dialog the rows of the last 24 hours that belong to the schedule (the same
+// match number and both names) mark their matches played, so a day that the program left
+// (closed or crashed) goes on with the first match not yet played.
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ui/platform.h"
+
+namespace quorvel::app {
+
+constexpr int kMaxMatches = 1000;
+
+struct ScheduledMatch {
+    std::string player1;
+    std::string player2;
+    std::string series;  // the series caption; empty: the caption stays
+    std::string round;
+    std::string time;
+};
+
+// One row of Results.csv.
+struct MatchResult {
+    long long ended = 0;     // seconds since 1970
+    std::string endedText;   // local time, ISO 8601 with its offset
+    int number = 0;          // the match's number in the day, from 1
+    std::string round;
+    std::string series;
+    std::string player1;
+    std::string player2;
+    int score1 = 0;
+    int score2 = 0;
+    std::string winner;  // empty on a tie
+};
+
+// Reads the schedule at `path`: none when there is no such file. Throws quorvel::Error
+// naming the file, the line and the value of the first field that breaks its rules.
+std::vector<ScheduledMatch> readSchedule(ui::Platform& platform, const std::string& path);
+
+// "2026-12-09T14:30:05+01:00" for `seconds` since 1970 at `offsetMinutes` from UTC, and
+// back (nothing for text of another form).
+std::string isoLocalTime(long long seconds, int offsetMinutes);
+std::optional<long long> parseIsoTime(std::string_view text);
+
+// The results file: read whole, written only by appending whole rows.
+class ResultsLog {
+public:
+    ResultsLog(ui::Platform& platform, std::string path) : platform_(platform), path_(std::move(path)) {}
+
+    // The file's rows (none without the file). A row that breaks the rules is skipped; the
+    // message names, once each, the damaged rows not named before ("" when none).
+    std::vector<MatchResult> read(std::string& message);
+    // Appends `row` after the rows an earlier refusal kept, in one write. A refusal keeps
+    // them all for the next time; its message (naming the file and the reason) is given
+    // once until a write succeeds again, "" otherwise.
+    std::string append(const MatchResult& row);
+    // Rows not written yet.
+    const std::vector<MatchResult>& unwritten() const { return unwritten_; }
+    const std::string& path() const { return path_; }
+
+private:
+    ui::Platform& platform_;
+    std::string path_;
+    std::vector<MatchResult> unwritten_;
+    bool refusalTold_ = false;
+    std::set<std::string> damagedTold_;  // "line: text" of each damaged row named
+};
+
+class MatchDay {
+public:
+    MatchDay(ui::Platform& platform, std::string resultsPath)
+        : platform_(platform), log_(platform, std::move(resultsPath)) {}
+
+    // The schedule as read anew; its results from Results.csv (and those not written yet).
+    // The current match stays while it is still the same match. Returns the message about
+    // damaged rows of Results.csv, or "".
+    std::string load(std::vector<ScheduledMatch> matches);
+    bool empty() const { return matches_.empty(); }
+    const std::vector<ScheduledMatch>& matches() const { return matches_; }
+    // Indexes count from 0; the files and the remote control number matches from 1.
+    std::optional<std::size_t> current() const { return current_; }
+    void setCurrent(std::size_t index);
+    // The latest result of a match, or nullptr while it has not been played.
+    const MatchResult* result(std::size_t index) const;
+    std::optional<std::size_t> firstUnplayed() const;
+    // What "next match" loads: the first match after the current one not yet played, else
+    // the first one before it not yet played; nothing at the day's end.
+    std::optional<std::size_t> next() const;
+    // The current match is left with these names and scores (as the table shows them).
+    // When a point was scored and this result was not the last one recorded for it, it is
+    // appended to Results.csv. Returns the message of a refusal to write, or "".
+    std::string finish(const std::string& name1, const std::string& name2, int score1, int score2);
+    // Changes with every change of the schedule, the current match or a result.
+    std::uint64_t revision() const { return revision_; }
+    const ResultsLog& log() const { return log_; }
+
+private:
+    // Marks the match that `row` belongs to as played, when it does.
+    void take(const MatchResult& row, long long now);
+
+    ui::Platform& platform_;
+    ResultsLog log_;
+    std::vector<ScheduledMatch> matches_;
+    std::vector<std::optional<MatchResult>> results_;
+    std::optional<std::size_t> current_;
+    bool recordedCurrent_ = false;  // finish() wrote the current match's result
+    std::uint64_t revision_ = 0;
+};
+
+}  // namespace quorvel::app

@@ -1,0 +1,208 @@
+// The pages for the breaks, for a streaming program's browser source: /scene/upnext (the
+// current match large, or the next one once it has its result, then the ones after it,
+// ?count=N of them, 3 unless given) and /scene/results (the day's played matches, newest
+// first, the winner marked). One page serves both, told apart by its address. It reads the
+// same socket as the overlay (/overlay/socket): the schedule its messages carry, and the
+// table's own controls for what the table shows of the match on it (the names, the flags,
+// the colour bars) and for the table's fonts and colours. Like the overlay it is
+// see-through, follows every change as it is pushed, reconnects by itself, takes ?scale
+// (0.5 to 4) and hands ?token on to the socket and the pictures; without a schedule it
+// shows nothing.
+#include "remote/api.h"
+
+namespace quorvel::remote {
+
+const char* const kScenePage = R"html(<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<title>Quorvel scene</title>
+<style>
+  html, body { margin: 0; padding: 0; background: transparent; overflow: hidden;
+               font-family: Arial, "Liberation Sans", Arimo, Helvetica, sans-serif; }
+  #scene { display: none; flex-direction: column; gap: calc(8px * var(--s)); padding: calc(12px * var(--s));
+           width: calc(760px * var(--s)); color: #fff; text-shadow: 0 0 calc(3px * var(--s)) #000; }
+  .match { background: rgba(0, 0, 0, 0.55); border-radius: calc(6px * var(--s));
+           padding: calc(6px * var(--s)) calc(10px * var(--s)); }
+  .line { display: grid; grid-template-columns: 1fr auto 1fr; align-items: center; gap: calc(10px * var(--s)); }
+  .about { text-align: center; font-size: calc(13px * var(--s)); opacity: 0.85; white-space: nowrap; overflow: hidden; }
+  .large .about { font-size: calc(17px * var(--s)); }
+  .match.large { padding: calc(14px * var(--s)); }
+  .side { display: flex; align-items: center; gap: calc(8px * var(--s)); min-width: 0; }
+  .side.two { flex-direction: row-reverse; }
+  .name { white-space: nowrap; overflow: hidden; text-overflow: ellipsis; font-size: calc(20px * var(--s)); }
+  .large .name { font-size: calc(30px * var(--s)); }
+  .bar { width: calc(6px * var(--s)); align-self: stretch; border-radius: calc(2px * var(--s)); }
+  .flag { height: calc(20px * var(--s)); }
+  .large .flag { height: calc(34px * var(--s)); }
+  .middle { text-align: center; font-size: calc(15px * var(--s)); white-space: nowrap; }
+  .large .middle { font-size: calc(22px * var(--s)); }
+  .score { font-size: calc(24px * var(--s)); font-weight: bold; }
+  .winner .name { font-weight: bold; color: #f2c230; }
+  .winner .name::after { content: " \2605"; }
+  .side.two.winner .name::after { content: ""; }
+  .side.two.winner .name::before { content: "\2605 "; }
+  h1 { margin: 0; font-size: calc(18px * var(--s)); font-weight: normal; letter-spacing: 0.05em; }
+</style>
+</head>
+<body>
+<div id="scene"></div>
+<script>
+"use strict";
+const query = new URLSearchParams(location.search);
+const scale = (() => {
+  const s = Number(query.get("scale") || 1);
+  return s >= 0.5 && s <= 4 ? s : 1;
+})();
+const count = (() => {
+  const n = Number(query.get("count") || 3);
+  return Number.isInteger(n) && n >= 0 && n <= 50 ? n : 3;
+})();
+const token = query.get("token");
+const results = location.pathname.endsWith("/results");
+const root = document.getElementById("scene");
+root.style.setProperty("--s", scale);
+
+// The table's controls by name, kept up from the socket's messages, and the schedule.
+let byIndex = [];
+let schedule = null;
+
+function control(name) { return byIndex.find((c) => c && c.name === name) || {}; }
+
+function pictureAddress(src) {
+  return !src ? "" : token ? src + "?token=" + encodeURIComponent(token) : src;
+}
+
+// The table's font of a label: its face, weight and style, at the scene's own size.
+function fontOf(name) {
+  const font = control(name).font;
+  if (!font) return "";
+  return (font.italic ? "italic " : "") + (font.bold ? "bold " : "") + "1em " +
+         '"' + font.name.replace(/["\\]/g, "") + '", Arial, "Liberation Sans", sans-serif';
+}
+
+function side(match, player, onTable, large) {
+  const element = document.createElement("div");
+  element.className = "side" + (player === 2 ? " two" : "");
+  const name = document.createElement("span");
+  name.className = "name";
+  // The match on the table: its name, flag and colour as the table shows them now.
+  const shown = onTable ? control("P" + player).caption : match["player" + player];
+  name.textContent = shown || match["player" + player];
+  name.style.font = fontOf("P" + player);
+  name.style.fontSize = "";
+  const flagSrc = onTable ? (control("F" + player).shown !== false && control("F" + player).picture || {}).src
+                          : match["flag" + player];
+  if (onTable) {
+    const bar = document.createElement("span");
+    bar.className = "bar";
+    bar.style.background = control("SC" + player).fill || "transparent";
+    element.append(bar);
+  }
+  if (flagSrc) {
+    const flag = document.createElement("img");
+    flag.className = "flag";
+    flag.src = pictureAddress(flagSrc);
+    flag.alt = "";
+    element.append(flag);
+  }
+  element.append(name);
+  if (match.winner && match.winner.toLowerCase() === String(match["player" + player]).toLowerCase())
+    element.classList.add("winner");
+  return element;
+}
+
+// A match: what the schedule says of it on a line of its own (round, time, series), then
+// both players, with "vs" or the result between them.
+function row(match, large) {
+  const element = document.createElement("div");
+  element.className = "match" + (large ? " large" : "");
+  const onTable = match.state === "current" && !results;
+  const about = document.createElement("div");
+  about.className = "about";
+  about.style.font = fontOf("BO");
+  about.style.fontSize = "";
+  about.textContent = [match.round, results ? "" : match.time, large || results ? match.series : ""]
+                          .filter(Boolean).join(" \u00b7 ");
+  const middle = document.createElement("div");
+  middle.className = results ? "middle score" : "middle";
+  middle.textContent = results ? match.score1 + " : " + match.score2 : "vs";
+  const line = document.createElement("div");
+  line.className = "line";
+  line.append(side(match, 1, onTable, large), middle, side(match, 2, onTable, large));
+  if (about.textContent) element.append(about);
+  element.append(line);
+  return element;
+}
+
+function heading(text) {
+  const h = document.createElement("h1");
+  h.textContent = text;
+  return h;
+}
+
+// Drawn again only when what it shows changed: the table's pulses, say, change nothing here.
+let drawn = "";
+function draw() {
+  const key = JSON.stringify([schedule, ["P1", "P2", "F1", "F2", "SC1", "SC2", "BO"].map((name) => {
+    const c = control(name);
+    return [c.caption, c.font, c.picture, c.shown, c.fill];
+  })]);
+  if (key === drawn) return;
+  drawn = key;
+  root.textContent = "";
+  const matches = schedule ? schedule.matches : [];
+  let shown = [];
+  if (results) {
+    shown = matches.filter((m) => m.score1 !== undefined)
+                   .sort((a, b) => (a.ended < b.ended ? 1 : a.ended > b.ended ? -1 : b.index - a.index));
+    if (shown.length) root.append(heading("Results"));
+    for (const m of shown) root.append(row(m, false));
+  } else {
+    // The match on the table while it has no result, else the next one not yet played.
+    const current = matches.findIndex((m) => m.state === "current");
+    let first = current >= 0 && matches[current].score1 === undefined ? current : -1;
+    if (first < 0) first = matches.findIndex((m, i) => m.state === "upcoming" && i > current);
+    if (first < 0) first = matches.findIndex((m) => m.state === "upcoming");
+    if (first >= 0) {
+      shown = [matches[first], ...matches.filter((m, i) => i > first && m.state === "upcoming").slice(0, count)];
+      root.append(heading(first === current ? "Now" : "Up next"));
+      shown.forEach((m, i) => root.append(row(m, i === 0)));
+    }
+  }
+  root.style.display = shown.length ? "flex" : "none";
+}
+
+function apply(message) {
+  if (message.type === "table") {
+    byIndex = [];
+    for (const c of message.controls) byIndex[c.i] = c;
+  } else if (message.type === "delta") {
+    for (const change of message.controls) if (byIndex[change.i]) Object.assign(byIndex[change.i], change);
+  } else {
+    byIndex = [];
+  }
+  if (message.schedule) schedule = message.schedule;
+  draw();
+}
+
+let delay = 250;
+function connect() {
+  const socket = new WebSocket((location.protocol === "https:" ? "wss" : "ws") + "://" + location.host +
+                               "/overlay/socket" + location.search);
+  socket.onopen = () => { delay = 250; };
+  socket.onmessage = (event) => apply(JSON.parse(event.data));
+  socket.onclose = () => {
+    root.style.display = "none";
+    drawn = "";
+    setTimeout(connect, delay);
+    delay = Math.min(delay * 2, 4000);
+  };
+}
+connect();
+</script>
+</body>
+</html>
+)html";
+
+}  // namespace quorvel::remote

@@ -1,0 +1,63 @@
+// The day's schedule on the table: the next match, or any match, set up in one step through
+// the same code as the control menu's "OK", the chord 0 and the roster pick, so the menu,
+// the chords, the remote control and the overlay stay in step.
+#include "app/app.h"
+#include "control/control_menu.h"
+#include "table/score_table.h"
+#include "ui/numtext.h"
+
+namespace quorvel::table {
+namespace {
+
+int scoreOf(const ui::Label& score) {
+    const auto value = ui::parseNumber(score.caption());
+    return value && *value > 0 ? ui::toInt(ui::wholePart(*value)).value_or(0) : 0;
+}
+
+}  // namespace
+
+void ScoreTable::finishMatch() {
+    const std::string refusal = app_.day().finish(P1.caption(), P2.caption(), scoreOf(T1), scoreOf(T2));
+    if (!refusal.empty()) platform().messageBox(refusal, app_.title());
+}
+
+ScoreTable::MatchStep ScoreTable::goToMatch(std::size_t index) {
+    app::MatchDay& day = app_.day();
+    if (day.empty()) return MatchStep::NoSchedule;
+    if (index >= day.matches().size()) return MatchStep::DayOver;
+    finishMatch();
+    const app::ScheduledMatch match = day.matches()[index];
+    day.setCurrent(index);
+
+    control::ControlMenu& menu = app_.controlMenu();
+    menu.Text1.setText(match.player1);
+    menu.Text2.setText(match.player2);
+    menu.applyNames();
+    resetScores();
+    if (!match.series.empty()) {
+        menu.BO.setText(match.series);
+        menu.applySeries();
+    }
+    // A new match: each roster player whole, as at GO!!!.
+    const app::Roster& roster = app_.roster();
+    if (const app::RosterPlayer* player = roster.find(match.player1)) menu.applyRosterPlayer(1, *player);
+    if (const app::RosterPlayer* player = roster.find(match.player2)) menu.applyRosterPlayer(2, *player);
+    return MatchStep::Loaded;
+}
+
+ScoreTable::MatchStep ScoreTable::nextMatch() {
+    app::MatchDay& day = app_.day();
+    if (day.empty()) return MatchStep::NoSchedule;
+    if (const auto next = day.next()) return goToMatch(*next);
+    finishMatch();
+    return MatchStep::DayOver;
+}
+
+void ScoreTable::nextMatchByHand() {
+    if (nextMatch() != MatchStep::DayOver) return;
+    platform().messageBox("Every match of the day's schedule (Matches.csv) has its result: no match is left to "
+                          "load, and the table stays as it is.",
+                          app_.title());
+}
+
+}  // namespace quorvel::table

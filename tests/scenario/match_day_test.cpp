@@ -1,0 +1,203 @@
+// The day's schedule: Matches.csv read at the start dialog's load, the next match put on the
+// table by the chord N, the menu's button and the remote control, and Results.csv written
+// row by row and read back after a restart.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "control/control_menu.h"
+#include "remote/api.h"
+#include "scenario/program_folder.h"
+#include "start/start_dialog.h"
+#include "table/score_table.h"
+#include "ui/keys.h"
+
+namespace quorvel::testing {
+namespace {
+
+using nlohmann::json;
+
+class MatchDay : public ::testing::Test {
+protected:
+    std::unique_ptr<Program> program = std::make_unique<Program>();
+    app::App& app() { return *program->app; }
+    table::ScoreTable& table() { return app().table(); }
+    control::ControlMenu& menu() { return app().controlMenu(); }
+
+    void SetUp() override {
+        program->folder.writeLines("Players.csv", {"name;country;colour;portrait", "Ann;Country 12;Purple;Origin/3",
+                                                   "Bob;Country 30;Red;P2/5", "Cid;Country 4;Green;P1/7"});
+        program->folder.writeLines("Matches.csv", {"player1,player2,series,round,time", "Ann,Bob,Best of 3,QF 1,12:00",
+                                                   "Cid,Nobody,,QF 2,12:45", "Bob,Cid,Best of 5,Final,14:00"});
+    }
+    void go() {
+        ASSERT_TRUE(program->start()) << program->lastMessage();
+        app().startDialog().inputButtonClicked(app().startDialog().Command1);
+    }
+    // A program started again on the same folder, as after a crash.
+    void restart() {
+        auto next = std::make_unique<Program>();
+        std::filesystem::copy(program->folder.path(), next->folder.path(),
+                              std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+        program = std::move(next);
+        go();
+    }
+    void chord(int key) {
+        for (int k : {ui::key::kControl, ui::key::kShift, key}) program->platform.pressKey(k);
+        program->platform.advance(10);
+        for (int k : {ui::key::kControl, ui::key::kShift, key}) program->platform.releaseKey(k);
+        program->platform.advance(700);
+    }
+    std::string results() {
+        std::ifstream in(program->folder.path() + "/Results.csv", std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    remote::Response request(const std::string& method, const std::string& path, const std::string& body = "") {
+        const remote::Api api({"127.0.0.1", 8421, ""});
+        auto admitted = api.admit({method, path, "127.0.0.1:8421", "application/json", "", body});
+        if (auto* refused = std::get_if<remote::Response>(&admitted)) return *refused;
+        return remote::Api::run(app(), std::get<remote::Command>(admitted));
+    }
+};
+
+TEST_F(MatchDay, ABrokenScheduleIsToldWithFileLineAndValueAndTheDayGoesOn) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"player1;round", "Ann;QF"}, "line 1: the header line names no column \"player2\""},
+        {{"player1;player2", "Ann;Bob", "Cid;"}, "line 3: the name of player2 is empty (the value \"Cid;\")"},
+        {{"player1,player2", "\"Ann,Bob"}, "line 2: a field's quote is not closed"},
+    };
+    for (const auto& [lines, message] : cases) {
+        Program p;
+        p.folder.writeLines("Matches.csv", lines);
+        EXPECT_TRUE(p.start());
+        EXPECT_NE(p.lastMessage().find("Matches.csv, " + message), std::string::npos) << p.lastMessage();
+        EXPECT_TRUE(p.app->day().empty());
+    }
+    // Broken at the second load: the schedule as first read stays, the program runs.
+    go();
+    program->folder.writeLines("Matches.csv", {"player1", "Ann"});
+    menu().inputControlDoubleClick(menu().Picture2);  // back to the start dialog
+    EXPECT_FALSE(program->platform.quitCalled());
+    EXPECT_NE(program->lastMessage().find("schedule as it was last read (3 matches)"), std::string::npos) << program->lastMessage();
+    EXPECT_EQ(app().day().matches().size(), 3u);
+}
+
+TEST_F(MatchDay, NextMatchSetsUpEveryPartOfTheTableAndTheMenuAndKeepsTheResult) {
+    go();
+    EXPECT_EQ(table().P1.caption(), "Ann");
+    EXPECT_EQ(table().BO.caption(), "Best of 3");
+    chord('1');
+    chord('1');
+    chord('2');
+    menu().inputTextEdited(menu().BO, "typed");
+    program->platform.setLocalTimeOffset(90);
+    chord('N');
+    EXPECT_EQ(app().day().current(), 1u);
+    // Cid from the roster, Nobody the name alone; the series caption stays.
+    EXPECT_EQ(table().P1.caption(), "Cid");
+    EXPECT_EQ(table().P2.caption(), "Nobody");
+    EXPECT_EQ(table().LiveP1.caption(), "Country 4");
+    EXPECT_EQ(table().Label5.tag(), "3");
+    EXPECT_NE(table().I1.picture()->source().find("P1\\7.gif"), std::string::npos);
+    EXPECT_EQ(table().T1.caption() + table().T2.caption() + menu().Text3.text() + menu().Text4.text(), "0000");
+    EXPECT_EQ(menu().Text1.text() + "|" + menu().Text2.text(), "Cid|Nobody");
+    EXPECT_EQ(table().BO.caption(), "Best of 3");
+    EXPECT_TRUE(results().starts_with("\xEF\xBB\xBF" "ended,match,round,series,player1,player2,score1,score2,winner\r\n"
+                                      "2023-11-14T23:43:"));
+    EXPECT_TRUE(results().ends_with("+01:30,1,QF 1,Best of 3,Ann,Bob,2,1,Ann\r\n")) << results();
+
+    // The menu's button goes on to the final, with its caption and the sides of the file.
+    menu().inputControlClicked(*menu().Picture8);
+    EXPECT_EQ(table().P1.caption() + "|" + table().P2.caption() + "|" + table().BO.caption(), "Bob|Cid|Best of 5");
+    EXPECT_EQ(table().LiveP2.caption(), "Country 4");
+    // Match 2 was left without a point: no row, and "next" comes back to it. At the day's
+    // end its result is kept, the table stays, the operator is told, and a second press
+    // writes nothing again.
+    EXPECT_EQ(results().find("QF 2"), std::string::npos);
+    chord('2');
+    chord('N');
+    EXPECT_EQ(table().P1.caption() + "|" + table().BO.caption(), "Cid|Best of 5");
+    chord('1');
+    chord('N');
+    chord('N');
+    EXPECT_EQ(table().P1.caption(), "Cid");
+    EXPECT_NE(program->lastMessage().find("no match is left"), std::string::npos);
+    EXPECT_EQ(results().find(",2,QF 2,,Cid,Nobody,1,0,Cid\r\n"), results().rfind(",2,QF 2"));
+    EXPECT_NE(results().find(",3,Final,Best of 5,Bob,Cid,0,1,Cid\r\n"), std::string::npos);
+}
+
+TEST_F(MatchDay, ResultsAreKeptThroughARefusalResumedAfterARestartAndDamagedRowsAreLeftAlone) {
+    // A row of yesterday for match 2, a hand-damaged row, a row for other names.
+    program->folder.write("Results.csv", "ended,match,round,series,player1,player2,score1,score2,winner\r\n"
+                                         "2023-11-13T10:00:00Z,2,QF 2,,Cid,Nobody,2,0,Cid\r\n"
+                                         "yesterday,1,QF 1,,Ann,Bob,2,0,Ann\r\n"
+                                         "2023-11-14T22:00:00Z,3,Final,,Bob,Eve,2,0,Bob");
+    go();
+    EXPECT_NE(program->lastMessage().find("Results.csv, line 3: the time the match ended"), std::string::npos);
+    const std::size_t messages = program->platform.messageBoxes().size();
+    program->platform.setWriteRefusal("the file is in use by another program");
+    chord('1');
+    chord('N');
+    chord('2');
+    chord('N');  // match 3: the message is not repeated, both rows kept
+    EXPECT_EQ(program->platform.messageBoxes().size(), messages + 1);
+    EXPECT_NE(program->lastMessage().find("Results.csv: the file is in use by another program"), std::string::npos);
+    program->platform.setWriteRefusal("");
+    chord('1');
+    request("POST", "/api/action/match", R"({"index":1})");
+    const std::string text = results();
+    EXPECT_NE(text.find("Final,,Bob,Eve,2,0,Bob\r\n"), std::string::npos);  // its line end added
+    EXPECT_LT(text.find(",1,QF 1,Best of 3,Ann,Bob,1,0,Ann"), text.find(",2,QF 2,,Cid,Nobody,0,1,Nobody"));
+    EXPECT_NE(text.find(",3,Final,Best of 5,Bob,Cid,1,0,Bob"), std::string::npos);
+    EXPECT_NE(text.find("yesterday,1"), std::string::npos);
+
+    // After a restart every match has its result.
+    restart();
+    EXPECT_EQ(app().day().firstUnplayed(), std::nullopt);
+    const json schedule = json::parse(request("GET", "/api/schedule").body);
+    EXPECT_EQ(schedule["matches"][1]["state"], "played");
+    EXPECT_EQ(schedule["matches"][1]["winner"], "Nobody");
+    EXPECT_EQ(schedule["matches"][0]["state"], "played");
+    EXPECT_EQ(schedule["current"], nullptr);
+}
+
+TEST_F(MatchDay, RemoteNextAndMatchLoadAMatchTheDaysEndIsAConflictAndEarlierReleasesHaveNone) {
+    go();
+    chord('1');
+    EXPECT_EQ(request("POST", "/api/action/next", "{}").status, 200);
+    EXPECT_EQ(table().P1.caption(), "Cid");
+    chord('2');
+    EXPECT_EQ(request("POST", "/api/action/match", R"({"index":4})").status, 400);
+    auto answer = request("POST", "/api/action/match", R"({"index":3})");
+    ASSERT_EQ(answer.status, 200) << answer.body;
+    EXPECT_EQ(json::parse(answer.body)["schedule"]["current"], 3);
+    EXPECT_EQ(table().P1.caption(), "Bob");
+    chord('2');
+    answer = request("POST", "/api/action/next", "{}");
+    EXPECT_EQ(answer.status, 409);
+    EXPECT_NE(answer.body.find("the day's end"), std::string::npos);
+    const json schedule = json::parse(request("GET", "/api/schedule").body);
+    EXPECT_EQ(schedule["current"], 3);
+    EXPECT_EQ(schedule["matches"][0]["state"], "played");
+    EXPECT_EQ(schedule["matches"][1]["score2"], 1);
+    EXPECT_EQ(schedule["matches"][2]["winner"], "Cid");
+
+    Program old;
+    old.folder.writeLines("Matches.csv", {"player1,player2", "Ann,Bob"});
+    auto options = ProgramFolder::defaultOptions();
+    options.resize(static_cast<std::size_t>(app::optionsGroupLength(app::Release::R097Window)));
+    old.folder.writeLines("Options.ini", options);
+    ASSERT_TRUE(old.start(app::Release::R097Window)) << old.lastMessage();
+    EXPECT_TRUE(old.app->day().empty());
+    const remote::Api api({"127.0.0.1", 8421, ""});
+    const auto admitted = api.admit({"GET", "/api/schedule", "127.0.0.1:8421", "", "", ""});
+    EXPECT_EQ(remote::Api::run(*old.app, std::get<remote::Command>(admitted)).status, 404);
+    EXPECT_EQ(json::parse(remote::Api::stateJson(*old.app)).count("schedule"), 0u);
+}
+
+}  // namespace
+}  // namespace quorvel::testing
