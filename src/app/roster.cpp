@@ -200,11 +200,20 @@ int rosterCountryPlace(ui::Platform& platform, const std::string& programFolder,
     const auto named = placesWhere(list, [&](std::size_t i) { return ui::foldCase(list[i]) == folded; });
     if (!named.empty()) return static_cast<int>(named.front());
 
-    // The country as the file that names it has it: its flag and its code.
+    // The country as the file that names it has it: its code, then its flag. The codes are two
+    // small files; the flags are a picture for each country of the list, read only where the
+    // folder has no codes or they cannot tell.
     const auto names = readWordList(platform, countryFile(programFolder, country.language, ".dat"), kMaxCountries);
     const auto place = static_cast<std::size_t>(country.place);
     std::vector<std::size_t> sameFlag;
     if (place < names.size()) {
+        const auto ownCodes = countryCodes(platform, programFolder, country.language, names.size());
+        const auto codes = countryCodes(platform, programFolder, language, list.size());
+        if (!ownCodes.empty() && !codes.empty()) {
+            const std::string& code = ownCodes[place];
+            const auto sameCode = placesWhere(codes, [&](std::size_t i) { return !code.empty() && codes[i] == code; });
+            if (sameCode.size() == 1) return static_cast<int>(sameCode.front());
+        }
         const std::string own = flagPath(programFolder, country.language, names[place]);
         if (platform.fileExists(own)) {
             const std::string picture = platform.readFile(own);
@@ -213,13 +222,6 @@ int rosterCountryPlace(ui::Platform& platform, const std::string& programFolder,
                 return platform.fileExists(path) && platform.readFile(path) == picture;
             });
             if (sameFlag.size() == 1) return static_cast<int>(sameFlag.front());
-        }
-        const auto ownCodes = countryCodes(platform, programFolder, country.language, names.size());
-        const auto codes = countryCodes(platform, programFolder, language, list.size());
-        if (!ownCodes.empty() && !codes.empty()) {
-            const std::string& code = ownCodes[place];
-            const auto sameCode = placesWhere(codes, [&](std::size_t i) { return !code.empty() && codes[i] == code; });
-            if (sameCode.size() == 1) return static_cast<int>(sameCode.front());
         }
     }
 

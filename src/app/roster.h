@@ -95,10 +95,10 @@ RosterCountries readRosterCountries(ui::Platform& platform, const std::vector<st
 Roster readRoster(ui::Platform& platform, const std::string& path, const RosterCountries& countries);
 
 // The place of the player's country in the country list of `language`, whose entries are
-// `list`: the entry of the same name apart from case; else the one entry whose flag is the
-// same picture as the country's own flag; else the one entry of the same country code,
-// where both languages have a code file (C_<language>.codes: the ISO 3166-1 code of each
-// line of the country file, which the shipped folder has). Where none tells the country,
+// `list`: the entry of the same name apart from case; else the one entry of the same country
+// code, where both languages have a code file (C_<language>.codes: the ISO 3166-1 code of
+// each line of the country file, which the shipped folder has); else the one entry whose
+// flag is the same picture as the country's own flag. Where none tells the country,
 // throws quorvel::Error naming the roster file, the player's line and the value and saying
 // how that list spells it: the program never shows another country in its place.
 int rosterCountryPlace(ui::Platform& platform, const std::string& programFolder, const Roster& roster,
