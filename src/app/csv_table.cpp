@@ -9,12 +9,6 @@
 namespace quorvel::app {
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
 // "a, b and c"
 std::string columnList(std::span<const std::string_view> columns) {
     std::string list;
@@ -89,13 +83,13 @@ void CsvTable::split(std::string_view line) {
             if (!closed) fail("a field's quote is not closed", line);
             const std::size_t end = std::min(line.find(separator_, i), line.size());
             field += line.substr(i, end - i);
-            const std::string_view kept = trimmed(field);
+            const std::string_view kept = ui::trimmed(field);
             field.erase(static_cast<std::size_t>(kept.data() + kept.size() - field.data()));
             field.erase(0, static_cast<std::size_t>(kept.data() - field.data()));
             i = end;
         } else {
             const std::size_t end = std::min(line.find(separator_, i), line.size());
-            field.assign(trimmed(line.substr(i, end - i)));
+            field.assign(ui::trimmed(line.substr(i, end - i)));
             i = end;
         }
         if (i >= line.size()) return;
@@ -117,7 +111,7 @@ void CsvTable::readHeader(std::span<const std::string_view> columns, std::size_t
     split(header);
     columns_.assign(columns.size(), -1);
     for (std::size_t i = 0; i < count_; ++i) {
-        std::string name = ui::foldCase(trimmed(fields_[i]));
+        std::string name = ui::foldCase(ui::trimmed(fields_[i]));
         for (const CsvAlias& alias : aliases)
             if (name == alias.name) name = columns[alias.column];
         for (std::size_t c = 0; c < columns.size(); ++c) {

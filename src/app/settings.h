@@ -31,6 +31,8 @@ struct Settings {
     static constexpr int kLineCount = 13;
     // The field fed by line `line` (1 to 13) of a group.
     Setting& line(int line);
+    // Player `player`'s (1 or 2) colour.
+    Setting& playerColour(int player) { return player == 1 ? Player1Color : Player2Color; }
 };
 
 // The setting's value as a number; throws quorvel::Error naming its origin and text when

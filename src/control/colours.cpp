@@ -44,27 +44,23 @@ void ControlMenu::connectColours() {
     Label5.onClick = [this] { chooseBackgroundColour(); };
 }
 
-void ControlMenu::chooseColour(int index, ui::Label& label, ui::Shape& bar, ui::Label& holder, app::Setting& setting) {
+void ControlMenu::chooseColour(int index, int player, ui::Shape& bar) {
     const ui::Label& swatch = C1(index);
-    label.setBackColor(swatch.backColor());
-    label.setCaption(swatch.tag());
+    colourName(player).setBackColor(swatch.backColor());
+    colourName(player).setCaption(swatch.tag());
     bar.setFillColor(swatch.backColor());
     const std::string text = ui::formatNumber(static_cast<long long>(index));
-    holder.setTag(text);
-    setting = {text, ""};
+    app_.table().setColourSwatch(player, text);
+    app_.settings().playerColour(player) = {text, ""};
 }
 
 void ControlMenu::swatchMouseDown(int index, const ui::MouseEvent& e) {
     auto& table = app_.table();
-    auto& settings = app_.settings();
-    const bool player1 = index < kFirstOfPlayer2;
+    const int player = index < kFirstOfPlayer2 ? 1 : 2;
     // Each step tests the press as received; every step that holds applies.
-    const bool main = e.button == ui::mouse::kLeft && e.shift == 0;
-    const bool second = e.button == ui::mouse::kRight || e.shift == ui::modifier::kShift;
-    if (main && player1) chooseColour(index, SC1, table.SC1, table.Label5, settings.Player1Color);
-    if (main && !player1) chooseColour(index, SC2, table.SC2, table.Label6, settings.Player2Color);
-    if (second && player1) chooseColour(index, SC1, *table.SC12, table.Label5, settings.Player1Color);
-    if (second && !player1) chooseColour(index, SC2, *table.SC22, table.Label6, settings.Player2Color);
+    if (e.button == ui::mouse::kLeft && e.shift == 0) chooseColour(index, player, table.colourBar(player));
+    if (e.button == ui::mouse::kRight || e.shift == ui::modifier::kShift)
+        chooseColour(index, player, player == 1 ? *table.SC12 : *table.SC22);
     if (e.button == ui::mouse::kRight) {
         table.SC12->setVisible(true);
         table.SC22->setVisible(true);
@@ -76,12 +72,8 @@ void ControlMenu::swatchMouseDown(int index, const ui::MouseEvent& e) {
 }
 
 void ControlMenu::swatchClick(int index) {
-    auto& table = app_.table();
-    auto& settings = app_.settings();
-    if (index < kFirstOfPlayer2)
-        chooseColour(index, SC1, table.SC1, table.Label5, settings.Player1Color);
-    else
-        chooseColour(index, SC2, table.SC2, table.Label6, settings.Player2Color);
+    const int player = index < kFirstOfPlayer2 ? 1 : 2;
+    chooseColour(index, player, app_.table().colourBar(player));
 }
 
 void ControlMenu::switchBarLayout() {
@@ -105,12 +97,12 @@ void ControlMenu::chooseBackgroundColour() {
     else
         platform().messageBox(kCancelMessage, app_.title());
     auto& table = app_.table();
-    table.Label1.setBackColor(Label5.backColor());
+    table.setBackgroundColour(Label5.backColor());
     const ui::Color c = Label5.backColor();
     const auto decimal = [](ui::Color value) { return ui::formatNumber(static_cast<long long>(value)); };
     Label5.setCaption(decimal(c % 256) + "  " + decimal(c % 65536 / 256) + "  " + decimal(c / 65536));
     setCaption("RGB - " + decimal(chosen.value_or(0)) + " - " + Label5.caption());
-    table.Label3.setCaption(Text6.text());
+    table.setCaptureIntervalText(Text6.text());
 }
 
 }  // namespace quorvel::control

@@ -204,8 +204,8 @@ void ControlMenu::OpenSite(const std::string& address) { platform().shellOpen(ad
 void ControlMenu::fillThumbnails() {
     auto& table = app_.table();
     for (int n = 0; n < kThumbnails; ++n) {
-        img1(n).setPicture(platform().loadPicture(table.portraitPath(table.Label4, n)));
-        img2(n).setPicture(platform().loadPicture(table.portraitPath(table.Label5, n)));
+        img1(n).setPicture(platform().loadPicture(table.portraitPath(table.portraitSet(1), n)));
+        img2(n).setPicture(platform().loadPicture(table.portraitPath(table.portraitSet(2), n)));
     }
 }
 
@@ -216,8 +216,9 @@ void ControlMenu::onLoad() {
     setHeight(kCollapsedHeight);
     // Reading the holder labels creates the score table, hidden, if it does not exist.
     auto& table = app_.table();
-    showSwatch(SC1, static_cast<int>(ui::wholePart(ui::parseNumber(table.Label5.tag()).value_or(-1))));
-    showSwatch(SC2, static_cast<int>(ui::wholePart(ui::parseNumber(table.Label6.tag()).value_or(-1))));
+    for (const int player : {1, 2})
+        showSwatch(colourName(player),
+                   static_cast<int>(ui::wholePart(ui::parseNumber(table.colourSwatch(player)).value_or(-1))));
 }
 
 void ControlMenu::showSwatch(ui::Label& label, int index) {
@@ -244,13 +245,13 @@ void ControlMenu::onActivate() {
             if (!index || *index < 0 || *index >= kPaletteSize) return std::string();
             return C1(static_cast<int>(*index)).tag();
         };
-        SC1.setCaption(swatchName(table.Label5.tag()));
-        SC2.setCaption(swatchName(table.Label6.tag()));
+        SC1.setCaption(swatchName(table.colourSwatch(1)));
+        SC2.setCaption(swatchName(table.colourSwatch(2)));
     }
     // The earlier releases keep the chosen background in the holder label only.
-    Label5.setBackColor(app::isCurrent(app_.release()) ? table.backColor() : table.Label1.backColor());
-    if (table.Label2.caption() != "Label2") Text5.setText(table.Label2.caption());
-    if (table.Label3.caption() != "Label3") Text6.setText(table.Label3.caption());
+    Label5.setBackColor(app::isCurrent(app_.release()) ? table.backColor() : table.backgroundColour());
+    if (table.capturePath() != "Label2") Text5.setText(table.capturePath());
+    if (table.captureIntervalText() != "Label3") Text6.setText(table.captureIntervalText());
 }
 
 void ControlMenu::applyToTable() {
@@ -264,9 +265,9 @@ void ControlMenu::applyToTable() {
     if (!current || ui::isNumeric(Text3.text())) table.T1.setCaption(Text3.text());
     if (!current || ui::isNumeric(Text4.text())) table.T2.setCaption(Text4.text());
     applySeries();
-    table.Label1.setBackColor(Label5.backColor());
-    table.Label2.setCaption(Text5.text());
-    table.Label3.setCaption(Text6.text());
+    table.setBackgroundColour(Label5.backColor());
+    table.setCapturePath(Text5.text());
+    table.setCaptureIntervalText(Text6.text());
     app_.appliedCapture() = app::AppliedCapture{Text5.text(), Text6.text(), Label5.backColor()};
     table.setCaptureInterval(Text6.text());
     table.restartCaptures();

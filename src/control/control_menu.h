@@ -61,6 +61,11 @@ public:
     ui::TextBox& Text5;    // screenshot file path
     ui::TextBox& Text6;    // capture interval
 
+    // Each player's boxes and colour name by what they are; `player` is 1 or 2.
+    ui::TextBox& nameBox(int player) const { return player == 1 ? Text1 : Text2; }
+    ui::TextBox& scoreBox(int player) const { return player == 1 ? Text3 : Text4; }
+    ui::Label& colourName(int player) const { return player == 1 ? SC1 : SC2; }
+
     // Swatch `index` of the colour palette.
     ui::Label& C1(int index) { return *swatches_.at(static_cast<std::size_t>(index)); }
     // Portrait thumbnails of player 1 and player 2.
@@ -117,7 +122,9 @@ private:
     void swatchClick(int index);
     // Swatch `index` becomes the player's colour on `bar`, the menu's colour label, the
     // holder tag and the settings record.
-    void chooseColour(int index, ui::Label& label, ui::Shape& bar, ui::Label& holder, app::Setting& setting);
+    // Swatch `index` as player `player`'s colour on `bar` (a main or second colour bar),
+    // in the menu's colour name, the table's swatch and the settings.
+    void chooseColour(int index, int player, ui::Shape& bar);
     void switchBarLayout();          // Picture4 click
     void chooseBackgroundColour();   // Label5 click
 

@@ -25,13 +25,16 @@ const char* setOfButton(int button) {
 
 void ControlMenu::connectPortraits() {
     for (int n = 0; n < kThumbnails; ++n) {
-        img1(n).onClick = [this, n] { showPortrait(app_.table().I1, app_.table().Label4, n); };
-        img2(n).onClick = [this, n] { showPortrait(app_.table().I2, app_.table().Label5, n); };
+        img1(n).onClick = [this, n] { showPortrait(app_.table().portrait(1), app_.table().portraitSet(1), n); };
+        img2(n).onClick = [this, n] { showPortrait(app_.table().portrait(2), app_.table().portraitSet(2), n); };
     }
-    Picture5.onDblClick = [this] { choosePortraitSet(app_.table().Label4, kOriginSet); };
-    Picture6.onDblClick = [this] { choosePortraitSet(app_.table().Label5, kOriginSet); };
-    Picture5.onMouseDown = [this](const ui::MouseEvent& e) { choosePortraitSet(app_.table().Label4, setOfButton(e.button)); };
-    Picture6.onMouseDown = [this](const ui::MouseEvent& e) { choosePortraitSet(app_.table().Label5, setOfButton(e.button)); };
+    for (const int player : {1, 2}) {
+        ui::PictureBox& set = player == 1 ? Picture5 : Picture6;
+        set.onDblClick = [this, player] { choosePortraitSet(app_.table().portraitSet(player), kOriginSet); };
+        set.onMouseDown = [this, player](const ui::MouseEvent& e) {
+            choosePortraitSet(app_.table().portraitSet(player), setOfButton(e.button));
+        };
+    }
 }
 
 void ControlMenu::showPortrait(ui::Image& portrait, const ui::Label& holder, int number) {

@@ -10,14 +10,13 @@ namespace quorvel::control {
 
 void ControlMenu::applyRosterPlayer(int player, const app::RosterPlayer& entry) {
     auto& table = app_.table();
-    const bool first = player == 1;
-    (first ? Text1 : Text2).setText(entry.name);
-    (first ? table.P1 : table.P2).setCaption(entry.name);
+    nameBox(player).setText(entry.name);
+    table.playerName(player).setCaption(entry.name);
     if (entry.country) {
         // A country the list in force cannot tell is told to the operator, and the table
         // keeps the country it shows: never another country in its place.
         try {
-            ui::ComboBox& list = first ? table.Combo1 : table.Combo2;
+            ui::ComboBox& list = table.countryList(player);
             const int place = app::rosterCountryPlace(platform(), platform().programFolder(), app_.roster(), entry,
                                                       table.countryLanguage, list.items());
             if (place < list.listCount()) list.setListIndex(place);
@@ -30,9 +29,9 @@ void ControlMenu::applyRosterPlayer(int player, const app::RosterPlayer& entry) 
         if (swatch >= 0) inputControlClicked(C1(swatch));
     }
     if (entry.portrait) {
-        ui::Label& holder = first ? table.Label4 : table.Label5;
-        if (holder.caption() != entry.portrait->set) choosePortraitSet(holder, entry.portrait->set.c_str());
-        showPortrait(first ? table.I1 : table.I2, holder, entry.portrait->number);
+        ui::Label& set = table.portraitSet(player);
+        if (set.caption() != entry.portrait->set) choosePortraitSet(set, entry.portrait->set.c_str());
+        showPortrait(table.portrait(player), set, entry.portrait->number);
     }
 }
 
@@ -43,14 +42,14 @@ void ControlMenu::applyRosterChanges(const std::string& before1, const std::stri
     const app::Roster& roster = app_.roster();
     auto& table = app_.table();
     for (const int player : {1, 2}) {
-        ui::Label& name = player == 1 ? table.P1 : table.P2;
+        ui::Label& name = table.playerName(player);
         const app::RosterPlayer* entry = roster.find(name.caption());
         if (!entry) continue;
         if (entry != roster.find(player == 1 ? before1 : before2)) {
             applyRosterPlayer(player, *entry);
             continue;
         }
-        (player == 1 ? Text1 : Text2).setText(entry->name);
+        nameBox(player).setText(entry->name);
         name.setCaption(entry->name);
     }
 }

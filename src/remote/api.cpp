@@ -61,20 +61,6 @@ std::string actionList() {
     return list;
 }
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lower(x) == lower(y);
-           });
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
 // Text from the request for a message: at most a few dozen bytes, control characters
 // (a NUL among them, which would cut the message short) and bytes beyond ASCII shown as
 // '?', so never a broken UTF-8 sequence at the cut.
@@ -148,7 +134,7 @@ void onlyFields(const json& body, const Action& action) {
         std::string_view rest = fields;
         while (!rest.empty()) {
             const std::size_t comma = rest.find(',');
-            if (trimmed(rest.substr(0, comma)) == key) known = true;
+            if (ui::trimmed(rest.substr(0, comma)) == key) known = true;
             rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
         }
         if (!known) {
@@ -159,7 +145,7 @@ void onlyFields(const json& body, const Action& action) {
 }
 
 Command readBody(const Action& action, const std::string& text) {
-    if (trimmed(text).empty())
+    if (ui::trimmed(text).empty())
         throw Error("the body is empty; " + std::string(action.name) + " takes a JSON object such as {}");
     json body;
     try {
@@ -189,23 +175,23 @@ Command readBody(const Action& action, const std::string& text) {
         case Kind::RosterPlayer:
             command.player = player(body);
             field(body, "name");
-            command.caption = tableText(body, "name");
+            command.rosterName = tableText(body, "name");
             break;
         case Kind::Series:
             field(body, "caption");
-            command.caption = tableText(body, "caption");
+            command.seriesCaption = tableText(body, "caption");
             break;
         case Kind::Country:
             command.player = player(body);
             // The list's length is known on the UI thread: the country file may hold up to
             // 301 names. The list itself is checked there.
-            command.index = wholeNumber(body, "index", app::kMaxCountries - 1, "a country's place in the list");
+            command.country = wholeNumber(body, "index", app::kMaxCountries - 1, "a country's place in the list");
             break;
         case Kind::Colour:
-            command.index = wholeNumber(body, "index", control::kPaletteSize - 1, "a swatch of the palette");
+            command.swatch = wholeNumber(body, "index", control::kPaletteSize - 1, "a swatch of the palette");
             break;
         case Kind::GoToMatch:
-            command.index = wholeNumber(body, "index", app::kMaxMatches, "a match of the day (its number, from 1)");
+            command.matchNumber = wholeNumber(body, "index", app::kMaxMatches, "a match of the day (its number, from 1)");
             break;
         case Kind::PulseSeries:
         case Kind::PulseCountries: {
@@ -220,7 +206,7 @@ Command readBody(const Action& action, const std::string& text) {
 }
 
 bool isJson(std::string_view contentType) {
-    return equalNoCase(trimmed(contentType.substr(0, contentType.find(';'))), "application/json");
+    return ui::equalNoCase(ui::trimmed(contentType.substr(0, contentType.find(';'))), "application/json");
 }
 
 // Constant time for tokens of the same length, so the answer's timing does not tell how
@@ -299,17 +285,13 @@ std::optional<Response> scaleRefusal(const Request& request) {
     return response;
 }
 
-bool endsWithNoCase(std::string_view text, std::string_view ending) {
-    return text.size() >= ending.size() && equalNoCase(text.substr(text.size() - ending.size()), ending);
-}
-
 // A name Windows gives to a device in every folder, whatever its extension.
 bool deviceName(std::string_view name) {
     std::string_view stem = name.substr(0, name.find('.'));
     while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
     for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
-        if (equalNoCase(stem, device)) return true;
-    return stem.size() == 4 && (equalNoCase(stem.substr(0, 3), "COM") || equalNoCase(stem.substr(0, 3), "LPT")) &&
+        if (ui::equalNoCase(stem, device)) return true;
+    return stem.size() == 4 && (ui::startsWithNoCase(stem, "COM") || ui::startsWithNoCase(stem, "LPT")) &&
            stem[3] >= '0' && stem[3] <= '9';
 }
 
@@ -336,7 +318,7 @@ std::optional<std::vector<std::string>> pictureFile(std::string_view address) {
         address.remove_prefix(slash + 1);
     }
     const std::string& file = names.back();
-    if (!endsWithNoCase(file, ".gif") && !endsWithNoCase(file, ".jpg") && !endsWithNoCase(file, ".jpeg"))
+    if (!ui::endsWithNoCase(file, ".gif") && !ui::endsWithNoCase(file, ".jpg") && !ui::endsWithNoCase(file, ".jpeg"))
         return std::nullopt;
     return names;
 }
@@ -366,7 +348,7 @@ std::string_view pictureType(std::string_view bytes) {
     return {};
 }
 
-Response page(const char* html) {
+Response page(std::string_view html) {
     Response response;
     response.contentType = "text/html; charset=utf-8";
     response.body = html;
@@ -426,7 +408,7 @@ bool Api::hostAllowed(const std::string& given) const {
     // A name that a web page's own server could point here (DNS rebinding) is refused;
     // "localhost" always means this computer.
     if (isLoopback(endpoint_.address) || isWildcard(endpoint_.address)) {
-        if (equalNoCase(name, "localhost")) return true;
+        if (ui::equalNoCase(name, "localhost")) return true;
     }
     // Listening on every address, any IPv4 address written as a number is taken: a page
     // that points a name of its own at this computer sends that name, never a number.
@@ -438,8 +420,8 @@ bool Api::originAllowed(std::string_view origin, std::string_view host) {
     // The page that sent the request came from this very address: the scheme, the host and
     // the port of its Origin are the request's own (whose Host has been checked).
     constexpr std::string_view kHttp = "http://";
-    if (origin.size() <= kHttp.size() || !equalNoCase(origin.substr(0, kHttp.size()), kHttp)) return false;
-    return !host.empty() && equalNoCase(withPort(origin.substr(kHttp.size())), withPort(host));
+    if (origin.size() <= kHttp.size() || !ui::startsWithNoCase(origin, kHttp)) return false;
+    return !host.empty() && ui::equalNoCase(withPort(origin.substr(kHttp.size())), withPort(host));
 }
 
 std::optional<Response> Api::tokenRefusal(const Request& request, bool inQuery) const {
@@ -456,7 +438,7 @@ std::optional<Response> Api::tokenRefusal(const Request& request, bool inQuery) 
         return response;
     }
     const bool right = queried ? sameToken(*queried, endpoint_.token)
-                               : given.size() >= kBearer.size() && equalNoCase(given.substr(0, kBearer.size()), kBearer) &&
+                               : ui::startsWithNoCase(given, kBearer) &&
                                      sameToken(given.substr(kBearer.size()), endpoint_.token);
     if (right) return std::nullopt;
     // The message never repeats what was given.
@@ -599,31 +581,31 @@ Response Api::run(app::App& app, const Command& command) {
             case Kind::Names: {
                 // "OK" hands both boxes over: a name not given stays as the table shows it.
                 control::ControlMenu& menu = app.controlMenu();
-                menu.Text1.setText(command.name1.value_or(table.P1.caption()));
-                menu.Text2.setText(command.name2.value_or(table.P2.caption()));
+                menu.nameBox(1).setText(command.name1.value_or(table.playerName(1).caption()));
+                menu.nameBox(2).setText(command.name2.value_or(table.playerName(2).caption()));
                 menu.applyNames();
                 break;
             }
             case Kind::Series: {
                 control::ControlMenu& menu = app.controlMenu();
-                menu.BO.setText(command.caption);
+                menu.BO.setText(command.seriesCaption);
                 menu.applySeries();
                 break;
             }
             case Kind::Country: {
-                ui::ComboBox& list = first ? table.Combo1 : table.Combo2;
-                if (command.index >= list.listCount()) {
-                    return refusal(400, "index: " + std::to_string(command.index) + " is not a country of the list (" +
+                ui::ComboBox& list = table.countryList(command.player);
+                if (command.country >= list.listCount()) {
+                    return refusal(400, "index: " + std::to_string(command.country) + " is not a country of the list (" +
                                             (list.listCount() == 0 ? std::string("the list is empty")
                                                                    : "0 to " + std::to_string(list.listCount() - 1)) +
                                             ")");
                 }
-                table.inputListPicked(list, command.index);
+                table.inputListPicked(list, command.country);
                 break;
             }
             case Kind::Colour: {
                 control::ControlMenu& menu = app.controlMenu();
-                menu.inputControlClicked(menu.C1(command.index));
+                menu.inputControlClicked(menu.C1(command.swatch));
                 break;
             }
             case Kind::PulseSeries:
@@ -639,13 +621,13 @@ Response Api::run(app::App& app, const Command& command) {
             case Kind::GoToMatch: {
                 const std::size_t count = app.day().matches().size();
                 if (command.kind == Kind::GoToMatch && count > 0 &&
-                    (command.index < 1 || static_cast<std::size_t>(command.index) > count)) {
-                    return refusal(400, "index: " + std::to_string(command.index) + " is not a match of the day (1 to " +
+                    (command.matchNumber < 1 || static_cast<std::size_t>(command.matchNumber) > count)) {
+                    return refusal(400, "index: " + std::to_string(command.matchNumber) + " is not a match of the day (1 to " +
                                             std::to_string(count) + ")");
                 }
                 const auto step = command.kind == Kind::NextMatch
                                       ? table.nextMatch()
-                                      : table.goToMatch(static_cast<std::size_t>(command.index) - 1);
+                                      : table.goToMatch(static_cast<std::size_t>(command.matchNumber) - 1);
                 if (step == table::ScoreTable::MatchStep::NoSchedule)
                     return refusal(409, "there is no schedule: Matches.csv in the program folder lists the day's "
                                         "matches, read at the start dialog's load");
@@ -655,9 +637,9 @@ Response Api::run(app::App& app, const Command& command) {
                 break;
             }
             case Kind::RosterPlayer: {
-                const app::RosterPlayer* entry = app.roster().find(command.caption);
+                const app::RosterPlayer* entry = app.roster().find(command.rosterName);
                 if (!entry)
-                    return refusal(400, "name: " + shown(json(command.caption)) + " is not a name of the roster");
+                    return refusal(400, "name: " + shown(json(command.rosterName)) + " is not a name of the roster");
                 if (entry->colour && control::swatchOnSide(*entry->colour, command.player) < 0) {
                     return refusal(400, "colour: " + shown(json(entry->colourText)) + " of " +
                                             shown(json(entry->name)) + " is not a colour of player " +
@@ -665,7 +647,7 @@ Response Api::run(app::App& app, const Command& command) {
                 }
                 if (entry->country) {
                     try {
-                        const ui::ComboBox& list = first ? table.Combo1 : table.Combo2;
+                        const ui::ComboBox& list = table.countryList(command.player);
                         app::rosterCountryPlace(app.platform(), app.platform().programFolder(), app.roster(), *entry,
                                                 table.countryLanguage, list.items());
                     } catch (const Error& error) {
@@ -675,10 +657,10 @@ Response Api::run(app::App& app, const Command& command) {
                 // As "OK" with that name in the player's box: applied unless the player
                 // is already on that side.
                 control::ControlMenu& menu = app.controlMenu();
-                const std::string before1 = table.P1.caption();
-                const std::string before2 = table.P2.caption();
-                menu.Text1.setText(first ? entry->name : before1);
-                menu.Text2.setText(first ? before2 : entry->name);
+                const std::string before1 = table.playerName(1).caption();
+                const std::string before2 = table.playerName(2).caption();
+                menu.nameBox(1).setText(first ? entry->name : before1);
+                menu.nameBox(2).setText(first ? before2 : entry->name);
                 menu.applyNames();
                 menu.applyRosterChanges(before1, before2);
                 break;

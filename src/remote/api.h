@@ -72,15 +72,18 @@ struct Command {
         Swap,
         ScheduleList,  // GET /api/schedule
         NextMatch,
-        GoToMatch,     // index: the match's number, from 1
+        GoToMatch,     // matchNumber
     };
     Kind kind = Kind::State;
-    int player = 0;  // 1 or 2
-    int index = 0;   // country or swatch
-    bool on = false;
-    std::optional<std::string> name1;
+    int player = 0;       // 1 or 2
+    int country = 0;      // Country: the place in the player's country list, from 0
+    int swatch = 0;       // Colour: the palette's swatch, from 0
+    int matchNumber = 0;  // GoToMatch: the match of the day, from 1
+    bool on = false;      // PulseSeries, PulseCountries: the pulse wanted on
+    std::optional<std::string> name1;  // Names: player 1's name when given
     std::optional<std::string> name2;
-    std::string caption;  // the series caption; the roster name
+    std::string seriesCaption;  // Series
+    std::string rosterName;     // RosterPlayer: the name as given, found apart from case
 };
 
 class Api {
@@ -142,9 +145,9 @@ private:
 extern const char* const kControlPage;
 // The overlay page served at "/overlay": the score table drawn from the descriptions that
 // its WebSocket at /overlay/socket pushes (TableFeed).
-extern const char* const kOverlayPage;
+extern const std::string kOverlayPage;
 // The pages for the breaks at "/scene/upnext" and "/scene/results": the day's schedule
 // drawn from the same socket as the overlay.
-extern const char* const kScenePage;
+extern const std::string kScenePage;
 
 }  // namespace quorvel::remote

@@ -8,10 +8,11 @@
 // needs nothing from outside the program, and reconnects by itself when the program
 // starts again; while the table is closed, or the program away, it shows nothing.
 #include "remote/api.h"
+#include "remote/feed_script.h"
 
 namespace quorvel::remote {
 
-const char* const kOverlayPage = R"html(<!DOCTYPE html>
+const std::string kOverlayPage = std::string(R"html(<!DOCTYPE html>
 <html lang="en">
 <head>
 <meta charset="utf-8">
@@ -34,14 +35,7 @@ const char* const kOverlayPage = R"html(<!DOCTYPE html>
 </head>
 <body>
 <div id="table"></div>
-<script>
-"use strict";
-const query = new URLSearchParams(location.search);
-const scale = (() => {
-  const s = Number(query.get("scale") || 1);
-  return s >= 0.5 && s <= 4 ? s : 1;
-})();
-const token = query.get("token");
+<script>)html") + kFeedScript + R"html(
 const root = document.getElementById("table");
 let form = null;
 let controls = [];
@@ -256,19 +250,7 @@ function apply(message) {
   for (const change of message.controls) paint(change.i);
 }
 
-let delay = 250;
-function connect() {
-  const socket = new WebSocket((location.protocol === "https:" ? "wss" : "ws") + "://" + location.host +
-                               "/overlay/socket" + location.search);
-  socket.onopen = () => { delay = 250; };
-  socket.onmessage = (event) => apply(JSON.parse(event.data));
-  socket.onclose = () => {
-    clear();
-    setTimeout(connect, delay);
-    delay = Math.min(delay * 2, 4000);
-  };
-}
-connect();
+follow(apply, clear);
 </script>
 </body>
 </html>

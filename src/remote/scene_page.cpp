@@ -9,10 +9,11 @@
 // (0.5 to 4) and hands ?token on to the socket and the pictures; without a schedule it
 // shows nothing.
 #include "remote/api.h"
+#include "remote/feed_script.h"
 
 namespace quorvel::remote {
 
-const char* const kScenePage = R"html(<!DOCTYPE html>
+const std::string kScenePage = std::string(R"html(<!DOCTYPE html>
 <html lang="en">
 <head>
 <meta charset="utf-8">
@@ -47,18 +48,11 @@ const char* const kScenePage = R"html(<!DOCTYPE html>
 </head>
 <body>
 <div id="scene"></div>
-<script>
-"use strict";
-const query = new URLSearchParams(location.search);
-const scale = (() => {
-  const s = Number(query.get("scale") || 1);
-  return s >= 0.5 && s <= 4 ? s : 1;
-})();
+<script>)html") + kFeedScript + R"html(
 const count = (() => {
   const n = Number(query.get("count") || 3);
   return Number.isInteger(n) && n >= 0 && n <= 50 ? n : 3;
 })();
-const token = query.get("token");
 const results = location.pathname.endsWith("/results");
 const root = document.getElementById("scene");
 root.style.setProperty("--s", scale);
@@ -186,20 +180,10 @@ function apply(message) {
   draw();
 }
 
-let delay = 250;
-function connect() {
-  const socket = new WebSocket((location.protocol === "https:" ? "wss" : "ws") + "://" + location.host +
-                               "/overlay/socket" + location.search);
-  socket.onopen = () => { delay = 250; };
-  socket.onmessage = (event) => apply(JSON.parse(event.data));
-  socket.onclose = () => {
-    root.style.display = "none";
-    drawn = "";
-    setTimeout(connect, delay);
-    delay = Math.min(delay * 2, 4000);
-  };
-}
-connect();
+follow(apply, () => {
+  root.style.display = "none";
+  drawn = "";
+});
 </script>
 </body>
 </html>

@@ -49,16 +49,14 @@ std::optional<int> swatchIndex(const std::string& tag) {
 }
 
 json player(table::ScoreTable& table, int number) {
-    const bool first = number == 1;
-    const ui::Label& name = first ? table.P1 : table.P2;
-    const ui::Label& score = first ? table.T1 : table.T2;
-    const ui::ComboBox& list = first ? table.Combo1 : table.Combo2;
-    const ui::Label& country = first ? table.LiveP1 : table.LiveP2;
-    const ui::Image& flag = first ? table.F1 : table.F2;
-    const ui::Image& portrait = first ? table.I1 : table.I2;
-    const ui::Label& set = first ? table.Label4 : table.Label5;
-    // Player 1's colour index lies in Label5's tag, player 2's in Label6's.
-    const auto colour = swatchIndex((first ? table.Label5 : table.Label6).tag());
+    const ui::Label& name = table.playerName(number);
+    const ui::Label& score = table.score(number);
+    const ui::ComboBox& list = table.countryList(number);
+    const ui::Label& country = table.countryName(number);
+    const ui::Image& flag = table.flag(number);
+    const ui::Image& portrait = table.portrait(number);
+    const ui::Label& set = table.portraitSet(number);
+    const auto colour = swatchIndex(table.colourSwatch(number));
 
     std::string_view setName = set.caption();
     if (!setName.empty() && setName.back() == '\\') setName.remove_suffix(1);

@@ -92,13 +92,13 @@ void ScoreTable::wireGestures() {
 // --- Scores ---
 
 void ScoreTable::scoreClicked(int player, int delta) {
-    ui::Label& score = player == 1 ? T1 : T2;
+    ui::Label& score = this->score(player);
     // A score that is not a number is put right by the key poll's next tick.
     const auto value = ui::parseNumber(score.caption());
     if (!value) return;
     score.setCaption(ui::formatNumber(*value + delta));
     control::ControlMenu& menu = app_.controlMenu();
-    (player == 1 ? menu.Text3 : menu.Text4).setText(score.caption());
+    menu.scoreBox(player).setText(score.caption());
 }
 
 void ScoreTable::scorePressed(int player, const ui::MouseEvent& e) {
@@ -106,7 +106,7 @@ void ScoreTable::scorePressed(int player, const ui::MouseEvent& e) {
     // its next tick) and has no middle-button reset.
     const bool r094 = app::isOldest(app_.release());
     if (e.button == kRight) {
-        const auto value = ui::parseNumber((player == 1 ? T1 : T2).caption());
+        const auto value = ui::parseNumber(score(player).caption());
         // A right press never takes a score below 0.
         if (value && (*value > 0 || r094)) scoreClicked(player, -1);
     }
@@ -202,9 +202,9 @@ void ScoreTable::pickStrip(int player, const ui::MouseEvent& e) {
     const int cell = *r / kStripCell;  // truncated toward zero
     const bool general = cell >= 0 && cell <= kLastGeneral;
 
-    if (e.button == kLeft && general) (player == 1 ? I1 : I2).setPicture(stripPortrait(player, cell));
+    if (e.button == kLeft && general) portrait(player).setPicture(stripPortrait(player, cell));
     if (e.button == kRight && cell >= 0 && cell <= kLastStripColour)
-        (player == 1 ? SC1 : SC2).setFillColor(app_.controlMenu().C1(cell).backColor());
+        colourBar(player).setFillColor(app_.controlMenu().C1(cell).backColor());
     if (e.button == kLeft && general && altDown()) {
         I1.setPicture(stripPortrait(1, cell));
         I2.setPicture(stripPortrait(2, cell));

@@ -139,8 +139,8 @@ ScoreTable::ScoreTable(app::App& app)
     // path and an interval above 0: an interval typed before only sets the timer.
     timer3_.onTick = [this] {
         if (app::isOldest(app_.release())) refreshFromCaptureSettings();
-        const auto applied = ui::parseNumber(Label3.caption());
-        if (Label2.caption() == kCapturePathUnset || !applied || *applied <= 0) return;
+        const auto applied = ui::parseNumber(captureIntervalText());
+        if (capturePath() == kCapturePathUnset || !applied || *applied <= 0) return;
         sinceCapture_ += timer3_.interval();
         if (sinceCapture_ < kShortestCaptureInterval) return;
         sinceCapture_ = 0;
@@ -183,7 +183,7 @@ void ScoreTable::restartCaptures() {
 }
 
 void ScoreTable::Capture(ui::Form& window) {
-    const std::string& path = Label2.caption();
+    const std::string& path = capturePath();
     try {
         app_.captureFile().update(window, path, ui::imageFormatFor(path));
     } catch (const Error& failure) {
@@ -195,7 +195,7 @@ void ScoreTable::Capture(ui::Form& window) {
 }
 
 void ScoreTable::refreshFromCaptureSettings() {
-    setBackColor(Label1.backColor());
+    setBackColor(backgroundColour());
     auto& interval = app_.controlMenu().Text6;
     const auto typed = ui::parseNumber(interval.text());
     if (!typed || *typed <= 0 || *typed >= 999) {
@@ -203,7 +203,7 @@ void ScoreTable::refreshFromCaptureSettings() {
         return;
     }
     // The holder keeps the interval the last "OK" applied.
-    setCaptureInterval(Label3.caption());
+    setCaptureInterval(captureIntervalText());
 }
 
 void ScoreTable::setCaptureInterval(const std::string& tenths) {
@@ -237,13 +237,13 @@ void ScoreTable::onLoad() {
     Combo2.setVisible(false);
     gennum1 = 0;
     gennum2 = 0;
-    I1.setPicture(platform().loadPicture(portraitPath(Label4, kStartPortrait)));
-    I2.setPicture(platform().loadPicture(portraitPath(Label5, kStartPortrait)));
+    for (const int player : {1, 2})
+        portrait(player).setPicture(platform().loadPicture(portraitPath(portraitSet(player), kStartPortrait)));
     // The saving of the picture that an earlier match's "OK" applied goes on.
     if (const auto& kept = app_.appliedCapture()) {
-        Label2.setCaption(kept->path);
-        Label3.setCaption(kept->interval);
-        Label1.setBackColor(kept->background);
+        setCapturePath(kept->path);
+        setCaptureIntervalText(kept->interval);
+        setBackgroundColour(kept->background);
         setCaptureInterval(kept->interval);
         app_.captureFile().forget();  // the new match's first picture is written
     }
@@ -274,8 +274,8 @@ void ScoreTable::fitCountryName(ui::Label& name, const ui::Rect& laidOut, bool t
 
 void ScoreTable::onActivate() {
     auto& settings = app_.settings();
-    Label5.setTag(settings.Player1Color.text);
-    Label6.setTag(settings.Player2Color.text);
+    setColourSwatch(1, settings.Player1Color.text);
+    setColourSwatch(2, settings.Player2Color.text);
     if (seeThroughSetting()) MakeTransparent();
 }
 

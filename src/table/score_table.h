@@ -61,6 +61,31 @@ public:
     ui::TextBox& inttimer5;  // pulse speed of the country names
     ui::PictureBox& picturegen;  // spare picture while the portraits are exchanged
 
+    // Each player's controls by what they are; `player` is 1 or 2.
+    ui::Label& playerName(int player) const { return player == 1 ? P1 : P2; }
+    ui::Label& score(int player) const { return player == 1 ? T1 : T2; }
+    ui::Image& flag(int player) const { return player == 1 ? F1 : F2; }
+    ui::Label& countryName(int player) const { return player == 1 ? LiveP1 : LiveP2; }
+    ui::ComboBox& countryList(int player) const { return player == 1 ? Combo1 : Combo2; }
+    ui::Image& portrait(int player) const { return player == 1 ? I1 : I2; }
+    ui::Shape& colourBar(int player) const { return player == 1 ? SC1 : SC2; }
+    // The hidden label whose caption names the player's portrait set ("Origin\", "P1\"
+    // or "P2\"), as portraitPath takes it.
+    ui::Label& portraitSet(int player) const { return player == 1 ? Label4 : Label5; }
+    // The palette swatch of the player's colour, its index as text; the hidden labels'
+    // tags keep it, where the start dialog's settings and the menu's swatches find it.
+    const std::string& colourSwatch(int player) const { return swatchHolder(player).tag(); }
+    void setColourSwatch(int player, std::string swatch) { swatchHolder(player).setTag(std::move(swatch)); }
+    // The capture settings as the control menu's "OK" left them: the file's path (the
+    // holder's own name "Label2" while none was given), the interval's text and the
+    // background colour.
+    const std::string& capturePath() const { return Label2.caption(); }
+    const std::string& captureIntervalText() const { return Label3.caption(); }
+    ui::Color backgroundColour() const { return Label1.backColor(); }
+    void setCapturePath(std::string path) { Label2.setCaption(std::move(path)); }
+    void setCaptureIntervalText(std::string tenths) { Label3.setCaption(std::move(tenths)); }
+    void setBackgroundColour(ui::Color colour) { Label1.setBackColor(colour); }
+
     // The table's timers. Timer1 polls the key chords every 10 ms; Timer6 is the repeat
     // guard that turns the poll on again 600 ms after a chord changed a score or a
     // portrait (release 0.94 has Timer2 instead: 300 ms, off until the poll stops);
@@ -147,6 +172,8 @@ public:
     void nextMatchByHand();
 
 private:
+    ui::Label& swatchHolder(int player) const { return player == 1 ? Label5 : Label6; }
+
     // Records the current match's result from the table, telling the operator of a
     // refusal to write it.
     void finishMatch();

@@ -219,12 +219,12 @@ void ScoreTable::repeatGuard() {
 
 void ScoreTable::nextPortrait1() {
     ++gennum1;
-    I1.setPicture(platform().loadPicture(portraitPath(Label4, gennum1)));
+    I1.setPicture(platform().loadPicture(portraitPath(portraitSet(1), gennum1)));
 }
 
 void ScoreTable::nextPortrait2() {
     ++gennum2;
-    I2.setPicture(platform().loadPicture(portraitPath(Label5, gennum2)));
+    I2.setPicture(platform().loadPicture(portraitPath(portraitSet(2), gennum2)));
 }
 
 void ScoreTable::hidePortraits() {
@@ -238,13 +238,13 @@ void ScoreTable::togglePortraits() {
 }
 
 void ScoreTable::addToScore(int player, int delta) {
-    ui::Label& score = player == 1 ? T1 : T2;
+    ui::Label& score = this->score(player);
     // A score that is not a number is left to the validity rules of the same tick.
     if (const auto value = ui::parseNumber(score.caption())) score.setCaption(ui::formatNumber(*value + delta));
     // The menu's box changes from its own number, so a difference between the two stays.
     // A box the operator left holding something else than a number is left as it is.
     control::ControlMenu& menu = app_.controlMenu();
-    ui::TextBox& box = player == 1 ? menu.Text3 : menu.Text4;
+    ui::TextBox& box = menu.scoreBox(player);
     if (const auto value = ui::parseNumber(box.text())) box.setText(ui::formatNumber(*value + delta));
 }
 

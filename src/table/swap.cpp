@@ -53,9 +53,9 @@ void ScoreTable::swapSides() {
         exchange(*SC12, *SC22, &ui::Shape::fillColor, &ui::Shape::setFillColor);
         exchangeVisibility(*SC12, *SC22);
     }
-    const std::string colour1 = Label5.tag();
-    Label5.setTag(otherSideSwatch(Label6.tag()));
-    Label6.setTag(otherSideSwatch(colour1));
+    const std::string swatch1 = colourSwatch(1);
+    setColourSwatch(1, otherSideSwatch(colourSwatch(2)));
+    setColourSwatch(2, otherSideSwatch(swatch1));
     std::swap(settings.Player1Color, settings.Player2Color);
     for (app::Setting* colour : {&settings.Player1Color, &settings.Player2Color})
         *colour = {otherSideSwatch(colour->text), ""};
@@ -81,8 +81,8 @@ void ScoreTable::swapSides() {
     exchange(I1, I2, &ui::Image::picture, &ui::Image::setPicture);
     exchangeVisibility(I1, I2);
     std::swap(gennum1, gennum2);
-    if (Label4.caption() != Label5.caption()) {
-        exchange(Label4, Label5, &ui::Label::caption, &ui::Label::setCaption);
+    if (portraitSet(1).caption() != portraitSet(2).caption()) {
+        exchange(portraitSet(1), portraitSet(2), &ui::Label::caption, &ui::Label::setCaption);
         menu.fillThumbnails();
     }
 }

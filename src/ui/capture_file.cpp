@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "ui/text.h"
+
 namespace quorvel::ui {
 
 namespace {
@@ -16,16 +18,6 @@ void setAlpha(WindowImage& image, const std::optional<Color>& key, const Platfor
     const Color resolved = platform.resolveColor(*key);
     const std::uint32_t keyPixel = rgbValue(resolved);
     for (std::uint32_t& pixel : image.pixels) pixel = (pixel & kRgb) == keyPixel ? keyPixel : pixel | kOpaque;
-}
-
-bool endsWithNoCase(std::string_view text, std::string_view ending) {
-    if (text.size() < ending.size()) return false;
-    const auto tail = text.substr(text.size() - ending.size());
-    for (std::size_t i = 0; i < ending.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(tail[i]) != lower(ending[i])) return false;
-    }
-    return true;
 }
 
 }  // namespace

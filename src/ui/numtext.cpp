@@ -5,20 +5,17 @@
 #include <limits>
 #include <system_error>
 
+#include "ui/text.h"
+
 namespace quorvel::ui {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
 std::optional<double> parseNumber(std::string_view text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin])) ++begin;
-    while (end > begin && isBlank(text[end - 1])) --end;
-    std::string_view body = text.substr(begin, end - begin);
+    const std::string_view body = trimmed(text);
 
     // Check the shape ourselves: from_chars alone would accept "inf", "nan" and hex forms.
     std::size_t i = 0;

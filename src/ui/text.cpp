@@ -1,5 +1,6 @@
 #include "ui/text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -125,7 +126,29 @@ std::uint32_t foldTwoByte(std::uint32_t cp) {
     return cp;
 }
 
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 }  // namespace
+
+std::string_view trimmed(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return asciiLower(x) == asciiLower(y); });
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view start) {
+    return text.size() >= start.size() && equalNoCase(text.substr(0, start.size()), start);
+}
+
+bool endsWithNoCase(std::string_view text, std::string_view ending) {
+    return text.size() >= ending.size() && equalNoCase(text.substr(text.size() - ending.size()), ending);
+}
 
 std::string foldCase(std::string_view text) {
     std::string out;

@@ -19,6 +19,15 @@ std::vector<std::string> splitLines(std::string_view text);
 // The same lines as views into `text`.
 std::vector<std::string_view> lineViews(std::string_view text);
 
+// The text without the blanks (spaces and tabs) at its two ends.
+std::string_view trimmed(std::string_view text);
+
+// ASCII comparisons apart from case, for the words of protocols and file names (header
+// values, "Bearer", ".png", device names); names people type go through foldCase.
+bool equalNoCase(std::string_view a, std::string_view b);
+bool startsWithNoCase(std::string_view text, std::string_view start);
+bool endsWithNoCase(std::string_view text, std::string_view ending);
+
 // The text with its capital letters made small, for comparing names without regard to
 // case: Latin (with the accented letters of Latin-1 and Latin Extended-A) and Cyrillic,
 // Ё and the Ukrainian letters included; the dotted capital İ is i. Every other character,

@@ -41,5 +41,12 @@ TEST(Encodings, FoldingCaseCoversLatinAndCyrillicAndKeepsEverythingElse) {
     EXPECT_EQ(foldCase("A\xD0" "\xC8" "B"), "a\xD0" "\xC8" "b");  // broken UTF-8 passes through
 }
 
+TEST(Words, BlanksTrimmedAndAsciiComparedApartFromCase) {
+    EXPECT_EQ(trimmed(" \t a b\t "), "a b");
+    EXPECT_EQ(trimmed(" \t"), "");
+    EXPECT_TRUE(endsWithNoCase("SHOT.PnG", ".png") && startsWithNoCase("bearer x", "Bearer "));
+    EXPECT_FALSE(endsWithNoCase("g", ".png") || startsWithNoCase("Bear", "Bearer") || equalNoCase("É", "é"));
+}
+
 }  // namespace
 }  // namespace quorvel::ui
