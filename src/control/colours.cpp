@@ -46,8 +46,9 @@ void ControlMenu::connectColours() {
 
 void ControlMenu::chooseColour(int index, int player, ui::Shape& bar) {
     const ui::Label& swatch = C1(index);
-    colourName(player).setBackColor(swatch.backColor());
-    colourName(player).setCaption(swatch.tag());
+    ui::Label& name = colourName(player);
+    name.setBackColor(swatch.backColor());
+    name.setCaption(swatch.tag());
     bar.setFillColor(swatch.backColor());
     const std::string text = ui::formatNumber(static_cast<long long>(index));
     app_.table().setColourSwatch(player, text);

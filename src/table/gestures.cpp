@@ -92,13 +92,13 @@ void ScoreTable::wireGestures() {
 // --- Scores ---
 
 void ScoreTable::scoreClicked(int player, int delta) {
-    ui::Label& score = this->score(player);
+    ui::Label& shown = score(player);
     // A score that is not a number is put right by the key poll's next tick.
-    const auto value = ui::parseNumber(score.caption());
+    const auto value = ui::parseNumber(shown.caption());
     if (!value) return;
-    score.setCaption(ui::formatNumber(*value + delta));
+    shown.setCaption(ui::formatNumber(*value + delta));
     control::ControlMenu& menu = app_.controlMenu();
-    menu.scoreBox(player).setText(score.caption());
+    menu.scoreBox(player).setText(shown.caption());
 }
 
 void ScoreTable::scorePressed(int player, const ui::MouseEvent& e) {

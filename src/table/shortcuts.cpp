@@ -238,9 +238,9 @@ void ScoreTable::togglePortraits() {
 }
 
 void ScoreTable::addToScore(int player, int delta) {
-    ui::Label& score = this->score(player);
+    ui::Label& shown = score(player);
     // A score that is not a number is left to the validity rules of the same tick.
-    if (const auto value = ui::parseNumber(score.caption())) score.setCaption(ui::formatNumber(*value + delta));
+    if (const auto value = ui::parseNumber(shown.caption())) shown.setCaption(ui::formatNumber(*value + delta));
     // The menu's box changes from its own number, so a difference between the two stays.
     // A box the operator left holding something else than a number is left as it is.
     control::ControlMenu& menu = app_.controlMenu();
