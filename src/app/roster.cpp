@@ -16,24 +16,41 @@ Roster::Roster(std::vector<RosterPlayer> players) {
     for (auto& player : players) add(std::move(player));
 }
 
+std::size_t Roster::slotOf(std::string_view folded) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t slot = std::hash<std::string_view>{}(folded) & mask;
+    while (slots_[slot] != 0 && folded_[slots_[slot] - 1] != folded) slot = (slot + 1) & mask;
+    return slot;
+}
+
+void Roster::rehash(std::size_t slots) {
+    slots_.assign(slots, 0);
+    for (std::size_t i = 0; i < folded_.size(); ++i) slots_[slotOf(folded_[i])] = static_cast<std::uint32_t>(i + 1);
+}
+
 void Roster::reserve(std::size_t players) {
     players_.reserve(players);
     folded_.reserve(players);
-    positions_.reserve(players);
+    std::size_t slots = 16;
+    while (slots < 2 * players) slots *= 2;
+    if (slots > slots_.size()) rehash(slots);
 }
 
 std::optional<std::size_t> Roster::add(RosterPlayer player) {
+    if (2 * (players_.size() + 1) > slots_.size()) reserve(2 * players_.size() + 8);
     std::string folded = ui::foldCase(player.name);
-    const auto [place, added] = positions_.try_emplace(folded, players_.size());
-    if (!added) return place->second;
+    const std::size_t slot = slotOf(folded);
+    if (slots_[slot] != 0) return slots_[slot] - 1;
     players_.push_back(std::move(player));
     folded_.push_back(std::move(folded));
+    slots_[slot] = static_cast<std::uint32_t>(players_.size());
     return std::nullopt;
 }
 
 const RosterPlayer* Roster::find(std::string_view name) const {
-    const auto place = positions_.find(ui::foldCase(name));
-    return place == positions_.end() ? nullptr : &players_[place->second];
+    if (slots_.empty()) return nullptr;
+    const std::size_t slot = slotOf(ui::foldCase(name));
+    return slots_[slot] == 0 ? nullptr : &players_[slots_[slot] - 1];
 }
 
 const char* rosterColourName(int colour) { return control::kPalette.at(static_cast<std::size_t>(colour)).name; }

@@ -5,8 +5,9 @@
 // whatever its case; the roster's own spelling is the one shown.
 #include <optional>
 #include <string>
-#include <string_view>
 #include <unordered_map>
+#include <string_view>
+#include <cstdint>
 #include <vector>
 
 #include "ui/platform.h"
@@ -64,10 +65,16 @@ public:
     void setFile(std::string file) { file_ = std::move(file); }
 
 private:
+    // The slot of `folded` in the open hash table: the one holding it, or the empty one
+    // where it would go.
+    std::size_t slotOf(std::string_view folded) const;
+    void rehash(std::size_t slots);
+
     std::vector<RosterPlayer> players_;
     std::vector<std::string> folded_;
-    // The position of each player by folded name.
-    std::unordered_map<std::string, std::size_t> positions_;
+    // Position + 1 of the player whose folded name hashes there; 0 for none. A power of two
+    // in size, at most half full.
+    std::vector<std::uint32_t> slots_;
     std::string file_;
 };
 
