@@ -17,7 +17,9 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import urllib.error
 import urllib.request
+from dataclasses import dataclass
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
@@ -33,6 +35,8 @@ SCORES = (2, 1)
 ENGLISH = 1  # Languages.ini's second entry: the tables' country names in English
 MARKER = "#d0021b"  # the numbered markers
 CAPTURE_PATH = r"C:\Users\Caster\Desktop\table.png"  # the capture frame's path box, as a caster fills it in
+# The break scenes' day: the shipped schedule's first matches played with these scores, the next one on the table.
+DAY_RESULTS = ((2, 1), (0, 2))
 
 
 def convert(*args):
@@ -61,8 +65,11 @@ def outline(x, y, w, h, colour):
 def api(port, action, body):
     request = urllib.request.Request(f"http://127.0.0.1:{port}/api/action/{action}", data=json.dumps(body).encode(),
                                      headers={"Content-Type": "application/json"}, method="POST")
-    with urllib.request.urlopen(request, timeout=60) as answer:
-        return json.load(answer)
+    try:
+        with urllib.request.urlopen(request, timeout=60) as answer:
+            return json.load(answer)
+    except urllib.error.HTTPError as refused:
+        raise RuntimeError(f"the remote action {action} {body}: {refused.code} {refused.read().decode()}") from None
 
 
 def english(folder):
@@ -76,11 +83,11 @@ class Match:
     """A program under Wine with its remote control on a port of its own: first its start
     dialog; after go(), its table with the players and the scores."""
 
-    def __init__(self, display, name="quorvel", title=TITLE, change=english):
+    def __init__(self, display, name="quorvel", title=TITLE, change=english, schedule=False):
         self.port = free_port()
         self.base = f"http://127.0.0.1:{self.port}"
         self.program = harness.Program(display, exe=f"{name}.exe", folder=harness.DIST / name, change=change,
-                                       args=[f"--remote=127.0.0.1:{self.port}"], keep_server=True)
+                                       args=[f"--remote=127.0.0.1:{self.port}"], keep_server=True, schedule=schedule)
         self.display, self.title, self.table, self.origin = display, title, None, (0, 0)
         self.desktop = "#2b2b2b"  # the desktop's colour, where no picture lies on it
 
@@ -91,15 +98,25 @@ class Match:
     def __exit__(self, *exc):
         self.program.__exit__(*exc)
 
-    def go(self):
+    def go(self, results=()):
+        """GO!!!, then the players and the scores; or, with results, the schedule's matches
+        played one after the other with those scores, each left by "next match"."""
         start_match(self.display, self.program, self.title, client=self.client())
-        self.players()
-        for player, score in enumerate(SCORES, 1):
-            for _ in range(score):
-                api(self.port, "score-up", {"player": player})
+        if results:
+            for scores in results:
+                self.score(scores)
+                api(self.port, "next", {})
+        else:
+            self.players()
+            self.score(SCORES)
         self.table = harness.settled_window(self.program, self.title, "the score table")
         self.origin = tuple(int(v) for v in self.table["client_origin"].split(","))
         return self
+
+    def score(self, scores):
+        for player, score in enumerate(scores, 1):
+            for _ in range(score):
+                api(self.port, "score-up", {"player": player})
 
     def client(self):
         return "801,126" if self.display.dpi == 144 else "534,84"
@@ -161,20 +178,20 @@ class Session:
     """One program under Wine for several pictures: started at the first picture that needs
     it, its match set up (GO, the players, the scores) at the first that needs the table."""
 
-    def __init__(self, work, change=english, dpi=96):
-        self.work, self.change, self.dpi = work, change, dpi
+    def __init__(self, work, change=english, dpi=96, results=()):
+        self.work, self.change, self.dpi, self.results = work, change, dpi, results
         self.display = self.match = None
 
     def start(self):
         if self.display is None:
             self.display = harness.VirtualDisplay(self.dpi).__enter__()
-            self.match = Match(self.display, change=self.change).__enter__()
+            self.match = Match(self.display, change=self.change, schedule=bool(self.results)).__enter__()
         return self.match
 
     def table(self):
         match = self.start()
         if match.table is None:
-            match.go()
+            match.go(self.results)
             game_background(self.display, self.work)
             if self.dpi == 96:  # the table at 100 %, for the picture beside 150 %
                 match.shot(self.work / "table-100.png", -20, 0, 534 + 40, 84 + 20)
@@ -372,41 +389,54 @@ def display_scale(session):
 
 # The remote control's pages, each (path, width, height, see-through): the see-through ones
 # are shown over a checkerboard, as a streaming program composes them over the stream.
+@dataclass
+class Page:
+    path: str
+    width: int  # the browser's viewport
+    height: int
+    see_through: bool  # shot over a checkerboard, 20 pixels in from its top left corner
+    session: str = "table"
+    shows: str = ""  # a text the page shows once its socket has fed it
+
+
 PAGES = {
-    "overlay-page": ("/overlay?scale=1", 574, 124, True),
-    "phone-page": ("/", 390, 844, False),
+    "overlay-page": Page("/overlay?scale=1", 574, 124, True),
+    "phone-page": Page("/", 390, 844, False),
+    "scene-upnext": Page("/scene/upnext", 800, 330, True, "day", "Jonas Keller"),
+    "scene-results": Page("/scene/results", 800, 190, True, "day", "Kenta Moriyama"),
 }
 
 
 def page(name, session):
-    path, width, height, see_through = PAGES[name]
+    wanted = PAGES[name]
     match = session.table()
     browser = WebDriver()
     try:
         browser.call("POST", f"{browser.session}/goog/cdp/execute", {"cmd": "Emulation.setDeviceMetricsOverride",
-                     "params": {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": not see_through}})
-        if see_through:
+                     "params": {"width": wanted.width, "height": wanted.height, "deviceScaleFactor": 1,
+                                "mobile": not wanted.see_through}})
+        if wanted.see_through:
             browser.see_through()
-        browser.open(match.base + path)
+        browser.open(match.base + wanted.path)
         last = [None]
 
         def drawn():
             shot = browser.call("GET", f"{browser.session}/screenshot")["value"]
             done = shot == last[0] and browser.script(
-                "return document.readyState === 'complete' && [...document.images].every(i => i.complete)")
+                "return document.readyState === 'complete' && [...document.images].every(i => i.complete)"
+                " && document.body.innerText.includes(arguments[0])", wanted.shows)
             last[0] = shot
             return done
-        wait_for(f"{path} to stay the same between two shots", drawn, timeout=60, interval=0.5)
+        shows = f" showing {wanted.shows}" if wanted.shows else ""
+        wait_for(f"{wanted.path}{shows} to stay the same between two shots", drawn, timeout=60, interval=0.5)
         shot = session.work / f"{name}.png"
         shot.write_bytes(base64.b64decode(last[0]))
     finally:
         browser.close()
-    if see_through:
-        convert("-size", f"{width}x{height}", "pattern:checkerboard", shot, "-geometry", "+20+20", "-composite",
-                shot)
-        save(shot, name)
-    else:
-        save(shot, name)
+    if wanted.see_through:
+        convert("-size", f"{wanted.width}x{wanted.height}", "pattern:checkerboard", shot, "-geometry", "+20+20",
+                "-composite", shot)
+    save(shot, name)
 
 
 def icon(session):
@@ -427,7 +457,7 @@ SCENES = {  # each picture: what takes it, and the session it needs
     "table-over-game": (table_over_game, "table"),
     "gesture-zones": (gesture_zones, "table"),
     "control-menu": (control_menu, "table"),
-    **{name: ((lambda name: lambda session: page(name, session))(name), "table") for name in PAGES},
+    **{name: ((lambda name: lambda session: page(name, session))(name), PAGES[name].session) for name in PAGES},
     "pick-strip": (pick_strip, "table"),
     "framed-tables": (framed_tables, "table"),
     "display-scale": (display_scale, "scaled"),
@@ -437,6 +467,7 @@ SESSIONS = {
     "shipped": lambda work: Session(work, change=None),
     "table": lambda work: Session(work),
     "scaled": lambda work: Session(work, dpi=144),
+    "day": lambda work: Session(work, results=DAY_RESULTS),
 }
 
 
