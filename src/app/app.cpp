@@ -1,5 +1,7 @@
 #include "app/app.h"
 
+#include <utility>
+
 #include "control/control_menu.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
@@ -20,6 +22,32 @@ App::~App() {
 
 void App::start() {
     runtime_.dispatch([this] { startDialog().show(); });
+}
+
+void App::tell(const std::string& text, std::string file, std::size_t line) {
+    if (!isCurrent(release_)) {
+        runtime_.messageBox(text);
+        return;
+    }
+    if (!notices_.firstTelling(text)) return;
+    ui::Platform& os = platform();
+    Notice notice{text, std::move(file), line, isoLocalTime(os.wallClockSeconds(), os.localTimeOffsetMinutes())};
+    told_.push_back({std::move(notice), remoteActions_ > 0});
+    if (told_.size() == 1) runtime_.afterEvent([this] { deliverTold(); });
+}
+
+void App::deliverTold() {
+    const bool dialogInFront = startDialogLoaded() && startDialog().visible();
+    std::vector<std::string> boxes;
+    for (Told& told : std::exchange(told_, {})) {
+        if (dialogInFront && !told.fromRemote)
+            boxes.push_back(std::move(told.notice.text));
+        else
+            notices_.add(std::move(told.notice));
+    }
+    runtime_.noteChange();
+    if (controlMenuLoaded()) controlMenu().showNotice();
+    for (const std::string& text : boxes) runtime_.messageBox(text);
 }
 
 std::string App::path(std::string_view name) { return platform().programFolder() + std::string(name); }

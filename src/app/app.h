@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "app/match_day.h"
+#include "app/notices.h"
 #include "app/release.h"
 #include "app/roster.h"
 #include "app/settings.h"
 #include "ui/capture_file.h"
+#include "ui/error.h"
 #include "ui/platform.h"
 #include "ui/runtime.h"
 
@@ -69,6 +71,28 @@ public:
     std::optional<AppliedCapture>& appliedCapture() { return appliedCapture_; }
     ui::CaptureFile& captureFile() { return captureFile_; }
 
+    // Tells the operator of a problem that ends nothing, once the running event has
+    // completed: in a message box while the start dialog is in front, as a notice (the
+    // control menu's line, the remote control) while the table is up. A cause told since
+    // the files were last read is not told again. The releases before 0.99 show every
+    // such message in a box at once, as they always have.
+    void tell(const std::string& text, std::string file = {}, std::size_t line = 0);
+    void tell(const Error& error) { tell(error.what(), error.file(), error.line()); }
+    Notices& notices() { return notices_; }
+    const Notices& notices() const { return notices_; }
+    // While a remote action runs, what it tells is a notice even before GO!!!: a box would
+    // hold the action's answer until the operator closed it.
+    class RemoteAction {
+    public:
+        explicit RemoteAction(App& app) : app_(app) { ++app_.remoteActions_; }
+        ~RemoteAction() { --app_.remoteActions_; }
+        RemoteAction(const RemoteAction&) = delete;
+        RemoteAction& operator=(const RemoteAction&) = delete;
+
+    private:
+        App& app_;
+    };
+
     // The program folder followed by `name`, which begins with a backslash.
     std::string path(std::string_view name);
 
@@ -88,6 +112,13 @@ public:
     void quit();
 
 private:
+    struct Told {
+        Notice notice;
+        bool fromRemote;
+    };
+    // The tells of the event that just completed, each to its box or notice.
+    void deliverTold();
+
     ui::Runtime runtime_;
     Release release_;
     Settings settings_;
@@ -95,6 +126,9 @@ private:
     std::vector<std::string> countries_;
     Roster roster_;
     MatchDay day_;
+    Notices notices_;
+    std::vector<Told> told_;
+    int remoteActions_ = 0;
     std::optional<AppliedCapture> appliedCapture_;
     ui::CaptureFile captureFile_;
     std::unique_ptr<start::StartDialog> startDialog_;

@@ -28,7 +28,7 @@ CsvTable::CsvTable(ui::Platform& platform, std::string path, std::span<const std
 CsvTable::CsvTable(std::string path, std::string text, std::span<const std::string_view> columns,
                    std::size_t required, std::span<const CsvAlias> aliases)
     : path_(std::move(path)), text_(std::move(text)), lines_(ui::lineViews(text_)) {
-    if (lines_.empty()) throw Error(path_ + ", line 1: the file has no header line naming its columns");
+    if (lines_.empty()) throw Error(path_ + ", line 1: the file has no header line naming its columns", path_, 1);
     readHeader(columns, required, aliases);
 }
 
@@ -37,7 +37,7 @@ std::string csvLineMessage(const std::string& file, std::size_t line, const std:
 }
 
 void CsvTable::fail(const std::string& why, std::string_view value) const {
-    throw Error(csvLineMessage(path_, line_, why, value));
+    throw Error(csvLineMessage(path_, line_, why, value), path_, line_);
 }
 
 const std::string& CsvTable::field(std::size_t column) const {

@@ -68,10 +68,16 @@ std::optional<int> wholeNumber(const std::string& text, int high) {
 
 bool sameName(const std::string& a, const std::string& b) { return ui::foldCase(a) == ui::foldCase(b); }
 
+// The two names are the match's players; swapped sides have them the other way round.
+bool playedBy(const ScheduledMatch& match, const std::string& name1, const std::string& name2) {
+    return (sameName(name1, match.player1) && sameName(name2, match.player2)) ||
+           (sameName(name1, match.player2) && sameName(name2, match.player1));
+}
+
 std::string rowText(const MatchResult& row) {
     std::string text;
     for (const std::string& field :
-         {row.endedText, std::to_string(row.number), row.round, row.series, row.player1, row.player2,
+         {row.endedText, row.number > 0 ? std::to_string(row.number) : std::string(), row.round, row.series, row.player1, row.player2,
           std::to_string(row.score1), std::to_string(row.score2), row.winner}) {
         if (!text.empty()) text += ',';
         text += csvField(field);
@@ -85,8 +91,11 @@ MatchResult readResult(const CsvTable& table) {
     const auto ended = parseIsoTime(row.endedText);
     if (!ended) table.fail("the time the match ended is not a date and time such as 2026-12-09T14:30:05+01:00", row.endedText);
     row.ended = *ended;
-    const auto number = wholeNumber(table.field(kNumber), kMaxMatches);
-    if (!number || *number == 0) table.fail("the match is not a number from 1 to 1000", table.field(kNumber));
+    // An empty match is a match of no schedule.
+    const auto number = table.field(kNumber).empty() ? std::optional(0) : wholeNumber(table.field(kNumber), kMaxMatches);
+    if (!number || (*number == 0 && !table.field(kNumber).empty()))
+        table.fail("the match is not a number from 1 to 1000 (or empty for a match of no schedule)",
+                   table.field(kNumber));
     row.number = *number;
     row.round = table.field(kResultRound);
     row.series = table.field(kResultSeries);
@@ -244,19 +253,18 @@ std::string MatchDay::load(std::vector<ScheduledMatch> matches) {
 }
 
 void MatchDay::take(const MatchResult& row, long long now) {
+    if (row.number < 1) return;  // a match of no schedule
     const std::size_t index = static_cast<std::size_t>(row.number) - 1;
     if (index >= matches_.size() || row.ended < now - kSecondsPerDay || row.ended > now + kSecondsPerDay) return;
     const ScheduledMatch& match = matches_[index];
-    // Swapped sides write the names the other way round.
-    const bool names = (sameName(row.player1, match.player1) && sameName(row.player2, match.player2)) ||
-                       (sameName(row.player1, match.player2) && sameName(row.player2, match.player1));
-    if (names) results_[index] = row;
+    if (playedBy(match, row.player1, row.player2)) results_[index] = row;
 }
 
 void MatchDay::setCurrent(std::size_t index) {
     if (index >= matches_.size()) return;
     current_ = index;
     recordedCurrent_ = false;
+    over_ = false;
     ++revision_;
 }
 
@@ -270,9 +278,13 @@ std::optional<std::size_t> MatchDay::firstUnplayed() const {
     return std::nullopt;
 }
 
-std::optional<std::size_t> MatchDay::next() const {
+bool MatchDay::onTable(const std::string& name1, const std::string& name2) const {
+    return current_ && playedBy(matches_[*current_], name1, name2);
+}
+
+std::optional<std::size_t> MatchDay::next(bool withCurrent) const {
     if (!current_) return firstUnplayed();
-    for (std::size_t i = *current_ + 1; i < matches_.size(); ++i)
+    for (std::size_t i = *current_ + (withCurrent ? 0 : 1); i < matches_.size(); ++i)
         if (!results_[i]) return i;
     for (std::size_t i = 0; i < *current_; ++i)
         if (!results_[i]) return i;
@@ -280,24 +292,26 @@ std::optional<std::size_t> MatchDay::next() const {
 }
 
 std::string MatchDay::finish(const std::string& name1, const std::string& name2, int score1, int score2) {
-    if (!current_ || score1 + score2 <= 0) return {};
+    if (!current_ || over_ || score1 + score2 <= 0) return {};
     const std::size_t index = *current_;
-    const MatchResult* last = result(index);
-    if (recordedCurrent_ && last && last->score1 == score1 && last->score2 == score2 && last->player1 == name1 &&
-        last->player2 == name2)
-        return {};  // recorded already: "next match" pressed again at the day's end
-    const ScheduledMatch& match = matches_[index];
     MatchResult row;
     row.ended = platform_.wallClockSeconds();
     row.endedText = isoLocalTime(row.ended, platform_.localTimeOffsetMinutes());
-    row.number = static_cast<int>(index) + 1;
-    row.round = match.round;
-    row.series = match.series;
     row.player1 = name1;
     row.player2 = name2;
     row.score1 = score1;
     row.score2 = score2;
     row.winner = score1 > score2 ? name1 : score2 > score1 ? name2 : std::string();
+    // Names typed over the match make a match of no schedule: kept, marking nothing played.
+    if (!onTable(name1, name2)) return log_.append(row);
+    const MatchResult* last = result(index);
+    if (recordedCurrent_ && last && last->score1 == score1 && last->score2 == score2 && last->player1 == name1 &&
+        last->player2 == name2)
+        return {};  // recorded already
+    const ScheduledMatch& match = matches_[index];
+    row.number = static_cast<int>(index) + 1;
+    row.round = match.round;
+    row.series = match.series;
     results_[index] = row;
     recordedCurrent_ = true;
     ++revision_;

@@ -30,7 +30,9 @@ struct ScheduledMatch {
 struct MatchResult {
     long long ended = 0;     // seconds since 1970
     std::string endedText;   // local time, ISO 8601 with its offset
-    int number = 0;          // the match's number in the day, from 1
+    // The match's number in the day, from 1; 0 (an empty field) for a match of no
+    // schedule, such as a show match typed over a match of the day.
+    int number = 0;
     std::string round;
     std::string series;
     std::string player1;
@@ -90,13 +92,22 @@ public:
     // The latest result of a match, or nullptr while it has not been played.
     const MatchResult* result(std::size_t index) const;
     std::optional<std::size_t> firstUnplayed() const;
+    // Whether the names on the table are the current match's players (on either side, in
+    // any case); other names make the table a match of no schedule.
+    bool onTable(const std::string& name1, const std::string& name2) const;
     // What "next match" loads: the first match after the current one not yet played, else
-    // the first one before it not yet played; nothing at the day's end.
-    std::optional<std::size_t> next() const;
-    // The current match is left with these names and scores (as the table shows them).
-    // When a point was scored and this result was not the last one recorded for it, it is
-    // appended to Results.csv. Returns the message of a refusal to write, or "".
+    // the first one before it not yet played; nothing at the day's end. `withCurrent`: the
+    // current match itself counts (a show match was played over it).
+    std::optional<std::size_t> next(bool withCurrent = false) const;
+    // The table is left with these names and scores. When a point was scored and this
+    // result was not the last one recorded, it is appended to Results.csv: as the current
+    // match's when the names are its players, which marks it played; otherwise as a match
+    // of no schedule, which marks nothing. Returns the message of a refusal to write, or "".
     std::string finish(const std::string& name1, const std::string& name2, int score1, int score2);
+    // "Next match" found none: the day's end. It is reached once, and nothing is recorded
+    // after it until a match is put on the table again.
+    bool over() const { return over_; }
+    void setOver() { over_ = true; }
     // Changes with every change of the schedule, the current match or a result.
     std::uint64_t revision() const { return revision_; }
     const ResultsLog& log() const { return log_; }
@@ -111,6 +122,7 @@ private:
     std::vector<std::optional<MatchResult>> results_;
     std::optional<std::size_t> current_;
     bool recordedCurrent_ = false;  // finish() wrote the current match's result
+    bool over_ = false;
     std::uint64_t revision_ = 0;
 };
 

@@ -234,7 +234,7 @@ int rosterCountryPlace(ui::Platform& platform, const std::string& programFolder,
     } else {
         why += "nothing tells which of its countries it is: write the country as that list spells it";
     }
-    throw Error(csvLineMessage(roster.file(), player.line, why, player.countryText));
+    throw Error(csvLineMessage(roster.file(), player.line, why, player.countryText), roster.file(), player.line);
 }
 
 }  // namespace quorvel::app

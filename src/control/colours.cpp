@@ -92,11 +92,15 @@ void ControlMenu::switchBarLayout() {
 }
 
 void ControlMenu::chooseBackgroundColour() {
-    const auto chosen = platform().chooseColor(*this, customColors_);
+    std::optional<ui::Color> chosen;
+    {
+        const ui::Runtime::ModalScope modal(runtime());
+        chosen = platform().chooseColor(*this, customColors_);
+    }
     if (chosen)
         Label5.setBackColor(*chosen);
     else
-        platform().messageBox(kCancelMessage, app_.title());
+        app_.tell(kCancelMessage);
     auto& table = app_.table();
     table.setBackgroundColour(Label5.backColor());
     const ui::Color c = Label5.backColor();

@@ -1,5 +1,7 @@
 #include "control/control_menu.h"
 
+#include <algorithm>
+
 #include "app/app.h"
 #include "app/roster_names.h"
 #include "control/icons.h"
@@ -28,6 +30,9 @@ constexpr std::array<ui::Point, ControlMenu::kThumbnails> kThumbnails2 = {{
 // fill it edge to edge); unfolded, the screenshot frame has one between the interval box
 // and "background colour".
 constexpr ui::Rect kNextMatchButton{3300, 2955, 240, 180};
+// The notice line, below the palette and the swap button.
+constexpr ui::Rect kNoticeLine{60, 2055, 5595, 255};
+constexpr ui::Color kNoticeColour = ui::rgb(160, 0, 0);
 
 void toggle(ui::Control& control) { control.setVisible(!control.visible()); }
 
@@ -122,6 +127,16 @@ ControlMenu::ControlMenu(app::App& app)
         Picture8->setBackColor(kMenuGrey);
         Picture8->setPicture(iconPicture(platform(), "next match icon", nextIcon()));
         Picture8->onClick = [this] { app_.table().nextMatchByHand(); };
+        NoticeLine = &add<ui::Label>("NoticeLine", kNoticeLine);
+        NoticeLine->setBackColor(kMenuGrey);
+        NoticeLine->setForeColor(kNoticeColour);
+        NoticeLine->setFont({"MS Sans Serif", 8.25, true});
+        NoticeLine->setOneLine(true);
+        NoticeLine->setVisible(false);
+        NoticeLine->onClick = [this] {
+            app_.notices().putAway();
+            showNotice();
+        };
     }
     Text1.setText("Text1");
     Text3.setText("0");
@@ -197,7 +212,23 @@ int ControlMenu::expansionCounter() const {
 
 void ControlMenu::setExpansionCounter(int counter) { setTag(ui::formatNumber(static_cast<long long>(counter))); }
 
-void ControlMenu::applyExpansion() { setHeight(expansionCounter() % 2 != 0 ? kExpandedHeight : kCollapsedHeight); }
+void ControlMenu::applyExpansion() {
+    const bool unfolded = expansionCounter() % 2 != 0;
+    const int noticeLine = NoticeLine && NoticeLine->visible() && !unfolded ? kNoticeLine.height : 0;
+    setHeight((unfolded ? kExpandedHeight : kCollapsedHeight) + noticeLine);
+}
+
+void ControlMenu::showNotice() {
+    if (!NoticeLine) return;
+    const app::Notice* notice = app_.notices().unread();
+    if (notice) {
+        std::string line = notice->when.substr(11, 5) + "  " + notice->text;
+        std::replace(line.begin(), line.end(), '\n', ' ');
+        NoticeLine->setCaption(std::move(line));
+    }
+    NoticeLine->setVisible(notice != nullptr);
+    applyExpansion();
+}
 
 void ControlMenu::OpenSite(const std::string& address) { platform().shellOpen(address); }
 
@@ -214,6 +245,7 @@ void ControlMenu::onLoad() {
     fillThumbnails();
     customColors_.fill(0);
     setHeight(kCollapsedHeight);
+    showNotice();
     // Reading the holder labels creates the score table, hidden, if it does not exist.
     auto& table = app_.table();
     for (const int player : {1, 2})

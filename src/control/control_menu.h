@@ -51,6 +51,11 @@ public:
     // The day's next match (the chord N); release 0.99 only, on the unfolded part, between
     // the capture interval box and "background colour".
     ui::PictureBox* Picture8 = nullptr;
+    // The latest notice (app::Notices) while the operator has not put it away with a
+    // click; release 0.99 only. It lies below the palette, where the folded menu ends: the
+    // folded menu grows by the line while it shows, the unfolded one shows it over the
+    // screenshot frame's caption.
+    ui::Label* NoticeLine = nullptr;
     // Native controls, in tab order.
     ui::TextBox& Text1;    // player 1 name
     ui::TextBox& Text3;    // player 1 score
@@ -75,8 +80,10 @@ public:
     // The expansion counter: odd unfolded, even folded.
     int expansionCounter() const;
     void setExpansionCounter(int counter);
-    // Height from the counter's parity.
+    // Height from the counter's parity, and the notice line's.
     void applyExpansion();
+    // The notice line shows the unread notice, or goes when there is none.
+    void showNotice();
 
     // Opens an address through the shell; the shell's answer is ignored.
     void OpenSite(const std::string& address);

@@ -12,18 +12,23 @@ void ControlMenu::applyRosterPlayer(int player, const app::RosterPlayer& entry) 
     auto& table = app_.table();
     nameBox(player).setText(entry.name);
     table.playerName(player).setCaption(entry.name);
+    // A new player never keeps the last player's country: without one of the roster's,
+    // or with one the list in force cannot tell (which is told), the player has none.
+    bool placed = false;
     if (entry.country) {
-        // A country the list in force cannot tell is told to the operator, and the table
-        // keeps the country it shows: never another country in its place.
         try {
             ui::ComboBox& list = table.countryList(player);
             const int place = app::rosterCountryPlace(platform(), platform().programFolder(), app_.roster(), entry,
                                                       table.countryLanguage, list.items());
-            if (place < list.listCount()) list.setListIndex(place);
+            if (place < list.listCount()) {
+                list.setListIndex(place);
+                placed = true;
+            }
         } catch (const Error& error) {
-            platform().messageBox(error.what(), app_.title());
+            app_.tell(error);
         }
     }
+    if (!placed) table.clearCountry(player);
     if (entry.colour) {
         const int swatch = swatchOnSide(*entry.colour, player);
         if (swatch >= 0) inputControlClicked(C1(swatch));

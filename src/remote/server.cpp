@@ -15,12 +15,11 @@
 #include "remote/connections.h"
 #include "remote/table_feed.h"
 #include "ui/error.h"
+#include "ui/numtext.h"
 
 namespace quorvel::remote {
 namespace {
 
-// How long a request waits for the UI thread before it is answered 503 and dropped.
-constexpr auto kUiWait = std::chrono::seconds(10);
 // The shortest time between two messages to a socket: a display frame.
 constexpr auto kFrame = std::chrono::milliseconds(16);
 
@@ -90,6 +89,7 @@ struct Server::Impl {
     std::thread thread;
     int port = 0;
     int bindError = 0;
+    std::chrono::milliseconds uiWait = Server::kUiWait;
 };
 
 Response Server::Impl::runOnUiThread(const Command& command) {
@@ -113,7 +113,7 @@ Response Server::Impl::runOnUiThread(const Command& command) {
     });
 
     std::unique_lock<std::mutex> lock(shared->mutex);
-    const auto deadline = std::chrono::steady_clock::now() + kUiWait;
+    const auto deadline = std::chrono::steady_clock::now() + uiWait;
     shared->changed.wait_until(lock, deadline,
                                [&] { return handover->stage == Handover::Stage::Done || shared->closing; });
     // Once running, the action completes: wait for it whatever the time.
@@ -124,8 +124,12 @@ Response Server::Impl::runOnUiThread(const Command& command) {
         return handover->response;
     }
     handover->stage = Handover::Stage::Dropped;
-    return Api::refusal(503, shared->closing ? "the program is closing the remote control"
-                                             : "the program did not take the request within 10 seconds");
+    if (shared->closing) return Api::refusal(503, "the program is closing the remote control");
+    return Api::refusal(503, "the program did not take the request within " +
+                                 ui::formatNumber(static_cast<double>(uiWait.count()) / 1000) + " s (" +
+                                 (shared->app.runtime().modalOpen() ? "a dialog of the program is open"
+                                                                    : "the program is busy") +
+                                 "); it was not applied: send it again");
 }
 
 namespace {
@@ -234,7 +238,9 @@ void Server::Impl::push(FeedStore::Kind kind, httplib::ws::WebSocket& socket) {
     sender.join();
 }
 
-Server::Server(app::App& app, const Endpoint& endpoint) : impl_(std::make_unique<Impl>(app, endpoint)) {
+Server::Server(app::App& app, const Endpoint& endpoint, std::chrono::milliseconds uiWait)
+    : impl_(std::make_unique<Impl>(app, endpoint)) {
+    impl_->uiWait = uiWait;
     Impl& impl = *impl_;
     httplib::Server& http = impl.http;
     // A request that can be refused from its head alone is refused before its body is

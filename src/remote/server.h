@@ -4,6 +4,7 @@
 // thread-safe call; the server thread waits for it and answers with the state it left.
 // While no request comes the threads block in the system's wait for a connection:
 // nothing is added to the UI thread's key poll.
+#include <chrono>
 #include <memory>
 
 #include "remote/options.h"
@@ -16,9 +17,14 @@ namespace quorvel::remote {
 
 class Server {
 public:
+    // How long a request waits for the UI thread before it is answered 503 and dropped: a
+    // deck's press is answered within 5 s whatever the program is doing.
+    static constexpr std::chrono::milliseconds kUiWait{4000};
+
     // Binds the endpoint's address and starts listening. Throws quorvel::Error naming the
     // address and the reason when it cannot be bound. Port 0 takes any free port.
-    Server(app::App& app, const Endpoint& endpoint);
+    // `uiWait`: as kUiWait, for tests that hold the UI thread on purpose.
+    Server(app::App& app, const Endpoint& endpoint, std::chrono::milliseconds uiWait = kUiWait);
     // Stops listening and waits for the server's threads; runs on the UI thread.
     ~Server();
     Server(const Server&) = delete;

@@ -106,6 +106,15 @@ std::string Api::stateJson(app::App& app) {
                              {"current", day.current() ? json(*day.current() + 1) : json(nullptr)},
                              {"revision", day.revision()}};
     }
+    // What the program told without a box, the latest last.
+    json notices = json::array();
+    for (const app::Notice& notice : app.notices().recent()) {
+        notices.push_back({{"text", notice.text},
+                           {"file", notice.file.empty() ? json(nullptr) : json(notice.file)},
+                           {"line", notice.line > 0 ? json(notice.line) : json(nullptr)},
+                           {"when", notice.when}});
+    }
+    state["notices"] = std::move(notices);
     // Captions come from the operator's files, which may be in another encoding than UTF-8
     // after a failed conversion: such bytes are replaced rather than failing the answer.
     return state.dump(-1, ' ', false, json::error_handler_t::replace);

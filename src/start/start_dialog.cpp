@@ -87,15 +87,16 @@ void StartDialog::readFiles(bool withNameFiles) {
         app::readPlayerName(platform(), settings.Player2NameFile, settings.Player2Name);
     }
     if (withNameFiles && app::isCurrent(app_.release())) {
+        app_.notices().forgetTold();
         readRoster();
         readSchedule();
     }
 }
 
 void StartDialog::tellFileFault(const Error& error, const std::string& goesOnWith) {
-    platform().messageBox(std::string(error.what()) + "\n\nThe program goes on " + goesOnWith +
-                              ". Put the file right and go back to the start dialog to read it again.",
-                          app_.title());
+    app_.tell(std::string(error.what()) + "\n\nThe program goes on " + goesOnWith +
+                  ". Put the file right and go back to the start dialog to read it again.",
+              error.file(), error.line());
 }
 
 void StartDialog::readRoster() {
@@ -132,7 +133,7 @@ void StartDialog::readSchedule() {
         matches = day.matches();
     }
     const std::string damaged = day.load(std::move(matches));
-    if (!damaged.empty()) platform().messageBox(damaged, app_.title());
+    if (!damaged.empty()) app_.tell(damaged, day.log().path());
 }
 
 void StartDialog::showScheduledMatch() {
@@ -191,8 +192,7 @@ void StartDialog::reload() {
 
 void StartDialog::showScreenSize() {
     const ui::Rect screen = platform().desktopRect();
-    platform().messageBox(
-        "Размер экрана - " + std::to_string(screen.right()) + " x " + std::to_string(screen.bottom()), app_.title());
+    runtime().messageBox("Размер экрана - " + std::to_string(screen.right()) + " x " + std::to_string(screen.bottom()));
 }
 
 void StartDialog::placeAt(bool bottom) {

@@ -17,8 +17,9 @@ int scoreOf(const ui::Label& score) {
 }  // namespace
 
 void ScoreTable::finishMatch() {
-    const std::string refusal = app_.day().finish(P1.caption(), P2.caption(), scoreOf(T1), scoreOf(T2));
-    if (!refusal.empty()) platform().messageBox(refusal, app_.title());
+    app::MatchDay& day = app_.day();
+    const std::string refusal = day.finish(P1.caption(), P2.caption(), scoreOf(T1), scoreOf(T2));
+    if (!refusal.empty()) app_.tell(refusal, day.log().path());
 }
 
 ScoreTable::MatchStep ScoreTable::goToMatch(std::size_t index) {
@@ -38,26 +39,35 @@ ScoreTable::MatchStep ScoreTable::goToMatch(std::size_t index) {
         menu.BO.setText(match.series);
         menu.applySeries();
     }
-    // A new match: each roster player whole, as at GO!!!.
+    // A new match: each roster player whole, as at GO!!!; a player the roster does not
+    // know has no country rather than the last player's.
     const app::Roster& roster = app_.roster();
-    if (const app::RosterPlayer* player = roster.find(match.player1)) menu.applyRosterPlayer(1, *player);
-    if (const app::RosterPlayer* player = roster.find(match.player2)) menu.applyRosterPlayer(2, *player);
+    for (const int player : {1, 2}) {
+        if (const app::RosterPlayer* entry = roster.find(player == 1 ? match.player1 : match.player2))
+            menu.applyRosterPlayer(player, *entry);
+        else
+            clearCountry(player);
+    }
     return MatchStep::Loaded;
 }
 
 ScoreTable::MatchStep ScoreTable::nextMatch() {
     app::MatchDay& day = app_.day();
     if (day.empty()) return MatchStep::NoSchedule;
-    if (const auto next = day.next()) return goToMatch(*next);
-    finishMatch();
+    // After a show match typed over the current match, that match is still to be played.
+    if (const auto next = day.next(!day.onTable(P1.caption(), P2.caption()))) return goToMatch(*next);
+    if (!day.over()) {
+        finishMatch();
+        day.setOver();
+    }
     return MatchStep::DayOver;
 }
 
 void ScoreTable::nextMatchByHand() {
     if (nextMatch() != MatchStep::DayOver) return;
-    platform().messageBox("Every match of the day's schedule (Matches.csv) has its result: no match is left to "
-                          "load, and the table stays as it is.",
-                          app_.title());
+    app_.tell("Every match of the day's schedule (Matches.csv) has its result: no match is left to load, and the "
+              "table stays as it is.",
+              app_.path("\\Matches.csv"));
 }
 
 }  // namespace quorvel::table

@@ -187,10 +187,9 @@ void ScoreTable::Capture(ui::Form& window) {
     try {
         app_.captureFile().update(window, path, ui::imageFormatFor(path));
     } catch (const Error& failure) {
-        // Stop before showing: the message box waits for the operator while the timer
-        // would go on ticking, and one message is enough.
+        // One message is enough: the captures stop until "OK" starts them again.
         timer3_.setEnabled(false);
-        platform().messageBox(failure.what(), app_.title());
+        app_.tell(failure.what(), path);
     }
 }
 
@@ -270,6 +269,12 @@ void ScoreTable::fitCountryName(ui::Label& name, const ui::Rect& laidOut, bool t
     }
     name.setRect(rect);
     name.setFontSize(size);
+}
+
+void ScoreTable::clearCountry(int player) {
+    countryList(player).setListIndex(-1);
+    flag(player).setPicture(nullptr);
+    countryName(player).setCaption({});
 }
 
 void ScoreTable::onActivate() {

@@ -145,6 +145,8 @@ public:
     // wrapped). The repeat guard, which paces a held key, is left alone. Returns false
     // when the release has no chord on the key.
     bool pressChord(int key);
+    // The player has no country: no place in the list, no flag, no country name.
+    void clearCountry(int player);
     // The emblem's Alt + right press: every element shown again, the country lists hidden.
     void showAll();
     // Both general portraits hidden: the chord "V" from release 0.97 on.
@@ -227,6 +229,8 @@ private:
         bool guard;
         // Turns the poll off until the repeat guard turns it on again, whatever changed.
         bool pause = false;
+        // Acts once a press: again only after the key was seen released.
+        bool once = false;
     };
     static const ChordRow kChords[];
     static const ChordRow kChords094[];  // release 0.94
@@ -269,6 +273,8 @@ private:
     // Milliseconds of Timer3's ticks since its last capture.
     int sinceCapture_ = 0;
 
+    // The rows acting once a press whose key is still held since they acted, a bit each.
+    unsigned heldSinceActed_ = 0;
     // Copies taken at the start of each poll tick.
     std::string oldscore1_;
     std::string oldscore2_;

@@ -63,11 +63,11 @@ const ScoreTable::ChordRow ScoreTable::kChords[] = {
     {'7', Chord::ShiftCtrlOrTab, &ScoreTable::namesToFourteenPoints, false},
     {'E', Chord::ShiftCtrlOrTab, &ScoreTable::toggleSeriesPulse, true},
     {'R', Chord::ShiftCtrlOrTab, &ScoreTable::toggleCountryPulse, true},
-    // Release 0.99 only, so the last rows: a swap or a new match may change nothing the
-    // poll compares, so they turn the poll off themselves, or a held chord would act again
-    // at the next tick.
+    // Release 0.99 only, so the last rows: a swap may change nothing the poll compares, so
+    // it turns the poll off itself, or a held chord would swap again at the next tick. A
+    // next match is no score to repeat: one press, one match.
     {'S', Chord::ShiftCtrlOrTab, &ScoreTable::swapSides, true, true},
-    {'N', Chord::ShiftCtrlOrTab, &ScoreTable::nextMatchByHand, true, true},
+    {'N', Chord::ShiftCtrlOrTab, &ScoreTable::nextMatchByHand, false, false, true},
 };
 constexpr std::size_t kCurrentReleaseChords = 2;  // the last rows of kChords
 
@@ -143,8 +143,17 @@ void ScoreTable::pollShortcuts() {
 
     const bool r094 = app::isOldest(app_.release());
     bool paused = false;
-    for (const ChordRow& row : chordTable(app_.release())) {
-        if (!chordHeld(row.chord, row.key)) continue;
+    const std::span<const ChordRow> chords = chordTable(app_.release());
+    for (std::size_t i = 0; i < chords.size(); ++i) {
+        const ChordRow& row = chords[i];
+        const bool held = chordHeld(row.chord, row.key);
+        if (row.once) {
+            const unsigned bit = 1u << i;
+            const bool acted = (heldSinceActed_ & bit) != 0;
+            heldSinceActed_ = held ? heldSinceActed_ | bit : heldSinceActed_ & ~bit;
+            if (acted) continue;
+        }
+        if (!held) continue;
         (this->*row.effect)();
         if (row.guard) armGuard();
         paused = paused || row.pause;

@@ -16,9 +16,25 @@ void Runtime::retire(std::unique_ptr<Form> form) {
     if (depth_ == 0) retired_.clear();
 }
 
+void Runtime::afterEvent(std::function<void()> work) {
+    if (depth_ == 0) {
+        guarded(work);
+        return;
+    }
+    afterEvent_.push_back(std::move(work));
+}
+
+void Runtime::messageBox(const std::string& text) {
+    const ModalScope modal(*this);
+    platform_.messageBox(text, title_);
+}
+
 void Runtime::leaveEvent() {
     if (--depth_ != 0) return;
     retired_.clear();
+    // Before the observers, so that what the work changes is published with the event.
+    for (auto waiting = std::exchange(afterEvent_, {}); auto& work : waiting)
+        if (!ended_) guarded(work);
     if (!std::exchange(changed_, false)) return;
     // By index: an observer may remove itself while told.
     guarded([this] {
@@ -49,7 +65,7 @@ void Runtime::fail(const std::string& message) {
     // Mark the end first: events that arrive while the message box is open are dropped.
     ended_ = true;
     exitCode_ = 1;
-    platform_.messageBox(message, title_);
+    messageBox(message);
     platform_.quit(1);
 }
 

@@ -3,7 +3,9 @@
 // failure) ends the program: the message is shown in a message box and the program exits
 // with code 1. Forms unloaded inside their own handlers are freed once the outermost event
 // has completed.
+#include <atomic>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +37,27 @@ public:
         guarded(handler);
         leaveEvent();
     }
+
+    // Runs `work` once the outermost running event has completed, outside any event (at
+    // once when no event runs): what a handler tells the operator waits until its work is
+    // done, so a modal loop never interrupts a handler half way.
+    void afterEvent(std::function<void()> work);
+
+    // The modal message box, owned by the program's active window. While it is open
+    // modalOpen() says so, to any thread: a remote request that waits names the reason.
+    void messageBox(const std::string& text);
+    // Marks a modal dialog of the program open for as long as it lives.
+    class ModalScope {
+    public:
+        explicit ModalScope(Runtime& runtime) : runtime_(runtime) { ++runtime_.modals_; }
+        ~ModalScope() { --runtime_.modals_; }
+        ModalScope(const ModalScope&) = delete;
+        ModalScope& operator=(const ModalScope&) = delete;
+
+    private:
+        Runtime& runtime_;
+    };
+    bool modalOpen() const { return modals_.load() > 0; }
 
     // Keeps an unloaded form alive until the running event completes.
     void retire(std::unique_ptr<Form> form);
@@ -78,6 +101,8 @@ private:
     std::vector<std::unique_ptr<Form>> retired_;
     bool changed_ = false;
     std::vector<RuntimeObserver*> observers_;
+    std::vector<std::function<void()>> afterEvent_;
+    std::atomic<int> modals_{0};
 };
 
 }  // namespace quorvel::ui

@@ -249,8 +249,9 @@ TEST_F(CaptureTest, AFailingFileIsReportedOnceAndCapturingResumesOnOk) {
     const std::string bad = program.folder.path() + "\\no such folder\\shot.bmp";
     captureTo(bad, "1");
     program.platform.advance(2000);
-    ASSERT_EQ(program.platform.messageBoxes().size(), 1u);
-    const std::string& message = program.platform.messageBoxes()[0].text;
+    ASSERT_EQ(program.app->notices().recent().size(), 1u);
+    EXPECT_TRUE(program.platform.messageBoxes().empty());
+    const std::string message = program.lastNotice();
     EXPECT_NE(message.find(bad), std::string::npos) << message;
     EXPECT_NE(message.find("No such file or directory"), std::string::npos) << message;
     EXPECT_FALSE(program.platform.quitCalled());
@@ -260,14 +261,15 @@ TEST_F(CaptureTest, AFailingFileIsReportedOnceAndCapturingResumesOnOk) {
     fs::create_directories(defaultFile());
     captureTo(program.folder.path() + "\\screenshot.bmp", "1");
     program.platform.advance(2000);
-    ASSERT_EQ(program.platform.messageBoxes().size(), 2u);
-    EXPECT_NE(program.platform.messageBoxes()[1].text.find("screenshot.bmp"), std::string::npos);
+    ASSERT_EQ(program.app->notices().recent().size(), 2u);
+    EXPECT_NE(program.lastNotice().find("screenshot.bmp"), std::string::npos);
 
     fs::remove(defaultFile());
     pressOk(kLeft, 0);
     program.platform.advance(100);
     EXPECT_EQ(saved(), 1);
-    EXPECT_EQ(program.platform.messageBoxes().size(), 2u);
+    EXPECT_EQ(program.app->notices().recent().size(), 2u);
+    EXPECT_TRUE(program.platform.messageBoxes().empty());
     expectTheTable(readBmp(defaultFile()));
 }
 

@@ -111,4 +111,8 @@ std::string Program::lastMessage() const {
     return platform.messageBoxes().empty() ? std::string() : platform.messageBoxes().back().text;
 }
 
+std::string Program::lastNotice() const {
+    return app->notices().recent().empty() ? std::string() : app->notices().recent().back().text;
+}
+
 }  // namespace quorvel::testing

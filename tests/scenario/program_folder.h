@@ -49,6 +49,8 @@ struct Program {
     bool start(app::Release release = app::Release::R099);
     // The text of the last message box, or "".
     std::string lastMessage() const;
+    // The text of the latest notice, or "".
+    std::string lastNotice() const;
 };
 
 }  // namespace quorvel::testing

@@ -52,9 +52,11 @@ protected:
     }
     void TearDown() override { server.reset(); }
 
-    void listen(const remote::Endpoint& endpoint) {
+    // The tests hold the UI thread while they write and read: a request waits for it
+    // longer than a deck's would.
+    void listen(const remote::Endpoint& endpoint, std::chrono::milliseconds uiWait = 10s) {
         server.reset();
-        server = std::make_unique<remote::Server>(*program.app, endpoint);
+        server = std::make_unique<remote::Server>(*program.app, endpoint, uiWait);
     }
     static void go(Program& p) {
         auto& dialog = p.app->startDialog();
@@ -800,6 +802,15 @@ TEST_F(Remote, RequestsWrittenBackToBackAreEachAnsweredInOrderAndAppliedOnce) {
     EXPECT_EQ(table().T1.caption(), "100");
     for (std::size_t score = 1, at = 0; score <= 100; ++score)
         ASSERT_NE(at = back.find("\"score\":\"" + std::to_string(score) + "\"", at), std::string::npos) << score;
+}
+
+TEST_F(Remote, ARequestTheUiThreadDoesNotTakeInTimeIsRefusedWithTheReasonAndNeverAppliedLater) {
+    listen(remote::Endpoint{"127.0.0.1", 0, ""}, 200ms);
+    const std::string back = exchangeRaw(server->port(), scoreUp(1, "close"), true, [] {});
+    EXPECT_EQ(answers(back, "503"), 1u) << back;
+    EXPECT_NE(back.find("within 0.2 s (the program is busy); it was not applied"), std::string::npos) << back;
+    program.platform.runPosted();
+    EXPECT_EQ(table().T1.caption(), "0");
 }
 
 TEST_F(Remote, AFloodNeverDropsTheAnswerOfAnAppliedActionSoEveryActionIsAnsweredAndAppliedOnce) {

@@ -132,8 +132,10 @@ TEST_F(Roster, AShippedCountryShowsAsItselfInEveryLanguageOrIsToldButNeverGuesse
     }
     program.folder.remove("C_English.codes");  // as an older folder: Sweden's flag tells it, France's does not
     goWith("Dan", "Ann");
-    EXPECT_EQ(table().LiveP1.caption() + std::to_string(table().Combo2.listIndex()), "Швеция52");
-    const std::string told = program.lastMessage();
+    // Ann's country cannot be told: she has none rather than Bob's, Sweden.
+    EXPECT_EQ(table().LiveP1.caption() + std::to_string(table().Combo2.listIndex()), "Швеция-1");
+    EXPECT_EQ(table().LiveP2.caption() + (table().F2.picture() ? "flag" : ""), "");
+    const std::string told = program.lastNotice();
     EXPECT_NE(told.find("Players.csv, line 2: the Russian country list"), std::string::npos) << told;
     EXPECT_TRUE(told.ends_with("Франция, Французская Гвиана, Французские южные территории (the value \"France\")"));
     EXPECT_EQ(request("POST", "/api/action/roster", R"({"player": 1, "name": "Ann"})").status, 400);

@@ -249,8 +249,11 @@ private:
                 }
                 if (app.controlMenuLoaded()) {
                     const auto& menu = app.controlMenu();
-                    const int expected = menu.expansionCounter() % 2 != 0 ? control::ControlMenu::kExpandedHeight
-                                                                           : control::ControlMenu::kCollapsedHeight;
+                    const bool folded = menu.expansionCounter() % 2 == 0;
+                    const bool notice = folded && menu.NoticeLine && menu.NoticeLine->visible();
+                    const int expected = (folded ? control::ControlMenu::kCollapsedHeight
+                                                 : control::ControlMenu::kExpandedHeight) +
+                                         (notice ? menu.NoticeLine->rect().height : 0);
                     if (menu.height() != expected)
                         return "the control menu is " + std::to_string(menu.height()) + " twips high at counter " +
                                menu.tag();
