@@ -146,7 +146,7 @@ TEST_F(MatchDay, TheShowGoesOnWithNoticesOnePressOneMatchAndAResultOnlyForTheMat
     EXPECT_EQ(app().day().current(), 0u);
     EXPECT_EQ(table().LiveP1.caption() + table().LiveP2.caption(), "") << "no country rather than a guess";
     chord('1');
-    chord('N', 1500);  // held past the repeat: one match
+    chord('N', 1000);  // held past the 0.6 s repeat of a score: one match
     EXPECT_EQ(table().P1.caption(), "Cid");
     EXPECT_TRUE(results().ends_with(",1,QF 1,Best of 3,Ann,Bob,1,0,Ann\r\n")) << results();
     const json notices = json::parse(request("GET", "/api/state").body)["notices"];
