@@ -82,16 +82,7 @@ public:
     const Notices& notices() const { return notices_; }
     // While a remote action runs, what it tells is a notice even before GO!!!: a box would
     // hold the action's answer until the operator closed it.
-    class RemoteAction {
-    public:
-        explicit RemoteAction(App& app) : app_(app) { ++app_.remoteActions_; }
-        ~RemoteAction() { --app_.remoteActions_; }
-        RemoteAction(const RemoteAction&) = delete;
-        RemoteAction& operator=(const RemoteAction&) = delete;
-
-    private:
-        App& app_;
-    };
+    [[nodiscard]] ui::ScopedCount<int> remoteAction() { return ui::ScopedCount(remoteActions_); }
 
     // The program folder followed by `name`, which begins with a backslash.
     std::string path(std::string_view name);

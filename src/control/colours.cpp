@@ -94,7 +94,7 @@ void ControlMenu::switchBarLayout() {
 void ControlMenu::chooseBackgroundColour() {
     std::optional<ui::Color> chosen;
     {
-        const ui::Runtime::ModalScope modal(runtime());
+        const auto open = runtime().modal();
         chosen = platform().chooseColor(*this, customColors_);
     }
     if (chosen)

@@ -549,7 +549,7 @@ std::variant<Response, Command> Api::admitScreened(const Request& request) const
 }
 
 Response Api::run(app::App& app, const Command& command) {
-    const app::App::RemoteAction remote(app);
+    const auto remote = app.remoteAction();
     if (command.kind == Kind::RosterList) {
         Response response;
         response.body = rosterJson(app);

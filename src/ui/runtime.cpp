@@ -25,7 +25,7 @@ void Runtime::afterEvent(std::function<void()> work) {
 }
 
 void Runtime::messageBox(const std::string& text) {
-    const ModalScope modal(*this);
+    const auto open = modal();
     platform_.messageBox(text, title_);
 }
 

@@ -18,6 +18,19 @@ namespace quorvel::ui {
 
 class Form;
 
+// Adds one to a counter for as long as it lives: how many of something are under way.
+template <class Counter>
+class ScopedCount {
+public:
+    explicit ScopedCount(Counter& counter) : counter_(counter) { ++counter_; }
+    ~ScopedCount() { --counter_; }
+    ScopedCount(const ScopedCount&) = delete;
+    ScopedCount& operator=(const ScopedCount&) = delete;
+
+private:
+    Counter& counter_;
+};
+
 class Runtime {
 public:
     Runtime(Platform& platform, std::string title);
@@ -47,16 +60,7 @@ public:
     // modalOpen() says so, to any thread: a remote request that waits names the reason.
     void messageBox(const std::string& text);
     // Marks a modal dialog of the program open for as long as it lives.
-    class ModalScope {
-    public:
-        explicit ModalScope(Runtime& runtime) : runtime_(runtime) { ++runtime_.modals_; }
-        ~ModalScope() { --runtime_.modals_; }
-        ModalScope(const ModalScope&) = delete;
-        ModalScope& operator=(const ModalScope&) = delete;
-
-    private:
-        Runtime& runtime_;
-    };
+    [[nodiscard]] ScopedCount<std::atomic<int>> modal() { return ScopedCount(modals_); }
     bool modalOpen() const { return modals_.load() > 0; }
 
     // Keeps an unloaded form alive until the running event completes.
