@@ -180,8 +180,7 @@ TEST_F(ColoursTest, CancellingTheColourDialogShowsTheMessageAndKeepsTheColour) {
     table->Label1.setBackColor(0x00123456);
     program.platform.answerColorDialog(std::nullopt);
     press(menu->Label5, kLeft, 0);
-    // Over a running match a notice, not a box.
-    EXPECT_EQ(program.platform.messageBoxes().size(), 0u);
+    EXPECT_EQ(program.platform.messageBoxes().size(), 0u) << "over a running match a notice";
     EXPECT_EQ(program.lastNotice(), "User chose the Cancel Button");
     EXPECT_EQ(menu->Label5.backColor(), 0x00000000u);
     EXPECT_EQ(table->Label1.backColor(), 0x00000000u);

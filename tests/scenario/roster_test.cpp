@@ -167,7 +167,7 @@ TEST_F(Roster, GoAndOkApplyARosterPlayerAfterTheNameAndOlderReleasesReadNoRoster
     menu().inputTextEdited(menu().Text1, "cid");
     const ui::Color colour2 = table().SC2.fillColor();
     menu().inputButtonClicked(menu().Command1);
-    EXPECT_EQ(table().P2.caption(), "Bob");
+    EXPECT_EQ(table().P2.caption() + table().LiveP2.caption() + std::to_string(table().Combo2.listIndex()), "Bob-1");
     EXPECT_EQ(table().SC2.fillColor(), colour2);
     EXPECT_NE(table().I2.picture()->source().find("P2\\5.gif"), std::string::npos);
     EXPECT_EQ(table().P1.caption(), "Cid");

@@ -250,10 +250,9 @@ private:
                 if (app.controlMenuLoaded()) {
                     const auto& menu = app.controlMenu();
                     const bool folded = menu.expansionCounter() % 2 == 0;
-                    const bool notice = folded && menu.NoticeLine && menu.NoticeLine->visible();
-                    const int expected = (folded ? control::ControlMenu::kCollapsedHeight
-                                                 : control::ControlMenu::kExpandedHeight) +
-                                         (notice ? menu.NoticeLine->rect().height : 0);
+                    const int line = menu.NoticeLine && menu.NoticeLine->visible() ? menu.NoticeLine->rect().height : 0;
+                    const int expected = folded ? control::ControlMenu::kCollapsedHeight + line
+                                                : control::ControlMenu::kExpandedHeight;
                     if (menu.height() != expected)
                         return "the control menu is " + std::to_string(menu.height()) + " twips high at counter " +
                                menu.tag();
