@@ -64,6 +64,12 @@ public:
     // The day's schedule and results (release 0.99; empty without Matches.csv).
     MatchDay& day() { return day_; }
     const MatchDay& day() const { return day_; }
+    // Reads the operator's files of the day, Players.csv and Matches.csv with the results
+    // that belong to it: every time (the start dialog's load), or `changedOnly` those whose
+    // text changed since they were last read (the next match, the remote's reload), so a
+    // typo put right or a match added mid-day takes effect without leaving the match. A
+    // broken file is told, and the roster or schedule as last read stays.
+    void readDayFiles(bool changedOnly);
 
     // The saving of the table's picture that "OK" applied, empty before the first "OK". A
     // new table takes it over, and the file it keeps in step stays the same object, so the
@@ -109,6 +115,13 @@ private:
     };
     // The tells of the event that just completed, each to its box or notice.
     void deliverTold();
+    void readRosterFile();
+    void readScheduleFile();
+    // A fault in one of the operator's files, told: the program goes on `goesOnWith`.
+    void tellFileFault(const Error& error, const std::string& goesOnWith);
+    // Whether the text at `path` (none when there is no file) differs from what `seen`
+    // says was read last; `seen` then says this text.
+    bool changedSince(const std::string& path, std::optional<std::size_t>& seen);
 
     ui::Runtime runtime_;
     Release release_;
@@ -118,6 +131,9 @@ private:
     Roster roster_;
     MatchDay day_;
     Notices notices_;
+    // The hash of each day file's text as last read; nothing before the first reading.
+    std::optional<std::size_t> rosterText_;
+    std::optional<std::size_t> scheduleText_;
     std::vector<Told> told_;
     int remoteActions_ = 0;
     std::optional<AppliedCapture> appliedCapture_;

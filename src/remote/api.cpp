@@ -35,7 +35,7 @@ struct Action {
     const char* fields;  // for messages: the fields the body takes
 };
 
-constexpr std::array<Action, 17> kActions = {{
+constexpr std::array<Action, 18> kActions = {{
     {"score-up", Kind::ScoreUp, "player"},
     {"score-down", Kind::ScoreDown, "player"},
     {"score-reset", Kind::ScoreReset, ""},
@@ -53,6 +53,7 @@ constexpr std::array<Action, 17> kActions = {{
     {"swap", Kind::Swap, ""},
     {"next", Kind::NextMatch, ""},
     {"match", Kind::GoToMatch, "index"},
+    {"reload", Kind::Reload, ""},
 }};
 
 std::string actionList() {
@@ -557,8 +558,8 @@ Response Api::run(app::App& app, const Command& command) {
     }
     // The roster, the swap and the schedule are release 0.99's; the earlier programs stay
     // as they were.
-    const bool schedule =
-        command.kind == Kind::ScheduleList || command.kind == Kind::NextMatch || command.kind == Kind::GoToMatch;
+    const bool schedule = command.kind == Kind::ScheduleList || command.kind == Kind::NextMatch ||
+                          command.kind == Kind::GoToMatch || command.kind == Kind::Reload;
     if ((command.kind == Kind::Swap || command.kind == Kind::RosterPlayer || schedule) && !app::isCurrent(app.release()))
         return refusal(404, "action: " + app::productTitle(app.release()) + " has no roster, no swap and no schedule");
     if (command.kind == Kind::ScheduleList) {
@@ -616,6 +617,7 @@ Response Api::run(app::App& app, const Command& command) {
                 if (table.Timer5().enabled() != command.on) table.pressChord('R');
                 break;
             case Kind::Topmost: table.placeTopmost(); break;
+            case Kind::Reload: app.readDayFiles(true); break;
             case Kind::ShowAll: table.showAll(); break;
             case Kind::Swap: table.swapSides(); break;
             case Kind::NextMatch:

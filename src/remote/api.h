@@ -73,6 +73,7 @@ struct Command {
         ScheduleList,  // GET /api/schedule
         NextMatch,
         GoToMatch,     // matchNumber
+        Reload,        // the day's files read again where they changed
     };
     Kind kind = Kind::State;
     int player = 0;       // 1 or 2

@@ -88,52 +88,8 @@ void StartDialog::readFiles(bool withNameFiles) {
     }
     if (withNameFiles && app::isCurrent(app_.release())) {
         app_.notices().forgetTold();
-        readRoster();
-        readSchedule();
+        app_.readDayFiles(false);
     }
-}
-
-void StartDialog::tellFileFault(const Error& error, const std::string& goesOnWith) {
-    app_.tell(std::string(error.what()) + "\n\nThe program goes on " + goesOnWith +
-                  ". Put the file right and go back to the start dialog to read it again.",
-              error.file(), error.line());
-}
-
-void StartDialog::readRoster() {
-    const std::string path = app_.path("\\Players.csv");
-    if (!platform().fileExists(path)) {
-        app_.setRoster({});
-        return;
-    }
-    // The country files are the program's own and keep their rules; the roster is the
-    // operator's, edited during an event: a fault in it is told, and the show goes on.
-    const auto countries = app::readRosterCountries(platform(), app_.languages(), platform().programFolder());
-    try {
-        app_.setRoster(app::readRoster(platform(), path, countries));
-    } catch (const Error& error) {
-        const std::size_t kept = app_.roster().players().size();
-        tellFileFault(error, kept == 0 ? std::string("without a roster")
-                                       : "with the roster as it was last read (" + std::to_string(kept) +
-                                             (kept == 1 ? " player)" : " players)"));
-    }
-}
-
-void StartDialog::readSchedule() {
-    // Like the roster, a broken schedule is told and the day goes on with the schedule as
-    // last read.
-    app::MatchDay& day = app_.day();
-    std::vector<app::ScheduledMatch> matches;
-    try {
-        matches = app::readSchedule(platform(), app_.path("\\Matches.csv"));
-    } catch (const Error& error) {
-        const std::size_t kept = day.matches().size();
-        tellFileFault(error, kept == 0 ? std::string("without a schedule")
-                                       : "with the schedule as it was last read (" + std::to_string(kept) +
-                                             (kept == 1 ? " match)" : " matches)"));
-        matches = day.matches();
-    }
-    const std::string damaged = day.load(std::move(matches));
-    if (!damaged.empty()) app_.tell(damaged, day.log().path());
 }
 
 void StartDialog::showScheduledMatch() {

@@ -43,12 +43,6 @@ private:
     // Reads the languages, the settings and (at load) the player-name files, then fills
     // the controls from them.
     void readFiles(bool withNameFiles);
-    // Players.csv, when present: a fault in it is told and leaves the roster as last read.
-    void readRoster();
-    // Matches.csv, and the results that belong to it (release 0.99): the same.
-    void readSchedule();
-    // A fault in one of the operator's files, told: the program goes on `goesOnWith`.
-    void tellFileFault(const Error& error, const std::string& goesOnWith);
     // The names (and the series caption, when the schedule gives one) of the match GO!!!
     // makes current: the current one while it has no result, else the first not yet
     // played.

@@ -22,11 +22,13 @@ void ScoreTable::finishMatch() {
     if (!refusal.empty()) app_.tell(refusal, day.log().path());
 }
 
-ScoreTable::MatchStep ScoreTable::goToMatch(std::size_t index) {
-    app::MatchDay& day = app_.day();
-    if (day.empty()) return MatchStep::NoSchedule;
-    if (index >= day.matches().size()) return MatchStep::DayOver;
+void ScoreTable::leaveMatch() {
     finishMatch();
+    app_.readDayFiles(true);
+}
+
+void ScoreTable::setUpMatch(std::size_t index) {
+    app::MatchDay& day = app_.day();
     const app::ScheduledMatch match = day.matches()[index];
     day.setCurrent(index);
 
@@ -48,6 +50,16 @@ ScoreTable::MatchStep ScoreTable::goToMatch(std::size_t index) {
         else
             clearCountry(player);
     }
+}
+
+ScoreTable::MatchStep ScoreTable::goToMatch(std::size_t index) {
+    app::MatchDay& day = app_.day();
+    if (day.empty()) return MatchStep::NoSchedule;
+    if (index >= day.matches().size()) return MatchStep::DayOver;
+    leaveMatch();
+    if (day.empty()) return MatchStep::NoSchedule;
+    if (index >= day.matches().size()) return MatchStep::DayOver;
+    setUpMatch(index);
     return MatchStep::Loaded;
 }
 
@@ -55,11 +67,14 @@ ScoreTable::MatchStep ScoreTable::nextMatch() {
     app::MatchDay& day = app_.day();
     if (day.empty()) return MatchStep::NoSchedule;
     // After a show match typed over the current match, that match is still to be played.
-    if (const auto next = day.next(!day.onTable(P1.caption(), P2.caption()))) return goToMatch(*next);
-    if (!day.over()) {
-        finishMatch();
-        day.setOver();
+    const bool showMatch = !day.onTable(P1.caption(), P2.caption());
+    leaveMatch();
+    if (day.empty()) return MatchStep::NoSchedule;
+    if (const auto next = day.next(showMatch)) {
+        setUpMatch(*next);
+        return MatchStep::Loaded;
     }
+    day.setOver();
     return MatchStep::DayOver;
 }
 

@@ -160,7 +160,8 @@ public:
 
     // The day's schedule (release 0.99). What "next match" or "go to match" did.
     enum class MatchStep { Loaded, NoSchedule, DayOver };
-    // Leaves the current match, its result recorded (app::MatchDay::finish), and puts
+    // Leaves the current match, its result recorded (app::MatchDay::finish), reads the
+    // day's files again where they changed (app::App::readDayFiles), and puts
     // match `index` (from 0) on the table as a new match: both players' names, each with
     // what the roster gives (as GO!!! applies them), both scores and the menu's score
     // boxes 0 (the chord 0), the series caption when the schedule gives one (as the menu's
@@ -179,6 +180,11 @@ private:
     // Records the current match's result from the table, telling the operator of a
     // refusal to write it.
     void finishMatch();
+    // finishMatch, then the day's files read again where they changed: the next match is
+    // taken from the day as the operator left it.
+    void leaveMatch();
+    // Puts match `index` of the day on the table as a new match (goToMatch's second half).
+    void setUpMatch(std::size_t index);
 
     void onLoad() override;
     void onActivate() override;

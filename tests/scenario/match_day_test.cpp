@@ -158,6 +158,22 @@ TEST_F(MatchDay, TheShowGoesOnWithNoticesOnePressOneMatchAndAResultOnlyForTheMat
     EXPECT_TRUE(program->platform.messageBoxes().empty());
 }
 
+TEST_F(MatchDay, TheDaysFilesChangedMidMatchAreReadAtTheNextMatchOrByReloadABrokenOneIsANotice) {
+    go();
+    chord('1');
+    program->folder.writeLines("Matches.csv", {"player1;player2;round", "Ann;Bob;QF 1", "Dan;Eve;Extra", "Cid;Nobody;QF 2"});
+    program->folder.writeLines("Players.csv", {"name;colour", "Dan;Teal"});  // no such colour
+    chord('N');
+    EXPECT_EQ(table().P1.caption() + "|" + table().P2.caption(), "Dan|Eve");
+    EXPECT_NE(results().find(",1,QF 1,Best of 3,Ann,Bob,1,0,Ann\r\n"), std::string::npos) << results();
+    EXPECT_NE(program->lastNotice().find("Players.csv, line 2"), std::string::npos) << program->lastNotice();
+    EXPECT_EQ(app().roster().players().size(), 3u) << "the roster as last read";
+    program->folder.writeLines("Players.csv", {"name;colour", "Dan;Red"});
+    EXPECT_EQ(request("POST", "/api/action/reload", "{}").status, 200);
+    EXPECT_EQ(app().roster().players().size(), 1u);
+    EXPECT_TRUE(program->platform.messageBoxes().empty());
+}
+
 TEST_F(MatchDay, ResultsAreKeptThroughARefusalResumedAfterARestartAndDamagedRowsAreLeftAlone) {
     // A row of yesterday for match 2, a hand-damaged row, a row for other names.
     program->folder.write("Results.csv", "ended,match,round,series,player1,player2,score1,score2,winner\r\n"
