@@ -68,12 +68,12 @@ std::optional<int> wholeNumber(const std::string& text, int high) {
 
 bool sameName(const std::string& a, const std::string& b) { return ui::foldCase(a) == ui::foldCase(b); }
 
-std::string rowText(const MatchResult& row) {
+std::string rowText(const MatchResult& row, char separator) {
     std::string text;
     for (const std::string& field :
          {row.endedText, std::to_string(row.number), row.round, row.series, row.player1, row.player2,
           std::to_string(row.score1), std::to_string(row.score2), row.winner}) {
-        if (!text.empty()) text += ',';
+        if (!text.empty()) text += separator;
         text += csvField(field);
     }
     return text + "\r\n";
@@ -104,10 +104,11 @@ MatchResult readResult(const CsvTable& table) {
 
 }  // namespace
 
-std::vector<ScheduledMatch> readSchedule(ui::Platform& platform, const std::string& path) {
+std::vector<ScheduledMatch> readSchedule(ui::Platform& platform, const std::string& path, char* separator) {
     std::vector<ScheduledMatch> matches;
     if (!platform.fileExists(path)) return matches;
     CsvTable table(platform, path, kMatchColumnNames, 2);
+    if (separator) *separator = table.separator();
     while (table.next()) {
         if (matches.size() == kMaxMatches)
             table.fail("the schedule holds at most " + std::to_string(kMaxMatches) + " matches", table.lineText());
@@ -202,6 +203,7 @@ std::string ResultsLog::append(const MatchResult& row) {
         // UTF-8); a file whose last row lacks its line end gets one first, so that no row
         // is joined to a row left half.
         std::string before;
+        char separator = separator_;
         if (platform_.fileExists(path_)) {
             try {
                 before = platform_.readFile(path_);
@@ -211,12 +213,18 @@ std::string ResultsLog::append(const MatchResult& row) {
         }
         if (before.find_first_not_of("\xEF\xBB\xBF \t\r\n") == std::string::npos) {
             text = "\xEF\xBB\xBF";
-            for (std::size_t c = 0; c < kResultColumns; ++c) text += (c ? "," : "") + std::string(kResultColumnNames[c]);
+            for (std::size_t c = 0; c < kResultColumns; ++c)
+                text += (c ? std::string(1, separator) : "") + std::string(kResultColumnNames[c]);
             text += "\r\n";
-        } else if (before.back() != '\n' && before.back() != '\r') {
-            text = "\r\n";
+        } else {
+            try {
+                separator = CsvTable(path_, before, kResultColumnNames, 0).separator();
+            } catch (const Error&) {
+                // a damaged header: the rows go on in the schedule's separator
+            }
+            if (before.back() != '\n' && before.back() != '\r') text = "\r\n";
         }
-        for (const MatchResult& kept : unwritten_) text += rowText(kept);
+        for (const MatchResult& kept : unwritten_) text += rowText(kept, separator);
         platform_.appendFile(path_, text);
     } catch (const Error& error) {
         if (refusalTold_) return {};

@@ -123,7 +123,9 @@ void StartDialog::readSchedule() {
     app::MatchDay& day = app_.day();
     std::vector<app::ScheduledMatch> matches;
     try {
-        matches = app::readSchedule(platform(), app_.path("\\Matches.csv"));
+        char separator = ',';
+        matches = app::readSchedule(platform(), app_.path("\\Matches.csv"), &separator);
+        day.setScheduleSeparator(separator);
     } catch (const Error& error) {
         const std::size_t kept = day.matches().size();
         tellFileFault(error, kept == 0 ? std::string("without a schedule")

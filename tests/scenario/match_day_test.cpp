@@ -165,6 +165,21 @@ TEST_F(MatchDay, ResultsAreKeptThroughARefusalResumedAfterARestartAndDamagedRows
     EXPECT_EQ(schedule["current"], nullptr);
 }
 
+TEST_F(MatchDay, ANewResultsFileTakesTheSchedulesSeparatorAnExistingOneKeepsItsOwn) {
+    program->folder.writeLines("Matches.csv", {"player1;player2;series", "Ann;Bob;Best of 3", "Cid;Bob;Best of 5"});
+    go();
+    chord('1');
+    chord('N');
+    EXPECT_TRUE(results().starts_with("\xEF\xBB\xBF" "ended;match;round;series;player1;player2;score1;score2;winner\r\n"));
+    EXPECT_TRUE(results().ends_with(";1;;Best of 3;Ann;Bob;1;0;Ann\r\n")) << results();
+    // The schedule in commas now: the file keeps its semicolons.
+    program->folder.writeLines("Matches.csv", {"player1,player2,series", "Ann,Bob,Best of 3", "Cid,Bob,Best of 5"});
+    restart();
+    chord('2');
+    chord('N');
+    EXPECT_TRUE(results().ends_with(";2;;Best of 5;Cid;Bob;0;1;Bob\r\n")) << results();
+}
+
 TEST_F(MatchDay, RemoteNextAndMatchLoadAMatchTheDaysEndIsAConflictAndEarlierReleasesHaveNone) {
     go();
     chord('1');
