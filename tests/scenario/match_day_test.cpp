@@ -181,7 +181,16 @@ TEST_F(MatchDay, ANewResultsFileTakesTheSchedulesSeparatorAnExistingOneKeepsItsO
 }
 
 TEST_F(MatchDay, RemoteNextAndMatchLoadAMatchTheDaysEndIsAConflictAndEarlierReleasesHaveNone) {
-    go();
+    // Before GO!!! the table waits hidden behind the start dialog: only the reads answer.
+    ASSERT_TRUE(program->start());
+    ASSERT_TRUE(app().tableLoaded());
+    const auto early = request("POST", "/api/action/next", "{}");
+    EXPECT_EQ(early.status, 409);
+    EXPECT_NE(early.body.find("start dialog is open"), std::string::npos) << early.body;
+    EXPECT_EQ(request("GET", "/api/schedule").status, 200);
+    EXPECT_EQ(request("POST", "/api/action/score-up", R"({"player":1})").status, 409);
+    EXPECT_EQ(table().T1.caption(), "0");
+    app().startDialog().inputButtonClicked(app().startDialog().Command1);
     chord('1');
     EXPECT_EQ(request("POST", "/api/action/next", "{}").status, 200);
     EXPECT_EQ(table().P1.caption(), "Cid");
