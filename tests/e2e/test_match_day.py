@@ -58,7 +58,7 @@ class MatchDay(unittest.TestCase):
                          timeout=30)
                 display.run(["wine", "taskkill", "/f", "/im", "quorvel.exe"], check=False, timeout=120)
                 program.exit_code(timeout=60)
-                self.assertIn(",2,Quarterfinal 2,Best of 3,Kenta Moriyama,Élodie Marchand,0,1,Élodie Marchand\r\n",
+                self.assertIn(";2;Quarterfinal 2;Best of 3;Kenta Moriyama;Élodie Marchand;0;1;Élodie Marchand\r\n",
                               (program.folder / "Results.csv").read_bytes().decode("utf-8-sig"))
                 folder = program.folder
                 with harness.Program(display, folder=folder, schedule=True) as again:
