@@ -40,11 +40,11 @@ def measure(display, shot, seconds):
     watcher = threading.Thread(target=count)
     watcher.start()
     try:
-        own, server, _, _ = idle_cpu.measure_wine(display, "quorvel.exe", seconds)
+        measured = idle_cpu.measure_wine(display, "quorvel.exe", seconds)
     finally:
         done.set()
         watcher.join()
-    return own + server, writes[0]
+    return measured.own + measured.server, writes[0]
 
 
 def capture_every(session, tenths):

@@ -20,6 +20,7 @@ shown beside them. Memory is the proportional set size (PSS): of the program's o
 and summed over all of Chromium's processes. Both pulses step every 2 x speed ms (speed 10
 unless given), in the program and in the page.
 """
+import collections
 import os
 import shutil
 import signal
@@ -34,7 +35,12 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import harness  # noqa: E402
 from winproc import cpu_seconds, program_pid, pss_kib, wineserver_pid  # noqa: E402
 
-SETTLE = 5.0  # seconds left to a program after start-up or a change before measuring
+# Seconds left to a program after start-up or a change before measuring (a fraction of
+# one in the test command's quick run of every benchmark, bench/run-all.sh).
+SETTLE = 0.5 if os.environ.get("QUORVEL_BENCH_QUICK") else 5.0
+# One measurement: CPU shares of the program, wineserver and the X server, the program's
+# PSS in KiB and the one-minute load average at the end.
+Measurement = collections.namedtuple("Measurement", "own server xserver pss load")
 PAGE = Path(__file__).resolve().parent / "scoreboard.html"
 SERIES_CAPTION = (232, 52, 64, 20)  # the series caption's place in the table's client area
 SPEED_BOXES = ("232,0,32,19", "264,0,32,19")  # the table's two pulse speed boxes
@@ -69,7 +75,7 @@ def shares(processes, seconds, xserver):
 def measure_wine(display, exe, seconds):
     program, server = program_pid(exe, display.prefix), wineserver_pid(display.prefix)
     cpu = shares({"own": [program], "server": [server]}, seconds, display.process.pid)
-    return cpu["own"], cpu["server"], cpu["xserver"], pss_kib(program), cpu["load"]
+    return Measurement(cpu["own"], cpu["server"], cpu["xserver"], pss_kib(program), cpu["load"])
 
 
 def start_pulses(display, program, table, speed):
@@ -146,7 +152,7 @@ def measure_page(display, chromium, seconds, speed, pulse):
         pids = session_pids(browser.pid)
         cpu = shares({"own": pids}, seconds, display.process.pid)
         pss = sum(pss_kib(pid) for pid in session_pids(browser.pid))
-        return cpu["own"], 0.0, cpu["xserver"], pss, cpu["load"]
+        return Measurement(cpu["own"], 0.0, cpu["xserver"], pss, cpu["load"])
     finally:
         os.killpg(browser.pid, signal.SIGTERM)
         try:

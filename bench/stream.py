@@ -175,8 +175,8 @@ def latency(display, program, table, port, chords):
 
 def cpu(display, seconds):
     """The program's and wineserver's share of a core together, after idle_cpu's settling."""
-    own, server, _, _ = idle_cpu.measure_wine(display, "quorvel.exe", seconds)
-    return own + server
+    measured = idle_cpu.measure_wine(display, "quorvel.exe", seconds)
+    return measured.own + measured.server
 
 
 def turns(display, port, seconds, rounds, count):

@@ -8,6 +8,7 @@
 # nlohmann/json for the remote control, and curl and headless Chromium (with its
 # WebDriver) that its end-to-end test drives it with. icoutils reads the built programs'
 # resources back, and the flags' package gives the release zips its copyright notice.
+# strace, perf and xtrace are what the benchmarks under bench/ count requests with.
 set -euo pipefail
 
 packages=(
@@ -17,6 +18,7 @@ packages=(
   openbox fonts-liberation fonts-wine python3
   nlohmann-json3-dev curl chromium chromium-driver
   icoutils iso-codes iso-flags-png-320x240
+  strace linux-perf xtrace
 )
 
 missing=()

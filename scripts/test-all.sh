@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
 #   1. the native unit and scenario tests, and the end-to-end tests of the Windows
-#      program under Wine on a virtual display (build/native);
+#      program under Wine on a virtual display (build/native); then every benchmark
+#      under bench/ in its shortest form, which fails when one no longer runs (ctest
+#      label "bench"; its figures mean nothing);
 #   2. the native tests again under AddressSanitizer and UndefinedBehaviorSanitizer
 #      (build/asan);
 #   3. each fuzz target for a short, bounded time (build/fuzz, clang with the same
@@ -48,7 +50,10 @@ show() {
 stage build-windows scripts/build.sh windows || { show build-windows "Windows build"; exit 1; }
 stage build-native scripts/build.sh native || { show build-native "Native build"; exit 1; }
 
-stage test-native run_ctest build/native &
+(
+  stage test-native run_ctest build/native -LE bench
+  stage test-bench run_ctest build/native -L bench
+) &
 native_tests=$!
 
 # The sanitizer and fuzz stages, at a lower priority than the end-to-end tests.
@@ -81,6 +86,8 @@ tally() {
 
 show test-native "Native tests and end-to-end tests under Wine"
 tally test-native
+show test-bench "Every benchmark in its shortest form"
+tally test-bench
 for build in asan fuzz; do
   grep -q "^build-$build [0-9]* 0$" "$logs/times" || { show "build-$build" "The $build build failed"; status=1; }
 done

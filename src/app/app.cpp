@@ -103,7 +103,9 @@ void App::readScheduleFile() {
     // last read.
     std::vector<ScheduledMatch> matches;
     try {
-        matches = readSchedule(platform(), path("\\Matches.csv"));
+        char separator = ',';
+        matches = readSchedule(platform(), path("\\Matches.csv"), &separator);
+        day_.setScheduleSeparator(separator);
     } catch (const Error& error) {
         const std::size_t kept = day_.matches().size();
         tellFileFault(error, kept == 0 ? std::string("without a schedule")

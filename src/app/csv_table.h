@@ -43,6 +43,8 @@ public:
     std::size_t line() const { return line_; }
     std::string_view lineText() const { return lines_[line_ - 1]; }
     const std::string& path() const { return path_; }
+    // The separator the header uses, ',' or ';'.
+    char separator() const { return separator_; }
     // Lines in the file, the header's among them: a bound on the rows.
     std::size_t lineCount() const { return lines_.size(); }
 

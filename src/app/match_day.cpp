@@ -74,12 +74,12 @@ bool playedBy(const ScheduledMatch& match, const std::string& name1, const std::
            (sameName(name1, match.player2) && sameName(name2, match.player1));
 }
 
-std::string rowText(const MatchResult& row) {
+std::string rowText(const MatchResult& row, char separator) {
     std::string text;
     for (const std::string& field :
          {row.endedText, row.number > 0 ? std::to_string(row.number) : std::string(), row.round, row.series, row.player1, row.player2,
           std::to_string(row.score1), std::to_string(row.score2), row.winner}) {
-        if (!text.empty()) text += ',';
+        if (!text.empty()) text += separator;
         text += csvField(field);
     }
     return text + "\r\n";
@@ -113,10 +113,11 @@ MatchResult readResult(const CsvTable& table) {
 
 }  // namespace
 
-std::vector<ScheduledMatch> readSchedule(ui::Platform& platform, const std::string& path) {
+std::vector<ScheduledMatch> readSchedule(ui::Platform& platform, const std::string& path, char* separator) {
     std::vector<ScheduledMatch> matches;
     if (!platform.fileExists(path)) return matches;
     CsvTable table(platform, path, kMatchColumnNames, 2);
+    if (separator) *separator = table.separator();
     while (table.next()) {
         if (matches.size() == kMaxMatches)
             table.fail("the schedule holds at most " + std::to_string(kMaxMatches) + " matches", table.lineText());
@@ -211,6 +212,7 @@ std::string ResultsLog::append(const MatchResult& row) {
         // UTF-8); a file whose last row lacks its line end gets one first, so that no row
         // is joined to a row left half.
         std::string before;
+        char separator = separator_;
         if (platform_.fileExists(path_)) {
             try {
                 before = platform_.readFile(path_);
@@ -220,12 +222,18 @@ std::string ResultsLog::append(const MatchResult& row) {
         }
         if (before.find_first_not_of("\xEF\xBB\xBF \t\r\n") == std::string::npos) {
             text = "\xEF\xBB\xBF";
-            for (std::size_t c = 0; c < kResultColumns; ++c) text += (c ? "," : "") + std::string(kResultColumnNames[c]);
+            for (std::size_t c = 0; c < kResultColumns; ++c)
+                text += (c ? std::string(1, separator) : "") + std::string(kResultColumnNames[c]);
             text += "\r\n";
-        } else if (before.back() != '\n' && before.back() != '\r') {
-            text = "\r\n";
+        } else {
+            try {
+                separator = CsvTable(path_, before, kResultColumnNames, 0).separator();
+            } catch (const Error&) {
+                // a damaged header: the rows go on in the schedule's separator
+            }
+            if (before.back() != '\n' && before.back() != '\r') text = "\r\n";
         }
-        for (const MatchResult& kept : unwritten_) text += rowText(kept);
+        for (const MatchResult& kept : unwritten_) text += rowText(kept, separator);
         platform_.appendFile(path_, text);
     } catch (const Error& error) {
         if (refusalTold_) return {};

@@ -44,7 +44,8 @@ struct MatchResult {
 
 // Reads the schedule at `path`: none when there is no such file. Throws quorvel::Error
 // naming the file, the line and the value of the first field that breaks its rules.
-std::vector<ScheduledMatch> readSchedule(ui::Platform& platform, const std::string& path);
+// `separator`, when given, receives the separator the file uses.
+std::vector<ScheduledMatch> readSchedule(ui::Platform& platform, const std::string& path, char* separator = nullptr);
 
 // "2026-12-09T14:30:05+01:00" for `seconds` since 1970 at `offsetMinutes` from UTC, and
 // back (nothing for text of another form).
@@ -62,7 +63,10 @@ public:
     // Appends `row` after the rows an earlier refusal kept, in one write. A refusal keeps
     // them all for the next time; its message (naming the file and the reason) is given
     // once until a write succeeds again, "" otherwise.
+    // A new file is written with the schedule's separator; rows appended to an existing
+    // file use the separator its header has.
     std::string append(const MatchResult& row);
+    void setSeparator(char separator) { separator_ = separator; }
     // Rows not written yet.
     const std::vector<MatchResult>& unwritten() const { return unwritten_; }
     const std::string& path() const { return path_; }
@@ -71,6 +75,7 @@ private:
     ui::Platform& platform_;
     std::string path_;
     std::vector<MatchResult> unwritten_;
+    char separator_ = ',';  // for a new file
     bool refusalTold_ = false;
     std::set<std::string> damagedTold_;  // "line: text" of each damaged row named
 };
@@ -111,6 +116,8 @@ public:
     // Changes with every change of the schedule, the current match or a result.
     std::uint64_t revision() const { return revision_; }
     const ResultsLog& log() const { return log_; }
+    // The separator Matches.csv uses, which a new Results.csv is written with.
+    void setScheduleSeparator(char separator) { log_.setSeparator(separator); }
 
 private:
     // Marks the match that `row` belongs to as played, when it does.

@@ -11,6 +11,7 @@
 #include "app/readers.h"
 #include "control/control_menu.h"
 #include "control/palette.h"
+#include "start/start_dialog.h"
 #include "table/score_table.h"
 #include "ui/error.h"
 #include "ui/numtext.h"
@@ -569,6 +570,10 @@ Response Api::run(app::App& app, const Command& command) {
     }
     if (command.kind != Kind::State && !app.tableLoaded())
         return refusal(409, "the score table is not open; the start dialog's GO!!! opens it");
+    // While the start dialog is in front the table waits hidden behind it: GO!!! sets it up
+    // anew, so nothing is done to it before then.
+    if (command.kind != Kind::State && app.startDialogLoaded() && app.startDialog().visible())
+        return refusal(409, "the start dialog is open; its GO!!! starts the match");
     if (command.kind != Kind::State) {
         table::ScoreTable& table = app.table();
         const bool first = command.player == 1;

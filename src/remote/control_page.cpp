@@ -9,7 +9,12 @@
 // day's matches follow, the current one marked and the played ones with their scores: the
 // "next match" button and a tapped match load a match on a second tap within 3 s too, as
 // they record the result of the match on the table. The preview is shown only once the
-// program has taken the page's token. The names and scores
+// program has taken the page's token. With a schedule the players' cards keep their own
+// height and the match on the table is named above "next match", so both show on a phone
+// without scrolling; "next match" names on its first tap the match it will load. While the
+// start dialog is up the page says so and its buttons are off (the program refuses every
+// action until GO!!!). The newest of the program's notices has a line of its own under the
+// banner. The names and scores
 // come from /api/events, pushed as they change, and from the answer to each press; when
 // the socket drops, one request tells why and the socket is opened again, waiting longer
 // each time up to 4 s. A token, when the program asks for one, goes in the address after
@@ -44,8 +49,13 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
   .apart button { width: auto; font-size: 0.9em; padding: 8px 14px; margin: 0; background: #3a3a3a;
                   border: 1px solid #888; }
   .apart button.armed, #day button.armed { background: #b03030; border-color: #ff8080; color: #fff; }
-  /* The day: one button a match, the current one marked. */
+  /* The day: one button a match, the current one marked. With a day the players' cards
+     keep their own height, so that the match on the table shows without scrolling. */
+  body.day .players { flex: none; }
   #day { margin-top: 16px; }
+  #now { font-size: 0.95em; margin-bottom: 4px; white-space: nowrap; overflow: hidden; text-overflow: ellipsis; }
+  #notice { font-size: 0.9em; margin-bottom: 10px; padding: 8px 10px; border-radius: 6px; background: #4a4020;
+            color: #fff; overflow-wrap: anywhere; }
   #day h2 { font-size: 1em; margin: 0 0 6px; color: #c0c0c0; }
   #matches { display: flex; flex-direction: column; gap: 4px; margin-top: 8px; }
   #matches button { font-size: 0.95em; padding: 8px 10px; margin: 0; text-align: left; background: #303030;
@@ -66,6 +76,7 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
 </head>
 <body class="offline">
 <div id="status" role="alert">Reaching the program...</div>
+<div id="notice" role="status" hidden></div>
 <div id="view" hidden><iframe id="overlay" title="the table as the stream shows it"></iframe></div>
 <div class="apart">
   <button id="swap" data-action="swap" data-again="tap again to swap" disabled>swap sides</button>
@@ -87,15 +98,16 @@ const char* const kControlPage = R"html(<!DOCTYPE html>
     <button id="portrait2" class="other" data-action="portrait-next" data-player="2" disabled>next portrait</button>
   </div>
 </div>
-<div id="pick">
-  <input id="pick1" data-player="1" list="roster" placeholder="player 1: a name" aria-label="player 1's name" disabled>
-  <input id="pick2" data-player="2" list="roster" placeholder="player 2: a name" aria-label="player 2's name" disabled>
-</div>
 <datalist id="roster"></datalist>
 <div id="day" hidden>
   <h2>The day's matches</h2>
+  <div id="now"></div>
   <button id="next" data-action="next" data-again="tap again: result kept, next match" disabled>next match</button>
   <div id="matches"></div>
+</div>
+<div id="pick">
+  <input id="pick1" data-player="1" list="roster" placeholder="player 1: a name" aria-label="player 1's name" disabled>
+  <input id="pick2" data-player="2" list="roster" placeholder="player 2: a name" aria-label="player 2's name" disabled>
 </div>
 <script>
 "use strict";
@@ -137,11 +149,32 @@ function show(state) {
   setOnline(true);
   if (state.schedule && state.schedule.revision !== dayRevision) loadDay(state.schedule.revision);
   document.getElementById("view").hidden = false;
-  document.getElementById("status").textContent = state.table_open ? "" : "The score table is not open.";
+  // Before GO!!! the program takes no action: the buttons stay off until then.
+  starting = state.window === "start";
+  if (starting) {
+    for (const control of document.querySelectorAll("button[data-action], #pick input")) control.disabled = true;
+    for (const button of [...armed.keys()]) disarm(button);
+  }
+  document.getElementById("status").textContent =
+      starting ? "The start dialog is up: the buttons work once its GO!!! starts the match."
+               : state.table_open ? "" : "The score table is not open.";
+  showNotice(Array.isArray(state.notices) ? state.notices[state.notices.length - 1] : null);
   for (const p of state.players) {
     document.getElementById("name" + p.player).textContent = p.name;
     document.getElementById("score" + p.player).textContent = p.score;
   }
+}
+
+let starting = false;  // the start dialog is up: no action is taken
+
+// The program's newest notice: what it says, the file and line it is about, and when.
+function showNotice(notice) {
+  const line = document.getElementById("notice");
+  line.hidden = !notice;
+  if (!notice) return;
+  const where = notice.file ? " (" + notice.file + (notice.line != null ? ", line " + notice.line : "") + ")" : "";
+  const when = typeof notice.when === "string" ? notice.when.slice(11, 16) + " " : "";
+  line.textContent = when + notice.text + where;
 }
 
 async function answer(response) {
@@ -274,6 +307,20 @@ async function loadDay(revision) {
   try {
     const day = await answer(await fetch("/api/schedule", { headers: headers(false), cache: "no-store" }));
     document.getElementById("day").hidden = day.matches.length === 0;
+    document.body.classList.toggle("day", day.matches.length > 0);
+    const named = (m) => m.player1 + " \u2013 " + m.player2;
+    const current = day.matches.find((m) => m.state === "current");
+    document.getElementById("now").textContent = current
+        ? "On the table: match " + current.index + ", " + named(current) + (current.round ? " \u00b7 " + current.round : "")
+        : "";
+    // What "next match" loads: the first match after the current one not yet played, else
+    // the first one before it.
+    const after = current ? current.index : 0;
+    const upcoming = day.matches.filter((m) => m.state === "upcoming");
+    const coming = upcoming.find((m) => m.index > after) || upcoming[0];
+    document.getElementById("next").dataset.again = coming
+        ? "tap again: match " + coming.index + ", " + named(coming)
+        : "tap again: result kept, no match is left";
     document.getElementById("matches").replaceChildren(...day.matches.map((m) => {
       const button = document.createElement("button");
       button.className = m.state;
@@ -282,6 +329,7 @@ async function loadDay(revision) {
       button.textContent = m.index + ". " + m.player1 + " \u2013 " + m.player2 + result +
                            (m.round ? "  \u00b7 " + m.round : "") + (m.time ? "  \u00b7 " + m.time : "");
       if (m.state === "current") button.setAttribute("aria-current", "true");
+      button.disabled = starting || document.body.classList.contains("offline");
       wire(button);
       return button;
     }));

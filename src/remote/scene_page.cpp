@@ -21,18 +21,21 @@ const std::string kScenePage = std::string(R"html(<!DOCTYPE html>
 <style>
   html, body { margin: 0; padding: 0; background: transparent; overflow: hidden;
                font-family: Arial, "Liberation Sans", Arimo, Helvetica, sans-serif; }
+  /* 760 pixels wide at scale 1, its padding within them. */
   #scene { display: none; flex-direction: column; gap: calc(8px * var(--s)); padding: calc(12px * var(--s));
-           width: calc(760px * var(--s)); color: #fff; text-shadow: 0 0 calc(3px * var(--s)) #000; }
+           box-sizing: border-box; width: calc(760px * var(--s)); color: #fff; text-shadow: 0 0 calc(3px * var(--s)) #000; }
   .match { background: rgba(0, 0, 0, 0.55); border-radius: calc(6px * var(--s));
            padding: calc(6px * var(--s)) calc(10px * var(--s)); }
-  .line { display: grid; grid-template-columns: 1fr auto 1fr; align-items: center; gap: calc(10px * var(--s)); }
-  .about { text-align: center; font-size: calc(13px * var(--s)); opacity: 0.85; white-space: nowrap; overflow: hidden; }
+  .line { display: grid; grid-template-columns: minmax(0, 1fr) auto minmax(0, 1fr); align-items: center; gap: calc(10px * var(--s)); }
+  .about { text-align: center; font-size: calc(13px * var(--s)); opacity: 0.85; white-space: nowrap; overflow: hidden;
+          text-overflow: ellipsis; }
   .large .about { font-size: calc(17px * var(--s)); }
   .match.large { padding: calc(14px * var(--s)); }
   .side { display: flex; align-items: center; gap: calc(8px * var(--s)); min-width: 0; }
   .side.two { flex-direction: row-reverse; }
   .name { white-space: nowrap; overflow: hidden; text-overflow: ellipsis; font-size: calc(20px * var(--s)); }
   .large .name { font-size: calc(30px * var(--s)); }
+  .bar, .flag { flex: none; }
   .bar { width: calc(6px * var(--s)); align-self: stretch; border-radius: calc(2px * var(--s)); }
   .flag { height: calc(20px * var(--s)); }
   .large .flag { height: calc(34px * var(--s)); }
@@ -43,7 +46,7 @@ const std::string kScenePage = std::string(R"html(<!DOCTYPE html>
   .winner .name::after { content: " \2605"; }
   .side.two.winner .name::after { content: ""; }
   .side.two.winner .name::before { content: "\2605 "; }
-  h1 { margin: 0; font-size: calc(18px * var(--s)); font-weight: normal; letter-spacing: 0.05em; }
+  h1 { margin: 0; white-space: nowrap; overflow: hidden; text-overflow: ellipsis; font-size: calc(18px * var(--s)); font-weight: normal; letter-spacing: 0.05em; }
 </style>
 </head>
 <body>
@@ -98,6 +101,7 @@ function side(match, player, onTable, large) {
     flag.className = "flag";
     flag.src = pictureAddress(flagSrc);
     flag.alt = "";
+    flag.onload = fitAll;  // its width takes room from the name
     element.append(flag);
   }
   element.append(name);
@@ -128,6 +132,19 @@ function row(match, large) {
   element.append(line);
   return element;
 }
+
+// A name or a line too long for its place comes smaller, down to 70 % of its size, and
+// ends in "..." if it is too long even then.
+function fit(element) {
+  element.style.fontSize = "";
+  let size = parseFloat(getComputedStyle(element).fontSize);
+  const smallest = size * 0.7;
+  while (element.scrollWidth > element.clientWidth && size > smallest) {
+    size = Math.max(smallest, size - Math.max(0.5, size * 0.04));
+    element.style.fontSize = size + "px";
+  }
+}
+function fitAll() { for (const element of root.querySelectorAll(".name, .about")) fit(element); }
 
 function heading(text) {
   const h = document.createElement("h1");
@@ -165,6 +182,7 @@ function draw() {
     }
   }
   root.style.display = shown.length ? "flex" : "none";
+  fitAll();
 }
 
 function apply(message) {
@@ -180,6 +198,7 @@ function apply(message) {
   draw();
 }
 
+document.fonts.ready.then(fitAll);
 follow(apply, () => {
   root.style.display = "none";
   drawn = "";

@@ -107,6 +107,10 @@ ScoreTable::ScoreTable(app::App& app)
     LiveP2.setTag("5");
     styleText(LiveP1, kCountryFont, kWhite, ui::Alignment::Left, "Россия");
     LiveP1.setTag("245");
+    // A country name too long even at its smallest size ends in "..." on its one line,
+    // rather than breaking onto a second line below the table's edge.
+    LiveP1.setOneLine(true);
+    LiveP2.setOneLine(true);
     for (ui::ComboBox* list : {&Combo1, &Combo2}) {
         list->setBackColor(0x00E0E0E0);
         list->setFont(kListFont);

@@ -47,8 +47,9 @@ class MatchDay(unittest.TestCase):
                 self.assertTrue(one["country"]["name"] and two["country"]["name"] and one["visible"]["flag"])
                 display.screenshot(SHOTS / "e2e-match-day-second.png")
                 results = (program.folder / "Results.csv").read_bytes().decode("utf-8-sig")
-                self.assertRegex(results, r"\n\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d,1,Quarterfinal 1,Best of 3,"
-                                          r"Arvid Lindqvist,Марина Волкова,1,0,Arvid Lindqvist\r\n$")
+                # In the sample schedule's own separator.
+                self.assertRegex(results, r"\n\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d;1;Quarterfinal 1;Best of 3;"
+                                          r"Arvid Lindqvist;Марина Волкова;1;0;Arvid Lindqvist\r\n$")
 
                 self.scenes_and_control_page(base)
                 press(display, program, tx, ty, "ctrl+shift+2")
@@ -58,7 +59,7 @@ class MatchDay(unittest.TestCase):
                          timeout=30)
                 display.run(["wine", "taskkill", "/f", "/im", "quorvel.exe"], check=False, timeout=120)
                 program.exit_code(timeout=60)
-                self.assertIn(",2,Quarterfinal 2,Best of 3,Kenta Moriyama,Élodie Marchand,0,1,Élodie Marchand\r\n",
+                self.assertIn(";2;Quarterfinal 2;Best of 3;Kenta Moriyama;Élodie Marchand;0;1;Élodie Marchand\r\n",
                               (program.folder / "Results.csv").read_bytes().decode("utf-8-sig"))
                 folder = program.folder
                 with harness.Program(display, folder=folder, schedule=True) as again:

@@ -304,7 +304,9 @@ class RemoteControl(unittest.TestCase):
                     wait_for("the sides swapped by two taps", lambda: browser.text("#name1")[:5] == "Jonas", timeout=30)
                 wait_for("the page to grey out while the program is gone", lambda: pressable(False)
                          and "does not answer" in browser.text("#status"), timeout=60)
-                with harness.Program(display, args=args):
+                with harness.Program(display, args=args) as program:
+                    # The buttons stay off while the start dialog is up: GO first.
+                    start_match(display, program)
                     wait_for("the page back after the restart", lambda: pressable(True), timeout=180)
                     refused = subprocess.run(["curl", "-sw", " %{http_code}", f"{base}/overlay?scale=abc&token=K7p2"],
                                              capture_output=True, text=True, timeout=30).stdout

@@ -210,8 +210,32 @@ TEST_F(MatchDay, ResultsAreKeptThroughARefusalResumedAfterARestartAndDamagedRows
     EXPECT_EQ(schedule["current"], nullptr);
 }
 
-TEST_F(MatchDay, RemoteNextAndMatchLoadAMatchTheDaysEndIsAConflictAndEarlierReleasesHaveNone) {
+TEST_F(MatchDay, ANewResultsFileTakesTheSchedulesSeparatorAnExistingOneKeepsItsOwn) {
+    program->folder.writeLines("Matches.csv", {"player1;player2;series", "Ann;Bob;Best of 3", "Cid;Bob;Best of 5"});
     go();
+    chord('1');
+    chord('N');
+    EXPECT_TRUE(results().starts_with("\xEF\xBB\xBF" "ended;match;round;series;player1;player2;score1;score2;winner\r\n"));
+    EXPECT_TRUE(results().ends_with(";1;;Best of 3;Ann;Bob;1;0;Ann\r\n")) << results();
+    // The schedule in commas now: the file keeps its semicolons.
+    program->folder.writeLines("Matches.csv", {"player1,player2,series", "Ann,Bob,Best of 3", "Cid,Bob,Best of 5"});
+    restart();
+    chord('2');
+    chord('N');
+    EXPECT_TRUE(results().ends_with(";2;;Best of 5;Cid;Bob;0;1;Bob\r\n")) << results();
+}
+
+TEST_F(MatchDay, RemoteNextAndMatchLoadAMatchTheDaysEndIsAConflictAndEarlierReleasesHaveNone) {
+    // Before GO!!! the table waits hidden behind the start dialog: only the reads answer.
+    ASSERT_TRUE(program->start());
+    ASSERT_TRUE(app().tableLoaded());
+    const auto early = request("POST", "/api/action/next", "{}");
+    EXPECT_EQ(early.status, 409);
+    EXPECT_NE(early.body.find("start dialog is open"), std::string::npos) << early.body;
+    EXPECT_EQ(request("GET", "/api/schedule").status, 200);
+    EXPECT_EQ(request("POST", "/api/action/score-up", R"({"player":1})").status, 409);
+    EXPECT_EQ(table().T1.caption(), "0");
+    app().startDialog().inputButtonClicked(app().startDialog().Command1);
     chord('1');
     EXPECT_EQ(request("POST", "/api/action/next", "{}").status, 200);
     EXPECT_EQ(table().P1.caption(), "Cid");
