@@ -11,6 +11,10 @@
 //   quorvel_bench_table --ticks N           runs N idle ticks and exits, for
 //       valgrind --tool=callgrind --toggle-collect='quorvel::table::ScoreTable::pollShortcuts()'
 //   (bench/idle-tick-instructions.sh runs that and prints instructions per tick)
+//   quorvel_bench_table --next-matches N    puts the sample day's first and second match on
+//       the table in turn, N times, each in an event of its own as the chord N does, for
+//       valgrind --tool=callgrind --toggle-collect='quorvel::table::ScoreTable::goToMatch(*'
+//   (bench/next-match-instructions.sh runs that and prints instructions per match)
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -167,6 +171,14 @@ int main(int argc, char** argv) {
         const long long ticks = std::atoll(argv[2]);
         table.platform.advance(10 * ticks);
         return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--next-matches") == 0) {
+        IdleTable table;
+        auto& app = *table.app;
+        const long long matches = std::atoll(argv[2]);
+        for (long long i = 0; i < matches; ++i)
+            app.runtime().dispatch([&] { app.table().goToMatch(static_cast<std::size_t>(i % 2)); });
+        return app.day().current() == static_cast<std::size_t>((matches - 1) % 2) ? 0 : 1;
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

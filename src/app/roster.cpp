@@ -193,12 +193,12 @@ Roster readRoster(ui::Platform& platform, const std::string& path, const RosterC
     return RosterReader(platform, path, countries).read();
 }
 
-int rosterCountryPlace(ui::Platform& platform, const std::string& programFolder, const Roster& roster,
-                       const RosterPlayer& player, const std::string& language, const std::vector<std::string>& list) {
+namespace {
+
+// rosterCountryPlace for a country the list does not name: by its code, then by its flag.
+int countryPlaceByFiles(ui::Platform& platform, const std::string& programFolder, const Roster& roster,
+                        const RosterPlayer& player, const std::string& language, const std::vector<std::string>& list) {
     const RosterCountry& country = *player.country;
-    const std::string folded = ui::foldCase(player.countryText);
-    const auto named = placesWhere(list, [&](std::size_t i) { return ui::foldCase(list[i]) == folded; });
-    if (!named.empty()) return static_cast<int>(named.front());
 
     // The country as the file that names it has it: its code, then its flag. The codes are two
     // small files; the flags are a picture for each country of the list, read only where the
@@ -235,6 +235,28 @@ int rosterCountryPlace(ui::Platform& platform, const std::string& programFolder,
         why += "nothing tells which of its countries it is: write the country as that list spells it";
     }
     throw Error(csvLineMessage(roster.file(), player.line, why, player.countryText), roster.file(), player.line);
+}
+
+}  // namespace
+
+int rosterCountryPlace(ui::Platform& platform, const std::string& programFolder, const Roster& roster,
+                       const RosterPlayer& player, const std::string& language, const std::vector<std::string>& list) {
+    const std::string key = std::to_string(player.line) + '\n' + language + '\n' + std::to_string(list.size());
+    auto& found = roster.foundCountries();
+    if (const auto it = found.find(key); it != found.end()) {
+        if (const int* place = std::get_if<int>(&it->second)) return *place;
+        throw std::get<Error>(it->second);
+    }
+    const std::string folded = ui::foldCase(player.countryText);
+    const auto named = placesWhere(list, [&](std::size_t i) { return ui::foldCase(list[i]) == folded; });
+    try {
+        return std::get<int>(found[key] = named.empty()
+                                              ? countryPlaceByFiles(platform, programFolder, roster, player, language, list)
+                                              : static_cast<int>(named.front()));
+    } catch (const Error& refusal) {
+        found.insert_or_assign(key, refusal);
+        throw;
+    }
 }
 
 }  // namespace quorvel::app

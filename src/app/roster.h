@@ -6,10 +6,12 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <variant>
 #include <string_view>
 #include <cstdint>
 #include <vector>
 
+#include "ui/error.h"
 #include "ui/platform.h"
 
 namespace quorvel::app {
@@ -63,6 +65,10 @@ public:
     // The file the roster was read from, for messages about its lines.
     const std::string& file() const { return file_; }
     void setFile(std::string file) { file_ = std::move(file); }
+    // What rosterCountryPlace found for each player's country in another language's list
+    // (its place, or the refusal), kept for the roster's life: the country and code files it
+    // reads are read once a load of the files, not once a player is set up.
+    std::unordered_map<std::string, std::variant<int, Error>>& foundCountries() const { return foundCountries_; }
 
 private:
     // The slot of `folded` in the open hash table: the one holding it, or the empty one
@@ -76,6 +82,7 @@ private:
     // in size, at most half full.
     std::vector<std::uint32_t> slots_;
     std::string file_;
+    mutable std::unordered_map<std::string, std::variant<int, Error>> foundCountries_;
 };
 
 // The colour name of palette index `colour` (0 to 9).

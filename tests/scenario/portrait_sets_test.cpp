@@ -60,6 +60,9 @@ TEST_F(PortraitSetsTest, ThumbnailClickLoadsThatPortraitOntoTheTableAndKeepsTheP
     table->gennum2 = 7;
     doubleClick(menu->Picture6);
     const auto table1 = table->I1.picture();
+    std::string replaced = ProgramFolder::gifBytes();  // the file as it is now, not the thumbnail
+    replaced[13] = '\x80';
+    program.folder.write("pic/gen/Origin/12.gif", replaced);
     press(menu->img2(12), kLeft, 0);
     EXPECT_EQ(table->I2.picture()->source(), program.folder.path() + "\\pic\\gen\\Origin\\12.gif");
     EXPECT_NE(table->I2.picture(), menu->img2(12).picture()) << "loaded from disk again";

@@ -223,13 +223,22 @@ bool SimPlatform::fileExists(const std::string& path) {
 std::string SimPlatform::ansiToUtf8(std::string_view bytes) { return ui::cp1251ToUtf8(bytes); }
 
 ui::PicturePtr SimPlatform::loadPicture(const std::string& path) {
+    std::error_code error;
+    const std::string file = hostPath(path);
+    const auto size = std::filesystem::file_size(file, error);
+    const auto modified = error ? std::filesystem::file_time_type() : std::filesystem::last_write_time(file, error);
+    const ui::FileStamp stamp{static_cast<long long>(size), static_cast<long long>(modified.time_since_epoch().count())};
+    if (!error)
+        if (auto kept = pictures_.find(path, stamp)) return kept;
     std::string bytes;
     try {
         bytes = readFile(path);
     } catch (const Error&) {
         throw Error("Cannot load the picture " + path + ": the file does not exist or cannot be read");
     }
-    return decodePicture(path, bytes);
+    ui::PicturePtr picture = decodePicture(path, bytes);
+    if (!error) pictures_.keep(path, stamp, picture);
+    return picture;
 }
 
 ui::PicturePtr SimPlatform::makePicture(const std::string& name, int width, int height,

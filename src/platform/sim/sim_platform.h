@@ -15,6 +15,7 @@
 #include "platform/sim/sim_capture.h"
 #include "platform/sim/sim_suggestions.h"
 #include "ui/form.h"
+#include "ui/picture_cache.h"
 #include "ui/platform.h"
 #include "ui/posted_work.h"
 #include "ui/timer_schedule.h"
@@ -194,6 +195,7 @@ private:
     std::vector<SimSuggestionPopup*> popups_;
     ui::Form* active_ = nullptr;
     ui::PostedWork posted_;
+    ui::PictureCache pictures_;
 };
 
 }  // namespace quorvel::sim

@@ -378,7 +378,18 @@ IWICImagingFactory& Win32Platform::imaging(const std::string& failure) {
 }
 
 ui::PicturePtr Win32Platform::loadPicture(const std::string& path) {
-    return win32::loadPicture(imaging("Cannot load the picture " + path), path, pictureFile_);
+    WIN32_FILE_ATTRIBUTE_DATA file{};
+    const bool stamped = GetFileAttributesExW(toWide(path).c_str(), GetFileExInfoStandard, &file) != 0;
+    const auto join = [](DWORD high, DWORD low) {
+        return static_cast<long long>((static_cast<ULONGLONG>(high) << 32) | low);
+    };
+    const ui::FileStamp stamp{join(file.nFileSizeHigh, file.nFileSizeLow),
+                              join(file.ftLastWriteTime.dwHighDateTime, file.ftLastWriteTime.dwLowDateTime)};
+    if (stamped)
+        if (auto kept = pictures_.find(path, stamp)) return kept;
+    ui::PicturePtr picture = win32::loadPicture(imaging("Cannot load the picture " + path), path, pictureFile_);
+    if (stamped) pictures_.keep(path, stamp, picture);
+    return picture;
 }
 
 long long Win32Platform::wallClockSeconds() { return win32::wallClockSeconds(); }

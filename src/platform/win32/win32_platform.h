@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ui/control.h"
+#include "ui/picture_cache.h"
 #include "ui/platform.h"
 #include "ui/posted_work.h"
 #include "ui/timer_schedule.h"
@@ -138,6 +139,7 @@ private:
     int ticking_ = 0;  // timer ticks running, more than one inside a modal box's loop
     IWICImagingFactory* wic_ = nullptr;
     std::string pictureFile_;  // the bytes of the picture being decoded, kept between loads
+    ui::PictureCache pictures_;
     ui::PostedWork posted_;
     // A message to wake the UI thread could not be posted (its queue was full): the next
     // work posted, or the next tick, wakes it instead.
