@@ -101,7 +101,7 @@ class MatchDay(unittest.TestCase):
             wait_for("the day's end told", lambda: "no match is left" in state()["notices"][-1]["text"], timeout=30)
             self.assertIsNone(find_window(program, TITLE, "#32770"), "a box over the table")
             rows = (program.folder / "Results.csv").read_bytes().decode("utf-8-sig").splitlines()[1:]
-            self.assertEqual([row.split(",")[1] for row in rows], ["1", "2"], rows)
+            self.assertEqual([row.split(";")[1] for row in rows], ["1", "2"], rows)
             display.xdotool("mousemove", str(tx + 160), str(ty + 32), "click", "--repeat", "2", "--delay", "80", "1")
             menu = wait_for("the control menu", lambda: find_window(program, MENU), timeout=30)
             display.screenshot(SHOTS / "e2e-notice-line.png")
