@@ -280,6 +280,7 @@ MENU_MARKERS = [
     (15, 228, 11),                  # the series caption box
     (16, 362, 185),                 # the path box
     (17, 210, 203),                 # the interval box
+    (18, 228, 216),                 # the next-match button, below it
 ]
 
 
