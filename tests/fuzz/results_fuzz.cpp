@@ -1,7 +1,7 @@
 // The results file: never a failure, only rows that keep the rules (a match from 1, or 0 for
-// a match of no schedule, whose field is empty; scores
-// from 0, both names, a time that reads back as written), each written again by the
-// program's own writing of a field read back the same; damaged rows named in the message.
+// a match of no schedule, whose field is empty; scores from 0, both names, a time that reads
+// back as written), each written again by the program's own writing of a field read back the
+// same; damaged rows named in the message.
 #include "app/csv_table.h"
 #include "app/match_day.h"
 #include "fuzz_support.h"
