@@ -2,8 +2,9 @@
 # Instructions of one next match on the headless backend with the shipped program folder,
 # counted by callgrind (repeatable: the count does not depend on the machine's load): the
 # sample day's first and second match put on the table in turn, each whole (names, the
-# roster's countries, colours and portraits, scores, caption), in an optimised native
-# build (build/bench; QUORVEL_BENCH_BUILD names another build folder that has the
+# roster's countries, colours and portraits, scores, caption), and the overlay's feed
+# describing it (the table's changed parts, the state, the day's schedule), in an optimised
+# native build (build/bench; QUORVEL_BENCH_BUILD names another build folder that has the
 # benchmark built), with the functions that take the most.
 #   bench/next-match-instructions.sh [matches]
 set -euo pipefail
@@ -18,6 +19,7 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 valgrind --tool=callgrind --callgrind-out-file="$out/callgrind.out" \
   --toggle-collect='quorvel::table::ScoreTable::goToMatch(*' \
+  --toggle-collect='quorvel::remote::TableFeed::eventEnded(*' \
   "$build/bench/quorvel_bench_table" --next-matches "$matches" 2>"$out/log" >/dev/null
 total=$(callgrind_annotate "$out/callgrind.out" | awk '/PROGRAM TOTALS/ {gsub(",", "", $1); print $1}')
 echo "matches put on the table:  $matches"

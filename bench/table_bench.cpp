@@ -11,9 +11,11 @@
 //   quorvel_bench_table --ticks N           runs N idle ticks and exits, for
 //       valgrind --tool=callgrind --toggle-collect='quorvel::table::ScoreTable::pollShortcuts()'
 //   (bench/idle-tick-instructions.sh runs that and prints instructions per tick)
-//   quorvel_bench_table --next-matches N    puts the sample day's first and second match on
-//       the table in turn, N times, each in an event of its own as the chord N does, for
-//       valgrind --tool=callgrind --toggle-collect='quorvel::table::ScoreTable::goToMatch(*'
+//   quorvel_bench_table --next-matches N    puts the first and second match of a day of 200 on
+//       the table in turn, N times, each in an event of its own as the chord N does, with
+//       the overlay's feed read, for valgrind --tool=callgrind
+//       --toggle-collect='quorvel::table::ScoreTable::goToMatch(*'
+//       --toggle-collect='quorvel::remote::TableFeed::eventEnded(*'
 //   (bench/next-match-instructions.sh runs that and prints instructions per match)
 #include <benchmark/benchmark.h>
 
@@ -23,21 +25,24 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "app/roster.h"
 #include "control/control_menu.h"
 #include "platform/sim/sim_platform.h"
+#include "remote/table_feed.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
 
 namespace {
 
 struct IdleTable {
-    quorvel::sim::SimPlatform platform{QUORVEL_PROGRAM_FOLDER};
+    quorvel::sim::SimPlatform platform;
     std::unique_ptr<quorvel::app::App> app;
 
-    IdleTable() {
+    explicit IdleTable(const std::string& folder = QUORVEL_PROGRAM_FOLDER) : platform(folder) {
         app = std::make_unique<quorvel::app::App>(platform, quorvel::app::Release::R099);
         app->start();
         if (platform.quitCalled()) {
@@ -173,12 +178,39 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "--next-matches") == 0) {
-        IdleTable table;
-        auto& app = *table.app;
-        const long long matches = std::atoll(argv[2]);
-        for (long long i = 0; i < matches; ++i)
-            app.runtime().dispatch([&] { app.table().goToMatch(static_cast<std::size_t>(i % 2)); });
-        return app.day().current() == static_cast<std::size_t>((matches - 1) % 2) ? 0 : 1;
+        // As bench/next-match.py: the shipped folder with a day of 200 matches between the
+        // sample roster's players, each player 1 another than the last.
+        namespace fs = std::filesystem;
+        const fs::path folder = fs::temp_directory_path() / "quorvel-bench-day";
+        fs::remove_all(folder);
+        fs::copy(QUORVEL_PROGRAM_FOLDER, folder, fs::copy_options::recursive);
+        std::vector<std::string> names;
+        std::ifstream roster(folder / "Players.csv");
+        for (std::string line; std::getline(roster, line);) names.push_back(line.substr(0, line.find(';')));
+        names.erase(names.begin());
+        std::string day = "player1;player2;series;round;time\r\n";
+        for (std::size_t i = 0; i < 200; ++i)
+            day += names[i % names.size()] + ";" + names[(i + 7) % names.size()] + ";Best of 3;Match " +
+                   std::to_string(i + 1) + ";\r\n";
+        std::ofstream(folder / "Matches.csv", std::ios::binary) << day;
+        bool ended = false;
+        {
+            IdleTable table(folder.string());
+            auto& app = *table.app;
+            // The overlay's feed with a reader of the table and one of the state, as a stream
+            // page and a deck keep them: each match is described once, at the end of its event.
+            quorvel::remote::TableFeed feed(app);
+            using Kind = quorvel::remote::FeedStore::Kind;
+            const quorvel::remote::FeedStore::Reader page(feed.store(), Kind::Table);
+            const quorvel::remote::FeedStore::Reader deck(feed.store(), Kind::State);
+            table.platform.runPosted();
+            const long long matches = std::atoll(argv[2]);
+            for (long long i = 0; i < matches; ++i)
+                app.runtime().dispatch([&] { app.table().goToMatch(static_cast<std::size_t>(i % 2)); });
+            ended = app.day().current() == static_cast<std::size_t>((matches - 1) % 2);
+        }
+        fs::remove_all(folder);
+        return ended ? 0 : 1;
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -4,6 +4,7 @@
 // it, hidden, on first reference; it is registered before its load runs, so a reference
 // to it during its own load reaches the half-loaded window. A window unloaded inside one
 // of its own handlers is detached at once and freed when the event completes.
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,7 +61,12 @@ public:
     // The roster read by the start dialog's last load; empty without Players.csv and in
     // releases before 0.99.
     const Roster& roster() const { return roster_; }
-    void setRoster(Roster roster) { roster_ = std::move(roster); }
+    void setRoster(Roster roster) {
+        roster_ = std::move(roster);
+        ++rosterRevision_;
+    }
+    // Changes with every roster set.
+    std::uint64_t rosterRevision() const { return rosterRevision_; }
     // The day's schedule and results (release 0.99; empty without Matches.csv).
     MatchDay& day() { return day_; }
     const MatchDay& day() const { return day_; }
@@ -129,6 +135,7 @@ private:
     std::vector<std::string> languages_;
     std::vector<std::string> countries_;
     Roster roster_;
+    std::uint64_t rosterRevision_ = 0;
     MatchDay day_;
     Notices notices_;
     // The hash of each day file's text as last read; nothing before the first reading.

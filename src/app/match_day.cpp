@@ -256,7 +256,7 @@ std::string MatchDay::load(std::vector<ScheduledMatch> matches) {
     const long long now = platform_.wallClockSeconds();
     for (const MatchResult& row : log_.read(message)) take(row, now);
     for (const MatchResult& row : log_.unwritten()) take(row, now);
-    ++revision_;
+    changed_.assign(matches_.size(), ++revision_);
     return message;
 }
 
@@ -270,10 +270,12 @@ void MatchDay::take(const MatchResult& row, long long now) {
 
 void MatchDay::setCurrent(std::size_t index) {
     if (index >= matches_.size()) return;
+    ++revision_;
+    if (current_) changed_[*current_] = revision_;
+    changed_[index] = revision_;
     current_ = index;
     recordedCurrent_ = false;
     over_ = false;
-    ++revision_;
 }
 
 const MatchResult* MatchDay::result(std::size_t index) const {
@@ -322,7 +324,7 @@ std::string MatchDay::finish(const std::string& name1, const std::string& name2,
     row.series = match.series;
     results_[index] = row;
     recordedCurrent_ = true;
-    ++revision_;
+    changed_[index] = ++revision_;
     return log_.append(row);
 }
 

@@ -115,6 +115,8 @@ public:
     void setOver() { over_ = true; }
     // Changes with every change of the schedule, the current match or a result.
     std::uint64_t revision() const { return revision_; }
+    // The revision at which match `index` (its state or its result) last changed.
+    std::uint64_t revisionOf(std::size_t index) const { return changed_[index]; }
     const ResultsLog& log() const { return log_; }
     // The separator Matches.csv uses, which a new Results.csv is written with.
     void setScheduleSeparator(char separator) { log_.setSeparator(separator); }
@@ -127,6 +129,7 @@ private:
     ResultsLog log_;
     std::vector<ScheduledMatch> matches_;
     std::vector<std::optional<MatchResult>> results_;
+    std::vector<std::uint64_t> changed_;  // revisionOf each match
     std::optional<std::size_t> current_;
     bool recordedCurrent_ = false;  // finish() wrote the current match's result
     bool over_ = false;

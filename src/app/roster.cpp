@@ -183,7 +183,7 @@ RosterCountries readRosterCountries(ui::Platform& platform, const std::vector<st
         if (!platform.fileExists(path)) continue;
         const auto names = readWordList(platform, path, kMaxCountries);
         for (std::size_t i = 0; i < names.size(); ++i)
-            countries.emplace(ui::foldCase(names[i]), RosterCountry{language, static_cast<int>(i)});
+            countries.emplace(ui::foldCase(names[i]), RosterCountry{language, static_cast<int>(i), names[i]});
     }
     return countries;
 }

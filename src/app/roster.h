@@ -21,10 +21,11 @@ constexpr int kRosterColours = 10;  // Gold to White: player 1's half of the pal
 
 // A country as one of the country files writes it (the player's countryText, apart from
 // case): the language of the first file that holds the name (in the order of the language
-// list) and its place in that file.
+// list), its place in that file and its name as the file spells it (its flag's name).
 struct RosterCountry {
     std::string language;
     int place = 0;
+    std::string name;
 };
 
 struct RosterPortrait {

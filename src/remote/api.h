@@ -17,6 +17,7 @@
 
 namespace quorvel::app {
 class App;
+class MatchDay;
 }
 
 namespace quorvel::remote {
@@ -127,7 +128,11 @@ public:
     // "state" ("played", "current", "upcoming"), and once played "score1", "score2",
     // "winner" (null on a tie), "ended"}]}. Each player's name is spelled as the roster
     // spells it, with "flag1" / "flag2": the address of the roster country's flag or null.
-    static std::string scheduleJson(app::App& app);
+    static std::string scheduleJson(const app::App& app);
+    // The same from each match's entry as scheduleEntryJson made it, so that a feed makes
+    // again only the entries that changed.
+    static std::string scheduleJson(const app::MatchDay& day, const std::vector<std::string>& entries);
+    static std::string scheduleEntryJson(const app::App& app, std::size_t index);
 
 private:
     bool hostAllowed(const std::string& host) const;

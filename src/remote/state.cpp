@@ -1,12 +1,10 @@
 // The program state that GET /api/state reports, and every action answers with. It is
 // read from the windows' controls, where the state lives, and creates no window.
-#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
 
 #include "app/app.h"
-#include "app/readers.h"
 #include "control/palette.h"
 #include "remote/api.h"
 #include "remote/table_feed.h"
@@ -125,62 +123,47 @@ namespace {
 // A scheduled player as the table shows one: the roster's spelling of the name, and the
 // address of the flag of the roster's country (null for none), which the pages for the
 // breaks draw beside it.
-class ScheduledPlayers {
-public:
-    explicit ScheduledPlayers(app::App& app) : app_(app) {}
-    void add(json& entry, const std::string& name, const char* nameKey, const char* flagKey) {
-        const app::RosterPlayer* player = app_.roster().find(name);
-        entry[nameKey] = player ? player->name : name;
-        entry[flagKey] = nullptr;
-        if (!player || !player->country) return;
-        const app::RosterCountry& country = *player->country;
-        auto& names = countries_[country.language];
-        if (names.empty()) {
-            // The file that names the country, read once for every player of its language.
-            ui::Platform& platform = app_.platform();
-            const std::string path = platform.programFolder() + "\\C_" + country.language + ".dat";
-            try {
-                names = app::readWordList(platform, path, app::kMaxCountries);
-            } catch (const Error&) {
-                names.emplace_back();  // read once, found wanting
-            }
-        }
-        if (static_cast<std::size_t>(country.place) < names.size() && !names[static_cast<std::size_t>(country.place)].empty())
-            entry[flagKey] = pictureAddress("flags\\" + country.language + "\\" +
-                                            names[static_cast<std::size_t>(country.place)] + ".gif");
-    }
-
-private:
-    app::App& app_;
-    std::map<std::string, std::vector<std::string>> countries_;
-};
+void addScheduledPlayer(const app::Roster& roster, json& entry, const std::string& name, const char* nameKey,
+                        const char* flagKey) {
+    const app::RosterPlayer* player = roster.find(name);
+    entry[nameKey] = player ? player->name : name;
+    entry[flagKey] = nullptr;
+    if (player && player->country && !player->country->name.empty())
+        entry[flagKey] = pictureAddress("flags\\" + player->country->language + "\\" + player->country->name + ".gif");
+}
 
 }  // namespace
 
-std::string Api::scheduleJson(app::App& app) {
+std::string Api::scheduleEntryJson(const app::App& app, std::size_t i) {
     const app::MatchDay& day = app.day();
-    ScheduledPlayers players(app);
-    json matches = json::array();
-    for (std::size_t i = 0; i < day.matches().size(); ++i) {
-        const app::ScheduledMatch& match = day.matches()[i];
-        const app::MatchResult* result = day.result(i);
-        json entry = {{"index", i + 1}, {"series", match.series}, {"round", match.round}, {"time", match.time},
-                      {"state", day.current() == i ? "current" : result ? "played" : "upcoming"}};
-        players.add(entry, match.player1, "player1", "flag1");
-        players.add(entry, match.player2, "player2", "flag2");
-        if (result) {
-            // Each score with the schedule's player: a match ended after a swap has them the
-            // other way round.
-            const bool swapped = ui::foldCase(result->player1) != ui::foldCase(match.player1);
-            entry["score1"] = swapped ? result->score2 : result->score1;
-            entry["score2"] = swapped ? result->score1 : result->score2;
-            entry["winner"] = result->winner.empty() ? json(nullptr) : json(result->winner);
-            entry["ended"] = result->endedText;
-        }
-        matches.push_back(std::move(entry));
+    const app::ScheduledMatch& match = day.matches()[i];
+    const app::MatchResult* result = day.result(i);
+    json entry = {{"index", i + 1}, {"series", match.series}, {"round", match.round}, {"time", match.time},
+                  {"state", day.current() == i ? "current" : result ? "played" : "upcoming"}};
+    addScheduledPlayer(app.roster(), entry, match.player1, "player1", "flag1");
+    addScheduledPlayer(app.roster(), entry, match.player2, "player2", "flag2");
+    if (result) {
+        // Each score with the schedule's player: a match ended after a swap has them the
+        // other way round.
+        const bool swapped = ui::foldCase(result->player1) != ui::foldCase(match.player1);
+        entry["score1"] = swapped ? result->score2 : result->score1;
+        entry["score2"] = swapped ? result->score1 : result->score2;
+        entry["winner"] = result->winner.empty() ? json(nullptr) : json(result->winner);
+        entry["ended"] = result->endedText;
     }
-    return json{{"current", day.current() ? json(*day.current() + 1) : json(nullptr)}, {"matches", std::move(matches)}}
-        .dump(-1, ' ', false, json::error_handler_t::replace);
+    return entry.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+std::string Api::scheduleJson(const app::MatchDay& day, const std::vector<std::string>& entries) {
+    std::string text = "{\"current\":" + (day.current() ? std::to_string(*day.current() + 1) : "null") + ",\"matches\":[";
+    for (std::size_t i = 0; i < entries.size(); ++i) text += (i ? "," : "") + entries[i];
+    return text + "]}";
+}
+
+std::string Api::scheduleJson(const app::App& app) {
+    std::vector<std::string> entries;
+    for (std::size_t i = 0; i < app.day().matches().size(); ++i) entries.push_back(scheduleEntryJson(app, i));
+    return scheduleJson(app.day(), entries);
 }
 
 std::string Api::rosterJson(const app::App& app) {

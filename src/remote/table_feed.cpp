@@ -197,10 +197,17 @@ void TableFeed::refresh(FeedStore::Kind kind) {
 void TableFeed::publishSchedule(bool force) {
     const app::MatchDay& day = app_.day();
     if (!force && day.revision() == scheduleRevision_) return;
+    // Only the matches that changed are described again (a next match: two or three of
+    // them), unless the schedule or the roster is new.
+    const bool all = force || scheduleEntries_.size() != day.matches().size() || rosterRevision_ != app_.rosterRevision();
+    scheduleEntries_.resize(day.matches().size());
+    for (std::size_t i = 0; i < scheduleEntries_.size(); ++i)
+        if (all || day.revisionOf(i) > scheduleRevision_) scheduleEntries_[i] = Api::scheduleEntryJson(app_, i);
     scheduleRevision_ = day.revision();
+    rosterRevision_ = app_.rosterRevision();
     // Without a schedule the messages stay as they were.
     if (day.empty() && !schedulePublished_) return;
-    store_->setSchedule(Api::scheduleJson(app_));
+    store_->setSchedule(Api::scheduleJson(day, scheduleEntries_));
     schedulePublished_ = true;
 }
 

@@ -98,6 +98,8 @@ private:
     bool wholeNext() const { return tableStale_ || !tableOpen_; }
     TableText text_;          // as last published
     std::uint64_t scheduleRevision_ = 0;  // of the day, as last published
+    std::uint64_t rosterRevision_ = 0;    // of the roster the entries were made with
+    std::vector<std::string> scheduleEntries_;  // each match's, as last published
     bool schedulePublished_ = false;
     std::vector<PartRef> changed_;
 };

@@ -9,6 +9,7 @@
 
 #include "control/control_menu.h"
 #include "remote/api.h"
+#include "remote/table_feed.h"
 #include "scenario/program_folder.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
@@ -90,6 +91,8 @@ TEST_F(MatchDay, ABrokenScheduleIsToldWithFileLineAndValueAndTheDayGoesOn) {
 
 TEST_F(MatchDay, NextMatchSetsUpEveryPartOfTheTableAndTheMenuAndKeepsTheResult) {
     go();
+    remote::TableFeed feed(app());  // the scenes' schedule, each match described again as it changes
+    remote::FeedStore::Reader scenes(feed.store(), remote::FeedStore::Kind::Table);
     EXPECT_EQ(table().P1.caption(), "Ann");
     EXPECT_EQ(table().BO.caption(), "Best of 3");
     chord('1');
@@ -123,6 +126,7 @@ TEST_F(MatchDay, NextMatchSetsUpEveryPartOfTheTableAndTheMenuAndKeepsTheResult) 
     // end its result is kept, the table stays, the operator is told, and a second press
     // writes nothing again.
     EXPECT_EQ(results().find("QF 2"), std::string::npos);
+    EXPECT_EQ(json::parse(*scenes.take())["schedule"], json::parse(request("GET", "/api/schedule").body));
     chord('2');
     chord('N');
     EXPECT_EQ(table().P1.caption() + "|" + table().BO.caption(), "Cid|Best of 5");
