@@ -25,7 +25,20 @@ bool FeedStore::wanted(Kind kind) const {
 void FeedStore::published(Slot& published) {
     published.fresh = true;
     published.cached.reset();
-    changed_.notify_all();
+    if (!publishing_) changed_.notify_all();
+}
+
+FeedStore::Publication::Publication(FeedStore& store) : store_(store) {
+    const std::lock_guard<std::mutex> lock(store_.mutex_);
+    store_.publishing_ = true;
+}
+
+FeedStore::Publication::~Publication() {
+    {
+        const std::lock_guard<std::mutex> lock(store_.mutex_);
+        store_.publishing_ = false;
+    }
+    store_.changed_.notify_all();
 }
 
 void FeedStore::openTable(const TableText& table) {
@@ -87,7 +100,7 @@ void FeedStore::setSchedule(std::string json) {
 
 bool FeedStore::newer(Kind kind, std::uint64_t seen) const {
     const Slot& s = slot(kind);
-    return s.fresh && s.version > seen;
+    return !publishing_ && s.fresh && s.version > seen;
 }
 
 FeedStore::Message FeedStore::message(Kind kind, std::uint64_t seen) {

@@ -84,6 +84,19 @@ public:
     // messages' "schedule" member; a new version of the table only when it differs.
     void setSchedule(std::string json);
 
+    // While one lives, readers take nothing new: what the feed publishes for one event (the
+    // table's parts, the schedule) reaches a reader in one message, never in two frames.
+    class Publication {
+    public:
+        explicit Publication(FeedStore& store);
+        ~Publication();
+        Publication(const Publication&) = delete;
+        Publication& operator=(const Publication&) = delete;
+
+    private:
+        FeedStore& store_;
+    };
+
     // --- Any thread ---
     // A reader of one kind, holding the version it last took. While readers of a kind
     // exist, the feed describes it.
@@ -141,6 +154,7 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
+    bool publishing_ = false;  // a Publication lives
     std::function<void(Kind)> wake_;
     bool ended_ = false;
     std::array<Slot, 2> slots_;

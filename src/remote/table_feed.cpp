@@ -175,6 +175,7 @@ void TableFeed::controlChanged(const ui::Control& control, unsigned changes) {
 }
 
 void TableFeed::eventEnded() {
+    const FeedStore::Publication one(*store_);
     if (store_->wanted(FeedStore::Kind::Table)) {
         publishSchedule(false);
         publishTable();
@@ -185,6 +186,7 @@ void TableFeed::eventEnded() {
 }
 
 void TableFeed::refresh(FeedStore::Kind kind) {
+    const FeedStore::Publication one(*store_);
     if (kind == FeedStore::Kind::State) {
         publishState();
         return;
