@@ -1,5 +1,6 @@
 #include "app/match_day.h"
 
+#include <algorithm>
 #include <array>
 
 #include "app/csv_table.h"
@@ -246,10 +247,19 @@ std::string ResultsLog::append(const MatchResult& row) {
 }
 
 std::string MatchDay::load(std::vector<ScheduledMatch> matches) {
-    const bool same = matches.size() == matches_.size() && current_ &&
-                      sameName(matches[*current_].player1, matches_[*current_].player1) &&
-                      sameName(matches[*current_].player2, matches_[*current_].player2);
-    if (!same) current_.reset();
+    // The current match stays current where the new schedule has it: at its place, else the
+    // first match of the same players (a match added or removed before it).
+    if (current_) {
+        const ScheduledMatch& was = matches_[*current_];
+        const auto same = [&](const ScheduledMatch& m) {
+            return sameName(m.player1, was.player1) && sameName(m.player2, was.player2);
+        };
+        if (*current_ >= matches.size() || !same(matches[*current_])) {
+            const auto found = std::find_if(matches.begin(), matches.end(), same);
+            current_ = found == matches.end() ? std::nullopt
+                                              : std::optional(static_cast<std::size_t>(found - matches.begin()));
+        }
+    }
     matches_ = std::move(matches);
     results_.assign(matches_.size(), std::nullopt);
     std::string message;

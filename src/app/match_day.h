@@ -86,7 +86,7 @@ public:
         : platform_(platform), log_(platform, std::move(resultsPath)) {}
 
     // The schedule as read anew; its results from Results.csv (and those not written yet).
-    // The current match stays while it is still the same match. Returns the message about
+    // The current match stays current where the new schedule has it. Returns the message about
     // damaged rows of Results.csv, or "".
     std::string load(std::vector<ScheduledMatch> matches);
     bool empty() const { return matches_.empty(); }
