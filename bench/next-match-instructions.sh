@@ -10,11 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 matches=${1:-50}
-build=${QUORVEL_BENCH_BUILD:-build/bench}
-if [ -z "${QUORVEL_BENCH_BUILD:-}" ]; then
-  cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build build/bench --target quorvel_bench_table -j"$(nproc)" >/dev/null
-fi
+source bench/optimised-build.sh
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 valgrind --tool=callgrind --callgrind-out-file="$out/callgrind.out" \
