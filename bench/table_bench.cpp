@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/roster.h"
+#include "day/roster.h"
 #include "control/control_menu.h"
 #include "platform/sim/sim_platform.h"
 #include "remote/table_feed.h"
@@ -43,7 +43,7 @@ struct IdleTable {
     std::unique_ptr<quorvel::app::App> app;
 
     explicit IdleTable(const std::string& folder = QUORVEL_PROGRAM_FOLDER) : platform(folder) {
-        app = std::make_unique<quorvel::app::App>(platform, quorvel::app::Release::R099);
+        app = std::make_unique<quorvel::app::App>(platform, quorvel::day::Release::R099);
         app->start();
         if (platform.quitCalled()) {
             std::fprintf(stderr, "the program did not start: %s\n",
@@ -110,13 +110,13 @@ BENCHMARK(BM_CaptureTick)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond)
 // keystroke that a tenth of the names match in their second word and none at their start:
 // every name is looked at.
 void BM_SuggestionKeystroke(benchmark::State& state) {
-    using quorvel::app::RosterPlayer;
+    using quorvel::day::RosterPlayer;
     IdleTable table;
     static const char* const kFirst[] = {"Alexei", "Boris", "Clara", "Dmitri", "Elena", "Фёдор", "Галина", "Иван",
                                          "Ksenia", "Lev", "Мария", "Nikolai", "Olga", "Павел", "Roman", "Светлана"};
     static const char* const kLast[] = {"Ivanov", "Петров", "Smirnova", "Кузнецов", "Popov", "Соколова", "Lebedev",
                                         "Козлов", "Novikova", "Морозов"};
-    quorvel::app::Roster roster;
+    quorvel::day::Roster roster;
     roster.reserve(10000);
     for (int i = 0; i < 10000; ++i) {
         RosterPlayer player;
@@ -159,7 +159,7 @@ void BM_StartDialogLoad(benchmark::State& state) {
     }
     for (auto _ : state) {
         quorvel::sim::SimPlatform platform{folder.string()};
-        quorvel::app::App app(platform, quorvel::app::Release::R099);
+        quorvel::app::App app(platform, quorvel::day::Release::R099);
         app.start();
         if (platform.quitCalled() || app.roster().players().size() != static_cast<std::size_t>(state.range(0)))
             state.SkipWithError("the program did not start with its roster");

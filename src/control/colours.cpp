@@ -3,8 +3,8 @@
 // between their two layouts, and the background swatch opens the system colour dialog.
 #include <string>
 
-#include "app/app.h"
-#include "app/settings.h"
+#include "program/program.h"
+#include "day/settings.h"
 #include "control/control_menu.h"
 #include "table/score_table.h"
 #include "ui/numtext.h"
@@ -23,22 +23,22 @@ void toggle(ui::Control* control) {
 }  // namespace
 
 void ControlMenu::connectColours() {
-    const bool current = app::isCurrent(app_.release());
-    for (int i = 0; i < kPaletteSize; ++i) {
+    const bool current = day::isCurrent(program_.release());
+    for (int i = 0; i < day::kPaletteSize; ++i) {
         if (current)
             C1(i).onMouseDown = [this, i](const ui::MouseEvent& e) { swatchMouseDown(i, e); };
         else
             C1(i).onClick = [this, i] { swatchClick(i); };
     }
     if (current) {
-        SC1.onClick = [this] { toggle(app_.table().SC12); };
-        SC2.onClick = [this] { toggle(app_.table().SC22); };
+        SC1.onClick = [this] { toggle(program_.table().SC12); };
+        SC2.onClick = [this] { toggle(program_.table().SC22); };
     }
     Picture4.onClick = [this] { switchBarLayout(); };
-    if (app::isOldest(app_.release())) {
+    if (day::isOldest(program_.release())) {
         Picture4.onDblClick = [this] {
-            toggle(&app_.table().SC1);
-            toggle(&app_.table().SC2);
+            toggle(&program_.table().SC1);
+            toggle(&program_.table().SC2);
         };
     }
     Label5.onClick = [this] { chooseBackgroundColour(); };
@@ -51,13 +51,13 @@ void ControlMenu::chooseColour(int index, int player, ui::Shape& bar) {
     name.setCaption(swatch.tag());
     bar.setFillColor(swatch.backColor());
     const std::string text = ui::formatNumber(static_cast<long long>(index));
-    app_.table().setColourSwatch(player, text);
-    app_.settings().playerColour(player) = {text, ""};
+    program_.table().setColourSwatch(player, text);
+    program_.settings().playerColour(player) = {text, ""};
 }
 
 void ControlMenu::swatchMouseDown(int index, const ui::MouseEvent& e) {
-    auto& table = app_.table();
-    const int player = index < kFirstOfPlayer2 ? 1 : 2;
+    auto& table = program_.table();
+    const int player = index < day::kFirstOfPlayer2 ? 1 : 2;
     // Each step tests the press as received; every step that holds applies.
     if (e.button == ui::mouse::kLeft && e.shift == 0) chooseColour(index, player, table.colourBar(player));
     if (e.button == ui::mouse::kRight || e.shift == ui::modifier::kShift)
@@ -73,12 +73,12 @@ void ControlMenu::swatchMouseDown(int index, const ui::MouseEvent& e) {
 }
 
 void ControlMenu::swatchClick(int index) {
-    const int player = index < kFirstOfPlayer2 ? 1 : 2;
-    chooseColour(index, player, app_.table().colourBar(player));
+    const int player = index < day::kFirstOfPlayer2 ? 1 : 2;
+    chooseColour(index, player, program_.table().colourBar(player));
 }
 
 void ControlMenu::switchBarLayout() {
-    auto& table = app_.table();
+    auto& table = program_.table();
     const bool old = table.barLayoutFlag;
     table.barLayoutFlag = !old;
     // Each value is read from the bar and written back, so presses alternate.
@@ -100,8 +100,8 @@ void ControlMenu::chooseBackgroundColour() {
     if (chosen)
         Label5.setBackColor(*chosen);
     else
-        app_.tell(kCancelMessage);
-    auto& table = app_.table();
+        program_.tell(kCancelMessage);
+    auto& table = program_.table();
     table.setBackgroundColour(Label5.backColor());
     const ui::Color c = Label5.backColor();
     const auto decimal = [](ui::Color value) { return ui::formatNumber(static_cast<long long>(value)); };

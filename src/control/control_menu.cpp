@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-#include "app/app.h"
-#include "app/roster_names.h"
+#include "program/program.h"
+#include "program/roster_names.h"
 #include "control/icons.h"
-#include "start/start_dialog.h"
 #include "table/score_table.h"
 #include "ui/error.h"
 #include "ui/numtext.h"
@@ -26,6 +25,16 @@ constexpr std::array<ui::Point, ControlMenu::kThumbnails> kThumbnails2 = {{
     {5280, 795}, {3945, 1215}, {4395, 1215}, {4845, 1215}, {5280, 1230}, {3510, 810},
 }};
 
+// Where each palette swatch sits (twips): player 1's ten at the left, player 2's nine at
+// the right, the two Dark ones and player 1's White halves of a swatch.
+constexpr std::array<ui::Rect, day::kPaletteSize> kSwatchRects = {{
+    {0, 1680, 315, 315},    {330, 1680, 315, 315},  {645, 1680, 315, 315},  {945, 1680, 315, 315},
+    {1245, 1680, 315, 315}, {1545, 1680, 315, 315}, {1845, 1680, 315, 315}, {2145, 1680, 315, 315},
+    {2445, 1680, 315, 180}, {2445, 1860, 315, 180}, {3255, 1680, 315, 315}, {3570, 1680, 315, 315},
+    {3885, 1680, 315, 315}, {4185, 1680, 315, 315}, {4485, 1680, 315, 315}, {4785, 1680, 315, 315},
+    {5085, 1680, 315, 315}, {5385, 1680, 315, 315}, {2940, 1680, 315, 180},
+}};
+
 // The day's next match. The folded menu has no free room (portraits, palette and buttons
 // fill it edge to edge); unfolded, the screenshot frame has one between the interval box
 // and "background colour".
@@ -42,9 +51,9 @@ ui::PicturePtr iconPicture(ui::Platform& platform, const char* name, const Icon&
 
 }  // namespace
 
-ControlMenu::ControlMenu(app::App& app)
-    : ui::Form(app.runtime(), "Form3"),
-      app_(app),
+ControlMenu::ControlMenu(program::Program& program)
+    : ui::Form(program.runtime(), "Form3"),
+      program_(program),
       Frame1(add<ui::Frame>("Frame1", ui::Rect{60, 2145, 5610, 1170})),
       Label1(add<ui::Label>("Label1", ui::Rect{390, 225, 5085, 225})),
       Label2(add<ui::Label>("Label2", ui::Rect{60, 510, 1140, 300})),
@@ -87,9 +96,9 @@ ControlMenu::ControlMenu(app::App& app)
     for (ui::Label* label : {&Label1, &Label2, &Label3, &Label4}) label->setBackColor(kMenuGrey);
     Label5.setBackColor(0x00000000);
 
-    for (int i = 0; i < kPaletteSize; ++i) {
-        const Swatch& swatch = kPalette[static_cast<std::size_t>(i)];
-        auto& label = add<ui::Label>("C1", swatch.rect, i);
+    for (int i = 0; i < day::kPaletteSize; ++i) {
+        const day::Swatch& swatch = day::kPalette[static_cast<std::size_t>(i)];
+        auto& label = add<ui::Label>("C1", kSwatchRects[static_cast<std::size_t>(i)], i);
         label.setBackColor(swatch.color);
         label.setTag(swatch.name);
         swatches_.push_back(&label);
@@ -118,15 +127,15 @@ ControlMenu::ControlMenu(app::App& app)
     Picture2.setPicture(iconPicture(platform(), "back icon", arrowIcon()));
     Picture4.setPicture(iconPicture(platform(), "bar layout icon", twoBarsIcon()));
     Image1.setPicture(iconPicture(platform(), "logo", logo()));
-    if (app::isCurrent(app.release())) {
+    if (day::isCurrent(program.release())) {
         Picture7 = &add<ui::PictureBox>("Picture7", ui::Rect{3000, 1860, 255, 180});
         Picture7->setBackColor(kMenuGrey);
         Picture7->setPicture(iconPicture(platform(), "swap icon", swapIcon()));
-        Picture7->onClick = [this] { app_.table().swapSides(); };
+        Picture7->onClick = [this] { program_.table().swapSides(); };
         Picture8 = &add<ui::PictureBox>("Picture8", kNextMatchButton);
         Picture8->setBackColor(kMenuGrey);
         Picture8->setPicture(iconPicture(platform(), "next match icon", nextIcon()));
-        Picture8->onClick = [this] { app_.table().nextMatchByHand(); };
+        Picture8->onClick = [this] { program_.table().nextMatchByHand(); };
         NoticeLine = &add<ui::Label>("NoticeLine", kNoticeLine);
         NoticeLine->setBackColor(kMenuGrey);
         NoticeLine->setForeColor(kNoticeColour);
@@ -134,7 +143,7 @@ ControlMenu::ControlMenu(app::App& app)
         NoticeLine->setOneLine(true);
         NoticeLine->setVisible(false);
         NoticeLine->onClick = [this] {
-            app_.notices().putAway();
+            program_.notices().putAway();
             showNotice();
         };
     }
@@ -156,7 +165,7 @@ ControlMenu::ControlMenu(app::App& app)
         }
         if (e.button == ui::mouse::kRight) {
             applyToTable();
-            app_.unloadControlMenu();
+            program_.unloadControlMenu();
         }
     };
     Text6.onChange = [this] {
@@ -165,10 +174,10 @@ ControlMenu::ControlMenu(app::App& app)
         const auto value = ui::parseNumber(Text6.text());
         if (!value || *value < 0) return;
         const auto interval = ui::toInt(*value);
-        if (interval && *interval <= ui::Timer::kMaxInterval) app_.table().Timer3().setInterval(*interval);
+        if (interval && *interval <= ui::Timer::kMaxInterval) program_.table().Timer3().setInterval(*interval);
     };
     Picture1.onMouseDown = [this](const ui::MouseEvent& e) {
-        auto& table = app_.table();
+        auto& table = program_.table();
         if (e.button == ui::mouse::kRight) {
             for (ui::Control* c : {static_cast<ui::Control*>(&table.F1), static_cast<ui::Control*>(&table.F2),
                                    static_cast<ui::Control*>(&table.LiveP1), static_cast<ui::Control*>(&table.LiveP2)})
@@ -178,19 +187,19 @@ ControlMenu::ControlMenu(app::App& app)
             toggle(table.BO);
             if (table.BOShadow) toggle(*table.BOShadow);
         }
-        if (e.button == ui::mouse::kLeft && e.shift == ui::modifier::kShift && !app::isOldest(app_.release())) {
+        if (e.button == ui::mouse::kLeft && e.shift == ui::modifier::kShift && !day::isOldest(program_.release())) {
             toggle(table.LiveP1);
             toggle(table.LiveP2);
         }
     };
     Picture3.onClick = [this] {
-        toggle(app_.table().I1);
-        toggle(app_.table().I2);
+        toggle(program_.table().I1);
+        toggle(program_.table().I2);
     };
-    if (app::isCurrent(app_.release())) {
+    if (day::isCurrent(program_.release())) {
         Text3.onDblClick = [this] {
-            toggle(app_.table().T1);
-            toggle(app_.table().T2);
+            toggle(program_.table().T1);
+            toggle(program_.table().T2);
         };
         Text4.onDblClick = Text3.onDblClick;
     }
@@ -200,9 +209,9 @@ ControlMenu::ControlMenu(app::App& app)
     connectPortraits();
 
     // The roster's names offered while a name is typed (release 0.99 reads a roster).
-    if (app::isCurrent(app.release())) {
-        addSuggestions(Text1, app::rosterNames(app));
-        addSuggestions(Text2, app::rosterNames(app));
+    if (day::isCurrent(program.release())) {
+        addSuggestions(Text1, program::rosterNames(program));
+        addSuggestions(Text2, program::rosterNames(program));
     }
 }
 
@@ -220,7 +229,7 @@ void ControlMenu::applyExpansion() {
 
 void ControlMenu::showNotice() {
     if (!NoticeLine) return;
-    const app::Notice* notice = app_.notices().unread();
+    const day::Notice* notice = program_.notices().unread();
     if (notice) {
         std::string line = notice->when.substr(11, 5) + "  " + notice->text;
         std::replace(line.begin(), line.end(), '\n', ' ');
@@ -233,7 +242,7 @@ void ControlMenu::showNotice() {
 void ControlMenu::OpenSite(const std::string& address) { platform().shellOpen(address); }
 
 void ControlMenu::fillThumbnails() {
-    auto& table = app_.table();
+    auto& table = program_.table();
     for (int n = 0; n < kThumbnails; ++n) {
         img1(n).setPicture(platform().loadPicture(table.portraitPath(table.portraitSet(1), n)));
         img2(n).setPicture(platform().loadPicture(table.portraitPath(table.portraitSet(2), n)));
@@ -241,27 +250,27 @@ void ControlMenu::fillThumbnails() {
 }
 
 void ControlMenu::onLoad() {
-    Text5.setText(app_.path("\\screenshot.bmp"));
+    Text5.setText(program_.path("\\screenshot.bmp"));
     fillThumbnails();
     customColors_.fill(0);
     setHeight(kCollapsedHeight);
     showNotice();
     // Reading the holder labels creates the score table, hidden, if it does not exist.
-    auto& table = app_.table();
+    auto& table = program_.table();
     for (const int player : {1, 2})
         showSwatch(colourName(player),
                    static_cast<int>(ui::wholePart(ui::parseNumber(table.colourSwatch(player)).value_or(-1))));
 }
 
 void ControlMenu::showSwatch(ui::Label& label, int index) {
-    if (index < 0 || index >= kPaletteSize)
+    if (index < 0 || index >= day::kPaletteSize)
         throw Error("The colour index " + std::to_string(index) + " names no swatch of the palette (0 to 18)");
     label.setBackColor(C1(index).backColor());
     label.setCaption(C1(index).tag());
 }
 
 void ControlMenu::onActivate() {
-    auto& table = app_.table();
+    auto& table = program_.table();
     Text1.setText(table.P1.caption());
     Text2.setText(table.P2.caption());
     Text3.setText(table.T1.caption());
@@ -269,63 +278,62 @@ void ControlMenu::onActivate() {
     BO.setText(table.BO.caption());
     // The colour labels follow the main bars; their names follow the last choice.
     // Release 0.94 leaves them as the last swatch press or the load set them.
-    if (!app::isOldest(app_.release())) {
+    if (!day::isOldest(program_.release())) {
         SC1.setBackColor(table.SC1.fillColor());
         SC2.setBackColor(table.SC2.fillColor());
         const auto swatchName = [this](const std::string& tagText) {
             const auto index = ui::parseNumber(tagText);
-            if (!index || *index < 0 || *index >= kPaletteSize) return std::string();
+            if (!index || *index < 0 || *index >= day::kPaletteSize) return std::string();
             return C1(static_cast<int>(*index)).tag();
         };
         SC1.setCaption(swatchName(table.colourSwatch(1)));
         SC2.setCaption(swatchName(table.colourSwatch(2)));
     }
     // The earlier releases keep the chosen background in the holder label only.
-    Label5.setBackColor(app::isCurrent(app_.release()) ? table.backColor() : table.backgroundColour());
+    Label5.setBackColor(day::isCurrent(program_.release()) ? table.backColor() : table.backgroundColour());
     if (table.capturePath() != "Label2") Text5.setText(table.capturePath());
     if (table.captureIntervalText() != "Label3") Text6.setText(table.captureIntervalText());
 }
 
 void ControlMenu::applyToTable() {
-    auto& table = app_.table();
+    auto& table = program_.table();
     const std::string before1 = table.P1.caption();
     const std::string before2 = table.P2.caption();
     applyNames();
     // A score box that is not a number leaves that score as it was; the earlier
     // releases write whatever the boxes hold.
-    const bool current = app::isCurrent(app_.release());
+    const bool current = day::isCurrent(program_.release());
     if (!current || ui::isNumeric(Text3.text())) table.T1.setCaption(Text3.text());
     if (!current || ui::isNumeric(Text4.text())) table.T2.setCaption(Text4.text());
     applySeries();
     table.setBackgroundColour(Label5.backColor());
     table.setCapturePath(Text5.text());
     table.setCaptureIntervalText(Text6.text());
-    app_.appliedCapture() = app::AppliedCapture{Text5.text(), Text6.text(), Label5.backColor()};
+    program_.appliedCapture() = program::AppliedCapture{Text5.text(), Text6.text(), Label5.backColor()};
     table.setCaptureInterval(Text6.text());
     table.restartCaptures();
-    if (!app::is097(app_.release())) table.setBackColor(Label5.backColor());
+    if (!day::is097(program_.release())) table.setBackColor(Label5.backColor());
     if (current) applyRosterChanges(before1, before2);
 }
 
 void ControlMenu::applyNames() {
-    auto& table = app_.table();
+    auto& table = program_.table();
     table.P1.setCaption(Text1.text());
     table.P2.setCaption(Text2.text());
 }
 
 void ControlMenu::applySeries() {
-    auto& table = app_.table();
+    auto& table = program_.table();
     table.BO.setCaption(BO.text());
     if (table.BOShadow) table.BOShadow->setCaption(BO.text());
 }
 
 void ControlMenu::backToStartDialog() {
-    auto& dialog = app_.table().namesToStartDialog();
-    dialog.show();
-    app_.unloadTable();
-    app_.unloadControlMenu();
+    program_.table().showStartDialogWithNames();
+    program_.unloadTable();
+    program_.unloadControlMenu();
 }
 
-void ControlMenu::onCloseRequest() { app_.unloadControlMenu(); }
+void ControlMenu::onCloseRequest() { program_.unloadControlMenu(); }
 
 }  // namespace quorvel::control

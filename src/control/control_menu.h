@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "control/palette.h"
+#include "day/palette.h"
 #include "ui/form.h"
 
-namespace quorvel::app {
-class App;
+namespace quorvel::program {
+class Program;
+}
+namespace quorvel::day {
 struct Setting;
 struct RosterPlayer;
 }
@@ -18,10 +20,10 @@ struct RosterPlayer;
 namespace quorvel::control {
 
 class ControlMenu : public ui::Form {
-    app::App& app_;
+    program::Program& program_;
 
 public:
-    explicit ControlMenu(app::App& app);
+    explicit ControlMenu(program::Program& program);
 
     static constexpr int kCollapsedHeight = 2450;
     static constexpr int kExpandedHeight = 3800;
@@ -51,7 +53,7 @@ public:
     // The day's next match (the chord N); release 0.99 only, on the unfolded part, between
     // the capture interval box and "background colour".
     ui::PictureBox* Picture8 = nullptr;
-    // The latest notice (app::Notices) while the operator has not put it away with a
+    // The latest notice (day::Notices) while the operator has not put it away with a
     // click; release 0.99 only. It lies below the palette, where the folded menu ends: the
     // folded menu grows by the line while it shows, the unfolded one shows it over the
     // screenshot frame's caption.
@@ -97,7 +99,7 @@ public:
     // the name, then the country, the colour and the portrait that the roster gives, each
     // through the table's country pick, a palette press and the portrait set and
     // thumbnail, in that order. A field the roster leaves empty changes nothing.
-    void applyRosterPlayer(int player, const app::RosterPlayer& entry);
+    void applyRosterPlayer(int player, const day::RosterPlayer& entry);
     // applyRosterPlayer for each player whose name on the table is a roster name: GO!!!'s
     // new table.
     void applyRosterNames();

@@ -1,7 +1,7 @@
 // The control menu's portrait sets: 13 thumbnails per player from the player's current
 // set, a click putting that portrait on the score table, and the set buttons Picture5
 // (player 1) and Picture6 (player 2).
-#include "app/app.h"
+#include "program/program.h"
 #include "control/control_menu.h"
 #include "table/score_table.h"
 
@@ -25,21 +25,21 @@ const char* setOfButton(int button) {
 
 void ControlMenu::connectPortraits() {
     for (int n = 0; n < kThumbnails; ++n) {
-        img1(n).onClick = [this, n] { showPortrait(app_.table().portrait(1), app_.table().portraitSet(1), n); };
-        img2(n).onClick = [this, n] { showPortrait(app_.table().portrait(2), app_.table().portraitSet(2), n); };
+        img1(n).onClick = [this, n] { showPortrait(program_.table().portrait(1), program_.table().portraitSet(1), n); };
+        img2(n).onClick = [this, n] { showPortrait(program_.table().portrait(2), program_.table().portraitSet(2), n); };
     }
     for (const int player : {1, 2}) {
         ui::PictureBox& set = player == 1 ? Picture5 : Picture6;
-        set.onDblClick = [this, player] { choosePortraitSet(app_.table().portraitSet(player), kOriginSet); };
+        set.onDblClick = [this, player] { choosePortraitSet(program_.table().portraitSet(player), kOriginSet); };
         set.onMouseDown = [this, player](const ui::MouseEvent& e) {
-            choosePortraitSet(app_.table().portraitSet(player), setOfButton(e.button));
+            choosePortraitSet(program_.table().portraitSet(player), setOfButton(e.button));
         };
     }
 }
 
 void ControlMenu::showPortrait(ui::Image& portrait, const ui::Label& holder, int number) {
     // Loaded from disk again; the portrait numbers that the chords step from stay.
-    portrait.setPicture(platform().loadPicture(app_.table().portraitPath(holder, number)));
+    portrait.setPicture(platform().loadPicture(program_.table().portraitPath(holder, number)));
 }
 
 void ControlMenu::choosePortraitSet(ui::Label& holder, const char* set) {

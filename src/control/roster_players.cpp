@@ -1,15 +1,15 @@
 // A roster player on the table: the name in the roster's spelling, then the country, the
 // colour and the portrait, each through the way the operator would set it by hand.
-#include "app/app.h"
-#include "app/roster.h"
+#include "program/program.h"
+#include "day/roster.h"
 #include "control/control_menu.h"
 #include "table/score_table.h"
 #include "ui/error.h"
 
 namespace quorvel::control {
 
-void ControlMenu::applyRosterPlayer(int player, const app::RosterPlayer& entry) {
-    auto& table = app_.table();
+void ControlMenu::applyRosterPlayer(int player, const day::RosterPlayer& entry) {
+    auto& table = program_.table();
     nameBox(player).setText(entry.name);
     table.playerName(player).setCaption(entry.name);
     // A new player never keeps the last player's country: without one of the roster's,
@@ -18,19 +18,19 @@ void ControlMenu::applyRosterPlayer(int player, const app::RosterPlayer& entry) 
     if (entry.country) {
         try {
             ui::ComboBox& list = table.countryList(player);
-            const int place = app::rosterCountryPlace(platform(), platform().programFolder(), app_.roster(), entry,
+            const int place = day::rosterCountryPlace(platform(), platform().programFolder(), program_.roster(), entry,
                                                       table.countryLanguage, list.items());
             if (place < list.listCount()) {
                 list.setListIndex(place);
                 placed = true;
             }
         } catch (const Error& error) {
-            app_.tell(error);
+            program_.tell(error);
         }
     }
     if (!placed) table.clearCountry(player);
     if (entry.colour) {
-        const int swatch = swatchOnSide(*entry.colour, player);
+        const int swatch = day::swatchOnSide(*entry.colour, player);
         if (swatch >= 0) inputControlClicked(C1(swatch));
     }
     if (entry.portrait) {
@@ -44,11 +44,11 @@ void ControlMenu::applyRosterPlayer(int player, const app::RosterPlayer& entry) 
 void ControlMenu::applyRosterNames() { applyRosterChanges({}, {}); }
 
 void ControlMenu::applyRosterChanges(const std::string& before1, const std::string& before2) {
-    const app::Roster& roster = app_.roster();
-    auto& table = app_.table();
+    const day::Roster& roster = program_.roster();
+    auto& table = program_.table();
     for (const int player : {1, 2}) {
         ui::Label& name = table.playerName(player);
-        const app::RosterPlayer* entry = roster.find(name.caption());
+        const day::RosterPlayer* entry = roster.find(name.caption());
         if (!entry) continue;
         if (entry != roster.find(player == 1 ? before1 : before2)) {
             applyRosterPlayer(player, *entry);

@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "app/app.h"
-#include "app/readers.h"
+#include "day/readers.h"
 #include "control/control_menu.h"
-#include "control/palette.h"
+#include "day/palette.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
 #include "ui/error.h"
@@ -187,13 +187,13 @@ Command readBody(const Action& action, const std::string& text) {
             command.player = player(body);
             // The list's length is known on the UI thread: the country file may hold up to
             // 301 names. The list itself is checked there.
-            command.country = wholeNumber(body, "index", app::kMaxCountries - 1, "a country's place in the list");
+            command.country = wholeNumber(body, "index", day::kMaxCountries - 1, "a country's place in the list");
             break;
         case Kind::Colour:
-            command.swatch = wholeNumber(body, "index", control::kPaletteSize - 1, "a swatch of the palette");
+            command.swatch = wholeNumber(body, "index", day::kPaletteSize - 1, "a swatch of the palette");
             break;
         case Kind::GoToMatch:
-            command.matchNumber = wholeNumber(body, "index", app::kMaxMatches, "a match of the day (its number, from 1)");
+            command.matchNumber = wholeNumber(body, "index", day::kMaxMatches, "a match of the day (its number, from 1)");
             break;
         case Kind::PulseSeries:
         case Kind::PulseCountries: {
@@ -561,8 +561,8 @@ Response Api::run(app::App& app, const Command& command) {
     // as they were.
     const bool schedule = command.kind == Kind::ScheduleList || command.kind == Kind::NextMatch ||
                           command.kind == Kind::GoToMatch || command.kind == Kind::Reload;
-    if ((command.kind == Kind::Swap || command.kind == Kind::RosterPlayer || schedule) && !app::isCurrent(app.release()))
-        return refusal(404, "action: " + app::productTitle(app.release()) + " has no roster, no swap and no schedule");
+    if ((command.kind == Kind::Swap || command.kind == Kind::RosterPlayer || schedule) && !day::isCurrent(app.release()))
+        return refusal(404, "action: " + day::productTitle(app.release()) + " has no roster, no swap and no schedule");
     if (command.kind == Kind::ScheduleList) {
         Response response;
         response.body = scheduleJson(app);
@@ -645,10 +645,10 @@ Response Api::run(app::App& app, const Command& command) {
                 break;
             }
             case Kind::RosterPlayer: {
-                const app::RosterPlayer* entry = app.roster().find(command.rosterName);
+                const day::RosterPlayer* entry = app.roster().find(command.rosterName);
                 if (!entry)
                     return refusal(400, "name: " + shown(json(command.rosterName)) + " is not a name of the roster");
-                if (entry->colour && control::swatchOnSide(*entry->colour, command.player) < 0) {
+                if (entry->colour && day::swatchOnSide(*entry->colour, command.player) < 0) {
                     return refusal(400, "colour: " + shown(json(entry->colourText)) + " of " +
                                             shown(json(entry->name)) + " is not a colour of player " +
                                             std::to_string(command.player) + "'s half of the palette");
@@ -656,7 +656,7 @@ Response Api::run(app::App& app, const Command& command) {
                 if (entry->country) {
                     try {
                         const ui::ComboBox& list = table.countryList(command.player);
-                        app::rosterCountryPlace(app.platform(), app.platform().programFolder(), app.roster(), *entry,
+                        day::rosterCountryPlace(app.platform(), app.platform().programFolder(), app.roster(), *entry,
                                                 table.countryLanguage, list.items());
                     } catch (const Error& error) {
                         return refusal(400, std::string("country: ") + error.what());

@@ -17,6 +17,8 @@
 
 namespace quorvel::app {
 class App;
+}
+namespace quorvel::day {
 class MatchDay;
 }
 
@@ -131,7 +133,7 @@ public:
     static std::string scheduleJson(const app::App& app);
     // The same from each match's entry as scheduleEntryJson made it, so that a feed makes
     // again only the entries that changed.
-    static std::string scheduleJson(const app::MatchDay& day, const std::vector<std::string>& entries);
+    static std::string scheduleJson(const day::MatchDay& day, const std::vector<std::string>& entries);
     static std::string scheduleEntryJson(const app::App& app, std::size_t index);
 
 private:

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "app/app.h"
-#include "control/palette.h"
+#include "day/palette.h"
 #include "remote/api.h"
 #include "remote/table_feed.h"
 #include "ui/error.h"
@@ -41,7 +41,7 @@ json orNull(const std::optional<int>& value) { return value ? json(*value) : jso
 // A palette index kept as text in a holder's tag, when it names a swatch.
 std::optional<int> swatchIndex(const std::string& tag) {
     const auto number = ui::parseNumber(tag);
-    if (!number || *number != ui::wholePart(*number) || *number < 0 || *number >= control::kPaletteSize)
+    if (!number || *number != ui::wholePart(*number) || *number < 0 || *number >= day::kPaletteSize)
         return std::nullopt;
     return static_cast<int>(*number);
 }
@@ -65,7 +65,7 @@ json player(table::ScoreTable& table, int number) {
         {"score", score.caption()},
         {"country", {{"name", country.caption()}, {"index", listIndex >= 0 ? json(listIndex) : json(nullptr)}}},
         {"colour",
-         {{"name", colour ? json(control::kPalette[static_cast<std::size_t>(*colour)].name) : json(nullptr)},
+         {{"name", colour ? json(day::kPalette[static_cast<std::size_t>(*colour)].name) : json(nullptr)},
           {"index", orNull(colour)}}},
         {"portrait", {{"set", std::string(setName)}, {"number", orNull(portraitNumber(portrait.picture()))}}},
         {"visible", {{"portrait", portrait.visible()}, {"flag", flag.visible()}, {"country", country.visible()}}},
@@ -95,7 +95,7 @@ std::string Api::stateJson(app::App& app) {
     }
     // With a schedule, where the day stands, so a deck is told of each change and reads
     // GET /api/schedule for the whole of it.
-    const app::MatchDay& day = app.day();
+    const day::MatchDay& day = app.day();
     if (!day.empty()) {
         std::size_t played = 0;
         for (std::size_t i = 0; i < day.matches().size(); ++i) played += day.result(i) != nullptr;
@@ -106,7 +106,7 @@ std::string Api::stateJson(app::App& app) {
     }
     // What the program told without a box, the latest last.
     json notices = json::array();
-    for (const app::Notice& notice : app.notices().recent()) {
+    for (const day::Notice& notice : app.notices().recent()) {
         notices.push_back({{"text", notice.text},
                            {"file", notice.file.empty() ? json(nullptr) : json(notice.file)},
                            {"line", notice.line > 0 ? json(notice.line) : json(nullptr)},
@@ -123,9 +123,9 @@ namespace {
 // A scheduled player as the table shows one: the roster's spelling of the name, and the
 // address of the flag of the roster's country (null for none), which the pages for the
 // breaks draw beside it.
-void addScheduledPlayer(const app::Roster& roster, json& entry, const std::string& name, const char* nameKey,
+void addScheduledPlayer(const day::Roster& roster, json& entry, const std::string& name, const char* nameKey,
                         const char* flagKey) {
-    const app::RosterPlayer* player = roster.find(name);
+    const day::RosterPlayer* player = roster.find(name);
     entry[nameKey] = player ? player->name : name;
     entry[flagKey] = nullptr;
     if (player && player->country && !player->country->name.empty())
@@ -135,9 +135,9 @@ void addScheduledPlayer(const app::Roster& roster, json& entry, const std::strin
 }  // namespace
 
 std::string Api::scheduleEntryJson(const app::App& app, std::size_t i) {
-    const app::MatchDay& day = app.day();
-    const app::ScheduledMatch& match = day.matches()[i];
-    const app::MatchResult* result = day.result(i);
+    const day::MatchDay& day = app.day();
+    const day::ScheduledMatch& match = day.matches()[i];
+    const day::MatchResult* result = day.result(i);
     json entry = {{"index", i + 1}, {"series", match.series}, {"round", match.round}, {"time", match.time},
                   {"state", day.current() == i ? "current" : result ? "played" : "upcoming"}};
     addScheduledPlayer(app.roster(), entry, match.player1, "player1", "flag1");
@@ -154,7 +154,7 @@ std::string Api::scheduleEntryJson(const app::App& app, std::size_t i) {
     return entry.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-std::string Api::scheduleJson(const app::MatchDay& day, const std::vector<std::string>& entries) {
+std::string Api::scheduleJson(const day::MatchDay& day, const std::vector<std::string>& entries) {
     std::string text = "{\"current\":" + (day.current() ? std::to_string(*day.current() + 1) : "null") + ",\"matches\":[";
     for (std::size_t i = 0; i < entries.size(); ++i) text += (i ? "," : "") + entries[i];
     return text + "]}";
@@ -169,7 +169,7 @@ std::string Api::scheduleJson(const app::App& app) {
 std::string Api::rosterJson(const app::App& app) {
     const auto orNull = [](const std::string& text) { return text.empty() ? json(nullptr) : json(text); };
     json players = json::array();
-    for (const app::RosterPlayer& entry : app.roster().players()) {
+    for (const day::RosterPlayer& entry : app.roster().players()) {
         players.push_back({{"name", entry.name},
                            {"country", orNull(entry.countryText)},
                            {"colour", orNull(entry.colourText)},

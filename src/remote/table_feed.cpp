@@ -197,7 +197,7 @@ void TableFeed::refresh(FeedStore::Kind kind) {
 }
 
 void TableFeed::publishSchedule(bool force) {
-    const app::MatchDay& day = app_.day();
+    const day::MatchDay& day = app_.day();
     if (!force && day.revision() == scheduleRevision_) return;
     // Only the matches that changed are described again (a next match: two or three of
     // them), unless the schedule or the roster is new.

@@ -1,11 +1,10 @@
 #include "start/start_dialog.h"
 
-#include "app/app.h"
-#include "app/country_list.h"
-#include "app/readers.h"
-#include "app/roster.h"
-#include "app/roster_names.h"
-#include "control/control_menu.h"
+#include "program/program.h"
+#include "day/palette.h"
+#include "day/readers.h"
+#include "day/roster.h"
+#include "program/roster_names.h"
 #include "table/score_table.h"
 #include "ui/error.h"
 #include "ui/numtext.h"
@@ -14,9 +13,9 @@ namespace quorvel::start {
 
 using ui::pixelRect;
 
-StartDialog::StartDialog(app::App& app)
-    : ui::Form(app.runtime(), "Form1"),
-      app_(app),
+StartDialog::StartDialog(program::Program& program)
+    : ui::Form(program.runtime(), "Form1"),
+      program_(program),
       Color1(add<ui::Label>("Color1", pixelRect(2, 10, 97, 25))),
       Color2(add<ui::Label>("Color2", pixelRect(430, 10, 97, 25))),
       Label2(add<ui::Label>("Label2", pixelRect(424, -2, 41, 13))),
@@ -28,16 +27,16 @@ StartDialog::StartDialog(app::App& app)
       Text2(add<ui::TextBox>("Text2", pixelRect(429, 7, 98, 21))),
       Combo1(add<ui::ComboBox>("Combo1", pixelRect(332, 18, 93, 21), ui::ComboStyle::DropDownCombo)),
       Text3(add<ui::TextBox>("Text3", pixelRect(332, -2, 93, 21))) {
-    setCaption(app::productTitle(app.release()));
+    setCaption(day::productTitle(program.release()));
     setBorderStyle(ui::BorderStyle::FixedToolWindow);
     setClientSize(ui::pixelsToTwips(528), ui::pixelsToTwips(40));
     setBackColor(ui::system_color::kGrayText);
 
-    const ui::Color gold = control::kPalette[0].color;
+    const ui::Color gold = day::kPalette[0].color;
     Color1.setBackColor(gold);
     Color2.setBackColor(gold);
     Label2.setCaption("Label2");
-    Label1.setCaption(app::versionLabel(app.release()));
+    Label1.setCaption(day::versionLabel(program.release()));
     Label1.setTransparent(true);
     Label1.setForeColor(ui::rgb(255, 255, 255));
     Label1.setAlignment(ui::Alignment::Right);
@@ -50,9 +49,9 @@ StartDialog::StartDialog(app::App& app)
     Text3.setText("Bestffffff");
     Combo1.setText("Combo1");
 
-    Combo1.onLostFocus = [this] { app_.settings().Language.text = Combo1.text(); };
+    Combo1.onLostFocus = [this] { program_.settings().Language.text = Combo1.text(); };
     Combo1.onChange = [this] { reload(); };
-    Command1.onMouseMove = [this](const ui::MouseEvent&) { Label2.setCaption(app_.settings().Language.text); };
+    Command1.onMouseMove = [this](const ui::MouseEvent&) { Label2.setCaption(program_.settings().Language.text); };
     Command2.onClick = [this] {
         showScreenSize();
         placeAt(false);
@@ -64,14 +63,14 @@ StartDialog::StartDialog(app::App& app)
     Command1.onClick = [this] { go(); };
 
     // The roster's names offered while a name is typed (release 0.99 reads a roster).
-    if (app::isCurrent(app.release())) {
-        addSuggestions(Text1, app::rosterNames(app));
-        addSuggestions(Text2, app::rosterNames(app));
+    if (day::isCurrent(program.release())) {
+        addSuggestions(Text1, program::rosterNames(program));
+        addSuggestions(Text2, program::rosterNames(program));
     }
 }
 
 void StartDialog::onLoad() {
-    setPicture(platform().loadPicture(app_.path("\\pic\\LOGO.JPG")));
+    setPicture(platform().loadPicture(program_.path("\\pic\\LOGO.JPG")));
     readFiles(true);
     fillFromSettings(true);
     showScheduledMatch();
@@ -79,34 +78,34 @@ void StartDialog::onLoad() {
 }
 
 void StartDialog::readFiles(bool withNameFiles) {
-    auto& settings = app_.settings();
+    auto& settings = program_.settings();
     fillLanguageBox();
-    app::readOptions(platform(), app_.path("\\Options.ini"), app::optionsGroupLength(app_.release()), settings);
-    if (withNameFiles && app::readsNameFiles(app_.release())) {
-        app::readPlayerName(platform(), settings.Player1NameFile, settings.Player1Name);
-        app::readPlayerName(platform(), settings.Player2NameFile, settings.Player2Name);
+    day::readOptions(platform(), program_.path("\\Options.ini"), day::optionsGroupLength(program_.release()), settings);
+    if (withNameFiles && day::readsNameFiles(program_.release())) {
+        day::readPlayerName(platform(), settings.Player1NameFile, settings.Player1Name);
+        day::readPlayerName(platform(), settings.Player2NameFile, settings.Player2Name);
     }
-    if (withNameFiles && app::isCurrent(app_.release())) {
-        app_.notices().forgetTold();
-        app_.readDayFiles(false);
+    if (withNameFiles && day::isCurrent(program_.release())) {
+        program_.notices().forgetTold();
+        program_.readDayFiles(false);
     }
 }
 
 void StartDialog::showScheduledMatch() {
-    const app::MatchDay& day = app_.day();
+    const day::MatchDay& day = program_.day();
     const auto current = day.current();
     match_ = current && !day.result(*current) ? current : day.firstUnplayed();
     if (!match_) return;
-    const app::ScheduledMatch& match = day.matches()[*match_];
+    const day::ScheduledMatch& match = day.matches()[*match_];
     Text1.setText(match.player1);
     Text2.setText(match.player2);
     if (!match.series.empty()) Text3.setText(match.series);
 }
 
 void StartDialog::fillLanguageBox() {
-    const std::string path = app_.path("\\Languages.ini");
-    auto& languages = app_.languages();
-    languages = app::readWordList(platform(), path, app::kMaxLanguages);
+    const std::string path = program_.path("\\Languages.ini");
+    auto& languages = program_.languages();
+    languages = day::readWordList(platform(), path, day::kMaxLanguages);
     // The box is refilled, not appended to, so each language appears once however often
     // the files are read again.
     Combo1.clear();
@@ -116,10 +115,10 @@ void StartDialog::fillLanguageBox() {
 // Replaces the language index of the settings by the language's name (selecting that
 // entry in the box at load), and fills the names, colour strips and series caption.
 void StartDialog::fillFromSettings(bool selectLanguage) {
-    auto& settings = app_.settings();
-    const auto& languages = app_.languages();
-    if (languages.empty()) throw Error(app_.path("\\Languages.ini") + ": the file names no language");
-    const int index = app::settingInteger(settings.Language, "language index", 0,
+    auto& settings = program_.settings();
+    const auto& languages = program_.languages();
+    if (languages.empty()) throw Error(program_.path("\\Languages.ini") + ": the file names no language");
+    const int index = day::settingInteger(settings.Language, "language index", 0,
                                           static_cast<int>(languages.size()) - 1);
     if (selectLanguage) Combo1.setListIndex(index);
     settings.Language.text = languages[static_cast<std::size_t>(index)];
@@ -128,11 +127,13 @@ void StartDialog::fillFromSettings(bool selectLanguage) {
     Text1.setText(settings.Player1Name.text);
     Text2.setText(settings.Player2Name.text);
 
-    // The palette sits on the control menu: this creates it (and with it the score table).
-    const int color1 = app::settingInteger(settings.Player1Color, "player 1 colour", 0, control::kPaletteSize - 1);
-    Color1.setBackColor(app_.controlMenu().C1(color1).backColor());
-    const int color2 = app::settingInteger(settings.Player2Color, "player 2 colour", 0, control::kPaletteSize - 1);
-    Color2.setBackColor(app_.controlMenu().C1(color2).backColor());
+    // The colours are the control menu's swatches: their first reading creates the menu
+    // (and with it the score table), hidden, behind the dialog.
+    const int color1 = day::settingInteger(settings.Player1Color, "player 1 colour", 0, day::kPaletteSize - 1);
+    program_.controlMenu();
+    Color1.setBackColor(day::kPalette[static_cast<std::size_t>(color1)].color);
+    const int color2 = day::settingInteger(settings.Player2Color, "player 2 colour", 0, day::kPaletteSize - 1);
+    Color2.setBackColor(day::kPalette[static_cast<std::size_t>(color2)].color);
 
     Text3.setText(settings.BestOf.text);
 }
@@ -140,8 +141,8 @@ void StartDialog::fillFromSettings(bool selectLanguage) {
 void StartDialog::reload() {
     fillLanguageBox();
     Combo1.setListIndex(0);
-    app::readOptions(platform(), app_.path("\\Options.ini"), app::optionsGroupLength(app_.release()),
-                     app_.settings());
+    day::readOptions(platform(), program_.path("\\Options.ini"), day::optionsGroupLength(program_.release()),
+                     program_.settings());
     fillFromSettings(false);
     showScheduledMatch();
 }
@@ -156,15 +157,15 @@ void StartDialog::placeAt(bool bottom) {
     const ui::Rect screen = platform().desktopRect();
     const double w = screen.right();
     const double h = screen.bottom();
-    const double x = app_.release() == app::Release::R094Window ? w * 5.3 : w * 15 / 2 - width() / 2.0;
+    const double x = program_.release() == day::Release::R094Window ? w * 5.3 : w * 15 / 2 - width() / 2.0;
     const double y = bottom ? h * 13.5 : 0;
     move(static_cast<int>(ui::roundHalfEven(x)), static_cast<int>(ui::roundHalfEven(y)));
 }
 
 void StartDialog::go() {
-    auto& settings = app_.settings();
-    const bool current = app::isCurrent(app_.release());
-    table::ScoreTable& table = app_.table();
+    auto& settings = program_.settings();
+    const bool current = day::isCurrent(program_.release());
+    table::ScoreTable& table = program_.table();
     table.P1.setCaption(Text1.text());
     table.P2.setCaption(Text2.text());
     table.show();
@@ -174,21 +175,21 @@ void StartDialog::go() {
     if (table.BOShadow) table.BOShadow->setCaption(Text3.text());
     table.move(left(), top());
     if (current) {
-        const int color = app::settingInteger(settings.TableBackColor, "table background colour", 0, 0xFFFFFF);
+        const int color = day::settingInteger(settings.TableBackColor, "table background colour", 0, 0xFFFFFF);
         // A background that an earlier match's "OK" applied stays, with the saving of the picture.
-        const auto& kept = app_.appliedCapture();
+        const auto& kept = program_.appliedCapture();
         table.setBackColor(kept ? kept->background : static_cast<ui::Color>(color));
     }
-    app::loadCountryList(app_);
-    if (current) app_.controlMenu().applyRosterNames();
-    if (match_) app_.day().setCurrent(*match_);
-    app_.unloadStartDialog();
+    table.loadCountryList(Combo1.text(), Color1.backColor(), Color2.backColor());
+    if (current) table.applyRosterNames();
+    if (match_) program_.day().setCurrent(*match_);
+    program_.unloadStartDialog();
 }
 
 void StartDialog::onCloseRequest() {
     // Closing the dialog from its title bar would leave the hidden table and control menu
     // running with live key chords and no window: end the program instead.
-    app_.quit();
+    program_.quit();
 }
 
 }  // namespace quorvel::start

@@ -10,17 +10,17 @@
 #include "ui/error.h"
 #include "ui/form.h"
 
-namespace quorvel::app {
-class App;
+namespace quorvel::program {
+class Program;
 }
 
 namespace quorvel::start {
 
 class StartDialog : public ui::Form {
-    app::App& app_;
+    program::Program& program_;
 
 public:
-    explicit StartDialog(app::App& app);
+    explicit StartDialog(program::Program& program);
 
     // Drawn controls, back to front.
     ui::Label& Color1;  // player 1 colour strip, showing below Text1

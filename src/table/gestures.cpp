@@ -5,7 +5,7 @@
 // Presses carry the one button that changed and the modifier mask of that moment; moves
 // carry the mask of all buttons held. "Alt is down" and "Shift is down" are read from the
 // global key state afresh at each test, as the operator may press them between events.
-#include "app/app.h"
+#include "program/program.h"
 #include "control/control_menu.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
@@ -55,7 +55,7 @@ void ScoreTable::wireGestures() {
     P1.onMouseDown = [this](const ui::MouseEvent& e) { namePressed(P1, e); };
     P2.onMouseDown = [this](const ui::MouseEvent& e) { namePressed(P2, e); };
     const auto openMenuFromName = [this] {
-        if (!altDown() && !shiftDown()) app_.controlMenu().show();
+        if (!altDown() && !shiftDown()) program_.controlMenu().show();
     };
     P1.onDblClick = openMenuFromName;
     P2.onDblClick = openMenuFromName;
@@ -74,10 +74,10 @@ void ScoreTable::wireGestures() {
     // Portraits: a click with Alt hides both, with Shift swaps them; a double-click opens
     // the control menu whatever keys are down; a drag below the table picks a general.
     // Release 0.94 has no pick strip and no double-click on player 2's portrait.
-    const bool r094 = app::isOldest(app_.release());
+    const bool r094 = day::isOldest(program_.release());
     for (ui::Image* portrait : {&I1, &I2}) {
         portrait->onClick = [this] { portraitClicked(); };
-        if (portrait == &I1 || !r094) portrait->onDblClick = [this] { app_.controlMenu().show(); };
+        if (portrait == &I1 || !r094) portrait->onDblClick = [this] { program_.controlMenu().show(); };
     }
     if (!r094) {
         I1.onMouseMove = [this](const ui::MouseEvent& e) { pickStrip(1, e); };
@@ -97,14 +97,14 @@ void ScoreTable::scoreClicked(int player, int delta) {
     const auto value = ui::parseNumber(shown.caption());
     if (!value) return;
     shown.setCaption(ui::formatNumber(*value + delta));
-    control::ControlMenu& menu = app_.controlMenu();
+    control::ControlMenu& menu = program_.controlMenu();
     menu.scoreBox(player).setText(shown.caption());
 }
 
 void ScoreTable::scorePressed(int player, const ui::MouseEvent& e) {
     // Release 0.94 subtracts on every right press (the poll puts a negative score right at
     // its next tick) and has no middle-button reset.
-    const bool r094 = app::isOldest(app_.release());
+    const bool r094 = day::isOldest(program_.release());
     if (e.button == kRight) {
         const auto value = ui::parseNumber(score(player).caption());
         // A right press never takes a score below 0.
@@ -154,9 +154,9 @@ void ScoreTable::countryChosen(ui::ComboBox& list, ui::Image& flag, ui::Label& n
     const int index = list.listIndex();
     // With no entry selected there is no country: the flag and name stay as they are.
     if (index < 0) return;
-    const std::string& country = app_.countries().at(static_cast<std::size_t>(index));
+    const std::string& country = program_.countries().at(static_cast<std::size_t>(index));
     const std::string& language = countryLanguage;
-    flag.setPicture(platform().loadPicture(app_.path("\\pic\\flags\\" + language + "\\" + country + ".gif")));
+    flag.setPicture(platform().loadPicture(program_.path("\\pic\\flags\\" + language + "\\" + country + ".gif")));
     name.setCaption(country);
 }
 
@@ -179,7 +179,7 @@ void ScoreTable::portraitClicked() {
         I1.setVisible(false);
         I2.setVisible(false);
     }
-    if (app::isCurrent(app_.release()) && shiftDown()) {
+    if (day::isCurrent(program_.release()) && shiftDown()) {
         // The spare picture box keeps player 1's portrait of the swap afterwards.
         picturegen.setPicture(I1.picture());
         I1.setPicture(I2.picture());
@@ -190,7 +190,7 @@ void ScoreTable::portraitClicked() {
 ui::PicturePtr ScoreTable::stripPortrait(int player, int general) {
     // The pick strip always takes the players' own folders, whatever portrait sets the
     // control menu chose.
-    return platform().loadPicture(app_.path(std::string(player == 1 ? "\\pic\\gen\\P1\\" : "\\pic\\gen\\P2\\") +
+    return platform().loadPicture(program_.path(std::string(player == 1 ? "\\pic\\gen\\P1\\" : "\\pic\\gen\\P2\\") +
                                             std::to_string(general) + ".gif"));
 }
 
@@ -204,7 +204,7 @@ void ScoreTable::pickStrip(int player, const ui::MouseEvent& e) {
 
     if (e.button == kLeft && general) portrait(player).setPicture(stripPortrait(player, cell));
     if (e.button == kRight && cell >= 0 && cell <= kLastStripColour)
-        colourBar(player).setFillColor(app_.controlMenu().C1(cell).backColor());
+        colourBar(player).setFillColor(program_.controlMenu().C1(cell).backColor());
     if (e.button == kLeft && general && altDown()) {
         I1.setPicture(stripPortrait(1, cell));
         I2.setPicture(stripPortrait(2, cell));
@@ -233,10 +233,10 @@ void ScoreTable::emblemPressed(const ui::MouseEvent& e) {
     }
     if (e.button == kRight && e.shift == kShiftAlone) {
         // Release 0.94 ends at once, without closing the windows first.
-        if (app::isOldest(app_.release()))
-            app_.runtime().quit(0);
+        if (day::isOldest(program_.release()))
+            program_.runtime().quit(0);
         else
-            app_.quit();
+            program_.quit();
     }
 }
 
@@ -244,15 +244,19 @@ start::StartDialog& ScoreTable::namesToStartDialog() {
     const std::string name1 = P1.caption();
     const std::string name2 = P2.caption();
     // An unloaded start dialog loads again here, hidden, with its whole start-up sequence.
-    start::StartDialog& dialog = app_.startDialog();
+    start::StartDialog& dialog = program_.startDialog();
     dialog.Text1.setText(name1);
     dialog.Text2.setText(name2);
     return dialog;
 }
 
+void ScoreTable::showStartDialogWithNames() { namesToStartDialog().show(); }
+
+void ScoreTable::applyRosterNames() { program_.controlMenu().applyRosterNames(); }
+
 void ScoreTable::backToStartDialog() {
     start::StartDialog& dialog = namesToStartDialog();
-    app_.unloadTable();
+    program_.unloadTable();
     dialog.show();
 }
 
@@ -276,7 +280,7 @@ void ScoreTable::showAll() {
 void ScoreTable::emblemMoved(const ui::MouseEvent& e) {
     applyPulseIntervals();
     // In release 0.94 the emblem neither restarts the poll nor moves the table.
-    if (app::isOldest(app_.release())) return;
+    if (day::isOldest(program_.release())) return;
     timer1_.setEnabled(false);
     timer1_.setEnabled(true);
     cursor_ = platform().cursorPos();
@@ -289,7 +293,7 @@ void ScoreTable::emblemMoved(const ui::MouseEvent& e) {
     if (e.button == kMiddle) {
         // Reading the start dialog's position loads it, hidden, when it is unloaded, which
         // puts it at its start-up position; it then stays loaded.
-        const start::StartDialog& dialog = app_.startDialog();
+        const start::StartDialog& dialog = program_.startDialog();
         move(dialog.left(), dialog.top());
     }
 }

@@ -1,7 +1,7 @@
 // The day's schedule on the table: the next match, or any match, set up in one step through
 // the same code as the control menu's "OK", the chord 0 and the roster pick, so the menu,
 // the chords, the remote control and the overlay stay in step.
-#include "app/app.h"
+#include "program/program.h"
 #include "control/control_menu.h"
 #include "table/score_table.h"
 #include "ui/numtext.h"
@@ -17,22 +17,22 @@ int scoreOf(const ui::Label& score) {
 }  // namespace
 
 void ScoreTable::finishMatch() {
-    app::MatchDay& day = app_.day();
+    day::MatchDay& day = program_.day();
     const std::string refusal = day.finish(P1.caption(), P2.caption(), scoreOf(T1), scoreOf(T2));
-    if (!refusal.empty()) app_.tell(refusal, day.log().path());
+    if (!refusal.empty()) program_.tell(refusal, day.log().path());
 }
 
 void ScoreTable::leaveMatch() {
     finishMatch();
-    app_.readDayFiles(true);
+    program_.readDayFiles(true);
 }
 
 void ScoreTable::setUpMatch(std::size_t index) {
-    app::MatchDay& day = app_.day();
-    const app::ScheduledMatch match = day.matches()[index];
+    day::MatchDay& day = program_.day();
+    const day::ScheduledMatch match = day.matches()[index];
     day.setCurrent(index);
 
-    control::ControlMenu& menu = app_.controlMenu();
+    control::ControlMenu& menu = program_.controlMenu();
     menu.Text1.setText(match.player1);
     menu.Text2.setText(match.player2);
     menu.applyNames();
@@ -43,9 +43,9 @@ void ScoreTable::setUpMatch(std::size_t index) {
     }
     // A new match: each roster player whole, as at GO!!!; a player the roster does not
     // know has no country rather than the last player's.
-    const app::Roster& roster = app_.roster();
+    const day::Roster& roster = program_.roster();
     for (const int player : {1, 2}) {
-        if (const app::RosterPlayer* entry = roster.find(player == 1 ? match.player1 : match.player2))
+        if (const day::RosterPlayer* entry = roster.find(player == 1 ? match.player1 : match.player2))
             menu.applyRosterPlayer(player, *entry);
         else
             clearCountry(player);
@@ -53,7 +53,7 @@ void ScoreTable::setUpMatch(std::size_t index) {
 }
 
 ScoreTable::MatchStep ScoreTable::goToMatch(std::size_t index) {
-    app::MatchDay& day = app_.day();
+    day::MatchDay& day = program_.day();
     if (day.empty()) return MatchStep::NoSchedule;
     if (index >= day.matches().size()) return MatchStep::DayOver;
     leaveMatch();
@@ -64,7 +64,7 @@ ScoreTable::MatchStep ScoreTable::goToMatch(std::size_t index) {
 }
 
 ScoreTable::MatchStep ScoreTable::nextMatch() {
-    app::MatchDay& day = app_.day();
+    day::MatchDay& day = program_.day();
     if (day.empty()) return MatchStep::NoSchedule;
     // After a show match typed over the current match, that match is still to be played.
     const bool showMatch = !day.onTable(P1.caption(), P2.caption());
@@ -80,9 +80,9 @@ ScoreTable::MatchStep ScoreTable::nextMatch() {
 
 void ScoreTable::nextMatchByHand() {
     if (nextMatch() != MatchStep::DayOver) return;
-    app_.tell("Every match of the day's schedule (Matches.csv) has its result: no match is left to load, and the "
+    program_.tell("Every match of the day's schedule (Matches.csv) has its result: no match is left to load, and the "
               "table stays as it is.",
-              app_.path("\\Matches.csv"));
+              program_.path("\\Matches.csv"));
 }
 
 }  // namespace quorvel::table

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-#include "app/app.h"
-#include "app/country_list.h"
-#include "app/readers.h"
-#include "app/settings.h"
+#include "program/program.h"
+#include "day/readers.h"
+#include "day/settings.h"
 #include "control/control_menu.h"
 #include "start/start_dialog.h"
 #include "ui/error.h"
@@ -44,14 +43,14 @@ void styleText(ui::Label& label, const ui::Font& font, ui::Color fore, ui::Align
 
 }  // namespace
 
-ScoreTable::ScoreTable(app::App& app)
-    : ui::Form(app.runtime(), "Form2"),
-      app_(app),
-      BOShadow(app::isCurrent(app.release()) ? &add<ui::Label>("BOShadow", ui::Rect{3480, 795, 960, 300}) : nullptr),
+ScoreTable::ScoreTable(program::Program& program)
+    : ui::Form(program.runtime(), "Form2"),
+      program_(program),
+      BOShadow(day::isCurrent(program.release()) ? &add<ui::Label>("BOShadow", ui::Rect{3480, 795, 960, 300}) : nullptr),
       SC1(add<ui::Shape>("SC1", ui::Rect{455, 180, 3530, 120}, kGreen)),
       SC2(add<ui::Shape>("SC2", ui::Rect{3990, 180, 3550, 120}, kRed)),
-      SC22(app::isCurrent(app.release()) ? &add<ui::Shape>("SC22", ui::Rect{5750, 180, 1800, 120}, kRed) : nullptr),
-      SC12(app::isCurrent(app.release()) ? &add<ui::Shape>("SC12", ui::Rect{2215, 180, 1762, 120}, kGreen) : nullptr),
+      SC22(day::isCurrent(program.release()) ? &add<ui::Shape>("SC22", ui::Rect{5750, 180, 1800, 120}, kRed) : nullptr),
+      SC12(day::isCurrent(program.release()) ? &add<ui::Shape>("SC12", ui::Rect{2215, 180, 1762, 120}, kGreen) : nullptr),
       F1(add<ui::Image>("F1", ui::Rect{960, 600, 525, 460})),
       F2(add<ui::Image>("F2", ui::Rect{6510, 600, 525, 460})),
       BO(add<ui::Label>("BO", ui::Rect{3480, 780, 960, 300})),
@@ -82,12 +81,12 @@ ScoreTable::ScoreTable(app::App& app)
       inttimer5(add<ui::TextBox>("inttimer5", ui::Rect{3960, 0, 480, 285})),
       picturegen(add<ui::PictureBox>("picturegen", ui::Rect{})),
       timer1_(addTimer("Timer1", 10, true)),
-      timer6_(app::isOldest(app.release()) ? addTimer("Timer2", 300, false)
+      timer6_(day::isOldest(program.release()) ? addTimer("Timer2", 300, false)
                                                          : addTimer("Timer6", 600, true)),
       timer4_(addTimer("Timer4", 0, true)),
       timer5_(addTimer("Timer5", 0, true)),
       timer3_(addTimer("Timer3", 0, true)) {
-    setCaption(app::productTitle(app.release()));
+    setCaption(day::productTitle(program.release()));
     setClientSize(8010, 1260);
     setBackColor(0x00000000);
 
@@ -142,7 +141,7 @@ ScoreTable::ScoreTable(app::App& app)
     // on rather than stopping without a word. Nothing is written before "OK" has applied a
     // path and an interval above 0: an interval typed before only sets the timer.
     timer3_.onTick = [this] {
-        if (app::isOldest(app_.release())) refreshFromCaptureSettings();
+        if (day::isOldest(program_.release())) refreshFromCaptureSettings();
         const auto applied = ui::parseNumber(captureIntervalText());
         if (capturePath() == kCapturePathUnset || !applied || *applied <= 0) return;
         sinceCapture_ += timer3_.interval();
@@ -152,24 +151,24 @@ ScoreTable::ScoreTable(app::App& app)
     };
 
     // The frame is fixed by the release, or taken from the settings in release 0.99.
-    switch (app.release()) {
-        case app::Release::R099: applyBorderStyle(); break;
-        case app::Release::R097Transparent: setBorderStyle(ui::BorderStyle::None); break;
-        case app::Release::R097Window: setBorderStyle(ui::BorderStyle::FixedSingle); break;
-        case app::Release::R094Window: setBorderStyle(ui::BorderStyle::FixedDialog); break;
+    switch (program.release()) {
+        case day::Release::R099: applyBorderStyle(); break;
+        case day::Release::R097Transparent: setBorderStyle(ui::BorderStyle::None); break;
+        case day::Release::R097Window: setBorderStyle(ui::BorderStyle::FixedSingle); break;
+        case day::Release::R094Window: setBorderStyle(ui::BorderStyle::FixedDialog); break;
     }
 }
 
 void ScoreTable::applyBorderStyle() {
-    const int style = app::settingInteger(app_.settings().TableBorderStyle, "table frame", 0, 5);
+    const int style = day::settingInteger(program_.settings().TableBorderStyle, "table frame", 0, 5);
     setBorderStyle(static_cast<ui::BorderStyle>(style));
     setCaption(caption());
 }
 
 bool ScoreTable::seeThroughSetting() {
-    if (app_.release() == app::Release::R097Transparent) return true;
-    if (!app::isCurrent(app_.release())) return false;
-    return app::settingNumber(app_.settings().TableBorderStyle, "table frame") == 0;
+    if (program_.release() == day::Release::R097Transparent) return true;
+    if (!day::isCurrent(program_.release())) return false;
+    return day::settingNumber(program_.settings().TableBorderStyle, "table frame") == 0;
 }
 
 void ScoreTable::MakeTransparent() {
@@ -178,28 +177,28 @@ void ScoreTable::MakeTransparent() {
 }
 
 std::string ScoreTable::portraitPath(const ui::Label& holder, int number) {
-    return app_.path("\\pic\\gen\\" + holder.caption() + std::to_string(number) + ".gif");
+    return program_.path("\\pic\\gen\\" + holder.caption() + std::to_string(number) + ".gif");
 }
 
 void ScoreTable::restartCaptures() {
-    app_.captureFile().forget();
+    program_.captureFile().forget();
     timer3_.setEnabled(true);
 }
 
 void ScoreTable::Capture(ui::Form& window) {
     const std::string& path = capturePath();
     try {
-        app_.captureFile().update(window, path, ui::imageFormatFor(path));
+        program_.captureFile().update(window, path, ui::imageFormatFor(path));
     } catch (const Error& failure) {
         // One message is enough: the captures stop until "OK" starts them again.
         timer3_.setEnabled(false);
-        app_.tell(failure.what(), path);
+        program_.tell(failure.what(), path);
     }
 }
 
 void ScoreTable::refreshFromCaptureSettings() {
     setBackColor(backgroundColour());
-    auto& interval = app_.controlMenu().Text6;
+    auto& interval = program_.controlMenu().Text6;
     const auto typed = ui::parseNumber(interval.text());
     if (!typed || *typed <= 0 || *typed >= 999) {
         interval.setText("0");
@@ -218,20 +217,20 @@ void ScoreTable::setCaptureInterval(const std::string& tenths) {
 }
 
 void ScoreTable::onLoad() {
-    const bool current = app::isCurrent(app_.release());
+    const bool current = day::isCurrent(program_.release());
     if (current) applyBorderStyle();
     if (current && seeThroughSetting()) MakeTransparent();
     gennum2 = 0;
-    Image2.setPicture(platform().loadPicture(app_.path("\\pic\\battle.gif")));
-    start::StartDialog& dialog = app_.startDialog();
+    Image2.setPicture(platform().loadPicture(program_.path("\\pic\\battle.gif")));
+    start::StartDialog& dialog = program_.startDialog();
     move(dialog.left(), dialog.top());
     setBackColor(kLoadBackground);
 
-    const app::CountryFile file = app::fillCountryLists(app_);
+    const CountryFile file = fillCountryLists();
     if (file.count <= kDefaultCountry)
         throw Error(file.path + ": the file has " + std::to_string(file.count) +
                     " lines; a country file must hold at least " + std::to_string(kDefaultCountry + 1) + " countries");
-    const auto& countries = app_.countries();
+    const auto& countries = program_.countries();
     Combo1.setListIndex(kDefaultCountry);
     Combo2.setListIndex(kDefaultCountry);
     LiveP1.setCaption(countries[static_cast<std::size_t>(Combo1.listIndex())]);
@@ -243,12 +242,12 @@ void ScoreTable::onLoad() {
     for (const int player : {1, 2})
         portrait(player).setPicture(platform().loadPicture(portraitPath(portraitSet(player), kStartPortrait)));
     // The saving of the picture that an earlier match's "OK" applied goes on.
-    if (const auto& kept = app_.appliedCapture()) {
+    if (const auto& kept = program_.appliedCapture()) {
         setCapturePath(kept->path);
         setCaptureIntervalText(kept->interval);
         setBackgroundColour(kept->background);
         setCaptureInterval(kept->interval);
-        app_.captureFile().forget();  // the new match's first picture is written
+        program_.captureFile().forget();  // the new match's first picture is written
     }
     placeTopmost();
     // Setting the load background above replaced the key colour: put it back.
@@ -282,7 +281,7 @@ void ScoreTable::clearCountry(int player) {
 }
 
 void ScoreTable::onActivate() {
-    auto& settings = app_.settings();
+    auto& settings = program_.settings();
     setColourSwatch(1, settings.Player1Color.text);
     setColourSwatch(2, settings.Player2Color.text);
     if (seeThroughSetting()) MakeTransparent();
@@ -291,7 +290,7 @@ void ScoreTable::onActivate() {
 void ScoreTable::onCloseRequest() {
     // Closing the table from its frame would leave an invisible program with live key
     // chords: end the program as the emblem's quit command does.
-    app_.quit();
+    program_.quit();
 }
 
 }  // namespace quorvel::table

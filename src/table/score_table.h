@@ -6,11 +6,11 @@
 #include <span>
 #include <string>
 
-#include "app/release.h"
+#include "day/release.h"
 #include "ui/form.h"
 
-namespace quorvel::app {
-class App;
+namespace quorvel::program {
+class Program;
 }
 
 namespace quorvel::start {
@@ -20,10 +20,10 @@ class StartDialog;
 namespace quorvel::table {
 
 class ScoreTable : public ui::Form {
-    app::App& app_;
+    program::Program& program_;
 
 public:
-    explicit ScoreTable(app::App& app);
+    explicit ScoreTable(program::Program& program);
 
     // Drawn controls, back to front. Releases before 0.99 have no BOShadow, SC12, SC22.
     ui::Label* BOShadow;  // shadow of the series caption
@@ -101,6 +101,10 @@ public:
     // The language the country lists were read in: its flags are the ones to show, even
     // when the start dialog has since read the settings again.
     std::string countryLanguage;
+    // "GO!!!": the country lists read again in `language`, each player's saved country
+    // selected (which loads its flag) and named, and the main colour bars in the start
+    // dialog's colours.
+    void loadCountryList(const std::string& language, ui::Color colour1, ui::Color colour2);
 
     // Portrait numbers that the keyboard chords step through.
     int gennum1 = 0;
@@ -136,8 +140,12 @@ public:
     // Timer3 captures at most once in this many milliseconds.
     static constexpr int kShortestCaptureInterval = 100;
 
-    // Copies the names into the start dialog, loading it (hidden) if it is unloaded.
-    start::StartDialog& namesToStartDialog();
+    // Copies the names into the start dialog, loading it (hidden) if it is unloaded, and
+    // shows it: the control menu's way back, which then closes the table and the menu.
+    void showStartDialogWithNames();
+    // The roster's players among the two names set up as the roster gives them, through
+    // the control menu's ways of setting each by hand ("GO!!!").
+    void applyRosterNames();
 
     // One press of the chord on `key` from another way in than the keyboard (the remote
     // control): the effect of the first row for that key in the release's chord table,
@@ -160,8 +168,8 @@ public:
 
     // The day's schedule (release 0.99). What "next match" or "go to match" did.
     enum class MatchStep { Loaded, NoSchedule, DayOver };
-    // Leaves the current match, its result recorded (app::MatchDay::finish), reads the
-    // day's files again where they changed (app::App::readDayFiles), and puts
+    // Leaves the current match, its result recorded (day::MatchDay::finish), reads the
+    // day's files again where they changed (program::Program::readDayFiles), and puts
     // match `index` (from 0) on the table as a new match: both players' names, each with
     // what the roster gives (as GO!!! applies them), both scores and the menu's score
     // boxes 0 (the chord 0), the series caption when the schedule gives one (as the menu's
@@ -175,7 +183,18 @@ public:
     void nextMatchByHand();
 
 private:
+    // Copies the names into the start dialog, loading it (hidden) if it is unloaded.
+    start::StartDialog& namesToStartDialog();
     ui::Label& swatchHolder(int player) const { return player == 1 ? Label5 : Label6; }
+
+    // Reads the country file of the language in force into the country list, from index 0
+    // upwards, appending each name to the two lists, and notes the language the lists are
+    // in. Returns the number of countries and the file's path.
+    struct CountryFile {
+        std::string path;
+        int count;
+    };
+    CountryFile fillCountryLists();
 
     // Records the current match's result from the table, telling the operator of a
     // refusal to write it.
@@ -241,7 +260,7 @@ private:
     static const ChordRow kChords[];
     static const ChordRow kChords094[];  // release 0.94
     // The chord table of `release`.
-    static std::span<const ChordRow> chordTable(app::Release release);
+    static std::span<const ChordRow> chordTable(day::Release release);
 
     void wireTimers();
     void pollShortcuts();  // a tick of Timer1

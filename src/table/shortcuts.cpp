@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <span>
 
-#include "app/app.h"
+#include "program/program.h"
 #include "control/control_menu.h"
 #include "table/score_table.h"
 #include "ui/keys.h"
@@ -89,10 +89,10 @@ const ScoreTable::ChordRow ScoreTable::kChords094[] = {
     {'W', Chord::CtrlAlt, &ScoreTable::PulseCountryNames, false},
 };
 
-std::span<const ScoreTable::ChordRow> ScoreTable::chordTable(app::Release release) {
-    if (app::isOldest(release)) return kChords094;
+std::span<const ScoreTable::ChordRow> ScoreTable::chordTable(day::Release release) {
+    if (day::isOldest(release)) return kChords094;
     const std::span<const ChordRow> all = kChords;
-    return app::isCurrent(release) ? all : all.first(all.size() - kCurrentReleaseChords);
+    return day::isCurrent(release) ? all : all.first(all.size() - kCurrentReleaseChords);
 }
 
 void ScoreTable::wireTimers() {
@@ -141,9 +141,9 @@ void ScoreTable::pollShortcuts() {
     oldgen1_ = gennum1;
     oldgen2_ = gennum2;
 
-    const bool r094 = app::isOldest(app_.release());
+    const bool r094 = day::isOldest(program_.release());
     bool paused = false;
-    const std::span<const ChordRow> chords = chordTable(app_.release());
+    const std::span<const ChordRow> chords = chordTable(program_.release());
     for (std::size_t i = 0; i < chords.size(); ++i) {
         const ChordRow& row = chords[i];
         const bool held = chordHeld(row.chord, row.key);
@@ -165,7 +165,7 @@ void ScoreTable::pollShortcuts() {
     const std::uint16_t shift = keys.asyncKeyState(ui::key::kShift);
     const std::uint16_t unfold = keys.asyncKeyState('I');
     // Every reference to the control menu creates it, hidden, if it was closed.
-    control::ControlMenu& menu = app_.controlMenu();
+    control::ControlMenu& menu = program_.controlMenu();
     if ((ctrl & shift & unfold) != 0) menu.setExpansionCounter(menu.expansionCounter() + 1);
     menu.applyExpansion();
 
@@ -194,13 +194,13 @@ void ScoreTable::keepScoresValid() {
         if (value && *value < 0) score->setCaption("0");
     }
     // Releases before 0.99 only put negative scores right.
-    if (!app::isCurrent(app_.release())) return;
+    if (!day::isCurrent(program_.release())) return;
     for (ui::Label* score : {&T1, &T2})
         if (!ui::isNumeric(score->caption())) score->setCaption("0");
 }
 
 bool ScoreTable::pressChord(int key) {
-    for (const ChordRow& row : chordTable(app_.release())) {
+    for (const ChordRow& row : chordTable(program_.release())) {
         if (row.key != key) continue;
         (this->*row.effect)();
         keepScoresValid();
@@ -217,11 +217,11 @@ void ScoreTable::wrapPortraitNumbers() {
 
 void ScoreTable::repeatGuard() {
     // Release 0.94's re-enable timer only turns the poll on again.
-    if (!app::isOldest(app_.release()) && hotkey('A')) {
+    if (!day::isOldest(program_.release()) && hotkey('A')) {
         placeTopmost();
         armGuard();
     }
-    if (app_.release() == app::Release::R097Transparent) MakeTransparent();
+    if (program_.release() == day::Release::R097Transparent) MakeTransparent();
     timer1_.setEnabled(true);
     timer6_.setEnabled(false);
 }
@@ -252,7 +252,7 @@ void ScoreTable::addToScore(int player, int delta) {
     if (const auto value = ui::parseNumber(shown.caption())) shown.setCaption(ui::formatNumber(*value + delta));
     // The menu's box changes from its own number, so a difference between the two stays.
     // A box the operator left holding something else than a number is left as it is.
-    control::ControlMenu& menu = app_.controlMenu();
+    control::ControlMenu& menu = program_.controlMenu();
     ui::TextBox& box = menu.scoreBox(player);
     if (const auto value = ui::parseNumber(box.text())) box.setText(ui::formatNumber(*value + delta));
 }
@@ -260,7 +260,7 @@ void ScoreTable::addToScore(int player, int delta) {
 void ScoreTable::resetScores() {
     T1.setCaption("0");
     T2.setCaption("0");
-    control::ControlMenu& menu = app_.controlMenu();
+    control::ControlMenu& menu = program_.controlMenu();
     menu.Text3.setText("0");
     menu.Text4.setText("0");
 }

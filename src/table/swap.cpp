@@ -2,7 +2,7 @@
 // player 2's place and back, the middle of the table stays.
 #include <utility>
 
-#include "app/app.h"
+#include "program/program.h"
 #include "control/control_menu.h"
 #include "table/score_table.h"
 #include "ui/numtext.h"
@@ -14,9 +14,9 @@ namespace {
 // White) keeps its swatch, so swapping back finds it again.
 std::string otherSideSwatch(const std::string& text) {
     const auto index = ui::parseNumber(text);
-    if (!index || *index < 0 || *index >= control::kPaletteSize || *index != static_cast<int>(*index)) return text;
+    if (!index || *index < 0 || *index >= day::kPaletteSize || *index != static_cast<int>(*index)) return text;
     const int from = static_cast<int>(*index);
-    const int to = control::swatchOnSide(from, from < control::kFirstOfPlayer2 ? 2 : 1);
+    const int to = day::swatchOnSide(from, from < day::kFirstOfPlayer2 ? 2 : 1);
     return to < 0 ? text : ui::formatNumber(static_cast<long long>(to));
 }
 
@@ -35,8 +35,8 @@ void exchangeVisibility(ui::Control& a, ui::Control& b) {
 }  // namespace
 
 void ScoreTable::swapSides() {
-    control::ControlMenu& menu = app_.controlMenu();
-    app::Settings& settings = app_.settings();
+    control::ControlMenu& menu = program_.controlMenu();
+    day::Settings& settings = program_.settings();
 
     // Names with their fonts, scores, and the menu's boxes of both, so that its "OK" keeps
     // the swap.
@@ -57,7 +57,7 @@ void ScoreTable::swapSides() {
     setColourSwatch(1, otherSideSwatch(colourSwatch(2)));
     setColourSwatch(2, otherSideSwatch(swatch1));
     std::swap(settings.Player1Color, settings.Player2Color);
-    for (app::Setting* colour : {&settings.Player1Color, &settings.Player2Color})
+    for (day::Setting* colour : {&settings.Player1Color, &settings.Player2Color})
         *colour = {otherSideSwatch(colour->text), ""};
     exchange(menu.SC1, menu.SC2, &ui::Label::backColor, &ui::Label::setBackColor);
     exchange(menu.SC1, menu.SC2, &ui::Label::caption, &ui::Label::setCaption);

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "app/app.h"
-#include "app/readers.h"
+#include "day/readers.h"
 #include "platform/sim/sim_platform.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
@@ -22,7 +22,7 @@ class ShippedFolder : public ::testing::Test {
 protected:
     sim::SimPlatform platform{kFolder};
     std::string path(const std::string& name) { return kFolder + "\\" + name; }
-    std::vector<std::string> languages() { return app::readWordList(platform, path("Languages.ini"), app::kMaxLanguages); }
+    std::vector<std::string> languages() { return day::readWordList(platform, path("Languages.ini"), day::kMaxLanguages); }
 };
 
 TEST_F(ShippedFolder, EveryLanguageHasItsCountriesWithinBoundsAndAFlagForEachThatDecodes) {
@@ -31,7 +31,7 @@ TEST_F(ShippedFolder, EveryLanguageHasItsCountriesWithinBoundsAndAFlagForEachTha
     EXPECT_EQ(names.front(), "Russian");
     for (const auto& language : names) {
         SCOPED_TRACE(language);
-        const auto countries = app::readWordList(platform, path("C_" + language + ".dat"), app::kMaxCountries);
+        const auto countries = day::readWordList(platform, path("C_" + language + ".dat"), day::kMaxCountries);
         EXPECT_GE(countries.size(), 175u);
         for (const auto& country : countries) {
             const auto flag = platform.loadPicture(path("pic\\flags\\" + language + "\\" + country + ".gif"));
@@ -57,7 +57,7 @@ TEST_F(ShippedFolder, AMatchCanBeSetUpInEveryLanguage) {
     for (int index = 0; index < static_cast<int>(names.size()); ++index) {
         SCOPED_TRACE(names[static_cast<std::size_t>(index)]);
         sim::SimPlatform run{kFolder};
-        app::App program(run, app::Release::R099);
+        app::App program(run, day::Release::R099);
         program.start();
         ASSERT_FALSE(run.quitCalled()) << run.messageBoxes().back().text;
         auto& dialog = program.startDialog();

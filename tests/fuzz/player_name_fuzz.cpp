@@ -1,5 +1,5 @@
 // A player-name file: its last line becomes the name; an empty file keeps the name.
-#include "app/readers.h"
+#include "day/readers.h"
 #include "fuzz_support.h"
 
 using namespace quorvel;
@@ -7,13 +7,13 @@ using namespace quorvel;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = "Player1.txt";
     fuzz::FuzzPlatform platform(path, data, size);
-    const app::Setting file{path, std::string(fuzz::kProgramFolder) + "\\Options.ini, line 10"};
-    const app::Setting before{"Options One", std::string(fuzz::kProgramFolder) + "\\Options.ini, line 2"};
-    app::Setting name = before;
+    const day::Setting file{path, std::string(fuzz::kProgramFolder) + "\\Options.ini, line 10"};
+    const day::Setting before{"Options One", std::string(fuzz::kProgramFolder) + "\\Options.ini, line 2"};
+    day::Setting name = before;
     std::vector<std::string> lines;
     if (!fuzz::readsOrFailsNaming(path, [&] {
-            app::readPlayerName(platform, file, name);
-            lines = app::readTextLines(platform, path);
+            day::readPlayerName(platform, file, name);
+            lines = day::readTextLines(platform, path);
         }))
         return 0;
     if (lines.empty()) {

@@ -33,7 +33,7 @@ namespace {
 
 struct Match {
     sim::SimPlatform platform{QUORVEL_SOURCE_DIR "/data/program"};
-    app::App app{platform, app::Release::R099};
+    app::App app{platform, day::Release::R099};
     remote::Api api{remote::Endpoint{"127.0.0.1", 8421, "t"}, QUORVEL_SOURCE_DIR "/data/program"};
     Match() {
         app.start();

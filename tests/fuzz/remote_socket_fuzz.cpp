@@ -29,7 +29,7 @@ namespace {
 
 struct Match {
     sim::SimPlatform platform{QUORVEL_SOURCE_DIR "/data/program"};
-    app::App app{platform, app::Release::R099};
+    app::App app{platform, day::Release::R099};
     std::unique_ptr<remote::Server> server;
     Match() {
         app.start();

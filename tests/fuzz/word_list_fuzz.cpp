@@ -1,6 +1,6 @@
 // Word lists: Languages.ini (QUORVEL_FUZZ_LIST_LANGUAGES) or a country file, read with
 // their bounds. A list read is within its bound and holds the file's lines.
-#include "app/readers.h"
+#include "day/readers.h"
 #include "fuzz_support.h"
 #include "ui/text.h"
 
@@ -9,14 +9,14 @@ using namespace quorvel;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
 #ifdef QUORVEL_FUZZ_LIST_LANGUAGES
     const std::string path = std::string(fuzz::kProgramFolder) + "\\Languages.ini";
-    const int bound = app::kMaxLanguages;
+    const int bound = day::kMaxLanguages;
 #else
     const std::string path = std::string(fuzz::kProgramFolder) + "\\C_English.dat";
-    const int bound = app::kMaxCountries;
+    const int bound = day::kMaxCountries;
 #endif
     fuzz::FuzzPlatform platform(path, data, size);
     std::vector<std::string> list;
-    if (!fuzz::readsOrFailsNaming(path, [&] { list = app::readWordList(platform, path, bound); })) return 0;
+    if (!fuzz::readsOrFailsNaming(path, [&] { list = day::readWordList(platform, path, bound); })) return 0;
     fuzz::require(static_cast<int>(list.size()) <= bound, "the list is longer than its bound");
     for (const auto& entry : list) {
         fuzz::require(ui::isValidUtf8(entry), "an entry is not UTF-8");

@@ -262,9 +262,9 @@ TEST_F(MatchDay, RemoteNextAndMatchLoadAMatchTheDaysEndIsAConflictAndEarlierRele
     Program old;
     old.folder.writeLines("Matches.csv", {"player1,player2", "Ann,Bob"});
     auto options = ProgramFolder::defaultOptions();
-    options.resize(static_cast<std::size_t>(app::optionsGroupLength(app::Release::R097Window)));
+    options.resize(static_cast<std::size_t>(day::optionsGroupLength(day::Release::R097Window)));
     old.folder.writeLines("Options.ini", options);
-    ASSERT_TRUE(old.start(app::Release::R097Window)) << old.lastMessage();
+    ASSERT_TRUE(old.start(day::Release::R097Window)) << old.lastMessage();
     EXPECT_TRUE(old.app->day().empty());
     const remote::Api api({"127.0.0.1", 8421, ""});
     const auto admitted = api.admit({"GET", "/api/schedule", "127.0.0.1:8421", "", "", ""});

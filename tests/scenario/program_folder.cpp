@@ -101,7 +101,7 @@ void ProgramFolder::writeCountries(const std::string& language, int count, const
     writeLines("C_" + language + ".dat", names);
 }
 
-bool Program::start(app::Release release) {
+bool Program::start(day::Release release) {
     app = std::make_unique<app::App>(platform, release);
     app->start();
     return !platform.quitCalled();

@@ -46,7 +46,7 @@ struct Program {
     std::unique_ptr<app::App> app;
 
     // Starts the program; returns false if it ended with a failure message.
-    bool start(app::Release release = app::Release::R099);
+    bool start(day::Release release = day::Release::R099);
     // The text of the last message box, or "".
     std::string lastMessage() const;
     // The text of the latest notice, or "".

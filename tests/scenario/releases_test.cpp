@@ -13,7 +13,7 @@
 namespace quorvel::testing {
 namespace {
 
-using app::Release;
+using day::Release;
 using ui::key::kAlt;
 using ui::key::kControl;
 using ui::key::kShift;
@@ -28,7 +28,7 @@ protected:
     // Starts `release` on settings of its own group length.
     void start(Release release) {
         auto lines = ProgramFolder::defaultOptions();
-        lines.resize(static_cast<std::size_t>(app::optionsGroupLength(release)));
+        lines.resize(static_cast<std::size_t>(day::optionsGroupLength(release)));
         program.folder.writeLines("Options.ini", lines);
         ASSERT_TRUE(program.start(release)) << program.lastMessage();
     }
@@ -214,10 +214,10 @@ TEST_F(Releases, Release097KeepsANonNumericScoreButPutsANegativeOneRight) {
 
 TEST_F(Releases, EarlierReleasesHaveNoShadowNoShiftSwapAndTheirDialogFrames) {
     for (Release release : {Release::R097Window, Release::R094Window}) {
-        SCOPED_TRACE(app::productTitle(release));
+        SCOPED_TRACE(day::productTitle(release));
         Program fresh;
         auto lines = ProgramFolder::defaultOptions();
-        lines.resize(static_cast<std::size_t>(app::optionsGroupLength(release)));
+        lines.resize(static_cast<std::size_t>(day::optionsGroupLength(release)));
         fresh.folder.writeLines("Options.ini", lines);
         ASSERT_TRUE(fresh.start(release)) << fresh.lastMessage();
         auto& dialog = fresh.app->startDialog();
@@ -248,7 +248,7 @@ protected:
     void SetUp() override {}
     void startAs(Release release) {
         auto lines = ProgramFolder::defaultOptions();
-        lines.resize(static_cast<std::size_t>(app::optionsGroupLength(release)));
+        lines.resize(static_cast<std::size_t>(day::optionsGroupLength(release)));
         program.folder.writeLines("Options.ini", lines);
         ASSERT_TRUE(program.start(release)) << program.lastMessage();
         startMatch();

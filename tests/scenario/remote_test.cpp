@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "control/control_menu.h"
-#include "control/palette.h"
+#include "day/palette.h"
 #include "remote/api.h"
 #include "remote/server.h"
 #include "remote/table_feed.h"
@@ -309,11 +309,11 @@ TEST_F(Remote, AColourIsChosenAsByALeftPressOnItsSwatch) {
 
     const Answer a = post("colour", R"({"index":13})");
     ASSERT_EQ(a.status, 200) << a.body.dump();
-    EXPECT_EQ(table().SC2.fillColor(), control::kPalette[13].color);
+    EXPECT_EQ(table().SC2.fillColor(), day::kPalette[13].color);
     EXPECT_EQ(table().SC2.fillColor(), twin.app->table().SC2.fillColor());
     EXPECT_EQ(menu().SC2.caption(), twinMenu.SC2.caption());
     EXPECT_EQ(program.app->settings().Player2Color.text, "13");
-    EXPECT_EQ(a.body["players"][1]["colour"], (json{{"name", control::kPalette[13].name}, {"index", 13}}));
+    EXPECT_EQ(a.body["players"][1]["colour"], (json{{"name", day::kPalette[13].name}, {"index", 13}}));
 }
 
 TEST_F(Remote, PulsesTurnOnAndOffAndShowAllShowsWhatWasHidden) {
@@ -435,7 +435,7 @@ TEST_F(Remote, TheOverlayFeedDescribesTheTableWholeThenOnlyWhatEachEventChanged)
     EXPECT_EQ(taken(reader), delta(json::array({look("P2", {{"font", grown}})})));
 
     ASSERT_EQ(post("colour", R"({"index":13})").status, 200);
-    ASSERT_EQ(control::kPalette[13].color, ui::rgb(0x3e, 0xd2, 0x2d));
+    ASSERT_EQ(day::kPalette[13].color, ui::rgb(0x3e, 0xd2, 0x2d));
     EXPECT_EQ(taken(reader), delta({{{"i", 2}, {"fill", "#3ed22d"}}})) << "a colour: the bar";
 
     // A pulse step: the series caption's grey, from 250 down.

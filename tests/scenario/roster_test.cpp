@@ -103,7 +103,7 @@ TEST_F(Roster, ABrokenFileIsToldNamingTheFileLineAndValueAndTheProgramGoesOn) {
         EXPECT_NE(p.lastMessage().find("Players.csv, " + message), std::string::npos) << p.lastMessage();
     }
     std::vector<std::string> many = {"name"};
-    for (int i = 0; i <= app::kMaxRosterPlayers; ++i) many.push_back("P" + std::to_string(i));
+    for (int i = 0; i <= day::kMaxRosterPlayers; ++i) many.push_back("P" + std::to_string(i));
     roster(many);
     EXPECT_TRUE(program.start());
     EXPECT_NE(program.lastMessage().find("line 10002: the roster holds at most 10000"), std::string::npos);
@@ -154,7 +154,7 @@ TEST_F(Roster, GoAndOkApplyARosterPlayerAfterTheNameAndOlderReleasesReadNoRoster
     EXPECT_EQ(table().Combo1.listIndex(), 12);
     EXPECT_EQ(table().LiveP1.caption(), "Country 12");
     EXPECT_NE(table().F1.picture()->source().find("English\\Country 12.gif"), std::string::npos);
-    EXPECT_EQ(table().SC1.fillColor(), control::kPalette[6].color);
+    EXPECT_EQ(table().SC1.fillColor(), day::kPalette[6].color);
     EXPECT_EQ(table().Label5.tag(), "6");
     EXPECT_EQ(table().Label4.caption(), "Origin\\");
     EXPECT_NE(table().I1.picture()->source().find("Origin\\3.gif"), std::string::npos);
@@ -178,7 +178,7 @@ TEST_F(Roster, GoAndOkApplyARosterPlayerAfterTheNameAndOlderReleasesReadNoRoster
     options.resize(11);
     older.folder.writeLines("Options.ini", options);
     older.folder.writeLines("Players.csv", {"broken"});
-    EXPECT_TRUE(older.start(app::Release::R097Window)) << older.lastMessage();
+    EXPECT_TRUE(older.start(day::Release::R097Window)) << older.lastMessage();
     EXPECT_TRUE(older.app->roster().empty());
     remote::Command swap;
     swap.kind = remote::Command::Kind::Swap;

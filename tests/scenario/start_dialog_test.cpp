@@ -11,7 +11,7 @@
 namespace quorvel::testing {
 namespace {
 
-using app::Release;
+using day::Release;
 
 class StartDialogTest : public ::testing::Test {
 protected:

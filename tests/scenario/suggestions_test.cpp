@@ -18,7 +18,7 @@ protected:
     start::StartDialog* dialog = nullptr;
     ui::SuggestionList* list = nullptr;
 
-    void start(std::vector<std::string> names, app::Release release = app::Release::R099) {
+    void start(std::vector<std::string> names, day::Release release = day::Release::R099) {
         names.insert(names.begin(), "name");
         program.folder.writeLines("Players.csv", names);
         ASSERT_TRUE(program.start(release)) << program.lastMessage();
@@ -111,9 +111,9 @@ TEST_F(SuggestionsTest, ListGoesAboveTheBoxAtTheScreensBottomAndTheMenusBoxesHav
 
 TEST_F(SuggestionsTest, EarlierReleasesOfferNothing) {
     auto options = ProgramFolder::defaultOptions();
-    options.resize(static_cast<std::size_t>(app::optionsGroupLength(app::Release::R097Window)));
+    options.resize(static_cast<std::size_t>(day::optionsGroupLength(day::Release::R097Window)));
     program.folder.writeLines("Options.ini", options);
-    start({"Anna"}, app::Release::R097Window);
+    start({"Anna"}, day::Release::R097Window);
     EXPECT_EQ(list, nullptr);
 }
 

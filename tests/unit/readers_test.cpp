@@ -1,4 +1,4 @@
-#include "app/readers.h"
+#include "day/readers.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include "scenario/program_folder.h"
 #include "ui/error.h"
 
-namespace quorvel::app {
+namespace quorvel::day {
 namespace {
 
 using testing::ProgramFolder;
@@ -147,4 +147,4 @@ TEST(Settings, NumbersThatAreNotNumbersOrOutOfRangeFailNamingLineAndValue) {
 }
 
 }  // namespace
-}  // namespace quorvel::app
+}  // namespace quorvel::day

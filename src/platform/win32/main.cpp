@@ -30,7 +30,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     quorvel::win32::Win32Platform platform(instance);
     try {
-        quorvel::app::App app(platform, quorvel::app::Release::QUORVEL_RELEASE);
+        quorvel::app::App app(platform, quorvel::day::Release::QUORVEL_RELEASE);
         // A remote control that was asked for and cannot listen fails like an unreadable
         // file, before any window: the message names the address and the reason, and the
         // program ends, rather than running without the control the operator counts on.

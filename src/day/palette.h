@@ -1,17 +1,16 @@
 #pragma once
-// The colour palette: the control menu's 19 named swatches. Swatches 0 to 9 are player 1's
-// choices, 10 to 18 player 2's; the colour settings are indexes into it.
+// The colour palette: 19 named colours, shown as the control menu's swatches. Swatches 0
+// to 9 are player 1's choices, 10 to 18 player 2's; the colour settings, the roster's
+// colours and the remote's picks are indexes into it.
 #include <array>
 
 #include "ui/color.h"
-#include "ui/geometry.h"
 
-namespace quorvel::control {
+namespace quorvel::day {
 
 struct Swatch {
     const char* name;
     ui::Color color;
-    ui::Rect rect;  // on the control menu, twips
 };
 
 constexpr int kPaletteSize = 19;
@@ -22,4 +21,4 @@ extern const std::array<Swatch, kPaletteSize> kPalette;
 // or -1 when that half has no colour of the name (player 2's has no White).
 int swatchOnSide(int swatch, int player);
 
-}  // namespace quorvel::control
+}  // namespace quorvel::day

@@ -1,11 +1,11 @@
-#include "app/settings.h"
+#include "day/settings.h"
 
 #include <cmath>
 
 #include "ui/error.h"
 #include "ui/numtext.h"
 
-namespace quorvel::app {
+namespace quorvel::day {
 
 Setting& Settings::line(int line) {
     static constexpr Setting Settings::*kFields[kLineCount] = {
@@ -43,4 +43,4 @@ int settingInteger(const Setting& setting, const std::string& what, int low, int
     return *whole;
 }
 
-}  // namespace quorvel::app
+}  // namespace quorvel::day

@@ -1,6 +1,6 @@
-#include "app/notices.h"
+#include "day/notices.h"
 
-namespace quorvel::app {
+namespace quorvel::day {
 
 void Notices::add(Notice notice) {
     if (recent_.size() == kKept) recent_.pop_front();
@@ -9,4 +9,4 @@ void Notices::add(Notice notice) {
     ++revision_;
 }
 
-}  // namespace quorvel::app
+}  // namespace quorvel::day

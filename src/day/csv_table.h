@@ -13,7 +13,7 @@
 
 #include "ui/platform.h"
 
-namespace quorvel::app {
+namespace quorvel::day {
 
 // Another name a header may give a column: `name` (folded) for the column `column`.
 struct CsvAlias {
@@ -75,4 +75,4 @@ std::string csvLineMessage(const std::string& file, std::size_t line, const std:
 // blank. (Blanks at either end are not kept: the reader drops them.)
 std::string csvField(std::string_view text);
 
-}  // namespace quorvel::app
+}  // namespace quorvel::day

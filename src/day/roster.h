@@ -14,7 +14,7 @@
 #include "ui/error.h"
 #include "ui/platform.h"
 
-namespace quorvel::app {
+namespace quorvel::day {
 
 constexpr int kMaxRosterPlayers = 10000;
 constexpr int kRosterColours = 10;  // Gold to White: player 1's half of the palette, in order
@@ -112,4 +112,4 @@ Roster readRoster(ui::Platform& platform, const std::string& path, const RosterC
 int rosterCountryPlace(ui::Platform& platform, const std::string& programFolder, const Roster& roster,
                        const RosterPlayer& player, const std::string& language, const std::vector<std::string>& list);
 
-}  // namespace quorvel::app
+}  // namespace quorvel::day

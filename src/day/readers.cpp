@@ -1,9 +1,9 @@
-#include "app/readers.h"
+#include "day/readers.h"
 
 #include "ui/error.h"
 #include "ui/text.h"
 
-namespace quorvel::app {
+namespace quorvel::day {
 
 std::string readText(ui::Platform& platform, const std::string& path) {
     std::string bytes = platform.readFile(path);
@@ -71,4 +71,4 @@ void readPlayerName(ui::Platform& platform, const Setting& file, Setting& name) 
     name.origin = path + ", line " + std::to_string(lines.size());
 }
 
-}  // namespace quorvel::app
+}  // namespace quorvel::day

@@ -3,7 +3,7 @@
 // is fixed when each is built and passed to the application object.
 #include <string>
 
-namespace quorvel::app {
+namespace quorvel::day {
 
 enum class Release { R099, R097Transparent, R097Window, R094Window };
 
@@ -25,4 +25,4 @@ std::string productTitle(Release release);
 // "v 0.9.9" and so on: the start dialog's version label.
 std::string versionLabel(Release release);
 
-}  // namespace quorvel::app
+}  // namespace quorvel::day

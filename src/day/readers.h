@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "day/settings.h"
 #include "ui/platform.h"
 
-namespace quorvel::app {
+namespace quorvel::day {
 
 constexpr int kMaxLanguages = 11;
 constexpr int kMaxCountries = 301;
@@ -33,4 +33,4 @@ void readOptions(ui::Platform& platform, const std::string& path, int groupLengt
 // there, else from the program folder.
 void readPlayerName(ui::Platform& platform, const Setting& file, Setting& name);
 
-}  // namespace quorvel::app
+}  // namespace quorvel::day

@@ -14,7 +14,7 @@
 
 #include "ui/platform.h"
 
-namespace quorvel::app {
+namespace quorvel::day {
 
 constexpr int kMaxMatches = 1000;
 
@@ -136,4 +136,4 @@ private:
     std::uint64_t revision_ = 0;
 };
 
-}  // namespace quorvel::app
+}  // namespace quorvel::day

@@ -5,7 +5,7 @@
 // message naming the file, the line and the value.
 #include <string>
 
-namespace quorvel::app {
+namespace quorvel::day {
 
 struct Setting {
     std::string text;
@@ -42,4 +42,4 @@ double settingNumber(const Setting& setting, const std::string& what);
 // origin when it is not a whole number or out of range.
 int settingInteger(const Setting& setting, const std::string& what, int low, int high);
 
-}  // namespace quorvel::app
+}  // namespace quorvel::day

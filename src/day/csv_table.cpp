@@ -1,12 +1,12 @@
-#include "app/csv_table.h"
+#include "day/csv_table.h"
 
 #include <algorithm>
 
-#include "app/readers.h"
+#include "day/readers.h"
 #include "ui/error.h"
 #include "ui/text.h"
 
-namespace quorvel::app {
+namespace quorvel::day {
 namespace {
 
 // "a, b and c"
@@ -140,4 +140,4 @@ std::string csvField(std::string_view text) {
     return out;
 }
 
-}  // namespace quorvel::app
+}  // namespace quorvel::day

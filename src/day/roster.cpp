@@ -1,15 +1,15 @@
-#include "app/roster.h"
+#include "day/roster.h"
 
 #include <algorithm>
 #include <array>
 
-#include "app/csv_table.h"
-#include "app/readers.h"
-#include "control/palette.h"
+#include "day/csv_table.h"
+#include "day/readers.h"
+#include "day/palette.h"
 #include "ui/error.h"
 #include "ui/text.h"
 
-namespace quorvel::app {
+namespace quorvel::day {
 
 Roster::Roster(std::vector<RosterPlayer> players) {
     reserve(players.size());
@@ -53,7 +53,7 @@ const RosterPlayer* Roster::find(std::string_view name) const {
     return slots_[slot] == 0 ? nullptr : &players_[slots_[slot] - 1];
 }
 
-const char* rosterColourName(int colour) { return control::kPalette.at(static_cast<std::size_t>(colour)).name; }
+const char* rosterColourName(int colour) { return day::kPalette.at(static_cast<std::size_t>(colour)).name; }
 
 namespace {
 
@@ -259,4 +259,4 @@ int rosterCountryPlace(ui::Platform& platform, const std::string& programFolder,
     }
 }
 
-}  // namespace quorvel::app
+}  // namespace quorvel::day

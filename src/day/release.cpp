@@ -1,6 +1,6 @@
-#include "app/release.h"
+#include "day/release.h"
 
-namespace quorvel::app {
+namespace quorvel::day {
 
 int optionsGroupLength(Release release) {
     switch (release) {
@@ -32,4 +32,4 @@ std::string versionLabel(Release release) {
     return "";
 }
 
-}  // namespace quorvel::app
+}  // namespace quorvel::day

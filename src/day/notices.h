@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-namespace quorvel::app {
+namespace quorvel::day {
 
 struct Notice {
     std::string text;
@@ -48,4 +48,4 @@ private:
     std::uint64_t revision_ = 0;
 };
 
-}  // namespace quorvel::app
+}  // namespace quorvel::day

@@ -1,13 +1,13 @@
-#include "app/match_day.h"
+#include "day/match_day.h"
 
 #include <algorithm>
 #include <array>
 
-#include "app/csv_table.h"
+#include "day/csv_table.h"
 #include "ui/error.h"
 #include "ui/text.h"
 
-namespace quorvel::app {
+namespace quorvel::day {
 namespace {
 
 enum MatchColumn { kPlayer1, kPlayer2, kSeries, kRound, kTime, kMatchColumns };
@@ -338,4 +338,4 @@ std::string MatchDay::finish(const std::string& name1, const std::string& name2,
     return log_.append(row);
 }
 
-}  // namespace quorvel::app
+}  // namespace quorvel::day
