@@ -23,19 +23,19 @@ void toggle(ui::Control* control) {
 }  // namespace
 
 void ControlMenu::connectColours() {
-    const bool current = day::isCurrent(program_.release());
+    const bool secondBars = program_.features().hasSecondColourBars();
     for (int i = 0; i < day::kPaletteSize; ++i) {
-        if (current)
+        if (secondBars)
             C1(i).onMouseDown = [this, i](const ui::MouseEvent& e) { swatchMouseDown(i, e); };
         else
             C1(i).onClick = [this, i] { swatchClick(i); };
     }
-    if (current) {
+    if (secondBars) {
         SC1.onClick = [this] { toggle(program_.table().SC12); };
         SC2.onClick = [this] { toggle(program_.table().SC22); };
     }
     Picture4.onClick = [this] { switchBarLayout(); };
-    if (day::isOldest(program_.release())) {
+    if (program_.features().barLayoutDoubleClickTogglesBars()) {
         Picture4.onDblClick = [this] {
             toggle(&program_.table().SC1);
             toggle(&program_.table().SC2);

@@ -127,15 +127,20 @@ ControlMenu::ControlMenu(program::Program& program)
     Picture2.setPicture(iconPicture(platform(), "back icon", arrowIcon()));
     Picture4.setPicture(iconPicture(platform(), "bar layout icon", twoBarsIcon()));
     Image1.setPicture(iconPicture(platform(), "logo", logo()));
-    if (day::isCurrent(program.release())) {
+    const day::Features& has = program.features();
+    if (has.hasSwap()) {
         Picture7 = &add<ui::PictureBox>("Picture7", ui::Rect{3000, 1860, 255, 180});
         Picture7->setBackColor(kMenuGrey);
         Picture7->setPicture(iconPicture(platform(), "swap icon", swapIcon()));
         Picture7->onClick = [this] { program_.table().swapSides(); };
+    }
+    if (has.hasSchedule()) {
         Picture8 = &add<ui::PictureBox>("Picture8", kNextMatchButton);
         Picture8->setBackColor(kMenuGrey);
         Picture8->setPicture(iconPicture(platform(), "next match icon", nextIcon()));
         Picture8->onClick = [this] { program_.table().nextMatchByHand(); };
+    }
+    if (has.hasNotices()) {
         NoticeLine = &add<ui::Label>("NoticeLine", kNoticeLine);
         NoticeLine->setBackColor(kMenuGrey);
         NoticeLine->setForeColor(kNoticeColour);
@@ -187,7 +192,7 @@ ControlMenu::ControlMenu(program::Program& program)
             toggle(table.BO);
             if (table.BOShadow) toggle(*table.BOShadow);
         }
-        if (e.button == ui::mouse::kLeft && e.shift == ui::modifier::kShift && !day::isOldest(program_.release())) {
+        if (e.button == ui::mouse::kLeft && e.shift == ui::modifier::kShift && program_.features().seriesShiftClickTogglesCountries()) {
             toggle(table.LiveP1);
             toggle(table.LiveP2);
         }
@@ -196,7 +201,7 @@ ControlMenu::ControlMenu(program::Program& program)
         toggle(program_.table().I1);
         toggle(program_.table().I2);
     };
-    if (day::isCurrent(program_.release())) {
+    if (program_.features().scoreBoxesToggleScores()) {
         Text3.onDblClick = [this] {
             toggle(program_.table().T1);
             toggle(program_.table().T2);
@@ -209,7 +214,7 @@ ControlMenu::ControlMenu(program::Program& program)
     connectPortraits();
 
     // The roster's names offered while a name is typed (release 0.99 reads a roster).
-    if (day::isCurrent(program.release())) {
+    if (program.features().hasRoster()) {
         addSuggestions(Text1, program::rosterNames(program));
         addSuggestions(Text2, program::rosterNames(program));
     }
@@ -278,7 +283,7 @@ void ControlMenu::onActivate() {
     BO.setText(table.BO.caption());
     // The colour labels follow the main bars; their names follow the last choice.
     // Release 0.94 leaves them as the last swatch press or the load set them.
-    if (!day::isOldest(program_.release())) {
+    if (program_.features().colourLabelsFollowBars()) {
         SC1.setBackColor(table.SC1.fillColor());
         SC2.setBackColor(table.SC2.fillColor());
         const auto swatchName = [this](const std::string& tagText) {
@@ -290,7 +295,7 @@ void ControlMenu::onActivate() {
         SC2.setCaption(swatchName(table.colourSwatch(2)));
     }
     // The earlier releases keep the chosen background in the holder label only.
-    Label5.setBackColor(day::isCurrent(program_.release()) ? table.backColor() : table.backgroundColour());
+    Label5.setBackColor(program_.features().hasTableBackground() ? table.backColor() : table.backgroundColour());
     if (table.capturePath() != "Label2") Text5.setText(table.capturePath());
     if (table.captureIntervalText() != "Label3") Text6.setText(table.captureIntervalText());
 }
@@ -302,9 +307,9 @@ void ControlMenu::applyToTable() {
     applyNames();
     // A score box that is not a number leaves that score as it was; the earlier
     // releases write whatever the boxes hold.
-    const bool current = day::isCurrent(program_.release());
-    if (!current || ui::isNumeric(Text3.text())) table.T1.setCaption(Text3.text());
-    if (!current || ui::isNumeric(Text4.text())) table.T2.setCaption(Text4.text());
+    const day::Features& has = program_.features();
+    if (!has.keepsScoresNumeric() || ui::isNumeric(Text3.text())) table.T1.setCaption(Text3.text());
+    if (!has.keepsScoresNumeric() || ui::isNumeric(Text4.text())) table.T2.setCaption(Text4.text());
     applySeries();
     table.setBackgroundColour(Label5.backColor());
     table.setCapturePath(Text5.text());
@@ -312,8 +317,8 @@ void ControlMenu::applyToTable() {
     program_.appliedCapture() = program::AppliedCapture{Text5.text(), Text6.text(), Label5.backColor()};
     table.setCaptureInterval(Text6.text());
     table.restartCaptures();
-    if (!day::is097(program_.release())) table.setBackColor(Label5.backColor());
-    if (current) applyRosterChanges(before1, before2);
+    if (has.okPaintsBackground()) table.setBackColor(Label5.backColor());
+    if (has.hasRoster()) applyRosterChanges(before1, before2);
 }
 
 void ControlMenu::applyNames() {

@@ -32,4 +32,14 @@ std::string versionLabel(Release release) {
     return "";
 }
 
+ui::BorderStyle Features::fixedFrame() const {
+    switch (release_) {
+        case Release::R097Transparent: return ui::BorderStyle::None;
+        case Release::R097Window: return ui::BorderStyle::FixedSingle;
+        case Release::R094Window: return ui::BorderStyle::FixedDialog;
+        case Release::R099: break;
+    }
+    return ui::BorderStyle::FixedSingle;
+}
+
 }  // namespace quorvel::day

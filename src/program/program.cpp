@@ -7,11 +7,11 @@ namespace quorvel::program {
 
 Program::Program(ui::Platform& platform, day::Release release)
     : runtime_(platform, day::productTitle(release)),
-      release_(release),
+      features_(release),
       day_(platform, platform.programFolder() + "\\Results.csv") {}
 
 void Program::tell(const std::string& text, std::string file, std::size_t line) {
-    if (!day::isCurrent(release_)) {
+    if (!features_.hasNotices()) {
         runtime_.messageBox(text);
         return;
     }

@@ -61,7 +61,9 @@ public:
 
     ui::Runtime& runtime() { return runtime_; }
     ui::Platform& platform() { return runtime_.platform(); }
-    day::Release release() const { return release_; }
+    day::Release release() const { return features_.release(); }
+    // What this release has, by name.
+    const day::Features& features() const { return features_; }
     const std::string& title() const { return runtime_.title(); }
 
     day::Settings& settings() { return settings_; }
@@ -142,7 +144,7 @@ private:
     bool changedSince(const std::string& path, std::optional<std::size_t>& seen);
 
     ui::Runtime runtime_;
-    day::Release release_;
+    day::Features features_;
     day::Settings settings_;
     std::vector<std::string> languages_;
     std::vector<std::string> countries_;

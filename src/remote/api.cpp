@@ -561,7 +561,7 @@ Response Api::run(app::App& app, const Command& command) {
     // as they were.
     const bool schedule = command.kind == Kind::ScheduleList || command.kind == Kind::NextMatch ||
                           command.kind == Kind::GoToMatch || command.kind == Kind::Reload;
-    if ((command.kind == Kind::Swap || command.kind == Kind::RosterPlayer || schedule) && !day::isCurrent(app.release()))
+    if ((command.kind == Kind::Swap || command.kind == Kind::RosterPlayer || schedule) && !app.features().hasRoster())
         return refusal(404, "action: " + day::productTitle(app.release()) + " has no roster, no swap and no schedule");
     if (command.kind == Kind::ScheduleList) {
         Response response;

@@ -347,7 +347,7 @@ Server::Server(app::App& app, const Endpoint& endpoint, std::chrono::millisecond
     // The API checks Host against the port actually bound.
     Endpoint bound = endpoint;
     bound.port = impl.port;
-    impl.api = Api(bound, app.platform().programFolder(), day::isCurrent(app.release()));
+    impl.api = Api(bound, app.platform().programFolder(), app.features().hasSchedule());
     impl.thread = std::thread([&http] { http.listen_after_bind(); });
     http.wait_until_ready();
 }

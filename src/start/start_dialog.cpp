@@ -63,7 +63,7 @@ StartDialog::StartDialog(program::Program& program)
     Command1.onClick = [this] { go(); };
 
     // The roster's names offered while a name is typed (release 0.99 reads a roster).
-    if (day::isCurrent(program.release())) {
+    if (program.features().hasRoster()) {
         addSuggestions(Text1, program::rosterNames(program));
         addSuggestions(Text2, program::rosterNames(program));
     }
@@ -80,12 +80,12 @@ void StartDialog::onLoad() {
 void StartDialog::readFiles(bool withNameFiles) {
     auto& settings = program_.settings();
     fillLanguageBox();
-    day::readOptions(platform(), program_.path("\\Options.ini"), day::optionsGroupLength(program_.release()), settings);
-    if (withNameFiles && day::readsNameFiles(program_.release())) {
+    day::readOptions(platform(), program_.path("\\Options.ini"), program_.features().optionsGroupLength(), settings);
+    if (withNameFiles && program_.features().readsNameFiles()) {
         day::readPlayerName(platform(), settings.Player1NameFile, settings.Player1Name);
         day::readPlayerName(platform(), settings.Player2NameFile, settings.Player2Name);
     }
-    if (withNameFiles && day::isCurrent(program_.release())) {
+    if (withNameFiles && program_.features().hasRoster()) {
         program_.notices().forgetTold();
         program_.readDayFiles(false);
     }
@@ -141,7 +141,7 @@ void StartDialog::fillFromSettings(bool selectLanguage) {
 void StartDialog::reload() {
     fillLanguageBox();
     Combo1.setListIndex(0);
-    day::readOptions(platform(), program_.path("\\Options.ini"), day::optionsGroupLength(program_.release()),
+    day::readOptions(platform(), program_.path("\\Options.ini"), program_.features().optionsGroupLength(),
                      program_.settings());
     fillFromSettings(false);
     showScheduledMatch();
@@ -157,31 +157,31 @@ void StartDialog::placeAt(bool bottom) {
     const ui::Rect screen = platform().desktopRect();
     const double w = screen.right();
     const double h = screen.bottom();
-    const double x = program_.release() == day::Release::R094Window ? w * 5.3 : w * 15 / 2 - width() / 2.0;
+    const double x = program_.features().centresStartDialog() ? w * 15 / 2 - width() / 2.0 : w * 5.3;
     const double y = bottom ? h * 13.5 : 0;
     move(static_cast<int>(ui::roundHalfEven(x)), static_cast<int>(ui::roundHalfEven(y)));
 }
 
 void StartDialog::go() {
     auto& settings = program_.settings();
-    const bool current = day::isCurrent(program_.release());
+    const day::Features& has = program_.features();
     table::ScoreTable& table = program_.table();
     table.P1.setCaption(Text1.text());
     table.P2.setCaption(Text2.text());
     table.show();
-    if (current) table.applyBorderStyle();
+    if (has.hasFrameSetting()) table.applyBorderStyle();
     settings.Language.text = Combo1.text();
     table.BO.setCaption(Text3.text());
     if (table.BOShadow) table.BOShadow->setCaption(Text3.text());
     table.move(left(), top());
-    if (current) {
+    if (has.hasTableBackground()) {
         const int color = day::settingInteger(settings.TableBackColor, "table background colour", 0, 0xFFFFFF);
         // A background that an earlier match's "OK" applied stays, with the saving of the picture.
         const auto& kept = program_.appliedCapture();
         table.setBackColor(kept ? kept->background : static_cast<ui::Color>(color));
     }
     table.loadCountryList(Combo1.text(), Color1.backColor(), Color2.backColor());
-    if (current) table.applyRosterNames();
+    if (has.hasRoster()) table.applyRosterNames();
     if (match_) program_.day().setCurrent(*match_);
     program_.unloadStartDialog();
 }

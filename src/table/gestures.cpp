@@ -74,12 +74,12 @@ void ScoreTable::wireGestures() {
     // Portraits: a click with Alt hides both, with Shift swaps them; a double-click opens
     // the control menu whatever keys are down; a drag below the table picks a general.
     // Release 0.94 has no pick strip and no double-click on player 2's portrait.
-    const bool r094 = day::isOldest(program_.release());
+    const bool hasPickStrip = program_.features().hasPickStrip();
     for (ui::Image* portrait : {&I1, &I2}) {
         portrait->onClick = [this] { portraitClicked(); };
-        if (portrait == &I1 || !r094) portrait->onDblClick = [this] { program_.controlMenu().show(); };
+        if (portrait == &I1 || hasPickStrip) portrait->onDblClick = [this] { program_.controlMenu().show(); };
     }
-    if (!r094) {
+    if (hasPickStrip) {
         I1.onMouseMove = [this](const ui::MouseEvent& e) { pickStrip(1, e); };
         I2.onMouseMove = [this](const ui::MouseEvent& e) { pickStrip(2, e); };
     }
@@ -104,13 +104,13 @@ void ScoreTable::scoreClicked(int player, int delta) {
 void ScoreTable::scorePressed(int player, const ui::MouseEvent& e) {
     // Release 0.94 subtracts on every right press (the poll puts a negative score right at
     // its next tick) and has no middle-button reset.
-    const bool r094 = day::isOldest(program_.release());
+    const day::Features& has = program_.features();
     if (e.button == kRight) {
         const auto value = ui::parseNumber(score(player).caption());
         // A right press never takes a score below 0.
-        if (value && (*value > 0 || r094)) scoreClicked(player, -1);
+        if (value && (*value > 0 || !has.rightPressStopsAtZero())) scoreClicked(player, -1);
     }
-    if (e.button == kMiddle && !r094) resetScores();
+    if (e.button == kMiddle && has.hasMiddleReset()) resetScores();
 }
 
 // --- Names ---
@@ -179,7 +179,7 @@ void ScoreTable::portraitClicked() {
         I1.setVisible(false);
         I2.setVisible(false);
     }
-    if (day::isCurrent(program_.release()) && shiftDown()) {
+    if (program_.features().portraitClickSwaps() && shiftDown()) {
         // The spare picture box keeps player 1's portrait of the swap afterwards.
         picturegen.setPicture(I1.picture());
         I1.setPicture(I2.picture());
@@ -233,7 +233,7 @@ void ScoreTable::emblemPressed(const ui::MouseEvent& e) {
     }
     if (e.button == kRight && e.shift == kShiftAlone) {
         // Release 0.94 ends at once, without closing the windows first.
-        if (day::isOldest(program_.release()))
+        if (program_.features().quitsAtOnce())
             program_.runtime().quit(0);
         else
             program_.quit();
@@ -280,7 +280,7 @@ void ScoreTable::showAll() {
 void ScoreTable::emblemMoved(const ui::MouseEvent& e) {
     applyPulseIntervals();
     // In release 0.94 the emblem neither restarts the poll nor moves the table.
-    if (day::isOldest(program_.release())) return;
+    if (!program_.features().emblemDragsTable()) return;
     timer1_.setEnabled(false);
     timer1_.setEnabled(true);
     cursor_ = platform().cursorPos();

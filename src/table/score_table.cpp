@@ -46,11 +46,11 @@ void styleText(ui::Label& label, const ui::Font& font, ui::Color fore, ui::Align
 ScoreTable::ScoreTable(program::Program& program)
     : ui::Form(program.runtime(), "Form2"),
       program_(program),
-      BOShadow(day::isCurrent(program.release()) ? &add<ui::Label>("BOShadow", ui::Rect{3480, 795, 960, 300}) : nullptr),
+      BOShadow(program.features().hasSeriesShadow() ? &add<ui::Label>("BOShadow", ui::Rect{3480, 795, 960, 300}) : nullptr),
       SC1(add<ui::Shape>("SC1", ui::Rect{455, 180, 3530, 120}, kGreen)),
       SC2(add<ui::Shape>("SC2", ui::Rect{3990, 180, 3550, 120}, kRed)),
-      SC22(day::isCurrent(program.release()) ? &add<ui::Shape>("SC22", ui::Rect{5750, 180, 1800, 120}, kRed) : nullptr),
-      SC12(day::isCurrent(program.release()) ? &add<ui::Shape>("SC12", ui::Rect{2215, 180, 1762, 120}, kGreen) : nullptr),
+      SC22(program.features().hasSecondColourBars() ? &add<ui::Shape>("SC22", ui::Rect{5750, 180, 1800, 120}, kRed) : nullptr),
+      SC12(program.features().hasSecondColourBars() ? &add<ui::Shape>("SC12", ui::Rect{2215, 180, 1762, 120}, kGreen) : nullptr),
       F1(add<ui::Image>("F1", ui::Rect{960, 600, 525, 460})),
       F2(add<ui::Image>("F2", ui::Rect{6510, 600, 525, 460})),
       BO(add<ui::Label>("BO", ui::Rect{3480, 780, 960, 300})),
@@ -81,7 +81,7 @@ ScoreTable::ScoreTable(program::Program& program)
       inttimer5(add<ui::TextBox>("inttimer5", ui::Rect{3960, 0, 480, 285})),
       picturegen(add<ui::PictureBox>("picturegen", ui::Rect{})),
       timer1_(addTimer("Timer1", 10, true)),
-      timer6_(day::isOldest(program.release()) ? addTimer("Timer2", 300, false)
+      timer6_(program.features().hasFirstChords() ? addTimer("Timer2", 300, false)
                                                          : addTimer("Timer6", 600, true)),
       timer4_(addTimer("Timer4", 0, true)),
       timer5_(addTimer("Timer5", 0, true)),
@@ -141,7 +141,7 @@ ScoreTable::ScoreTable(program::Program& program)
     // on rather than stopping without a word. Nothing is written before "OK" has applied a
     // path and an interval above 0: an interval typed before only sets the timer.
     timer3_.onTick = [this] {
-        if (day::isOldest(program_.release())) refreshFromCaptureSettings();
+        if (program_.features().captureRereadsHolders()) refreshFromCaptureSettings();
         const auto applied = ui::parseNumber(captureIntervalText());
         if (capturePath() == kCapturePathUnset || !applied || *applied <= 0) return;
         sinceCapture_ += timer3_.interval();
@@ -151,12 +151,10 @@ ScoreTable::ScoreTable(program::Program& program)
     };
 
     // The frame is fixed by the release, or taken from the settings in release 0.99.
-    switch (program.release()) {
-        case day::Release::R099: applyBorderStyle(); break;
-        case day::Release::R097Transparent: setBorderStyle(ui::BorderStyle::None); break;
-        case day::Release::R097Window: setBorderStyle(ui::BorderStyle::FixedSingle); break;
-        case day::Release::R094Window: setBorderStyle(ui::BorderStyle::FixedDialog); break;
-    }
+    if (program.features().hasFrameSetting())
+        applyBorderStyle();
+    else
+        setBorderStyle(program.features().fixedFrame());
 }
 
 void ScoreTable::applyBorderStyle() {
@@ -166,8 +164,8 @@ void ScoreTable::applyBorderStyle() {
 }
 
 bool ScoreTable::seeThroughSetting() {
-    if (program_.release() == day::Release::R097Transparent) return true;
-    if (!day::isCurrent(program_.release())) return false;
+    if (program_.features().alwaysSeeThrough()) return true;
+    if (!program_.features().hasFrameSetting()) return false;
     return day::settingNumber(program_.settings().TableBorderStyle, "table frame") == 0;
 }
 
@@ -217,9 +215,9 @@ void ScoreTable::setCaptureInterval(const std::string& tenths) {
 }
 
 void ScoreTable::onLoad() {
-    const bool current = day::isCurrent(program_.release());
-    if (current) applyBorderStyle();
-    if (current && seeThroughSetting()) MakeTransparent();
+    const bool frameSetting = program_.features().hasFrameSetting();
+    if (frameSetting) applyBorderStyle();
+    if (frameSetting && seeThroughSetting()) MakeTransparent();
     gennum2 = 0;
     Image2.setPicture(platform().loadPicture(program_.path("\\pic\\battle.gif")));
     start::StartDialog& dialog = program_.startDialog();
@@ -251,7 +249,7 @@ void ScoreTable::onLoad() {
     }
     placeTopmost();
     // Setting the load background above replaced the key colour: put it back.
-    if (current && seeThroughSetting()) MakeTransparent();
+    if (frameSetting && seeThroughSetting()) MakeTransparent();
 }
 
 void ScoreTable::onControlChanged(const ui::Control& control, unsigned changes) {

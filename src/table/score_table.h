@@ -260,7 +260,7 @@ private:
     static const ChordRow kChords[];
     static const ChordRow kChords094[];  // release 0.94
     // The chord table of `release`.
-    static std::span<const ChordRow> chordTable(day::Release release);
+    static std::span<const ChordRow> chordTable(const day::Features& features);
 
     void wireTimers();
     void pollShortcuts();  // a tick of Timer1

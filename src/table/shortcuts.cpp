@@ -69,7 +69,7 @@ const ScoreTable::ChordRow ScoreTable::kChords[] = {
     {'S', Chord::ShiftCtrlOrTab, &ScoreTable::swapSides, true, true},
     {'N', Chord::ShiftCtrlOrTab, &ScoreTable::nextMatchByHand, false, false, true},
 };
-constexpr std::size_t kCurrentReleaseChords = 2;  // the last rows of kChords
+constexpr std::size_t kDayChords = 2;  // the last rows of kChords: the swap and the next match
 
 // Release 0.94: Ctrl+Shift chords without the Tab alternative, the pulses on Ctrl+Alt,
 // and no repeat guard to arm (the poll's re-enable timer starts when the poll stops).
@@ -89,10 +89,10 @@ const ScoreTable::ChordRow ScoreTable::kChords094[] = {
     {'W', Chord::CtrlAlt, &ScoreTable::PulseCountryNames, false},
 };
 
-std::span<const ScoreTable::ChordRow> ScoreTable::chordTable(day::Release release) {
-    if (day::isOldest(release)) return kChords094;
+std::span<const ScoreTable::ChordRow> ScoreTable::chordTable(const day::Features& features) {
+    if (features.hasFirstChords()) return kChords094;
     const std::span<const ChordRow> all = kChords;
-    return day::isCurrent(release) ? all : all.first(all.size() - kCurrentReleaseChords);
+    return features.hasSwap() ? all : all.first(all.size() - kDayChords);
 }
 
 void ScoreTable::wireTimers() {
@@ -141,9 +141,9 @@ void ScoreTable::pollShortcuts() {
     oldgen1_ = gennum1;
     oldgen2_ = gennum2;
 
-    const bool r094 = day::isOldest(program_.release());
+    const bool r094 = program_.features().hasFirstChords();
     bool paused = false;
-    const std::span<const ChordRow> chords = chordTable(program_.release());
+    const std::span<const ChordRow> chords = chordTable(program_.features());
     for (std::size_t i = 0; i < chords.size(); ++i) {
         const ChordRow& row = chords[i];
         const bool held = chordHeld(row.chord, row.key);
@@ -194,13 +194,13 @@ void ScoreTable::keepScoresValid() {
         if (value && *value < 0) score->setCaption("0");
     }
     // Releases before 0.99 only put negative scores right.
-    if (!day::isCurrent(program_.release())) return;
+    if (!program_.features().keepsScoresNumeric()) return;
     for (ui::Label* score : {&T1, &T2})
         if (!ui::isNumeric(score->caption())) score->setCaption("0");
 }
 
 bool ScoreTable::pressChord(int key) {
-    for (const ChordRow& row : chordTable(program_.release())) {
+    for (const ChordRow& row : chordTable(program_.features())) {
         if (row.key != key) continue;
         (this->*row.effect)();
         keepScoresValid();
@@ -217,11 +217,11 @@ void ScoreTable::wrapPortraitNumbers() {
 
 void ScoreTable::repeatGuard() {
     // Release 0.94's re-enable timer only turns the poll on again.
-    if (!day::isOldest(program_.release()) && hotkey('A')) {
+    if (!program_.features().hasFirstChords() && hotkey('A')) {
         placeTopmost();
         armGuard();
     }
-    if (program_.release() == day::Release::R097Transparent) MakeTransparent();
+    if (program_.features().alwaysSeeThrough()) MakeTransparent();
     timer1_.setEnabled(true);
     timer6_.setEnabled(false);
 }
