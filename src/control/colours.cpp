@@ -28,7 +28,7 @@ void ControlMenu::connectColours() {
         if (secondBars)
             C1(i).onMouseDown = [this, i](const ui::MouseEvent& e) { swatchMouseDown(i, e); };
         else
-            C1(i).onClick = [this, i] { swatchClick(i); };
+            C1(i).onClick = [this, i] { pickColour(i); };
     }
     if (secondBars) {
         SC1.onClick = [this] { toggle(program_.table().SC12); };
@@ -59,7 +59,7 @@ void ControlMenu::swatchMouseDown(int index, const ui::MouseEvent& e) {
     auto& table = program_.table();
     const int player = index < day::kFirstOfPlayer2 ? 1 : 2;
     // Each step tests the press as received; every step that holds applies.
-    if (e.button == ui::mouse::kLeft && e.shift == 0) chooseColour(index, player, table.colourBar(player));
+    if (e.button == ui::mouse::kLeft && e.shift == 0) pickColour(index);
     if (e.button == ui::mouse::kRight || e.shift == ui::modifier::kShift)
         chooseColour(index, player, player == 1 ? *table.SC12 : *table.SC22);
     if (e.button == ui::mouse::kRight) {
@@ -72,7 +72,7 @@ void ControlMenu::swatchMouseDown(int index, const ui::MouseEvent& e) {
     }
 }
 
-void ControlMenu::swatchClick(int index) {
+void ControlMenu::pickColour(int index) {
     const int player = index < day::kFirstOfPlayer2 ? 1 : 2;
     chooseColour(index, player, program_.table().colourBar(player));
 }

@@ -95,6 +95,19 @@ public:
     // The parts of "OK" that hand the two name boxes, and the series box, to the table.
     void applyNames();
     void applySeries();
+    // The same with the given texts in the boxes: the remote control's names and series.
+    void applyNames(const std::string& name1, const std::string& name2) {
+        Text1.setText(name1);
+        Text2.setText(name2);
+        applyNames();
+    }
+    void applySeries(const std::string& caption) {
+        BO.setText(caption);
+        applySeries();
+    }
+    // Swatch `index` as its player's main colour: a click on it (a left press in 0.99),
+    // the roster's colour, the remote control's pick.
+    void pickColour(int index);
     // A roster player on the table as player `player` (1 or 2): the roster's spelling of
     // the name, then the country, the colour and the portrait that the roster gives, each
     // through the table's country pick, a palette press and the portrait set and
@@ -127,10 +140,6 @@ private:
     void connectColours();
     // A press on swatch `index`: main or second colour, second bars shown or toggled.
     void swatchMouseDown(int index, const ui::MouseEvent& e);
-    // Releases before 0.99: a click on a swatch sets the main colour.
-    void swatchClick(int index);
-    // Swatch `index` becomes the player's colour on `bar`, the menu's colour label, the
-    // holder tag and the settings record.
     // Swatch `index` as player `player`'s colour on `bar` (a main or second colour bar),
     // in the menu's colour name, the table's swatch and the settings.
     void chooseColour(int index, int player, ui::Shape& bar);

@@ -31,7 +31,7 @@ void ControlMenu::applyRosterPlayer(int player, const day::RosterPlayer& entry) 
     if (!placed) table.clearCountry(player);
     if (entry.colour) {
         const int swatch = day::swatchOnSide(*entry.colour, player);
-        if (swatch >= 0) inputControlClicked(C1(swatch));
+        if (swatch >= 0) pickColour(swatch);
     }
     if (entry.portrait) {
         ui::Label& set = table.portraitSet(player);

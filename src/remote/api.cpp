@@ -550,136 +550,146 @@ std::variant<Response, Command> Api::admitScreened(const Request& request) const
     }
 }
 
+namespace {
+
+using Refusal = std::optional<Response>;
+
+// How each action runs on the UI thread: whether it is of the operator's day (the roster,
+// the swap, the schedule: release 0.99's), whether it changes the match on the table, the
+// method of the window that owns what it changes, and its answer. Rows in Kind's order.
+struct Run {
+    Kind kind;
+    bool ofTheDay;
+    bool onTable;
+    Refusal (*act)(app::App& app, const Command& command);
+    std::string (*answer)(app::App& app);
+};
+
+Refusal none() { return std::nullopt; }
+table::ScoreTable& on(app::App& app) { return app.table(); }
+control::ControlMenu& menu(app::App& app) { return app.controlMenu(); }
+
+Refusal pickCountry(app::App& app, const Command& command) {
+    const ui::ComboBox& list = on(app).countryList(command.player);
+    if (command.country >= list.listCount()) {
+        return Api::refusal(400, "index: " + std::to_string(command.country) + " is not a country of the list (" +
+                                     (list.listCount() == 0 ? std::string("the list is empty")
+                                                            : "0 to " + std::to_string(list.listCount() - 1)) +
+                                     ")");
+    }
+    on(app).pickCountry(command.player, command.country);
+    return none();
+}
+
+Refusal stepDay(app::App& app, const Command& command) {
+    table::ScoreTable& table = on(app);
+    const std::size_t count = app.day().matches().size();
+    if (command.kind == Kind::GoToMatch && count > 0 &&
+        (command.matchNumber < 1 || static_cast<std::size_t>(command.matchNumber) > count)) {
+        return Api::refusal(400, "index: " + std::to_string(command.matchNumber) + " is not a match of the day (1 to " +
+                                     std::to_string(count) + ")");
+    }
+    const auto step = command.kind == Kind::NextMatch ? table.nextMatch()
+                                                      : table.goToMatch(static_cast<std::size_t>(command.matchNumber) - 1);
+    if (step == table::ScoreTable::MatchStep::NoSchedule)
+        return Api::refusal(409, "there is no schedule: Matches.csv in the program folder lists the day's "
+                                 "matches, read at the start dialog's load");
+    if (step == table::ScoreTable::MatchStep::DayOver)
+        return Api::refusal(409, "the day's end: every match of the schedule has its result, no match is "
+                                 "left to load (\"match\" loads any match again)");
+    return none();
+}
+
+Refusal putRosterPlayer(app::App& app, const Command& command) {
+    table::ScoreTable& table = on(app);
+    const day::RosterPlayer* entry = app.roster().find(command.rosterName);
+    if (!entry) return Api::refusal(400, "name: " + shown(json(command.rosterName)) + " is not a name of the roster");
+    if (entry->colour && day::swatchOnSide(*entry->colour, command.player) < 0) {
+        return Api::refusal(400, "colour: " + shown(json(entry->colourText)) + " of " + shown(json(entry->name)) +
+                                     " is not a colour of player " + std::to_string(command.player) +
+                                     "'s half of the palette");
+    }
+    if (entry->country) {
+        try {
+            const ui::ComboBox& list = table.countryList(command.player);
+            day::rosterCountryPlace(app.platform(), app.platform().programFolder(), app.roster(), *entry,
+                                    table.countryLanguage, list.items());
+        } catch (const Error& error) {
+            return Api::refusal(400, std::string("country: ") + error.what());
+        }
+    }
+    // As "OK" with that name in the player's box: applied unless the player is already on
+    // that side.
+    const std::string before1 = table.playerName(1).caption();
+    const std::string before2 = table.playerName(2).caption();
+    const bool first = command.player == 1;
+    menu(app).applyNames(first ? entry->name : before1, first ? before2 : entry->name);
+    menu(app).applyRosterChanges(before1, before2);
+    return none();
+}
+
+std::string state(app::App& app) { return Api::stateJson(app); }
+
+using A = app::App&;
+using C = const Command&;
+constexpr std::array<Run, 21> kRuns = {{
+    {Kind::State, false, false, nullptr, state},
+    {Kind::ScoreUp, false, true, [](A a, C c) { return on(a).stepScore(c.player, +1), none(); }, state},
+    {Kind::ScoreDown, false, true, [](A a, C c) { return on(a).stepScore(c.player, -1), none(); }, state},
+    {Kind::ScoreReset, false, true, [](A a, C) { return on(a).resetMatchScores(), none(); }, state},
+    {Kind::PortraitNext, false, true, [](A a, C c) { return on(a).showNextPortrait(c.player), none(); }, state},
+    // Release 0.94's chord "V" shows a hidden portrait again; the action hides both, as its
+    // name says, in every release.
+    {Kind::PortraitsHide, false, true, [](A a, C) { return on(a).hidePortraits(), none(); }, state},
+    // "OK" hands both boxes over: a name not given stays as the table shows it.
+    {Kind::Names, false, true,
+     [](A a, C c) {
+         const table::ScoreTable& table = on(a);
+         menu(a).applyNames(c.name1.value_or(table.playerName(1).caption()),
+                            c.name2.value_or(table.playerName(2).caption()));
+         return none();
+     },
+     state},
+    {Kind::Series, false, true, [](A a, C c) { return menu(a).applySeries(c.seriesCaption), none(); }, state},
+    {Kind::Country, false, true, pickCountry, state},
+    {Kind::Colour, false, true, [](A a, C c) { return menu(a).pickColour(c.swatch), none(); }, state},
+    {Kind::PulseSeries, false, true, [](A a, C c) { return on(a).setSeriesPulse(c.on), none(); }, state},
+    {Kind::PulseCountries, false, true, [](A a, C c) { return on(a).setCountryPulse(c.on), none(); }, state},
+    {Kind::Topmost, false, true, [](A a, C) { return on(a).placeTopmost(), none(); }, state},
+    {Kind::ShowAll, false, true, [](A a, C) { return on(a).showAll(), none(); }, state},
+    {Kind::RosterList, false, false, nullptr, [](A a) { return Api::rosterJson(a); }},
+    {Kind::RosterPlayer, true, true, putRosterPlayer, state},
+    {Kind::Swap, true, true, [](A a, C) { return on(a).swapSides(), none(); }, state},
+    {Kind::ScheduleList, true, false, nullptr, [](A a) { return Api::scheduleJson(a); }},
+    {Kind::NextMatch, true, true, stepDay, state},
+    {Kind::GoToMatch, true, true, stepDay, state},
+    {Kind::Reload, true, true, [](A a, C) { return a.readDayFiles(true), none(); }, state},
+}};
+
+constexpr bool inKindOrder() {
+    for (std::size_t i = 0; i < kRuns.size(); ++i)
+        if (static_cast<std::size_t>(kRuns[i].kind) != i) return false;
+    return true;
+}
+static_assert(inKindOrder(), "kRuns lists every action in Kind's order");
+
+}  // namespace
+
 Response Api::run(app::App& app, const Command& command) {
     const auto remote = app.remoteAction();
-    if (command.kind == Kind::RosterList) {
-        Response response;
-        response.body = rosterJson(app);
-        return response;
-    }
-    // The roster, the swap and the schedule are release 0.99's; the earlier programs stay
-    // as they were.
-    const bool schedule = command.kind == Kind::ScheduleList || command.kind == Kind::NextMatch ||
-                          command.kind == Kind::GoToMatch || command.kind == Kind::Reload;
-    if ((command.kind == Kind::Swap || command.kind == Kind::RosterPlayer || schedule) && !app.features().hasRoster())
-        return refusal(404, "action: " + day::productTitle(app.release()) + " has no roster, no swap and no schedule");
-    if (command.kind == Kind::ScheduleList) {
-        Response response;
-        response.body = scheduleJson(app);
-        return response;
-    }
-    if (command.kind != Kind::State && !app.tableLoaded())
+    const Run& run = kRuns[static_cast<std::size_t>(command.kind)];
+    if (run.ofTheDay && !app.features().hasRoster())
+        return refusal(404, "action: " + app.features().title() + " has no roster, no swap and no schedule");
+    if (run.onTable && !app.tableLoaded())
         return refusal(409, "the score table is not open; the start dialog's GO!!! opens it");
     // While the start dialog is in front the table waits hidden behind it: GO!!! sets it up
     // anew, so nothing is done to it before then.
-    if (command.kind != Kind::State && app.startDialogLoaded() && app.startDialog().visible())
+    if (run.onTable && app.startDialogLoaded() && app.startDialog().visible())
         return refusal(409, "the start dialog is open; its GO!!! starts the match");
-    if (command.kind != Kind::State) {
-        table::ScoreTable& table = app.table();
-        const bool first = command.player == 1;
-        switch (command.kind) {
-            case Kind::ScoreUp: table.pressChord(first ? '1' : '2'); break;
-            case Kind::ScoreDown: table.pressChord(first ? '8' : '9'); break;
-            case Kind::ScoreReset: table.pressChord('0'); break;
-            case Kind::PortraitNext: table.pressChord(first ? 'Q' : 'W'); break;
-            // The chord "V" of release 0.94 shows a hidden portrait again; the action hides
-            // both, as its name says, in every release.
-            case Kind::PortraitsHide: table.hidePortraits(); break;
-            case Kind::Names: {
-                // "OK" hands both boxes over: a name not given stays as the table shows it.
-                control::ControlMenu& menu = app.controlMenu();
-                menu.nameBox(1).setText(command.name1.value_or(table.playerName(1).caption()));
-                menu.nameBox(2).setText(command.name2.value_or(table.playerName(2).caption()));
-                menu.applyNames();
-                break;
-            }
-            case Kind::Series: {
-                control::ControlMenu& menu = app.controlMenu();
-                menu.BO.setText(command.seriesCaption);
-                menu.applySeries();
-                break;
-            }
-            case Kind::Country: {
-                ui::ComboBox& list = table.countryList(command.player);
-                if (command.country >= list.listCount()) {
-                    return refusal(400, "index: " + std::to_string(command.country) + " is not a country of the list (" +
-                                            (list.listCount() == 0 ? std::string("the list is empty")
-                                                                   : "0 to " + std::to_string(list.listCount() - 1)) +
-                                            ")");
-                }
-                table.inputListPicked(list, command.country);
-                break;
-            }
-            case Kind::Colour: {
-                control::ControlMenu& menu = app.controlMenu();
-                menu.inputControlClicked(menu.C1(command.swatch));
-                break;
-            }
-            case Kind::PulseSeries:
-                if (table.Timer4().enabled() != command.on) table.pressChord('E');
-                break;
-            case Kind::PulseCountries:
-                if (table.Timer5().enabled() != command.on) table.pressChord('R');
-                break;
-            case Kind::Topmost: table.placeTopmost(); break;
-            case Kind::Reload: app.readDayFiles(true); break;
-            case Kind::ShowAll: table.showAll(); break;
-            case Kind::Swap: table.swapSides(); break;
-            case Kind::NextMatch:
-            case Kind::GoToMatch: {
-                const std::size_t count = app.day().matches().size();
-                if (command.kind == Kind::GoToMatch && count > 0 &&
-                    (command.matchNumber < 1 || static_cast<std::size_t>(command.matchNumber) > count)) {
-                    return refusal(400, "index: " + std::to_string(command.matchNumber) + " is not a match of the day (1 to " +
-                                            std::to_string(count) + ")");
-                }
-                const auto step = command.kind == Kind::NextMatch
-                                      ? table.nextMatch()
-                                      : table.goToMatch(static_cast<std::size_t>(command.matchNumber) - 1);
-                if (step == table::ScoreTable::MatchStep::NoSchedule)
-                    return refusal(409, "there is no schedule: Matches.csv in the program folder lists the day's "
-                                        "matches, read at the start dialog's load");
-                if (step == table::ScoreTable::MatchStep::DayOver)
-                    return refusal(409, "the day's end: every match of the schedule has its result, no match is "
-                                        "left to load (\"match\" loads any match again)");
-                break;
-            }
-            case Kind::RosterPlayer: {
-                const day::RosterPlayer* entry = app.roster().find(command.rosterName);
-                if (!entry)
-                    return refusal(400, "name: " + shown(json(command.rosterName)) + " is not a name of the roster");
-                if (entry->colour && day::swatchOnSide(*entry->colour, command.player) < 0) {
-                    return refusal(400, "colour: " + shown(json(entry->colourText)) + " of " +
-                                            shown(json(entry->name)) + " is not a colour of player " +
-                                            std::to_string(command.player) + "'s half of the palette");
-                }
-                if (entry->country) {
-                    try {
-                        const ui::ComboBox& list = table.countryList(command.player);
-                        day::rosterCountryPlace(app.platform(), app.platform().programFolder(), app.roster(), *entry,
-                                                table.countryLanguage, list.items());
-                    } catch (const Error& error) {
-                        return refusal(400, std::string("country: ") + error.what());
-                    }
-                }
-                // As "OK" with that name in the player's box: applied unless the player
-                // is already on that side.
-                control::ControlMenu& menu = app.controlMenu();
-                const std::string before1 = table.playerName(1).caption();
-                const std::string before2 = table.playerName(2).caption();
-                menu.nameBox(1).setText(first ? entry->name : before1);
-                menu.nameBox(2).setText(first ? before2 : entry->name);
-                menu.applyNames();
-                menu.applyRosterChanges(before1, before2);
-                break;
-            }
-            case Kind::RosterList:
-            case Kind::ScheduleList:
-            case Kind::State: break;
-        }
-    }
+    if (run.act)
+        if (Refusal refused = run.act(app, command)) return *refused;
     Response response;
-    response.body = stateJson(app);
+    response.body = run.answer(app);
     return response;
 }
 

@@ -153,6 +153,31 @@ public:
     // wrapped). The repeat guard, which paces a held key, is left alone. Returns false
     // when the release has no chord on the key.
     bool pressChord(int key);
+    // The match's operations from another way in than the keyboard (the remote control):
+    // each the effect its chord has, then the rules the poll applies after the chords,
+    // and, as with pressChord, the repeat guard left alone.
+    void stepScore(int player, int delta) {
+        addToScore(player, delta);
+        applyChordRules();
+    }
+    void showNextPortrait(int player) {
+        player == 1 ? nextPortrait1() : nextPortrait2();
+        applyChordRules();
+    }
+    void resetMatchScores() {
+        resetScores();
+        applyChordRules();
+    }
+    void setSeriesPulse(bool on) {
+        if (timer4_.enabled() != on) toggleSeriesPulse();
+        applyChordRules();
+    }
+    void setCountryPulse(bool on) {
+        if (timer5_.enabled() != on) toggleCountryPulse();
+        applyChordRules();
+    }
+    // Player `player`'s country: place `index` of the list picked, as the operator picks it.
+    void pickCountry(int player, int index) { countryList(player).setListIndex(index); }
     // The player has no country: no place in the list, no flag, no country name.
     void clearCountry(int player);
     // The emblem's Alt + right press: every element shown again, the country lists hidden.
@@ -272,6 +297,11 @@ private:
     void keepScoresValid();
     // After picture 12 the next chord shows picture 0.
     void wrapPortraitNumbers();
+    // What the poll puts right after its chords: the scores, the portrait numbers.
+    void applyChordRules() {
+        keepScoresValid();
+        wrapPortraitNumbers();
+    }
     void speedChanged(ui::TextBox& box);
 
     // Chord effects.

@@ -203,8 +203,7 @@ bool ScoreTable::pressChord(int key) {
     for (const ChordRow& row : chordTable(program_.features())) {
         if (row.key != key) continue;
         (this->*row.effect)();
-        keepScoresValid();
-        wrapPortraitNumbers();
+        applyChordRules();
         return true;
     }
     return false;
