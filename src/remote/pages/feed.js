@@ -1,12 +1,3 @@
-#pragma once
-// The start of the script of the pages that follow the table's socket, the overlay and the
-// scenes: the page's query, its ?scale (0.5 to 4, else 1), its ?token, and
-// follow(apply, lost), which connects to /overlay/socket with the page's own query, hands
-// each message to apply, and when the connection ends calls lost and connects again after
-// 250 ms, twice as long after each failure, at most 4 s.
-namespace quorvel::remote {
-
-inline constexpr const char* kFeedScript = R"js(
 "use strict";
 const query = new URLSearchParams(location.search);
 const scale = (() => {
@@ -29,6 +20,3 @@ function follow(apply, lost) {
     };
   })();
 }
-)js";
-
-}  // namespace quorvel::remote
