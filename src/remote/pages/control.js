@@ -1,4 +1,3 @@
-"use strict";
 const token = new URLSearchParams(location.hash.slice(1)).get("token");
 
 function headers(withBody) {
@@ -169,18 +168,11 @@ function hideView() {
 
 // The state, pushed whole whenever it changes. A socket tells no reason when it closes:
 // one request does (a wrong token, the program gone), then the socket is opened again.
-let delay = 250;
 function listen() {
-  const socket = new WebSocket((location.protocol === "https:" ? "wss://" : "ws://") + location.host +
-                               withToken("/api/events"));
-  socket.onopen = () => { delay = 250; };
-  socket.onmessage = (event) => show(JSON.parse(event.data));
-  socket.onclose = () => {
+  follow(withToken("/api/events"), show, () => {
     setOnline(false);
-    setTimeout(listen, delay);
-    delay = Math.min(delay * 2, 4000);
     refresh();
-  };
+  });
 }
 
 function wire(button) {

@@ -212,4 +212,4 @@ function apply(message) {
   for (const change of message.controls) paint(change.i);
 }
 
-follow(apply, clear);
+follow("/overlay/socket" + location.search, apply, clear);

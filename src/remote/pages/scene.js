@@ -145,7 +145,7 @@ function apply(message) {
 }
 
 document.fonts.ready.then(fitAll);
-follow(apply, () => {
+follow("/overlay/socket" + location.search, apply, () => {
   root.style.display = "none";
   drawn = "";
 });
