@@ -150,7 +150,7 @@ private:
 };
 
 // The control page served at "/": static HTML with its script.
-extern const char* const kControlPage;
+extern const std::string kControlPage;
 // The overlay page served at "/overlay": the score table drawn from the descriptions that
 // its WebSocket at /overlay/socket pushes (TableFeed).
 extern const std::string kOverlayPage;

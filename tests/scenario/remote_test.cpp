@@ -381,6 +381,19 @@ TEST_F(Remote, TheControlPageIsServedAtTheRoot) {
     EXPECT_EQ(a.headers.find("Content-Security-Policy")->second, "frame-ancestors 'none'");
 }
 
+TEST_F(Remote, EveryPageIsServedWholeWithItsStyleAndTheOneSocketScript) {
+    for (const char* path : {"/", "/overlay", "/scene/upnext", "/scene/results"}) {
+        const std::string page = get(path).body.get<std::string>();
+        EXPECT_EQ(page.rfind("<!DOCTYPE html>\n", 0), 0u) << path;
+        EXPECT_TRUE(page.ends_with(";\n</script>\n</body>\n</html>\n")) << path;
+        EXPECT_EQ(page.find("{{"), std::string::npos) << path << ": a part left out";
+        EXPECT_NE(page.find("<style>\n  "), std::string::npos) << path;
+        EXPECT_NE(page.find("}\n</style>\n</head>"), std::string::npos) << path;
+        EXPECT_NE(page.find("<script>\n\"use strict\";\nfunction follow(address, apply, lost) {"), std::string::npos)
+            << path;
+    }
+}
+
 // --- The overlay ---
 
 TEST_F(Remote, TheOverlayFeedDescribesTheTableWholeThenOnlyWhatEachEventChanged) {

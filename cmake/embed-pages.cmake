@@ -1,0 +1,37 @@
+# Makes the remote's web pages part of the program: writes OUTPUT.cpp, which holds each
+# page file's bytes as an array (overlay.css as kOverlayCss, with kOverlayCssSize) and
+# kPageFiles, every file by its name, and OUTPUT.h, which declares them.
+#   cmake -DPAGES=<file;file;...> -DOUTPUT=<folder/page_files> -P embed-pages.cmake
+get_filename_component(header "${OUTPUT}.h" NAME)
+set(made "// Made from src/remote/pages by cmake/embed-pages.cmake at build time.\n")
+set(h "#pragma once\n${made}#include <cstddef>\n#include <string_view>\n\nnamespace quorvel::remote::pages {\n\n")
+string(APPEND h "struct PageFile {\n    std::string_view name;\n    std::string_view bytes;\n};\n\n")
+set(cpp "${made}#include \"remote/${header}\"\n\nnamespace quorvel::remote::pages {\n\n")
+set(table "")
+string(REPEAT "." 32 sixteen)
+foreach(page IN LISTS PAGES)
+  get_filename_component(name "${page}" NAME)
+  # overlay.css: kOverlayCss
+  set(id "k")
+  string(REGEX MATCHALL "[A-Za-z0-9]+" words "${name}")
+  foreach(word IN LISTS words)
+    string(SUBSTRING "${word}" 0 1 first)
+    string(SUBSTRING "${word}" 1 -1 others)
+    string(TOUPPER "${first}" first)
+    string(APPEND id "${first}${others}")
+  endforeach()
+  file(READ "${page}" bytes HEX)
+  string(REGEX REPLACE "(${sixteen})" "\\1\n    " bytes "${bytes}")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${bytes}")
+  string(APPEND h "extern const char ${id}[];\nextern const std::size_t ${id}Size;\n")
+  string(APPEND cpp "extern const char ${id}[] = {\n    ${bytes}};\nextern const std::size_t ${id}Size = sizeof ${id};\n\n")
+  string(APPEND table "    {\"${name}\", {${id}, sizeof ${id}}},\n")
+endforeach()
+string(APPEND h "\n// Every page file by its name, as in \"overlay.css\".\nextern const PageFile kPageFiles[];\n")
+string(APPEND h "extern const std::size_t kPageFileCount;\n\n}  // namespace quorvel::remote::pages\n")
+string(APPEND cpp "extern constexpr PageFile kPageFiles[] = {\n${table}};\n")
+string(APPEND cpp "extern const std::size_t kPageFileCount = sizeof kPageFiles / sizeof kPageFiles[0];\n\n")
+string(APPEND cpp "}  // namespace quorvel::remote::pages\n")
+# Written only when they change, so that a page's edit rebuilds what uses it and no more.
+file(CONFIGURE OUTPUT "${OUTPUT}.h" CONTENT "${h}" @ONLY)
+file(CONFIGURE OUTPUT "${OUTPUT}.cpp" CONTENT "${cpp}" @ONLY)
