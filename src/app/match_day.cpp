@@ -5,6 +5,7 @@
 
 #include "app/csv_table.h"
 #include "ui/error.h"
+#include "ui/numtext.h"
 #include "ui/text.h"
 
 namespace quorvel::app {
@@ -47,12 +48,7 @@ void civilFromDays(long long z, long long& y, unsigned& m, unsigned& d) {
 // The whole number of `count` digits at `at`, or -1.
 int digits(std::string_view text, std::size_t at, std::size_t count) {
     if (at + count > text.size()) return -1;
-    int value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9') return -1;
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
+    return ui::parseDigits(text.substr(at, count), count).value_or(-1);
 }
 
 std::string twoDigits(long long value) {
@@ -61,9 +57,8 @@ std::string twoDigits(long long value) {
 
 // A whole number from 0 to `high` written in digits alone.
 std::optional<int> wholeNumber(const std::string& text, int high) {
-    if (text.empty() || text.size() > 7) return std::nullopt;
-    const int value = digits(text, 0, text.size());
-    if (value < 0 || value > high) return std::nullopt;
+    const auto value = ui::parseDigits(text, 7);
+    if (!value || *value > high) return std::nullopt;
     return value;
 }
 
