@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 
 #include "day/csv_table.h"
 #include "ui/error.h"
+#include "ui/numtext.h"
 #include "ui/text.h"
 
 namespace quorvel::day {
@@ -22,37 +24,12 @@ constexpr std::array<std::string_view, kResultColumns> kResultColumnNames = {
 constexpr long long kSecondsPerDay = 86400;
 constexpr int kMaxScore = 999999;
 
-// Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back.
-long long daysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
-void civilFromDays(long long z, long long& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y = static_cast<long long>(yoe) + era * 400 + (m <= 2);
-}
+namespace chrono = std::chrono;
 
 // The whole number of `count` digits at `at`, or -1.
 int digits(std::string_view text, std::size_t at, std::size_t count) {
     if (at + count > text.size()) return -1;
-    int value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9') return -1;
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
+    return ui::parseDigits(text.substr(at, count), count).value_or(-1);
 }
 
 std::string twoDigits(long long value) {
@@ -61,9 +38,8 @@ std::string twoDigits(long long value) {
 
 // A whole number from 0 to `high` written in digits alone.
 std::optional<int> wholeNumber(const std::string& text, int high) {
-    if (text.empty() || text.size() > 7) return std::nullopt;
-    const int value = digits(text, 0, text.size());
-    if (value < 0 || value > high) return std::nullopt;
+    const auto value = ui::parseDigits(text, 7);
+    if (!value || *value > high) return std::nullopt;
     return value;
 }
 
@@ -135,23 +111,17 @@ std::vector<ScheduledMatch> readSchedule(ui::Platform& platform, const std::stri
 }
 
 std::string isoLocalTime(long long seconds, int offsetMinutes) {
-    const long long local = seconds + offsetMinutes * 60LL;
-    long long days = local / kSecondsPerDay;
-    long long rest = local % kSecondsPerDay;
-    if (rest < 0) {
-        rest += kSecondsPerDay;
-        --days;
-    }
-    long long year = 0;
-    unsigned month = 0;
-    unsigned day = 0;
-    civilFromDays(days, year, month, day);
+    const chrono::sys_seconds local{chrono::seconds(seconds + offsetMinutes * 60LL)};
+    const chrono::sys_days day = chrono::floor<chrono::days>(local);
+    const chrono::year_month_day date{day};
+    const chrono::hh_mm_ss time{local - day};
     const int offset = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-    std::string yearText = std::to_string(year);
+    std::string yearText = std::to_string(static_cast<int>(date.year()));
     yearText.insert(0, yearText.size() < 4 ? 4 - yearText.size() : 0, '0');  // as the reader wants: 4 digits
-    return yearText + "-" + twoDigits(month) + "-" + twoDigits(day) + "T" + twoDigits(rest / 3600) + ":" +
-           twoDigits(rest / 60 % 60) + ":" + twoDigits(rest % 60) + (offsetMinutes < 0 ? "-" : "+") +
-           twoDigits(offset / 60) + ":" + twoDigits(offset % 60);
+    return yearText + "-" + twoDigits(static_cast<unsigned>(date.month())) + "-" +
+           twoDigits(static_cast<unsigned>(date.day())) + "T" + twoDigits(time.hours().count()) + ":" +
+           twoDigits(time.minutes().count()) + ":" + twoDigits(time.seconds().count()) +
+           (offsetMinutes < 0 ? "-" : "+") + twoDigits(offset / 60) + ":" + twoDigits(offset % 60);
 }
 
 std::optional<long long> parseIsoTime(std::string_view text) {
@@ -166,7 +136,7 @@ std::optional<long long> parseIsoTime(std::string_view text) {
         minute > 59 || second < 0 || second > 60 || text[4] != '-' || text[7] != '-' ||
         (text[10] != 'T' && text[10] != ' ') || text[13] != ':' || text[16] != ':')
         return std::nullopt;
-    long long offset = 0;
+    chrono::seconds offset{0};
     const std::string_view zone = text.substr(19);
     if (zone != "Z") {
         const int hours = digits(zone, 1, 2);
@@ -174,10 +144,14 @@ std::optional<long long> parseIsoTime(std::string_view text) {
         if (zone.size() != 6 || (zone[0] != '+' && zone[0] != '-') || zone[3] != ':' || hours < 0 || hours > 14 ||
             minutes < 0 || minutes > 59)
             return std::nullopt;
-        offset = (zone[0] == '-' ? -1 : 1) * (hours * 60LL + minutes) * 60;
+        offset = (zone[0] == '-' ? -1 : 1) * (chrono::hours(hours) + chrono::minutes(minutes));
     }
-    return daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * kSecondsPerDay +
-           hour * 3600LL + minute * 60LL + second - offset;
+    // A day past the end of a shorter month runs on into the next (2026-02-30 is 2026-03-02):
+    // sys_days counts on from the month's last day.
+    const chrono::sys_days date{chrono::year(year) / month / day};
+    const chrono::sys_seconds at =
+        date + chrono::hours(hour) + chrono::minutes(minute) + chrono::seconds(second) - offset;
+    return at.time_since_epoch().count();
 }
 
 std::vector<MatchResult> ResultsLog::read(std::string& message) {

@@ -7,6 +7,7 @@
 #include "day/readers.h"
 #include "day/palette.h"
 #include "ui/error.h"
+#include "ui/numtext.h"
 #include "ui/text.h"
 
 namespace quorvel::day {
@@ -126,9 +127,7 @@ private:
         for (const char* set : kPortraitSets) {
             const std::string_view name(set, std::string_view(set).size() - 1);
             if (folded != ui::foldCase(name)) continue;
-            const bool digits = !number.empty() && number.size() <= 2 &&
-                                std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
-            const int value = digits ? std::stoi(std::string(number)) : kLastPortrait + 1;
+            const int value = ui::parseDigits(number, 2).value_or(kLastPortrait + 1);
             if (value > kLastPortrait) fail("the portrait's number is not one from 0 to 12", text);
             return {set, value};
         }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "ui/error.h"
+#include "ui/numtext.h"
 
 namespace quorvel::remote {
 namespace {
@@ -12,17 +13,6 @@ namespace {
 constexpr std::string_view kRemote = "--remote";
 constexpr std::string_view kToken = "--remote-token=";
 constexpr std::size_t kMaxTokenLength = 256;
-
-// A decimal number of at most `digits` digits, nothing else.
-std::optional<int> decimal(std::string_view text, std::size_t digits) {
-    if (text.empty() || text.size() > digits) return std::nullopt;
-    int value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
 
 // The four parts of a dotted IPv4 address, or nothing. A part with a leading zero is
 // refused: the system's resolver reads "010" as octal 8, so the program would listen on
@@ -33,7 +23,7 @@ std::optional<std::array<int, 4>> ipv4Parts(std::string_view text) {
         const std::size_t dot = i + 1 < parts.size() ? text.find('.') : text.size();
         if (dot == std::string_view::npos) return std::nullopt;
         if (dot > 1 && text[0] == '0') return std::nullopt;
-        const auto part = decimal(text.substr(0, dot), 3);
+        const auto part = ui::parseDigits(text.substr(0, dot), 3);
         if (!part || *part > 255) return std::nullopt;
         parts[i] = *part;
         text = dot < text.size() ? text.substr(dot + 1) : std::string_view();
@@ -51,7 +41,7 @@ Endpoint parseAddress(std::string_view option, std::string_view value) {
     if (!ipv4Parts(address))
         throw Error(quoted + ": \"" + std::string(address) +
                     "\" is not an IPv4 address such as 127.0.0.1 (this computer only) or 0.0.0.0 (every network)");
-    const auto number = decimal(port, 5);
+    const auto number = ui::parseDigits(port, 5);
     if (!number || *number < 1 || *number > 65535)
         throw Error(quoted + ": \"" + std::string(port) + "\" is not a port number from 1 to 65535");
     Endpoint endpoint;

@@ -155,8 +155,7 @@ Request requestOf(const httplib::Request& in) {
 std::optional<Response> badLength(const httplib::Request& in) {
     if (!in.has_header("Content-Length")) return std::nullopt;
     const std::string length = in.get_header_value("Content-Length");
-    if (!length.empty() && length.size() <= 19 && length.find_first_not_of("0123456789") == std::string::npos)
-        return std::nullopt;
+    if (length.size() <= 19 && ui::parseSize(length)) return std::nullopt;
     return Api::refusal(400, "Content-Length: \"" + length.substr(0, 40) + "\" is not a number of bytes");
 }
 
@@ -306,7 +305,7 @@ Server::Server(app::App& app, const Endpoint& endpoint, std::chrono::millisecond
         if (!out.body.empty()) return;  // the API's own refusal
         Response response = out.status == 413
                                 ? Api::tooLarge(static_cast<std::size_t>(
-                                      std::strtoull(in.get_header_value("Content-Length").c_str(), nullptr, 10)))
+                                      ui::parseSize(in.get_header_value("Content-Length")).value_or(0)))
                                 : Api::refusal(out.status, "the request cannot be read");
         out.set_content(response.body, response.contentType);
     });

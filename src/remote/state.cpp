@@ -27,13 +27,7 @@ std::optional<int> portraitNumber(const ui::PicturePtr& picture) {
     if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
     const auto dot = name.find('.');
     const std::string_view digits = name.substr(0, dot);
-    if (digits.empty() || digits.size() > 2) return std::nullopt;
-    int number = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
-        number = number * 10 + (c - '0');
-    }
-    return number;
+    return ui::parseDigits(digits, 2);
 }
 
 json orNull(const std::optional<int>& value) { return value ? json(*value) : json(nullptr); }

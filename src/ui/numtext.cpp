@@ -12,6 +12,14 @@ namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Digits alone: from_chars takes no blank and no plus, and no minus for an unsigned type.
+std::optional<std::uint64_t> unsignedDigits(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
 }  // namespace
 
 std::optional<double> parseNumber(std::string_view text) {
@@ -48,6 +56,15 @@ std::optional<double> parseNumber(std::string_view text) {
     if (ec == std::errc::result_out_of_range || !std::isfinite(value)) return std::nullopt;
     return negative ? -value : value;
 }
+
+std::optional<int> parseDigits(std::string_view text, std::size_t maxDigits) {
+    if (text.size() > maxDigits) return std::nullopt;
+    const auto value = unsignedDigits(text);
+    if (!value || *value > static_cast<std::uint64_t>(std::numeric_limits<int>::max())) return std::nullopt;
+    return static_cast<int>(*value);
+}
+
+std::optional<std::uint64_t> parseSize(std::string_view text) { return unsignedDigits(text); }
 
 std::string formatNumber(double value) {
     if (value == 0) return "0";  // no "-0"

@@ -1,6 +1,8 @@
 #pragma once
 // Numbers shown as text: scores, tags, counters and settings are decimal text, and every
 // handler converts them through these functions and no others.
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +14,14 @@ namespace quorvel::ui {
 std::optional<double> parseNumber(std::string_view text);
 
 inline bool isNumeric(std::string_view text) { return parseNumber(text).has_value(); }
+
+// Reads a count written in decimal digits alone, from one to `maxDigits` of them: no
+// blanks, no sign, no point ("007" is 7; " 7", "+7" and "7.0" are not counts). Nothing
+// when the count does not fit an int.
+std::optional<int> parseDigits(std::string_view text, std::size_t maxDigits);
+
+// The same for a count of bytes, of any length; nothing when it does not fit 64 bits.
+std::optional<std::uint64_t> parseSize(std::string_view text);
 
 // The shortest decimal text that reads back as the same number; whole numbers have no
 // decimal point ("3", "-1", "2.5").

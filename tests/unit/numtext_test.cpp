@@ -21,6 +21,17 @@ TEST(NumbersAsText, RejectsEverythingElse) {
     EXPECT_FALSE(isNumeric("1e999")) << "a number too large for a real is not a number";
 }
 
+TEST(NumbersAsText, CountsAreDigitsAloneWithinTheirLengthAndRange) {
+    EXPECT_EQ(parseDigits("007", 3), 7);
+    EXPECT_EQ(parseDigits("65535", 5), 65535);
+    for (const char* text : {"", " 1", "1 ", "+1", "-1", "1.0", "1e3", "0x1", "1234"})
+        EXPECT_EQ(parseDigits(text, 3), std::nullopt) << '"' << text << '"';
+    EXPECT_EQ(parseDigits("2147483648", 10), std::nullopt) << "past an int";
+    EXPECT_EQ(parseSize("18446744073709551615"), 18446744073709551615u);
+    EXPECT_EQ(parseSize("18446744073709551616"), std::nullopt);
+    EXPECT_EQ(parseSize("-0"), std::nullopt);
+}
+
 TEST(NumbersAsText, WritesTheShortestTextWholeNumbersWithoutAPoint) {
     EXPECT_EQ(formatNumber(3.0), "3");
     EXPECT_EQ(formatNumber(-1.0), "-1");
