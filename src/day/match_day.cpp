@@ -151,6 +151,9 @@ std::optional<long long> parseIsoTime(std::string_view text) {
     const chrono::sys_days date{chrono::year(year) / month / day};
     const chrono::sys_seconds at =
         date + chrono::hours(hour) + chrono::minutes(minute) + chrono::seconds(second) - offset;
+    // Before 1970 in universal time (1970-01-01T00:30:00+01:00) is refused as a year
+    // before 1970 is: written back, it would read 1969 and no longer be read.
+    if (at.time_since_epoch().count() < 0) return std::nullopt;
     return at.time_since_epoch().count();
 }
 

@@ -273,11 +273,12 @@ TEST_F(MatchDay, RemoteNextAndMatchLoadAMatchTheDaysEndIsAConflictAndEarlierRele
 }
 
 TEST(MatchDayTimes, LeapDaysLeapSecondsAndDaysPastTheMonthsEndCountOnAsTheCalendarDoes) {
-    EXPECT_EQ(app::parseIsoTime("2024-02-29T23:59:60+01:00"), 1709247600);
-    EXPECT_EQ(app::parseIsoTime("2026-02-30 00:00:00Z"), app::parseIsoTime("2026-03-02T00:00:00Z"));
-    EXPECT_EQ(app::parseIsoTime("2100-02-29T00:00:00Z"), app::parseIsoTime("2100-03-01T00:00:00Z"));
-    EXPECT_EQ(app::isoLocalTime(1709247600, 60), "2024-03-01T00:00:00+01:00");
-    EXPECT_EQ(app::isoLocalTime(-1, -90), "1969-12-31T22:29:59-01:30");
+    EXPECT_EQ(day::parseIsoTime("2024-02-29T23:59:60+01:00"), 1709247600);
+    EXPECT_EQ(day::parseIsoTime("2026-02-30 00:00:00Z"), day::parseIsoTime("2026-03-02T00:00:00Z"));
+    EXPECT_EQ(day::parseIsoTime("2100-02-29T00:00:00Z"), day::parseIsoTime("2100-03-01T00:00:00Z"));
+    EXPECT_EQ(day::isoLocalTime(1709247600, 60), "2024-03-01T00:00:00+01:00");
+    EXPECT_EQ(day::isoLocalTime(-1, -90), "1969-12-31T22:29:59-01:30");
+    EXPECT_FALSE(day::parseIsoTime("1970-01-01T00:30:00+01:00"));  // 1969 in universal time
 }
 
 }  // namespace
