@@ -1,4 +1,6 @@
 #pragma once
+// Layer control/: a window. It includes day/, ui/ and program/ (the other windows by
+// their accessors) and the score table it drives, never the start dialog.
 // The control menu: the operator's tool window beside the score table. It holds no match
 // data of its own: it reads the table's controls when activated and writes them back on
 // "OK". The colour palette and both players' portrait thumbnails sit on it.

@@ -1,4 +1,6 @@
 #pragma once
+// Layer day/: the data and the day (settings, word and country lists, roster, schedule,
+// results, palette, the CSV reader); it includes only ui/, never a window.
 // The day's schedule: the matches the operator lists in Matches.csv in the program folder
 // (optional; release 0.99), which of them is on the table, and the results, which the
 // program keeps in Results.csv beside it. A result is appended as one whole row when a

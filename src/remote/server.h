@@ -1,4 +1,6 @@
 #pragma once
+// Layer remote/: above the windows, beside the application object that it drives; no
+// window includes it.
 // The remote control's HTTP server: its own threads accept and read requests, the API
 // admits them, and each command runs on the UI thread through the platform's one
 // thread-safe call; the server thread waits for it and answers with the state it left.

@@ -1,4 +1,6 @@
 #pragma once
+// Layer start/: a window. It includes day/, ui/ and program/ (the other windows by
+// their accessors) and the score table it sets up, never the control menu.
 // The start dialog: the program's first window. Its load reads every file into the
 // settings record; the operator sets the names, the language and the series caption,
 // places the dialog where the score table is to appear, and "GO!!!" hands everything to

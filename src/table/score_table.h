@@ -1,4 +1,6 @@
 #pragma once
+// Layer table/: a window. It includes day/, ui/ and program/, and the headers of the
+// two windows its chords and gestures reach through program/'s accessors.
 // The score table: the 534 x 84 pixel window that lies over the game. For each player a
 // general portrait, a colour bar, a name plate, a score, a flag and a country name; in
 // the middle the battle emblem and the series caption. Hidden holder labels keep values

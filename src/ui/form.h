@@ -1,4 +1,6 @@
 #pragma once
+// Layer ui/: the windowing layer and the text helpers, below everything; it includes
+// nothing of the program.
 // A window of the program: its properties, its controls back to front, its timers, and
 // the input functions through which a backend delivers events. Pointer events over
 // windowless controls are routed here: a press goes to the frontmost shown control under

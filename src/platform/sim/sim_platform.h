@@ -1,4 +1,5 @@
 #pragma once
+// Layer platform/: a backend of ui/platform.h, at the edge; the program never includes it.
 // The headless backend: no window system. A virtual clock drives the timers in time
 // order; tests set the key state, the cursor, the desktop size and the colour dialog's
 // answers, send pointer and keyboard events through the forms' input functions, and read

@@ -1,4 +1,5 @@
 #pragma once
+// Layer platform/: a backend of ui/platform.h, at the edge; the program never includes it.
 // The Win32 backend: operating-system services for the program, the forms' windows,
 // the timers (on a hidden message-only window) and the message loop.
 #include <windows.h>
