@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <httplib.h>
 #include <nlohmann/json.hpp>
 #include <string_view>
 
@@ -227,26 +229,14 @@ std::string_view rawPath(const Request& request) {
     return target.substr(0, target.find('?'));
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// Text with its %XX escapes decoded, or nothing when an escape is broken.
+// Text with its %XX escapes decoded by the library, or nothing when an escape is broken:
+// the library's decoder keeps a "%" that two hex digits do not follow as it stands, which
+// would let "%zz" or "%u002e" pass for plain text.
 std::optional<std::string> percentDecoded(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            out += text[i];
-            continue;
-        }
-        if (i + 2 >= text.size() || hexDigit(text[i + 1]) < 0 || hexDigit(text[i + 2]) < 0) return std::nullopt;
-        out += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
-        i += 2;
-    }
-    return out;
+    const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    for (std::size_t at = text.find('%'); at != std::string_view::npos; at = text.find('%', at + 3))
+        if (at + 2 >= text.size() || !hex(text[at + 1]) || !hex(text[at + 2])) return std::nullopt;
+    return httplib::decode_uri_component(std::string(text));
 }
 
 // The value of the first parameter `name` of the query, decoded; nothing when there is

@@ -24,10 +24,8 @@ int milliseconds(Clock::duration duration) {
 // Waits until `socket` can be read (or written), at most `timeout`; false on a timeout
 // or an error.
 bool waitFor(socket_t socket, bool read, Clock::duration timeout) {
-    const int ms = milliseconds(timeout);
-    const auto ready = read ? httplib::detail::select_read(socket, ms / 1000, (ms % 1000) * 1000)
-                            : httplib::detail::select_write(socket, ms / 1000, (ms % 1000) * 1000);
-    return ready > 0;
+    const std::chrono::milliseconds ms(milliseconds(timeout));
+    return read ? hooks::waitReadable(socket, ms) : hooks::waitWritable(socket, ms);
 }
 
 // A thread for each connection at once: a connection never waits for another to end
@@ -124,7 +122,7 @@ void wakeAcceptLoop(socket_t listening) {
     const socket_t waker = ::socket(address.ss_family, SOCK_STREAM, IPPROTO_TCP);
     if (waker == INVALID_SOCKET) return;
     (void)::connect(waker, reinterpret_cast<const sockaddr*>(&address), length);
-    httplib::detail::close_socket(waker);
+    hooks::close(waker);
 }
 #endif
 
@@ -135,7 +133,7 @@ void wakeAcceptLoop(socket_t listening) {
 // connection is upgraded to a WebSocket, the library asks for a read timeout of its own,
 // the deadlines go, and each read returns all it asks for (a frame's head may come in
 // pieces).
-class ConnectionServer::Stream final : public httplib::Stream {
+class ConnectionServer::Stream final : public hooks::ConnectionBytes {
 public:
     Stream(ConnectionServer& server, Connection& connection, const ConnectionLimits& limits)
         : server_(server),
@@ -146,7 +144,7 @@ public:
           readLimit_(limits.requestDeadline) {}
 
     // Waits for the first byte of the next request, at most `idle`; true when it is there.
-    bool awaitRequest(Clock::duration idle) const { return is_readable() || waitFor(socket_, true, idle); }
+    bool awaitRequest(Clock::duration idle) const { return holdsBytes() || waitFor(socket_, true, idle); }
     // The head and body of the request now starting must arrive by `deadline`.
     void setDeadline(Clock::time_point deadline) {
         deadline_ = deadline;
@@ -170,7 +168,7 @@ public:
                 begin_ = 0;
             }
             if (!waitFor(socket_, true, readWait())) return false;
-            const ssize_t got = httplib::detail::read_socket(socket_, buffer_.data() + end_, buffer_.size() - end_, 0);
+            const ssize_t got = hooks::receive(socket_, buffer_.data() + end_, buffer_.size() - end_);
             if (got <= 0) return false;
             end_ += static_cast<std::size_t>(got);
         }
@@ -178,10 +176,10 @@ public:
     // The buffered bytes of the request now starting.
     std::string_view buffered() const { return {buffer_.data() + begin_, end_ - begin_}; }
 
-    bool is_readable() const override { return begin_ < end_; }
-    bool wait_readable() const override { return is_readable() || waitFor(socket_, true, readWait()); }
-    bool wait_writable() const override { return waitFor(socket_, false, writeLimit_); }
-    bool is_peer_alive() const override { return httplib::detail::is_socket_alive(socket_); }
+    bool holdsBytes() const override { return begin_ < end_; }
+    bool waitReadable() const override { return holdsBytes() || waitFor(socket_, true, readWait()); }
+    bool waitWritable() const override { return waitFor(socket_, false, writeLimit_); }
+    bool peerAlive() const override { return hooks::peerAlive(socket_); }
 
     ssize_t read(char* out, size_t size) override {
         if (!socketMode_) {
@@ -198,46 +196,31 @@ public:
         return static_cast<ssize_t>(size);
     }
 
-    // While this thread sends a message, the frame's head is held and goes out with its
-    // payload in one send.
+    Failure failure() const override { return failure_; }
+
     ssize_t write(const char* data, size_t size) override {
         if (!socketMode_ && !answering_) {
             answering_ = true;
             answerDeadline_ = Clock::now() + writeLimit_;
             if (!server_.beginAnswer(connection_)) return -1;
         }
-        Held& held = held_;
-        if (!held.payload) return sendAll(data, size) ? static_cast<ssize_t>(size) : -1;
-        held.bytes.append(data, size);
-        if (data != held.payload) return static_cast<ssize_t>(size);
-        held.payload = nullptr;
-        const bool sent = sendAll(held.bytes.data(), held.bytes.size());
-        held.bytes.clear();
-        return sent ? static_cast<ssize_t>(size) : -1;
+        return sendAll(data, size) ? static_cast<ssize_t>(size) : -1;
     }
 
-    void get_remote_ip_and_port(std::string& ip, int& port) const override {
-        httplib::detail::get_remote_ip_and_port(socket_, ip, port);
-    }
-    void get_local_ip_and_port(std::string& ip, int& port) const override {
-        httplib::detail::get_local_ip_and_port(socket_, ip, port);
-    }
     socket_t socket() const override { return socket_; }
-    time_t duration() const override { return milliseconds(Clock::now() - started_); }
+    std::chrono::milliseconds elapsed() const override {
+        return std::chrono::milliseconds(milliseconds(Clock::now() - started_));
+    }
 
-    // Asked for by the library when the connection becomes a WebSocket: from then on
-    // each read waits up to `sec`, with no deadline for a request.
-    void set_read_timeout(time_t sec, time_t usec) override {
+    // From now on each read waits up to `readWait`, with no deadline for a request.
+    void becameSocket(std::chrono::microseconds readWait) override {
         deadline_ = Clock::time_point::max();
-        readLimit_ = std::chrono::seconds(sec) + std::chrono::microseconds(usec);
+        readLimit_ = readWait;
         socketMode_ = true;
     }
 
-    const char* buffered_data(size_t& size) const override {
-        size = end_ - begin_;
-        return size ? buffer_.data() + begin_ : nullptr;
-    }
-    void consume_buffered(size_t size) override { begin_ += std::min(size, end_ - begin_); }
+    std::string_view held() const override { return buffered(); }
+    void consume(size_t size) override { begin_ += std::min(size, end_ - begin_); }
 
 private:
     static constexpr std::string_view kHeadEnd = "\r\n\r\n";
@@ -245,14 +228,14 @@ private:
     static constexpr auto kSendSlack = std::chrono::milliseconds(500);
 
     ssize_t readSome(char* out, size_t size) {
-        if (!is_readable()) {
+        if (!holdsBytes()) {
             if (!waitFor(socket_, true, readWait())) {
-                error_ = httplib::Error::Timeout;
+                failure_ = Failure::Timeout;
                 return -1;
             }
-            const ssize_t got = httplib::detail::read_socket(socket_, buffer_.data(), buffer_.size(), 0);
+            const ssize_t got = hooks::receive(socket_, buffer_.data(), buffer_.size());
             if (got <= 0) {
-                error_ = got == 0 ? httplib::Error::ConnectionClosed : httplib::Error::Read;
+                failure_ = got == 0 ? Failure::Closed : Failure::Read;
                 return got;
             }
             begin_ = 0;
@@ -276,7 +259,7 @@ private:
                 if (left <= Clock::duration::zero()) return false;
                 if (left + kSendSlack < sendTimeout_) setSendTimeout(left);
             }
-            const ssize_t n = httplib::detail::send_socket(socket_, data + sent, size - sent, 0);
+            const ssize_t n = hooks::send(socket_, data + sent, size - sent);
             if (n <= 0) return false;
             sent += static_cast<size_t>(n);
         }
@@ -290,8 +273,7 @@ private:
 
     void setSendTimeout(Clock::duration timeout) {
         const auto us = std::max<long long>(1000, std::chrono::duration_cast<std::chrono::microseconds>(timeout).count());
-        httplib::detail::set_socket_opt_time(socket_, SOL_SOCKET, SO_SNDTIMEO, static_cast<time_t>(us / 1000000),
-                                             static_cast<time_t>(us % 1000000));
+        hooks::setSendTimeout(socket_, std::chrono::microseconds(us));
         sendTimeout_ = timeout;
     }
 
@@ -312,6 +294,7 @@ private:
     Clock::time_point deadline_ = Clock::time_point::max();
     Clock::time_point started_ = Clock::now();
     bool socketMode_ = false;
+    Failure failure_ = Failure::None;
     // Whether the answer to the request being served has begun, and by when it must end.
     bool answering_ = false;
     Clock::time_point answerDeadline_ = Clock::time_point::max();
@@ -342,9 +325,9 @@ void ConnectionServer::shutDown() {
     // The accept loop waits on the listening socket without a time limit that matters:
     // once the socket is no longer the server's, a connection to it wakes the loop, which
     // then ends (the library's own stop() leaves the wait to its time limit there).
-    if (const socket_t listening = svr_sock_.exchange(INVALID_SOCKET); listening != INVALID_SOCKET) {
+    if (const socket_t listening = takeListeningSocket(); listening != INVALID_SOCKET) {
         wakeAcceptLoop(listening);
-        httplib::detail::close_socket(listening);
+        hooks::close(listening);
     }
 #endif
     stop();
@@ -352,23 +335,11 @@ void ConnectionServer::shutDown() {
     shuttingDown_ = true;
     for (Connection* connection : open_) {
         connection->closing = true;
-        httplib::detail::shutdown_socket(connection->socket);
+        hooks::shutDown(connection->socket);
     }
 }
 
 thread_local ConnectionServer::Connection* ConnectionServer::current_ = nullptr;
-thread_local ConnectionServer::Held ConnectionServer::held_;
-
-bool ConnectionServer::sendMessage(httplib::ws::WebSocket& socket, const std::string& message) {
-    held_.payload = message.data();
-    const bool sent = socket.send(message);
-    // The library wrote the frame otherwise than expected (or not at all): what is held is
-    // not a whole frame, and sending it now could split another thread's frame.
-    const bool whole = held_.bytes.empty() && !held_.payload;
-    held_.payload = nullptr;
-    held_.bytes.clear();
-    return sent && whole;
-}
 
 bool ConnectionServer::requestRead() { return !current_ || setStage(*current_, Stage::Running); }
 
@@ -408,7 +379,7 @@ std::function<void()> ConnectionServer::socketOpened() {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (connection->closing) return;
         connection->closing = true;
-        httplib::detail::shutdown_socket(connection->socket);
+        hooks::shutDown(connection->socket);
     };
 }
 
@@ -424,7 +395,7 @@ bool ConnectionServer::closeOldestWaiting(const std::string& peer, Clock::durati
     }
     if (!oldest) return false;
     oldest->closing = true;
-    httplib::detail::shutdown_socket(oldest->socket);
+    hooks::shutDown(oldest->socket);
     return true;
 }
 
@@ -459,11 +430,11 @@ bool ConnectionServer::setStage(Connection& connection, Stage stage) {
     return !connection.closing;
 }
 
-bool ConnectionServer::process_and_close_socket(socket_t socket) {
+void ConnectionServer::serveConnection(socket_t socket) {
     Connection connection;
     connection.socket = socket;
     int port = 0;
-    httplib::detail::get_remote_ip_and_port(socket, connection.peer, port);
+    hooks::peerAddress(socket, connection.peer, port);
     if (enter(connection)) {
         Stream stream(*this, connection, limits_);
         current_ = &connection;
@@ -476,24 +447,20 @@ bool ConnectionServer::process_and_close_socket(socket_t socket) {
         current_ = nullptr;
         leave(connection);
     }
-    httplib::detail::drain_and_close_socket(socket);
-    return true;
 }
 
 void ConnectionServer::serve(Connection& connection, Stream& stream, int remotePort) {
     std::string localAddress;
     int localPort = 0;
-    stream.get_local_ip_and_port(localAddress, localPort);
+    hooks::localAddress(connection.socket, localAddress, localPort);
     for (std::size_t served = 1; served <= limits_.requestsPerConnection; ++served) {
         if (!stream.awaitRequest(limits_.idleLimit)) return;
         if (!setStage(connection, Stage::Reading)) return;
         stream.setDeadline(Clock::now() + limits_.requestDeadline);
         if (refuseHead(stream, stream.readHead())) return;
-        bool closed = false;
-        bool upgraded = false;
-        const bool answered = process_request(stream, connection.peer, remotePort, localAddress, localPort,
-                                              served == limits_.requestsPerConnection, closed, nullptr, &upgraded);
-        if (!answered || closed || upgraded || connection.closeAfterAnswer) return;
+        const Served request = serveRequest(stream, connection.peer, remotePort, localAddress, localPort,
+                                            served == limits_.requestsPerConnection);
+        if (!request.answered || request.closed || request.upgraded || connection.closeAfterAnswer) return;
         if (!setStage(connection, Stage::Waiting)) return;
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The remote control's HTTP connections: the library's server (cpp-httplib) with a
-// connection loop of our own, which the library lets a server class replace. Each
+// connection loop of our own, hooked into it by remote/http_hooks.h. Each
 // connection has a thread and one read buffer for its whole life, so requests written
 // back to back (pipelined) are each read, answered in order and run once. A connection
 // has a few seconds in all to send each request's head and body, however slowly its bytes
@@ -12,7 +12,7 @@
 // are waiting for a request, still sending one or still being written the answer to one
 // that changed nothing, the one waiting longest is closed, so idle, slow and slowly reading
 // connections never keep an ordinary request out, and an applied action is always answered.
-#include <httplib.h>
+#include "remote/http_hooks.h"
 
 #include <chrono>
 #include <cstddef>
@@ -48,7 +48,7 @@ struct ConnectionLimits {
     std::size_t requestsPerConnection = 1000;
 };
 
-class ConnectionServer final : public httplib::Server {
+class ConnectionServer final : public hooks::HookedServer {
 public:
     explicit ConnectionServer(ConnectionLimits limits = {});
     ~ConnectionServer() override;
@@ -84,10 +84,11 @@ public:
     std::function<void()> socketOpened();
 
     // From any thread: sends `message` on `socket` as one text message whose frame goes
-    // to the peer in a single write (the library writes a frame's head and payload apart,
-    // and under Wine every write is a round trip to the Wine server). False when it could
-    // not be sent.
-    static bool sendMessage(httplib::ws::WebSocket& socket, const std::string& message);
+    // to the peer in a single write (under Wine every write is a round trip to the Wine
+    // server). False when it could not be sent.
+    static bool sendMessage(httplib::ws::WebSocket& socket, const std::string& message) {
+        return sendInOneWrite(socket, message);
+    }
 
 private:
     // Those before Running may be closed to make room: Writing is the answer to a request
@@ -105,15 +106,8 @@ private:
     class Stream;
     // The connection served by this thread.
     static thread_local Connection* current_;
-    // While this thread sends a message (sendMessage): where its payload starts, and the
-    // bytes written before it, held to go out with it.
-    struct Held {
-        const char* payload = nullptr;
-        std::string bytes;
-    };
-    static thread_local Held held_;
 
-    bool process_and_close_socket(socket_t socket) override;
+    void serveConnection(socket_t socket) override;
     void serve(Connection& connection, Stream& stream, int remotePort);
     // Answers a request whose head the library would not read as it should; false when
     // the head may go to the library.

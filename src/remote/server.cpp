@@ -251,7 +251,7 @@ Server::Server(app::App& app, const Endpoint& endpoint, std::chrono::millisecond
     };
     http.set_pre_routing_handler([&impl, screened](const httplib::Request& in, httplib::Response& out) {
         auto refused = screened(in);
-        if (!refused && httplib::detail::is_websocket_upgrade(in) && !impl.http.admitSocket())
+        if (!refused && hooks::isWebSocketUpgrade(in) && !impl.http.admitSocket())
             refused = Api::refusal(503, "this address holds as many sockets as it may; close one first");
         if (!refused) return httplib::Server::HandlerResponse::Unhandled;
         answer(*std::move(refused), out);

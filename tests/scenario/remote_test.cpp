@@ -16,6 +16,7 @@
 #include "control/control_menu.h"
 #include "day/palette.h"
 #include "remote/api.h"
+#include "remote/connections.h"
 #include "remote/server.h"
 #include "remote/table_feed.h"
 #include "scenario/program_folder.h"
@@ -944,6 +945,45 @@ TEST_F(Remote, AFloodOfPostedWorkNeverHoldsOffTheKeyPollOrAHeldChord) {
     EXPECT_LT(ran, 2000) << "the work waits for later slices";
     program.platform.advance(3000);
     EXPECT_EQ(ran, 2000);
+}
+
+// The connection server alone, with a short request deadline, through real sockets:
+// what remote/http_hooks.h relies on in the library. Its own loop serves each connection
+// (a method the library does not know gets the server's refusal, not the library's), a
+// WebSocket outlives the deadline of the request that opened it (the library tells the
+// stream of the upgrade), and a message whose frame has a long head goes out whole.
+TEST(ConnectionHooks, TheLibraryStillServesThroughTheProgramsLoopStreamAndFrames) {
+    remote::ConnectionLimits limits;
+    limits.requestDeadline = 200ms;
+    remote::ConnectionServer server(limits);
+    server.setRefusal([](int status, const std::string&, httplib::Response& out) {
+        out.body = "refused " + std::to_string(status);
+    });
+    std::atomic<bool> whole{false};
+    server.WebSocket("/s", [&](const httplib::Request&, httplib::ws::WebSocket& socket) {
+        std::string got;
+        if (socket.read(got) == httplib::ws::Text)
+            whole = remote::ConnectionServer::sendMessage(socket, std::string(200, 'x') + got);
+    });
+    const int port = server.bind_to_any_port("127.0.0.1");
+    std::thread listening([&] { server.listen_after_bind(); });
+    server.wait_until_ready();
+
+    const auto idle = [] { std::this_thread::yield(); };
+    EXPECT_NE(exchangeRaw(port, "BREW / HTTP/1.1\r\nHost: x\r\n\r\n", true, idle).find("refused 405"),
+              std::string::npos);
+    httplib::ws::WebSocketClient client("ws://127.0.0.1:" + std::to_string(port) + "/s");
+    ASSERT_EQ(client.connect().status(), 101);
+    // The quiet the test is about: past the deadline of the upgrade's request.
+    std::this_thread::sleep_for(3 * limits.requestDeadline);
+    ASSERT_TRUE(client.send(std::string("hi")));
+    std::string message;
+    ASSERT_EQ(client.read(message), httplib::ws::Text);
+    EXPECT_EQ(message, std::string(200, 'x') + "hi");
+    client.close();
+    server.shutDown();
+    listening.join();
+    EXPECT_TRUE(whole) << "the library wrote the frame's payload otherwise than from the message's own bytes";
 }
 
 // --- Load ---
