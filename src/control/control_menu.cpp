@@ -308,8 +308,10 @@ void ControlMenu::applyToTable() {
     // A score box that is not a number leaves that score as it was; the earlier
     // releases write whatever the boxes hold.
     const day::Features& has = program_.features();
+    const bool typed = Text3.text() != table.T1.caption() || Text4.text() != table.T2.caption();
     if (!has.keepsScoresNumeric() || ui::isNumeric(Text3.text())) table.T1.setCaption(Text3.text());
     if (!has.keepsScoresNumeric() || ui::isNumeric(Text4.text())) table.T2.setCaption(Text4.text());
+    if (typed) table.scoresTyped();
     applySeries();
     table.setBackgroundColour(Label5.backColor());
     table.setCapturePath(Text5.text());

@@ -45,6 +45,8 @@ public:
     const std::string& path() const { return path_; }
     // The separator the header uses, ',' or ';'.
     char separator() const { return separator_; }
+    // Whether the header names column `column`.
+    bool hasColumn(std::size_t column) const { return columns_[column] >= 0; }
     // Lines in the file, the header's among them: a bound on the rows.
     std::size_t lineCount() const { return lines_.size(); }
 

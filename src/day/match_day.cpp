@@ -16,10 +16,13 @@ enum MatchColumn { kPlayer1, kPlayer2, kSeries, kRound, kTime, kMatchColumns };
 constexpr std::array<std::string_view, kMatchColumns> kMatchColumnNames = {"player1", "player2", "series", "round",
                                                                            "time"};
 
-enum ResultColumn { kEnded, kNumber, kResultRound, kResultSeries, kName1, kName2, kScore1, kScore2, kWinner,
+// The set column came with the bracket's day: a file written before has none, and its
+// rows go on without it.
+enum ResultColumn { kEnded, kNumber, kResultRound, kResultSeries, kName1, kName2, kScore1, kScore2, kWinner, kSet,
                     kResultColumns };
 constexpr std::array<std::string_view, kResultColumns> kResultColumnNames = {
-    "ended", "match", "round", "series", "player1", "player2", "score1", "score2", "winner"};
+    "ended", "match", "round", "series", "player1", "player2", "score1", "score2", "winner", "set"};
+constexpr std::size_t kRequiredResultColumns = kSet;
 
 constexpr long long kSecondsPerDay = 86400;
 constexpr int kMaxScore = 999999;
@@ -51,7 +54,7 @@ bool playedBy(const ScheduledMatch& match, const std::string& name1, const std::
            (sameName(name1, match.player2) && sameName(name2, match.player1));
 }
 
-std::string rowText(const MatchResult& row, char separator) {
+std::string rowText(const MatchResult& row, char separator, bool withSet) {
     std::string text;
     for (const std::string& field :
          {row.endedText, row.number > 0 ? std::to_string(row.number) : std::string(), row.round, row.series, row.player1, row.player2,
@@ -59,6 +62,7 @@ std::string rowText(const MatchResult& row, char separator) {
         if (!text.empty()) text += separator;
         text += csvField(field);
     }
+    if (withSet) text += separator + csvField(row.set);
     return text + "\r\n";
 }
 
@@ -85,6 +89,7 @@ MatchResult readResult(const CsvTable& table) {
         *score = *value;
     }
     row.winner = table.field(kWinner);
+    row.set = table.field(kSet);
     return row;
 }
 
@@ -166,7 +171,7 @@ std::vector<MatchResult> ResultsLog::read(std::string& message) {
         message += (message.empty() ? "" : "\n") + what;
     };
     try {
-        CsvTable table(platform_, path_, kResultColumnNames, kResultColumns);
+        CsvTable table(platform_, path_, kResultColumnNames, kRequiredResultColumns);
         for (;;) {
             try {
                 if (!table.next()) break;
@@ -191,6 +196,9 @@ std::string ResultsLog::append(const MatchResult& row) {
         // is joined to a row left half.
         std::string before;
         char separator = separator_;
+        // A new file has the set column when it starts with a bracket's set; an existing
+        // file keeps the columns its header has.
+        bool withSet = std::any_of(unwritten_.begin(), unwritten_.end(), [](const MatchResult& r) { return !r.set.empty(); });
         if (platform_.fileExists(path_)) {
             try {
                 before = platform_.readFile(path_);
@@ -200,18 +208,20 @@ std::string ResultsLog::append(const MatchResult& row) {
         }
         if (before.find_first_not_of("\xEF\xBB\xBF \t\r\n") == std::string::npos) {
             text = "\xEF\xBB\xBF";
-            for (std::size_t c = 0; c < kResultColumns; ++c)
+            for (std::size_t c = 0; c < (withSet ? kResultColumns : kRequiredResultColumns); ++c)
                 text += (c ? std::string(1, separator) : "") + std::string(kResultColumnNames[c]);
             text += "\r\n";
         } else {
             try {
-                separator = CsvTable(path_, before, kResultColumnNames, 0).separator();
+                const CsvTable header(path_, before, kResultColumnNames, 0);
+                separator = header.separator();
+                withSet = header.hasColumn(kSet);
             } catch (const Error&) {
                 // a damaged header: the rows go on in the schedule's separator
             }
             if (before.back() != '\n' && before.back() != '\r') text = "\r\n";
         }
-        for (const MatchResult& kept : unwritten_) text += rowText(kept, separator);
+        for (const MatchResult& kept : unwritten_) text += rowText(kept, separator, withSet);
         platform_.appendFile(path_, text);
     } catch (const Error& error) {
         if (refusalTold_) return {};
@@ -229,6 +239,7 @@ std::string MatchDay::load(std::vector<ScheduledMatch> matches) {
     if (current_) {
         const ScheduledMatch& was = matches_[*current_];
         const auto same = [&](const ScheduledMatch& m) {
+            if (!was.set.empty()) return m.set == was.set;
             return sameName(m.player1, was.player1) && sameName(m.player2, was.player2);
         };
         if (*current_ >= matches.size() || !same(matches[*current_])) {
@@ -249,7 +260,12 @@ std::string MatchDay::load(std::vector<ScheduledMatch> matches) {
 
 void MatchDay::take(const MatchResult& row, long long now) {
     if (row.number < 1) return;  // a match of no schedule
-    const std::size_t index = static_cast<std::size_t>(row.number) - 1;
+    // A bracket's set is found by its id: its place changes as the queue moves on.
+    std::size_t index = static_cast<std::size_t>(row.number) - 1;
+    if (!row.set.empty()) {
+        const auto found = std::find_if(matches_.begin(), matches_.end(), [&](const ScheduledMatch& m) { return m.set == row.set; });
+        index = static_cast<std::size_t>(found - matches_.begin());
+    }
     if (index >= matches_.size() || row.ended < now - kSecondsPerDay || row.ended > now + kSecondsPerDay) return;
     const ScheduledMatch& match = matches_[index];
     if (playedBy(match, row.player1, row.player2)) results_[index] = row;
@@ -269,9 +285,11 @@ const MatchResult* MatchDay::result(std::size_t index) const {
     return index < results_.size() && results_[index] ? &*results_[index] : nullptr;
 }
 
+bool MatchDay::waiting(std::size_t index) const { return !results_[index] && matches_[index].playable(); }
+
 std::optional<std::size_t> MatchDay::firstUnplayed() const {
     for (std::size_t i = 0; i < matches_.size(); ++i)
-        if (!results_[i]) return i;
+        if (waiting(i)) return i;
     return std::nullopt;
 }
 
@@ -282,9 +300,9 @@ bool MatchDay::onTable(const std::string& name1, const std::string& name2) const
 std::optional<std::size_t> MatchDay::next(bool withCurrent) const {
     if (!current_) return firstUnplayed();
     for (std::size_t i = *current_ + (withCurrent ? 0 : 1); i < matches_.size(); ++i)
-        if (!results_[i]) return i;
+        if (waiting(i)) return i;
     for (std::size_t i = 0; i < *current_; ++i)
-        if (!results_[i]) return i;
+        if (waiting(i)) return i;
     return std::nullopt;
 }
 
@@ -309,6 +327,7 @@ std::string MatchDay::finish(const std::string& name1, const std::string& name2,
     row.number = static_cast<int>(index) + 1;
     row.round = match.round;
     row.series = match.series;
+    row.set = match.set;
     results_[index] = row;
     recordedCurrent_ = true;
     changed_[index] = ++revision_;

@@ -21,11 +21,18 @@ namespace quorvel::day {
 constexpr int kMaxMatches = 1000;
 
 struct ScheduledMatch {
-    std::string player1;
+    std::string player1;  // empty in a bracket's set whose player is not known yet
     std::string player2;
     std::string series;  // the series caption; empty: the caption stays
     std::string round;
     std::string time;
+    // A bracket's set: its id on the site and each player's entrant id there; empty for
+    // the matches of Matches.csv.
+    std::string set;
+    std::string entrant1;
+    std::string entrant2;
+    // Both players are known: only such a match is put on the table.
+    bool playable() const { return !player1.empty() && !player2.empty(); }
 };
 
 // One row of Results.csv.
@@ -42,6 +49,7 @@ struct MatchResult {
     int score1 = 0;
     int score2 = 0;
     std::string winner;  // empty on a tie
+    std::string set;     // the bracket set's id on the site, empty for a match of the file
 };
 
 // Reads the schedule at `path`: none when there is no such file. Throws quorvel::Error
@@ -124,6 +132,8 @@ public:
     void setScheduleSeparator(char separator) { log_.setSeparator(separator); }
 
 private:
+    // Not played yet and both players known: a match "next match" may load.
+    bool waiting(std::size_t index) const;
     // Marks the match that `row` belongs to as played, when it does.
     void take(const MatchResult& row, long long now);
 

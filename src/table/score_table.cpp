@@ -254,6 +254,14 @@ void ScoreTable::onLoad() {
 
 void ScoreTable::onControlChanged(const ui::Control& control, unsigned changes) {
     if ((changes & ui::change::kText) == 0) return;
+    if (&control == &T1 || &control == &T2) {
+        const auto number = [](const ui::Label& score) -> std::optional<long long> {
+            const auto value = ui::parseNumber(score.caption());
+            if (!value || *value != ui::wholePart(*value)) return std::nullopt;
+            return ui::toInt(*value);
+        };
+        games_.saw(number(T1), number(T2));
+    }
     if (&control == &LiveP1) fitCountryName(LiveP1, kCountry1Rect, true);
     if (&control == &LiveP2) fitCountryName(LiveP2, kCountry2Rect, false);
 }

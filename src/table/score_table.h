@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "day/game_order.h"
 #include "day/release.h"
 #include "ui/form.h"
 
@@ -107,6 +108,11 @@ public:
     // selected (which loads its flag) and named, and the main colour bars in the start
     // dialog's colours.
     void loadCountryList(const std::string& language, ui::Color colour1, ui::Color colour2);
+
+    // The games of the match in the order their points were scored, as far as seen.
+    const day::GameOrder& games() const { return games_; }
+    // The menu's "OK" set scores other than the table's: their games have no order.
+    void scoresTyped() { games_.typed(); }
 
     // Portrait numbers that the keyboard chords step through.
     int gennum1 = 0;
@@ -322,6 +328,7 @@ private:
     // control menu's score box of that player.
     void addToScore(int player, int delta);
 
+    day::GameOrder games_;
     ui::Timer& timer1_;
     ui::Timer& timer6_;
     ui::Timer& timer4_;

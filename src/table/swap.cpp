@@ -42,7 +42,10 @@ void ScoreTable::swapSides() {
     // the swap.
     exchange(P1, P2, &ui::Label::caption, &ui::Label::setCaption);
     exchange(P1, P2, &ui::Label::font, &ui::Label::setFont);
+    day::GameOrder games = games_;
+    games.swapPlayers();
     exchange(T1, T2, &ui::Label::caption, &ui::Label::setCaption);
+    games_ = games;  // the swap's own score changes are no points
     exchange(menu.Text1, menu.Text2, &ui::TextBox::text, &ui::TextBox::setText);
     exchange(menu.Text3, menu.Text4, &ui::TextBox::text, &ui::TextBox::setText);
 

@@ -272,6 +272,20 @@ TEST_F(MatchDay, RemoteNextAndMatchLoadAMatchTheDaysEndIsAConflictAndEarlierRele
     EXPECT_EQ(json::parse(remote::Api::stateJson(*old.app)).count("schedule"), 0u);
 }
 
+TEST_F(MatchDay, TheGamesAreKeptInTheOrderTheirPointsWereScoredUntilAScoreIsTypedInTheMenu) {
+    go();
+    using Games = std::optional<std::vector<int>>;
+    for (int key : {'1', '2', '1', '8', '2'}) chord(key);  // 8 takes back player 1's last game
+    EXPECT_EQ(table().games().games(), Games({1, 2, 2}));
+    chord('S');
+    EXPECT_EQ(table().games().games(), Games({2, 1, 1}));
+    menu().scoreBox(1).setText("3");
+    menu().inputButtonClicked(menu().Command1);
+    EXPECT_EQ(table().games().games(), std::nullopt);
+    chord('0');
+    EXPECT_EQ(table().games().games(), Games(std::vector<int>{}));
+}
+
 TEST(MatchDayTimes, LeapDaysLeapSecondsAndDaysPastTheMonthsEndCountOnAsTheCalendarDoes) {
     EXPECT_EQ(day::parseIsoTime("2024-02-29T23:59:60+01:00"), 1709247600);
     EXPECT_EQ(day::parseIsoTime("2026-02-30 00:00:00Z"), day::parseIsoTime("2026-03-02T00:00:00Z"));
