@@ -42,10 +42,16 @@ std::optional<std::size_t> Roster::add(RosterPlayer player) {
     std::string folded = ui::foldCase(player.name);
     const std::size_t slot = slotOf(folded);
     if (slots_[slot] != 0) return slots_[slot] - 1;
+    if (!player.tag.empty()) tags_.emplace(ui::foldCase(player.tag), players_.size());
     players_.push_back(std::move(player));
     folded_.push_back(std::move(folded));
     slots_[slot] = static_cast<std::uint32_t>(players_.size());
     return std::nullopt;
+}
+
+const RosterPlayer* Roster::findOnSite(std::string_view tag) const {
+    const auto tagged = tags_.find(ui::foldCase(tag));
+    return tagged != tags_.end() ? &players_[tagged->second] : find(tag);
 }
 
 const RosterPlayer* Roster::find(std::string_view name) const {
@@ -58,8 +64,8 @@ const char* rosterColourName(int colour) { return day::kPalette.at(static_cast<s
 
 namespace {
 
-enum Column { kName, kCountry, kColour, kPortrait, kColumns };
-constexpr std::array<std::string_view, kColumns> kColumnNames = {"name", "country", "colour", "portrait"};
+enum Column { kName, kCountry, kColour, kPortrait, kTag, kColumns };
+constexpr std::array<std::string_view, kColumns> kColumnNames = {"name", "country", "colour", "portrait", "tag"};
 // "color" is read as "colour".
 constexpr std::array<CsvAlias, 1> kAliases = {{{"color", kColour}}};
 constexpr std::array<const char*, 3> kPortraitSets = {"Origin\\", "P1\\", "P2\\"};
@@ -99,6 +105,7 @@ private:
         player.countryText = field(kCountry);
         player.colourText = field(kColour);
         player.portraitText = field(kPortrait);
+        player.tag = field(kTag);
         player.line = table_.line();
         if (!player.countryText.empty()) player.country = country(player.countryText);
         if (!player.colourText.empty()) player.colour = colour(player.colourText);

@@ -43,6 +43,8 @@ struct RosterPlayer {
     std::string countryText;
     std::string colourText;
     std::string portraitText;
+    // The player's name on a bracket site, when it differs from `name` (empty when not).
+    std::string tag;
     std::size_t line = 0;  // of the file, from 1
 };
 
@@ -63,6 +65,9 @@ public:
     bool empty() const { return players_.empty(); }
     // The player whose name is exactly `name` apart from case, or nullptr.
     const RosterPlayer* find(std::string_view name) const;
+    // The player a bracket site names `tag`: the one of that tag apart from case (the
+    // first), else the one of that name; nullptr when the roster does not know them.
+    const RosterPlayer* findOnSite(std::string_view tag) const;
     // The file the roster was read from, for messages about its lines.
     const std::string& file() const { return file_; }
     void setFile(std::string file) { file_ = std::move(file); }
@@ -82,6 +87,7 @@ private:
     // Position + 1 of the player whose folded name hashes there; 0 for none. A power of two
     // in size, at most half full.
     std::vector<std::uint32_t> slots_;
+    std::unordered_map<std::string, std::size_t> tags_;  // folded tag: the first player of it
     std::string file_;
     mutable std::unordered_map<std::string, std::variant<int, Error>> foundCountries_;
 };

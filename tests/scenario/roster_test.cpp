@@ -61,9 +61,9 @@ protected:
 TEST_F(Roster, HeaderVariantsQuotesAndEncodingsAreRead) {
     // Semicolons, columns in any order and case, an unknown column, quotes holding
     // separators and doubled quotes, UTF-8 with its mark, CR LF.
-    program.folder.write("Players.csv", "\xEF\xBB\xBFNotes;PORTRAIT;Name;Color;country\r\n"
-                                        "\"a; b\";P2\\12;\" Ann \"\"the\"\" Ace \";skyblue;country 3\r\n"
-                                        ";;Ёлка;;Страна 4\r\n;;;;\r\n");
+    program.folder.write("Players.csv", "\xEF\xBB\xBFNotes;PORTRAIT;Name;Color;country;Tag\r\n"
+                                        "\"a; b\";P2\\12;\" Ann \"\"the\"\" Ace \";skyblue;country 3;AceAnn\r\n"
+                                        ";;Ёлка;;Страна 4\r\n;;;;;\r\n");
     ASSERT_TRUE(program.start()) << program.lastMessage();
     const auto& players = app().roster().players();
     ASSERT_EQ(players.size(), 2u);
@@ -76,6 +76,9 @@ TEST_F(Roster, HeaderVariantsQuotesAndEncodingsAreRead) {
     EXPECT_EQ(players[1].country->language, "Russian");
     EXPECT_FALSE(players[1].colour || players[1].portrait);
     EXPECT_EQ(app().roster().find("ёЛКА"), &players[1]);
+    // A bracket site names a player by the tag, else by the name.
+    EXPECT_EQ(app().roster().findOnSite("aceann"), &players[0]);
+    EXPECT_EQ(app().roster().findOnSite("ЁЛКА"), &players[1]);
 
     // Commas, LF, the ANSI code page (Windows-1251).
     program.folder.write("Players.csv", "name,country\n\xC8\xE3\xEE\xF0\xFC,\"Land 9\"\n");
