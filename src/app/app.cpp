@@ -65,6 +65,10 @@ void App::unloadTable() { unload(table_, runtime()); }
 control::ControlMenu& App::controlMenu() { return reference(controlMenu_, *this); }
 void App::unloadControlMenu() { unload(controlMenu_, runtime()); }
 
+void App::scheduleArrived() {
+    if (startDialogLoaded() && startDialog().visible()) startDialog().scheduleChanged();
+}
+
 void App::quit() {
     unloadStartDialog();
     unloadTable();

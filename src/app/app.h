@@ -30,6 +30,7 @@ public:
     void unloadControlMenu() override;
 
     void quit() override;
+    void scheduleArrived() override;
 
 private:
     // A box for each while the start dialog is in front (unless a remote action told

@@ -125,6 +125,8 @@ public:
     void setOver() { over_ = true; }
     // Changes with every change of the schedule, the current match or a result.
     std::uint64_t revision() const { return revision_; }
+    // Something every match shows changed outside the day (a bracket report's state).
+    void touchAll() { changed_.assign(matches_.size(), ++revision_); }
     // The revision at which match `index` (its state or its result) last changed.
     std::uint64_t revisionOf(std::size_t index) const { return changed_[index]; }
     const ResultsLog& log() const { return log_; }

@@ -25,8 +25,10 @@ void Program::tell(const std::string& text, std::string file, std::size_t line) 
 void Program::readDayFiles(bool changedOnly) {
     const bool roster = changedSince(path("\\Players.csv"), rosterText_);
     const bool schedule = changedSince(path("\\Matches.csv"), scheduleText_);
+    const bool bracketFile = changedSince(path("\\Bracket.ini"), bracketText_);
     if (roster || !changedOnly) readRosterFile();
-    if (schedule || !changedOnly) readScheduleFile();
+    if (bracketFile || !changedOnly) readBracketFile();
+    if (!bracket_ && (schedule || bracketFile || !changedOnly)) readScheduleFile();
 }
 
 bool Program::changedSince(const std::string& file, std::optional<std::size_t>& seen) {
@@ -53,16 +55,18 @@ void Program::tellFileFault(const Error& error, const std::string& goesOnWith) {
 void Program::readRosterFile() {
     const std::string file = path("\\Players.csv");
     if (!platform().fileExists(file)) {
-        setRoster({});
+        fileRoster_ = {};
+        composeRoster();
         return;
     }
     // The country files are the program's own and keep their rules; the roster is the
     // operator's, edited during an event: a fault in it is told, and the show goes on.
     const auto countries = day::readRosterCountries(platform(), languages(), platform().programFolder());
     try {
-        setRoster(day::readRoster(platform(), file, countries));
+        fileRoster_ = day::readRoster(platform(), file, countries);
+        composeRoster();
     } catch (const Error& error) {
-        const std::size_t kept = roster().players().size();
+        const std::size_t kept = fileRoster_.players().size();
         tellFileFault(error, kept == 0 ? std::string("without a roster")
                                        : "with the roster as it was last read (" + std::to_string(kept) +
                                              (kept == 1 ? " player)" : " players)"));

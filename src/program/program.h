@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bracket/bracket_day.h"
 #include "day/match_day.h"
 #include "day/notices.h"
 #include "day/release.h"
@@ -60,7 +61,7 @@ public:
     Program& operator=(const Program&) = delete;
 
     ui::Runtime& runtime() { return runtime_; }
-    ui::Platform& platform() { return runtime_.platform(); }
+    ui::Platform& platform() const { return runtime_.platform(); }
     day::Release release() const { return features_.release(); }
     // What this release has, by name.
     const day::Features& features() const { return features_; }
@@ -86,7 +87,17 @@ public:
     // text changed since they were last read (the next match, the remote's reload), so a
     // typo put right or a match added mid-day takes effect without leaving the match. A
     // broken file is told, and the roster or schedule as last read stays.
+    // With Bracket.ini (release 0.99) the day comes from the bracket site instead of
+    // Matches.csv: the file read again where it changed, and the day fetched.
     void readDayFiles(bool changedOnly);
+
+    // The day from the bracket site; nullptr without Bracket.ini.
+    bracket::BracketDay* bracket() { return bracket_.get(); }
+    const bracket::BracketDay* bracket() const { return bracket_.get(); }
+    // Match `index` of the day was left with its result recorded (`row`), its games'
+    // winners in order (1 or 2, as the table's sides were) when known: a bracket's set with
+    // a winner is reported to the site.
+    void matchRecorded(std::size_t index, const day::MatchResult& row, const std::optional<std::vector<int>>& games);
 
     // The saving of the table's picture that "OK" applied, empty before the first "OK". A
     // new table takes it over, and the file it keeps in step stays the same object, so the
@@ -125,6 +136,9 @@ public:
     // Closes every window and ends the program.
     virtual void quit() = 0;
 
+    // The bracket's day changed the schedule: the start dialog in front shows its match.
+    virtual void scheduleArrived() = 0;
+
 protected:
     struct Told {
         day::Notice notice;
@@ -137,6 +151,13 @@ protected:
 private:
     void readRosterFile();
     void readScheduleFile();
+    // Bracket.ini read again: the bracket's day started, kept or ended.
+    void readBracketFile();
+    // A day fetched from the bracket becomes the schedule: each player as the roster knows
+    // them (by tag or name), else as the site names them with the country of their profile.
+    void takeBracketDay(const std::vector<bracket::BracketSet>& sets);
+    // The roster of the file and the bracket's players it does not know, as one.
+    void composeRoster();
     // A fault in one of the operator's files, told: the program goes on `goesOnWith`.
     void tellFileFault(const Error& error, const std::string& goesOnWith);
     // Whether the text at `path` (none when there is no file) differs from what `seen`
@@ -149,6 +170,10 @@ private:
     std::vector<std::string> languages_;
     std::vector<std::string> countries_;
     day::Roster roster_;
+    day::Roster fileRoster_;
+    std::vector<day::RosterPlayer> sitePlayers_;
+    std::unique_ptr<bracket::BracketDay> bracket_;
+    std::optional<std::size_t> bracketText_;
     std::uint64_t rosterRevision_ = 0;
     day::MatchDay day_;
     day::Notices notices_;

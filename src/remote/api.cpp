@@ -38,7 +38,7 @@ struct Action {
     const char* fields;  // for messages: the fields the body takes
 };
 
-constexpr std::array<Action, 18> kActions = {{
+constexpr std::array<Action, 19> kActions = {{
     {"score-up", Kind::ScoreUp, "player"},
     {"score-down", Kind::ScoreDown, "player"},
     {"score-reset", Kind::ScoreReset, ""},
@@ -57,6 +57,7 @@ constexpr std::array<Action, 18> kActions = {{
     {"next", Kind::NextMatch, ""},
     {"match", Kind::GoToMatch, "index"},
     {"reload", Kind::Reload, ""},
+    {"bracket-refresh", Kind::BracketRefresh, ""},
 }};
 
 std::string actionList() {
@@ -584,6 +585,10 @@ Refusal stepDay(app::App& app, const Command& command) {
     if (step == table::ScoreTable::MatchStep::NoSchedule)
         return Api::refusal(409, "there is no schedule: Matches.csv in the program folder lists the day's "
                                  "matches, read at the start dialog's load");
+    if (step == table::ScoreTable::MatchStep::PlayerNotKnown)
+        return Api::refusal(409, "match " + std::to_string(command.matchNumber) +
+                                     ": a player of the set is not known yet; the bracket names them when the "
+                                     "set before is decided");
     if (step == table::ScoreTable::MatchStep::DayOver)
         return Api::refusal(409, "the day's end: every match of the schedule has its result, no match is "
                                  "left to load (\"match\" loads any match again)");
@@ -622,7 +627,15 @@ std::string state(app::App& app) { return Api::stateJson(app); }
 
 using A = app::App&;
 using C = const Command&;
-constexpr std::array<Run, 21> kRuns = {{
+Refusal refreshBracket(app::App& app, const Command&) {
+    if (!app.bracket())
+        return Api::refusal(409, "there is no bracket: Bracket.ini in the program folder names the event, read at "
+                                 "the start dialog's load");
+    app.bracket()->refresh();
+    return none();
+}
+
+constexpr std::array<Run, 22> kRuns = {{
     {Kind::State, false, false, nullptr, state},
     {Kind::ScoreUp, false, true, [](A a, C c) { return on(a).stepScore(c.player, +1), none(); }, state},
     {Kind::ScoreDown, false, true, [](A a, C c) { return on(a).stepScore(c.player, -1), none(); }, state},
@@ -654,6 +667,7 @@ constexpr std::array<Run, 21> kRuns = {{
     {Kind::NextMatch, true, true, stepDay, state},
     {Kind::GoToMatch, true, true, stepDay, state},
     {Kind::Reload, true, true, [](A a, C) { return a.readDayFiles(true), none(); }, state},
+    {Kind::BracketRefresh, true, false, refreshBracket, [](A a) { return Api::scheduleJson(a); }},
 }};
 
 constexpr bool inKindOrder() {

@@ -77,6 +77,7 @@ struct Command {
         NextMatch,
         GoToMatch,     // matchNumber
         Reload,        // the day's files read again where they changed
+        BracketRefresh,  // the day fetched from the bracket site now
     };
     Kind kind = Kind::State;
     int player = 0;       // 1 or 2
@@ -128,12 +129,15 @@ public:
     // The day's schedule that GET /api/schedule lists, as JSON text: {"current": N or
     // null, "matches": [{"index", "player1", "player2", "series", "round", "time",
     // "state" ("played", "current", "upcoming"), and once played "score1", "score2",
-    // "winner" (null on a tie), "ended"}]}. Each player's name is spelled as the roster
+    // "winner" (null on a tie), "ended"}], "source": "file" or "start.gg"}; a bracket's
+    // match also has "set" and "report" ({"state": "none", "waiting", "confirmed" or
+    // "refused", "reason"}), and the day "site" ({"event", "stream", "fetched",
+    // "offlineSince", "waiting"}). Each player's name is spelled as the roster
     // spells it, with "flag1" / "flag2": the address of the roster country's flag or null.
     static std::string scheduleJson(const app::App& app);
     // The same from each match's entry as scheduleEntryJson made it, so that a feed makes
     // again only the entries that changed.
-    static std::string scheduleJson(const day::MatchDay& day, const std::vector<std::string>& entries);
+    static std::string scheduleJson(const app::App& app, const std::vector<std::string>& entries);
     static std::string scheduleEntryJson(const app::App& app, std::size_t index);
 
 private:

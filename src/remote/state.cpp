@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/app.h"
+#include "bracket/bracket_day.h"
 #include "day/palette.h"
 #include "remote/api.h"
 #include "remote/table_feed.h"
@@ -145,19 +146,40 @@ std::string Api::scheduleEntryJson(const app::App& app, std::size_t i) {
         entry["winner"] = result->winner.empty() ? json(nullptr) : json(result->winner);
         entry["ended"] = result->endedText;
     }
+    if (const bracket::BracketDay* site = app.bracket(); site && !match.set.empty()) {
+        entry["set"] = match.set;
+        const bracket::Report* report = site->reports().find(match.set);
+        entry["report"] = {{"state", bracket::reportStateName(report ? report->state : bracket::ReportState::None)},
+                           {"reason", report && !report->reason.empty() ? json(report->reason) : json(nullptr)}};
+    }
     return entry.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-std::string Api::scheduleJson(const day::MatchDay& day, const std::vector<std::string>& entries) {
+std::string Api::scheduleJson(const app::App& app, const std::vector<std::string>& entries) {
+    const day::MatchDay& day = app.day();
     std::string text = "{\"current\":" + (day.current() ? std::to_string(*day.current() + 1) : "null") + ",\"matches\":[";
     for (std::size_t i = 0; i < entries.size(); ++i) text += (i ? "," : "") + entries[i];
-    return text + "]}";
+    const bracket::BracketDay* site = app.bracket();
+    text += "],\"source\":" + std::string(site ? "\"start.gg\"" : "\"file\"");
+    if (site) {
+        ui::Platform& os = app.platform();
+        const auto time = [&](std::optional<long long> at) {
+            return at ? json(day::isoLocalTime(*at, os.localTimeOffsetMinutes())) : json(nullptr);
+        };
+        const json state = {{"event", site->file().event},
+                            {"stream", site->file().stream ? json(*site->file().stream) : json(nullptr)},
+                            {"fetched", time(site->fetchedAt())},
+                            {"offlineSince", time(site->offlineSince())},
+                            {"waiting", site->waitingReports()}};
+        text += ",\"site\":" + state.dump(-1, ' ', false, json::error_handler_t::replace);
+    }
+    return text + "}";
 }
 
 std::string Api::scheduleJson(const app::App& app) {
     std::vector<std::string> entries;
     for (std::size_t i = 0; i < app.day().matches().size(); ++i) entries.push_back(scheduleEntryJson(app, i));
-    return scheduleJson(app.day(), entries);
+    return scheduleJson(app, entries);
 }
 
 std::string Api::rosterJson(const app::App& app) {

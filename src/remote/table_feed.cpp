@@ -209,7 +209,7 @@ void TableFeed::publishSchedule(bool force) {
     rosterRevision_ = app_.rosterRevision();
     // Without a schedule the messages stay as they were.
     if (day.empty() && !schedulePublished_) return;
-    store_->setSchedule(Api::scheduleJson(day, scheduleEntries_));
+    store_->setSchedule(Api::scheduleJson(app_, scheduleEntries_));
     schedulePublished_ = true;
 }
 

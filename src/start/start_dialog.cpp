@@ -94,12 +94,22 @@ void StartDialog::readFiles(bool withNameFiles) {
 void StartDialog::showScheduledMatch() {
     const day::MatchDay& day = program_.day();
     const auto current = day.current();
-    match_ = current && !day.result(*current) ? current : day.firstUnplayed();
+    match_ = current && !day.result(*current) && day.matches()[*current].playable() ? current : day.firstUnplayed();
     if (!match_) return;
     const day::ScheduledMatch& match = day.matches()[*match_];
     Text1.setText(match.player1);
     Text2.setText(match.player2);
     if (!match.series.empty()) Text3.setText(match.series);
+    shown_ = {match.player1, match.player2};
+}
+
+void StartDialog::scheduleChanged() {
+    // The boxes follow the day while they show its match as it came; names the operator
+    // typed stay, and GO!!! makes them a match of no schedule.
+    if (!match_ || (Text1.text() == shown_.first && Text2.text() == shown_.second))
+        showScheduledMatch();
+    else
+        match_.reset();
 }
 
 void StartDialog::fillLanguageBox() {

@@ -37,6 +37,9 @@ public:
     ui::TextBox& Text2;    // player 2 name
     ui::ComboBox& Combo1;  // language box
     ui::TextBox& Text3;    // series caption
+    // The day's schedule came anew (from the bracket): the boxes show its match while they
+    // show the match as it came.
+    void scheduleChanged();
 
 private:
     void onLoad() override;
@@ -57,6 +60,7 @@ private:
     void reload();
 
     std::optional<std::size_t> match_;  // the match GO!!! makes current
+    std::pair<std::string, std::string> shown_;  // the names showScheduledMatch put in the boxes
 };
 
 }  // namespace quorvel::start

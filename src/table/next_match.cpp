@@ -18,8 +18,13 @@ int scoreOf(const ui::Label& score) {
 
 void ScoreTable::finishMatch() {
     day::MatchDay& day = program_.day();
+    const auto current = day.current();
+    const std::uint64_t revision = current ? day.revisionOf(*current) : 0;
     const std::string refusal = day.finish(P1.caption(), P2.caption(), scoreOf(T1), scoreOf(T2));
     if (!refusal.empty()) program_.tell(refusal, day.log().path());
+    // The current match's result, recorded now: a bracket's set is reported.
+    if (current && day.result(*current) && day.revisionOf(*current) != revision)
+        program_.matchRecorded(*current, *day.result(*current), games_.games());
 }
 
 void ScoreTable::leaveMatch() {
@@ -56,9 +61,11 @@ ScoreTable::MatchStep ScoreTable::goToMatch(std::size_t index) {
     day::MatchDay& day = program_.day();
     if (day.empty()) return MatchStep::NoSchedule;
     if (index >= day.matches().size()) return MatchStep::DayOver;
+    if (!day.matches()[index].playable()) return MatchStep::PlayerNotKnown;
     leaveMatch();
     if (day.empty()) return MatchStep::NoSchedule;
     if (index >= day.matches().size()) return MatchStep::DayOver;
+    if (!day.matches()[index].playable()) return MatchStep::PlayerNotKnown;
     setUpMatch(index);
     return MatchStep::Loaded;
 }

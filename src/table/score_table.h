@@ -200,7 +200,7 @@ public:
     void swapSides();
 
     // The day's schedule (release 0.99). What "next match" or "go to match" did.
-    enum class MatchStep { Loaded, NoSchedule, DayOver };
+    enum class MatchStep { Loaded, NoSchedule, DayOver, PlayerNotKnown };
     // Leaves the current match, its result recorded (day::MatchDay::finish), reads the
     // day's files again where they changed (program::Program::readDayFiles), and puts
     // match `index` (from 0) on the table as a new match: both players' names, each with

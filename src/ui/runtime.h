@@ -38,7 +38,7 @@ public:
     Runtime(const Runtime&) = delete;
     Runtime& operator=(const Runtime&) = delete;
 
-    Platform& platform() { return platform_; }
+    Platform& platform() const { return platform_; }
     // The program's title, used for message boxes.
     const std::string& title() const { return title_; }
 

@@ -188,7 +188,9 @@ async function loadDay(revision) {
     const day = await answer(await fetch("/api/schedule", { headers: headers(false), cache: "no-store" }));
     document.getElementById("day").hidden = day.matches.length === 0;
     document.body.classList.toggle("day", day.matches.length > 0);
-    const named = (m) => m.player1 + " \u2013 " + m.player2;
+    showSite(day.site);
+    const who = (name) => name || "not known yet";
+    const named = (m) => who(m.player1) + " \u2013 " + who(m.player2);
     const current = day.matches.find((m) => m.state === "current");
     document.getElementById("now").textContent = current
         ? "On the table: match " + current.index + ", " + named(current) + (current.round ? " \u00b7 " + current.round : "")
@@ -206,8 +208,10 @@ async function loadDay(revision) {
       button.className = m.state;
       Object.assign(button.dataset, { action: "match", index: m.index, again: "tap again to load match " + m.index });
       const result = m.score1 !== undefined ? "  " + m.score1 + ":" + m.score2 : "";
-      button.textContent = m.index + ". " + m.player1 + " \u2013 " + m.player2 + result +
-                           (m.round ? "  \u00b7 " + m.round : "") + (m.time ? "  \u00b7 " + m.time : "");
+      const report = m.report && m.report.state !== "none" ? "  \u00b7 result " + m.report.state : "";
+      button.textContent = m.index + ". " + named(m) + result +
+                           (m.round ? "  \u00b7 " + m.round : "") + (m.time ? "  \u00b7 " + m.time : "") + report;
+      if (m.report && m.report.reason) button.title = m.report.reason;
       if (m.state === "current") button.setAttribute("aria-current", "true");
       button.disabled = starting || document.body.classList.contains("offline");
       wire(button);
@@ -217,6 +221,19 @@ async function loadDay(revision) {
     dayRevision = null;
     document.getElementById("status").textContent = String(error.message || error);
   }
+}
+
+// The bracket site the day comes from: when it was last fetched, since when the site has
+// not answered, and the results waiting to reach it.
+function showSite(site) {
+  const line = document.getElementById("site");
+  line.hidden = !site;
+  if (!site) return;
+  const parts = ["start.gg: " + (site.stream ? site.stream + " \u00b7 " : "") + site.event];
+  parts.push(site.fetched ? "fetched " + site.fetched.slice(11, 16) : "not fetched yet");
+  if (site.offlineSince) parts.push("offline since " + site.offlineSince.slice(11, 16));
+  if (site.waiting) parts.push(site.waiting + (site.waiting === 1 ? " result waiting" : " results waiting"));
+  line.textContent = parts.join("  \u00b7  ");
 }
 
 for (const button of document.querySelectorAll("button[data-action]")) wire(button);
