@@ -39,7 +39,8 @@ COMPLETED = 3              # ActivityState COMPLETED
 INVALID_TOKEN = (401, {"success": False, "message": "Invalid authentication token"})
 RATE_LIMITED = (429, {"success": False, "message": "Rate limit exceeded - api-token"})
 TOO_COMPLEX = (200, {"success": False, "fields": None,
-                     "message": "Query complexity too high. A maximum of 1000 objects may be returned by each request."})
+                     "message": "Query complexity too high. "
+                                "A maximum of 1000 objects may be returned by each request."})
 NO_PERMISSION = "You do not have permission to report sets in this event"
 ALREADY_COMPLETED = "Set is already completed"
 
