@@ -230,7 +230,7 @@ std::pair<int, json> StartGgDouble::report(const std::string& query, const json&
     const std::string winner = idText(argument(query, variables, "winnerId"));
     json games = argument(query, variables, "gameData");
     if (!games.is_array()) games = json::array();
-    Report& entry = reports_.emplace_back(Report{setId, winner, games, ""});
+    Report& entry = reports_.emplace_back(Report{setId, winner, games, argument(query, variables, "isDQ"), ""});
     const auto set = std::find_if(sets_.begin(), sets_.end(), [&](const json& s) { return idText(s["id"]) == setId; });
     if (set == sets_.end()) {
         entry.outcome = "unknown set";

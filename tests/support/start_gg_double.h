@@ -28,6 +28,7 @@ public:
         std::string setId;
         std::string winnerId;
         nlohmann::json gameData;  // as posted: [{winnerId, gameNum, ...}]
+        nlohmann::json isDQ;      // null unless posted
         // "completed", "already" (the same winner again), "other winner", "not allowed",
         // "invalid", "unknown set"
         std::string outcome;
