@@ -58,6 +58,16 @@ struct WindowImage {
     friend bool operator==(const WindowImage&, const WindowImage&) = default;
 };
 
+// A web site's answer to a post (Platform::postJson): its HTTP status and body, or, when
+// no answer came, status 0 and the system's reason in words ("no network: the name
+// api.example.org is not known", "the site's certificate is not trusted", "no answer
+// within 10 s").
+struct SiteReply {
+    int status = 0;
+    std::string body;
+    std::string failure;
+};
+
 // Pixels that a frame adds to the client area, in width and in height.
 struct FrameSize {
     int width = 0;
