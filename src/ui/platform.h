@@ -58,6 +58,16 @@ struct WindowImage {
     friend bool operator==(const WindowImage&, const WindowImage&) = default;
 };
 
+// A web site's answer to a post (Platform::postJson): its HTTP status and body, or, when
+// no answer came, status 0 and the system's reason in words ("no network: the name
+// api.example.org is not known", "the site's certificate is not trusted", "no answer
+// within 10 s").
+struct SiteReply {
+    int status = 0;
+    std::string body;
+    std::string failure;
+};
+
 // Pixels that a frame adds to the client area, in width and in height.
 struct FrameSize {
     int width = 0;
@@ -155,6 +165,21 @@ public:
     // picture. Throws quorvel::Error naming the path and the reason.
     virtual void saveImage(const std::string& path, const WindowImage& image, ImageFormat format,
                            long long modifiedSeconds) = 0;
+
+    // Writes `bytes` to the file at `path` whole: to a temporary file beside it, flushed,
+    // then renamed over it, so that a reader, or the file after a crash, has the old text
+    // or the new, never half. Throws quorvel::Error naming the path and the reason.
+    virtual void replaceFile(const std::string& path, std::string_view bytes) = 0;
+
+    // Posts `body` (JSON) to the web address `url` over HTTPS (or HTTP to this machine),
+    // with `token` as "Authorization: Bearer", off the UI thread. `done` runs on the UI
+    // thread, outside any event (it dispatches its own), with the site's answer or the
+    // reason there was none, at the latest kSiteTimeoutSeconds after the post. The
+    // certificate is checked as the system checks it: one not trusted is a failure and
+    // nothing is sent. The token goes nowhere else: not in a failure, not in a log.
+    static constexpr int kSiteTimeoutSeconds = 10;
+    virtual void postJson(const std::string& url, const std::string& token, const std::string& body,
+                          std::function<void(SiteReply)> done) = 0;
 
     // Ends the program at once with the exit code.
     virtual void quit(int exitCode) = 0;
