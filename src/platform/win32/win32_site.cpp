@@ -50,7 +50,10 @@ std::string reasonFor(DWORD code, const std::string& host) {
         case ERROR_WINHTTP_SECURE_INVALID_CA:
         case ERROR_WINHTTP_SECURE_INVALID_CERT:
         case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE: return "the site's certificate is not trusted";
-        case ERROR_WINHTTP_SECURE_CHANNEL_ERROR: return "no secure connection could be made with " + host;
+        // Wine reports a certificate it does not trust so.
+        case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+            return "no secure connection could be made with " + host +
+                   ": the site's certificate is not trusted, or the site and the system share no protocol";
         default: return "no connection to " + host + " (error " + std::to_string(code) + ")";
     }
 }
@@ -66,6 +69,10 @@ bool limitTo(HINTERNET request, SiteClock::time_point deadline) {
     const int left = remainingMs(deadline);
     if (left == 0) return false;
     WinHttpSetTimeouts(request, left, left, left, left);
+    // The wait for the answer's headers has a time-out of its own, which Wine does not
+    // take from the one above.
+    DWORD wait = static_cast<DWORD>(left);
+    WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &wait, sizeof wait);
     return true;
 }
 
