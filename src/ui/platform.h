@@ -166,6 +166,21 @@ public:
     virtual void saveImage(const std::string& path, const WindowImage& image, ImageFormat format,
                            long long modifiedSeconds) = 0;
 
+    // Writes `bytes` to the file at `path` whole: to a temporary file beside it, flushed,
+    // then renamed over it, so that a reader, or the file after a crash, has the old text
+    // or the new, never half. Throws quorvel::Error naming the path and the reason.
+    virtual void replaceFile(const std::string& path, std::string_view bytes) = 0;
+
+    // Posts `body` (JSON) to the web address `url` over HTTPS (or HTTP to this machine),
+    // with `token` as "Authorization: Bearer", off the UI thread. `done` runs on the UI
+    // thread, outside any event (it dispatches its own), with the site's answer or the
+    // reason there was none, at the latest kSiteTimeoutSeconds after the post. The
+    // certificate is checked as the system checks it: one not trusted is a failure and
+    // nothing is sent. The token goes nowhere else: not in a failure, not in a log.
+    static constexpr int kSiteTimeoutSeconds = 10;
+    virtual void postJson(const std::string& url, const std::string& token, const std::string& body,
+                          std::function<void(SiteReply)> done) = 0;
+
     // Ends the program at once with the exit code.
     virtual void quit(int exitCode) = 0;
 
