@@ -13,6 +13,7 @@
 #include "scenario/program_folder.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
+#include "ui/error.h"
 #include "ui/keys.h"
 
 namespace quorvel::testing {
@@ -293,6 +294,53 @@ TEST(MatchDayTimes, LeapDaysLeapSecondsAndDaysPastTheMonthsEndCountOnAsTheCalend
     EXPECT_EQ(day::isoLocalTime(1709247600, 60), "2024-03-01T00:00:00+01:00");
     EXPECT_EQ(day::isoLocalTime(-1, -90), "1969-12-31T22:29:59-01:30");
     EXPECT_FALSE(day::parseIsoTime("1970-01-01T00:30:00+01:00"));  // 1969 in universal time
+}
+
+TEST_F(MatchDay, SitePostsAreAnsweredOnTheClockInArrivalOrderWhileTheTableTicksAndFilesAreReplacedWhole) {
+    go();
+    auto& sim = program->platform;
+    const long long start = sim.now();
+    std::vector<std::string> answers;
+    const auto keep = [&](const ui::SiteReply& reply) {
+        answers.push_back(std::to_string(reply.status) + " " + reply.body + reply.failure + " @" +
+                          std::to_string(sim.now() - start));
+    };
+    sim.setSite([](const std::string& url, const std::string& token, const std::string& body) {
+        return ui::SiteReply{token == "t0ken" ? 200 : 401, url + " " + body, ""};
+    });
+    sim.postJson("https://site/a", "t0ken", "1", keep);
+    sim.setSiteLatency(20);
+    sim.postJson("https://site/b", "", "2", keep);  // overtakes the first
+    sim.setSiteLatency(60'000);
+    sim.postJson("https://site/c", "t0ken", "3", keep);  // a site that never answers
+    EXPECT_TRUE(answers.empty());
+    const long long polls = sim.keyQueries();
+    sim.advance(19);
+    EXPECT_TRUE(answers.empty());
+    sim.advance(30);
+    EXPECT_EQ(answers, (std::vector<std::string>{"401 https://site/b 2 @20"}));
+    sim.advance(2);
+    EXPECT_EQ(answers, (std::vector<std::string>{"401 https://site/b 2 @20", "200 https://site/a 1 @50"}));
+    EXPECT_GT(sim.keyQueries(), polls);  // the key poll went on meanwhile
+    sim.setSite(nullptr);
+    sim.setSiteLatency(50);
+    sim.postJson("https://site/d", "t0ken", "4", keep);
+    sim.advance(10'000);
+    ASSERT_EQ(answers.size(), 4u);
+    EXPECT_EQ(answers[2], "0 no network @101");
+    EXPECT_EQ(answers[3], "0 no answer within 10 s @10000");
+    ASSERT_EQ(sim.sitePosts().size(), 4u);
+    EXPECT_FALSE(sim.sitePosts()[1].withToken);
+    EXPECT_EQ(sim.sitePosts()[3].body, "4");
+
+    program->folder.write("Bracket day.json", "old");
+    sim.replaceFile("Bracket day.json", "new, whole");
+    EXPECT_EQ(program->folder.read("Bracket day.json"), "new, whole");
+    sim.setReplaceRefusal("the disk is full");
+    EXPECT_THROW(sim.replaceFile("Bracket day.json", "newer"), Error);
+    sim.setReplaceRefusal("");
+    EXPECT_THROW(sim.replaceFile("No folder\\Bracket day.json", "newer"), Error);
+    EXPECT_EQ(program->folder.read("Bracket day.json"), "new, whole");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "scenario/program_folder.h"
 
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 
@@ -79,6 +80,11 @@ void ProgramFolder::write(const std::string& relative, const std::string& conten
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     if (!out) throw std::runtime_error("cannot write " + file.string());
     out << content;
+}
+
+std::string ProgramFolder::read(const std::string& relative) const {
+    std::ifstream in(root_ / relative, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void ProgramFolder::writeLines(const std::string& relative, const std::vector<std::string>& lines, bool finalNewline) {

@@ -27,6 +27,8 @@ public:
     // Writes lines ended by CR LF (the last one too, unless `finalNewline` is false).
     void writeLines(const std::string& relative, const std::vector<std::string>& lines, bool finalNewline = true);
     void remove(const std::string& relative);
+    // A file's bytes, "" when there is none.
+    std::string read(const std::string& relative) const;
     // A country file of `count` names "<prefix> <n>" with every flag.
     void writeCountries(const std::string& language, int count, const std::string& prefix);
     // The 13 lines of the default Options.ini, to change one and write them back.

@@ -167,13 +167,12 @@ std::string encodeImage(const ui::WindowImage& image, ui::ImageFormat format) {
     return format == ui::ImageFormat::Png ? pngFile(image) : bmpFile(image);
 }
 
-void writeFileAtomically(const std::string& hostPath, const std::string& programPath, const std::string& bytes,
-                         long long modifiedSeconds) {
+void writeFileAtomically(const std::string& hostPath, const std::string& failed, std::string_view bytes,
+                         std::optional<long long> modifiedSeconds) {
     const std::string temporary = hostPath + ".tmp";
     const auto failure = [&](const char* step, int code) {
         std::remove(temporary.c_str());
-        return Error("Cannot save the window image to " + programPath + ": " + step + " failed (" +
-                     std::strerror(code) + ")");
+        return Error(failed + ": " + step + " failed (" + std::strerror(code) + ")");
     };
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
@@ -183,9 +182,11 @@ void writeFileAtomically(const std::string& hostPath, const std::string& program
         if (!out) throw failure("writing the file", errno);
     }
     std::error_code stamped;
-    std::filesystem::last_write_time(
-        temporary, std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(modifiedSeconds))),
-        stamped);
+    if (modifiedSeconds)
+        std::filesystem::last_write_time(
+            temporary,
+            std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(*modifiedSeconds))),
+            stamped);
     if (stamped) throw failure("setting the file's time", stamped.value());
     if (std::rename(temporary.c_str(), hostPath.c_str()) != 0) throw failure("replacing the file", errno);
 }

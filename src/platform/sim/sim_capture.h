@@ -6,7 +6,9 @@
 // not drawn, having no fonts or native windows to draw them with. The picture is encoded
 // for real (BMP by hand, PNG with libpng) and written as the Win32 backend writes it: to
 // a temporary file beside the target, stamped with the given time, then renamed over it.
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "ui/form.h"
 #include "ui/platform.h"
@@ -21,9 +23,10 @@ void renderForm(const ui::Form& form, const ui::Platform& platform, ui::WindowIm
 // tests look at the pixels, which a BMP keeps exactly.
 std::string encodeImage(const ui::WindowImage& image, ui::ImageFormat format);
 
-// Writes `bytes` to `hostPath` whole or not at all, modified at `modifiedSeconds` since
-// 1970; throws quorvel::Error naming `programPath` and the reason.
-void writeFileAtomically(const std::string& hostPath, const std::string& programPath, const std::string& bytes,
-                         long long modifiedSeconds);
+// Writes `bytes` to `hostPath` whole or not at all (a temporary file beside it, renamed
+// over it), modified at `modifiedSeconds` since 1970 when given; throws quorvel::Error of
+// `failure` (which names the file) and the reason.
+void writeFileAtomically(const std::string& hostPath, const std::string& failure, std::string_view bytes,
+                         std::optional<long long> modifiedSeconds);
 
 }  // namespace quorvel::sim

@@ -134,12 +134,18 @@ bool SimPlatform::waitForPosted(std::chrono::milliseconds timeout) { return post
 void SimPlatform::advance(long long milliseconds) {
     const long long end = now_ + milliseconds;
     while (!quit_) {
+        const auto answer = deliverPendingPosts();
         const auto next = timers_.nextDue();
         // Posted work runs in slices as on Windows, each ending where the next tick is
         // due; a tick already due runs first.
         if (now_ < end && (!next || *next > now_) && posted_.pending()) {
             posted_.runUntil([this] { return now_ += postedWorkCost_; },
-                             std::min(ui::PostedWork::sliceEnd(now_, next), end));
+                             std::min({ui::PostedWork::sliceEnd(now_, next), answer.value_or(end), end}));
+            continue;
+        }
+        // An answer that arrives before the next tick is posted when it arrives.
+        if (answer && *answer <= end && (!next || *answer <= *next)) {
+            now_ = std::max(now_, *answer);
             continue;
         }
         if (!next || *next > end) break;
@@ -149,6 +155,29 @@ void SimPlatform::advance(long long milliseconds) {
         timer->runtime().dispatch([timer] { timer->tick(); });
     }
     if (!quit_) now_ = std::max(now_, end);
+}
+
+void SimPlatform::postJson(const std::string& url, const std::string& token, const std::string& body,
+                           std::function<void(ui::SiteReply)> done) {
+    sitePosts_.push_back({url, !token.empty(), body, now_});
+    constexpr long long kWaitMs = kSiteTimeoutSeconds * 1000LL;
+    const bool silent = siteLatency_ > kWaitMs;
+    siteAnswers_.emplace(now_ + std::min(siteLatency_, kWaitMs), PendingPost{url, token, body, silent, std::move(done)});
+}
+
+std::optional<long long> SimPlatform::deliverPendingPosts() {
+    while (!siteAnswers_.empty() && siteAnswers_.begin()->first <= now_) {
+        auto due = siteAnswers_.extract(siteAnswers_.begin());
+        PendingPost& post = due.mapped();
+        ui::SiteReply reply{0, "", "no network"};
+        if (post.silent)
+            reply.failure = "no answer within " + std::to_string(kSiteTimeoutSeconds) + " s";
+        else if (site_)
+            reply = site_(post.url, post.token, post.body);
+        posted_.post([done = std::move(post.done), reply = std::move(reply)] { done(reply); });
+    }
+    if (siteAnswers_.empty()) return std::nullopt;
+    return siteAnswers_.begin()->first;
 }
 
 namespace {
@@ -249,8 +278,15 @@ ui::PicturePtr SimPlatform::makePicture(const std::string& name, int width, int 
 void SimPlatform::saveImage(const std::string& path, const ui::WindowImage& image, ui::ImageFormat format,
                             long long modifiedSeconds) {
     if (path.empty()) throw Error("Cannot save the window image to a file with an empty name");
-    writeFileAtomically(hostPath(path), path, encodeImage(image, format), modifiedSeconds);
+    writeFileAtomically(hostPath(path), "Cannot save the window image to " + path, encodeImage(image, format),
+                        modifiedSeconds);
     ++imagesSaved_;
+}
+
+void SimPlatform::replaceFile(const std::string& path, std::string_view bytes) {
+    if (path.empty()) throw Error("Cannot write to a file with an empty name");
+    if (!replaceRefusal_.empty()) throw Error("Cannot write to the file " + path + ": " + replaceRefusal_);
+    writeFileAtomically(hostPath(path), "Cannot write to the file " + path, bytes, std::nullopt);
 }
 
 void SimPlatform::appendFile(const std::string& path, std::string_view bytes) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -87,6 +88,13 @@ public:
     int localTimeOffsetMinutes() override { return localOffset_; }
     void saveImage(const std::string& path, const ui::WindowImage& image, ui::ImageFormat format,
                    long long modifiedSeconds) override;
+    // Refused while setReplaceRefusal holds a reason.
+    void replaceFile(const std::string& path, std::string_view bytes) override;
+    // Recorded, and answered by the site the test installed (setSite) once the latency has
+    // passed on the virtual clock: advance() hands the answer to the posted work then, as
+    // the worker thread of the Windows backend does. No site: "no network".
+    void postJson(const std::string& url, const std::string& token, const std::string& body,
+                  std::function<void(ui::SiteReply)> done) override;
     void quit(int exitCode) override;
     // Queued until the test's thread runs it: advance() runs it in slices between the
     // timer ticks, runPosted() all of it at once.
@@ -133,8 +141,29 @@ public:
     // While `reason` is not empty, every appendFile is refused with it (a file another
     // program holds open).
     void setWriteRefusal(std::string reason) { writeRefusal_ = std::move(reason); }
+    // While `reason` is not empty, every replaceFile is refused with it.
+    void setReplaceRefusal(std::string reason) { replaceRefusal_ = std::move(reason); }
     // The folder relative paths are taken from (the program folder unless set).
     void setCurrentFolder(std::string folder) { currentFolder_ = std::move(folder); }
+
+    // --- The web site ---
+    // Answers each post when its answer is due; an empty function: no network.
+    using Site = std::function<ui::SiteReply(const std::string& url, const std::string& token,
+                                             const std::string& body)>;
+    void setSite(Site site) { site_ = std::move(site); }
+    // Virtual milliseconds from a post to its answer (50 unless set). Beyond
+    // kSiteTimeoutSeconds the post ends unanswered at that time, as a site that is silent.
+    void setSiteLatency(long long milliseconds) { siteLatency_ = milliseconds; }
+    struct SitePost {
+        std::string url;
+        bool withToken = false;  // the token itself is for the site alone
+        std::string body;
+        long long at = 0;  // on the virtual clock
+    };
+    // Every post so far, in order.
+    const std::vector<SitePost>& sitePosts() const { return sitePosts_; }
+    // Posts whose answer has not yet been handed to the posted work.
+    std::size_t postsUnanswered() const { return siteAnswers_.size(); }
 
     // --- What happened ---
     struct MessageBoxRecord {
@@ -170,6 +199,20 @@ private:
     long long postedWorkCost_ = 0;
     int localOffset_ = 0;
     std::string writeRefusal_;
+    std::string replaceRefusal_;
+    // Hands the answers due by now to the posted work; the earliest still to come.
+    std::optional<long long> deliverPendingPosts();
+    Site site_;
+    long long siteLatency_ = 50;
+    std::vector<SitePost> sitePosts_;
+    struct PendingPost {
+        std::string url;
+        std::string token;
+        std::string body;
+        bool silent = false;  // no answer in time
+        std::function<void(ui::SiteReply)> done;
+    };
+    std::multimap<long long, PendingPost> siteAnswers_;  // by due time, then in post order
     static constexpr long long kWallClockStart = 1'700'000'000'000;  // milliseconds since 1970
     ui::TimerSchedule timers_;
     // Virtual-key codes run from 0 to 255.

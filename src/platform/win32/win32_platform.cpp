@@ -9,6 +9,7 @@
 
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_picture.h"
+#include "platform/win32/win32_site.h"
 #include "platform/win32/win32_suggestions.h"
 #include "platform/win32/win32_window.h"
 #include "ui/display_scale.h"
@@ -70,6 +71,7 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
 }
 
 Win32Platform::~Win32Platform() {
+    site_.reset();  // its last answer may still be posted
     if (timerWindow_) DestroyWindow(timerWindow_);
     for (auto& entry : fonts_) DeleteObject(entry.handle);
     if (wic_) wic_->Release();
@@ -211,7 +213,10 @@ LRESULT CALLBACK Win32Platform::timerWindowProc(HWND hwnd, UINT message, WPARAM 
         auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (self) {
             try {
-                self->runTimers();
+                if (wParam == kHeartbeat)
+                    self->runTimers();
+                else
+                    self->answerPost(wParam, noAnswerInTime());
             } catch (...) {
                 self->fatal("Unexpected failure in a timer");
             }
@@ -270,6 +275,32 @@ void Win32Platform::runSlice() {
         heartbeat_ = SetTimer(timerWindow_, kHeartbeat, USER_TIMER_MINIMUM, nullptr) != 0;
         if (!heartbeat_) wake();
     }
+}
+
+// --- Web sites ---
+
+void Win32Platform::postJson(const std::string& url, const std::string& token, const std::string& body,
+                             std::function<void(ui::SiteReply)> done) {
+    if (!site_) site_ = std::make_unique<SitePoster>();
+    const UINT_PTR post = nextPost_++;
+    // The worker gives up at the deadline too; this timer keeps the promise to the caller
+    // also for a post that waits behind another.
+    constexpr UINT kWaitMs = kSiteTimeoutSeconds * 1000;
+    SetTimer(timerWindow_, post, kWaitMs, nullptr);
+    posts_.emplace(post, std::move(done));
+    site_->post(url, token, body, SiteClock::now() + std::chrono::milliseconds(kWaitMs),
+                [this, post](ui::SiteReply reply) {
+                    postToUiThread([this, post, reply = std::move(reply)]() mutable { answerPost(post, std::move(reply)); });
+                });
+}
+
+void Win32Platform::answerPost(UINT_PTR post, ui::SiteReply reply) {
+    const auto waiting = posts_.find(post);
+    if (waiting == posts_.end()) return;  // answered already, or given up on
+    KillTimer(timerWindow_, post);
+    const auto done = std::move(waiting->second);
+    posts_.erase(waiting);
+    done(std::move(reply));
 }
 
 // --- Input state ---
@@ -406,13 +437,11 @@ int Win32Platform::localTimeOffsetMinutes() {
     return static_cast<int>((ticks(local) - ticks(utc)) / kTicksPerMinute);
 }
 
-void Win32Platform::appendFile(const std::string& path, std::string_view bytes) {
-    if (path.empty()) throw Error("Cannot write to a file with an empty name");
-    // Append-only access: every write lands at the end, whatever another writer did, and
-    // the one WriteFile puts the whole of `bytes` there.
-    const HANDLE file = CreateFileW(toWide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) throw Error("Cannot write to the file " + path + ": " + errorText(GetLastError()));
+namespace {
+
+// Writes `bytes` to the open file in one write, flushed to the disk, and closes it; 0, or
+// the system's error code.
+DWORD writeAndClose(HANDLE file, std::string_view bytes) {
     DWORD written = 0;
     DWORD code = 0;
     if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
@@ -422,7 +451,37 @@ void Win32Platform::appendFile(const std::string& path, std::string_view bytes) 
     else if (!FlushFileBuffers(file))
         code = GetLastError();
     CloseHandle(file);
-    if (code != 0) throw Error("Cannot write to the file " + path + ": " + errorText(code));
+    return code;
+}
+
+}  // namespace
+
+void Win32Platform::appendFile(const std::string& path, std::string_view bytes) {
+    if (path.empty()) throw Error("Cannot write to a file with an empty name");
+    // Append-only access: every write lands at the end, whatever another writer did, and
+    // the one WriteFile puts the whole of `bytes` there.
+    const HANDLE file = CreateFileW(toWide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw Error("Cannot write to the file " + path + ": " + errorText(GetLastError()));
+    if (const DWORD code = writeAndClose(file, bytes))
+        throw Error("Cannot write to the file " + path + ": " + errorText(code));
+}
+
+void Win32Platform::replaceFile(const std::string& path, std::string_view bytes) {
+    if (path.empty()) throw Error("Cannot write to a file with an empty name");
+    // Beside the file, as a window image is saved: the rename stays on one volume.
+    const std::wstring target = toWide(path);
+    const std::wstring temporary = target + L".tmp";
+    const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw Error("Cannot write to the file " + path + ": " + errorText(GetLastError()));
+    DWORD code = writeAndClose(file, bytes);
+    if (code == 0 && !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        code = GetLastError();
+    if (code != 0) {
+        DeleteFileW(temporary.c_str());
+        throw Error("Cannot write to the file " + path + ": " + errorText(code));
+    }
 }
 
 void Win32Platform::saveImage(const std::string& path, const ui::WindowImage& image, ui::ImageFormat format,

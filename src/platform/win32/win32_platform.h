@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -21,6 +22,7 @@ struct IWICImagingFactory;
 
 namespace quorvel::win32 {
 
+class SitePoster;
 class Win32Window;
 
 class Win32Platform : public ui::Platform {
@@ -56,6 +58,11 @@ public:
     int localTimeOffsetMinutes() override;
     void saveImage(const std::string& path, const ui::WindowImage& image, ui::ImageFormat format,
                    long long modifiedSeconds) override;
+    void replaceFile(const std::string& path, std::string_view bytes) override;
+    // On the site worker (win32_site.h); the answer comes back through postToUiThread, or
+    // a timer of the hidden window gives up waiting for it.
+    void postJson(const std::string& url, const std::string& token, const std::string& body,
+                  std::function<void(ui::SiteReply)> done) override;
     // Ends the process at once (see win32_platform.cpp).
     [[noreturn]] void quit(int exitCode) override;
     // Queued, and a message to the hidden timer window runs the queue.
@@ -113,6 +120,8 @@ private:
     void runSlice();
     // Posts the message that wakes the UI thread for posted work; owes it when it fails.
     void wake();
+    // Runs the answer of the post whose time-out timer is `post`, unless it was answered.
+    void answerPost(UINT_PTR post, ui::SiteReply reply);
     // The message that tells the timer window that work was posted.
     static constexpr UINT kWorkPosted = WM_APP + 1;
 
@@ -155,6 +164,11 @@ private:
     DpiForWindowCall dpiForWindow_ = nullptr;
     AdjustForDpiCall adjustForDpi_ = nullptr;
     int systemDpi_ = 96;
+    // Posts waiting for their answer, by the id of the timer that ends the wait; the ids
+    // after the heartbeat's. The worker starts with the first post.
+    std::map<UINT_PTR, std::function<void(ui::SiteReply)>> posts_;
+    UINT_PTR nextPost_ = 2;
+    std::unique_ptr<SitePoster> site_;
 };
 
 }  // namespace quorvel::win32
