@@ -101,7 +101,8 @@ BracketFile parseBracketFile(std::string_view text, const std::string& path) {
         std::size_t index = 0;
         while (index < kKeys.size() && kKeys[index] != key) ++index;
         // The key is named as written, at most a line's worth of it: never the value.
-        const std::string named = "\"" + std::string(ui::trimmed(line.substr(0, equals))).substr(0, 40) + "\"";
+        std::string named(1, '"');
+        named.append(ui::trimmed(line.substr(0, equals)).substr(0, 40)).push_back('"');
         if (index == kKeys.size())
             refuse(path, number, "the key " + named + " is not one of site, event, stream, token, endpoint");
         if (seen[index])

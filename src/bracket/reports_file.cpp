@@ -161,7 +161,10 @@ std::string ReportsFile::append(Row row) {
         char separator = ',';
         if (before.find_first_not_of("\xEF\xBB\xBF \t\r\n") == std::string::npos) {
             text = "\xEF\xBB\xBF";
-            for (std::size_t c = 0; c < kColumns; ++c) text += (c ? "," : "") + std::string(kColumnNames[c]);
+            for (std::size_t c = 0; c < kColumns; ++c) {
+                if (c) text += ',';
+                text += kColumnNames[c];
+            }
             text += "\r\n";
         } else {
             try {
@@ -176,8 +179,10 @@ std::string ReportsFile::append(Row row) {
             for (const Game& game : kept.games) games += (games.empty() ? "" : " ") + game.winnerId;
             std::string line;
             for (const std::string& field :
-                 {kept.timeText, kept.setId, std::string(reportStateName(kept.state)), kept.winnerId, games, kept.reason})
-                line += (line.empty() ? "" : std::string(1, separator)) + day::csvField(field);
+                 {kept.timeText, kept.setId, std::string(reportStateName(kept.state)), kept.winnerId, games, kept.reason}) {
+                if (!line.empty()) line += separator;
+                line += day::csvField(field);
+            }
             text += line + "\r\n";
         }
         platform_.appendFile(path_, text);
