@@ -55,9 +55,13 @@ void BracketDay::start() {
     } catch (const Error& error) {
         onTell(std::string(error.what()) + "\nThe day is fetched from start.gg again.", keptDayPath_);
     }
-    for (const Report* waiting : reports_.waiting()) retries_[waiting->setId] = Retry{};
     timer_.setEnabled(true);
     fetch();
+    // The results a program left waiting (a network cut, a hard end) go first thing.
+    for (const Report* waiting : reports_.waiting()) {
+        retries_[waiting->setId] = Retry{};
+        postReport(*waiting);
+    }
 }
 
 void BracketDay::refresh() { nextFetchMs_ = nowMs_; if (!fetching_) fetch(); }

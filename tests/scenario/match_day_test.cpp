@@ -11,6 +11,7 @@
 #include "remote/api.h"
 #include "remote/table_feed.h"
 #include "scenario/program_folder.h"
+#include "support/start_gg_double.h"
 #include "start/start_dialog.h"
 #include "table/score_table.h"
 #include "ui/error.h"
@@ -46,7 +47,26 @@ protected:
         std::filesystem::copy(program->folder.path(), next->folder.path(),
                               std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
         program = std::move(next);
+        if (bracket) useBracket();
         go();
+    }
+    // The day from the site's double: Bracket.ini for its first stream, the double as the
+    // site, and the language whose country list has the site's countries.
+    StartGgDouble site;
+    bool bracket = false;
+    void useBracket() {
+        bracket = true;
+        program->folder.writeLines("Bracket.ini", {"; the day from the stream queue", "site=start.gg",
+                                                   "event=https://www.start.gg/tournament/quorvel-open/event/main-singles",
+                                                   "stream=quorvel_main", "token=" + site.token(),
+                                                   "endpoint=http://127.0.0.1:9/gql/alpha"});
+        std::vector<std::string> english;
+        for (int i = 0; i < 200; ++i) english.push_back(i == 40 ? "Japan" : "Country " + std::to_string(i));
+        program->folder.writeLines("C_English.dat", english);
+        program->folder.write("pic/flags/English/Japan.gif", ProgramFolder::gifBytes());
+        program->platform.setSite([this](const std::string& url, const std::string& token, const std::string& body) {
+            return site.answer(url, token, body);
+        });
     }
     void chord(int key, long long held = 10) {
         for (int k : {ui::key::kControl, ui::key::kShift, key}) program->platform.pressKey(k);
@@ -285,6 +305,45 @@ TEST_F(MatchDay, TheGamesAreKeptInTheOrderTheirPointsWereScoredUntilAScoreIsType
     EXPECT_EQ(table().games().games(), std::nullopt);
     chord('0');
     EXPECT_EQ(table().games().games(), Games(std::vector<int>{}));
+}
+
+TEST_F(MatchDay, TheStreamQueueIsTheDayAndEachResultReachesTheBracketOnceThroughACutAndACrash) {
+    program->folder.writeLines("Players.csv", {"name,tag,country", "Arvid,Arvid Lindqvist,Country 7"});
+    useBracket();
+    ASSERT_TRUE(program->start()) << program->lastMessage();
+    program->platform.advance(200);
+    auto& dialog = app().startDialog();
+    EXPECT_EQ(dialog.Text1.text(), "Moriyama");  // the site's tag, no sponsor prefix
+    EXPECT_EQ(dialog.Text2.text(), "Arvid");     // the roster's name for the site's tag
+    dialog.inputListPicked(dialog.Combo1, 1);    // English
+    dialog.inputButtonClicked(dialog.Command1);
+    EXPECT_EQ(table().LiveP1.caption(), "Japan");
+    EXPECT_EQ(table().LiveP2.caption(), "Country 7");
+    EXPECT_EQ(json::parse(request("GET", "/api/schedule").body)["source"], "start.gg");
+
+    for (int key : {'1', '2', '1'}) chord(key);
+    site.offline = true;  // the network goes: the next match is there at once, the result kept
+    chord('N');
+    EXPECT_EQ(table().P1.caption(), "Okonkwo");
+    EXPECT_EQ(site.reports().size(), 0u);
+    EXPECT_NE(program->folder.read("Results.csv").find(",8001\r\n"), std::string::npos);
+    EXPECT_NE(program->folder.read("Reports.csv").find("waiting"), std::string::npos);
+
+    site.offline = false;
+    restart();  // a hard end, and the network back at the restart
+    program->platform.advance(1'000);
+    ASSERT_EQ(site.reports().size(), 1u);
+    EXPECT_EQ(site.reports()[0].setId, "8001");
+    EXPECT_EQ(site.reports()[0].winnerId, "9101");
+    EXPECT_EQ(site.reports()[0].gameData.size(), 3u);
+    EXPECT_EQ(site.reports()[0].gameData[1]["winnerId"], 9102);
+    program->platform.advance(300'000);
+    EXPECT_EQ(site.reports().size(), 1u);  // confirmed: never again
+    // The set with a player not known yet is listed, never loaded.
+    const json day = json::parse(request("GET", "/api/schedule").body);
+    EXPECT_EQ(day["matches"].back()["player2"], "");
+    const std::string last = std::to_string(day["matches"].size());
+    EXPECT_EQ(request("POST", "/api/action/match", R"({"index": )" + last + "}").status, 409);
 }
 
 TEST(MatchDayTimes, LeapDaysLeapSecondsAndDaysPastTheMonthsEndCountOnAsTheCalendarDoes) {
