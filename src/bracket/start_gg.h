@@ -45,7 +45,7 @@ enum class Outcome {
     Answer,        // the site answered what was asked
     RateLimited,   // "Rate limit exceeded": back off
     TokenRefused,  // the token is not valid
-    NotFound,      // the tournament, event or stream is not there
+    NotFound,      // the tournament or event is not there
     Unavailable,   // no network, no answer in time, 5xx, an answer that is not the site's: try again
     Refused,       // the site refuses for good
 };
@@ -69,7 +69,8 @@ std::string eventSetsRequest(const BracketFile& file, int page);
 std::string reportRequest(const std::string& setId, const std::string& winnerId, const std::vector<Game>& games);
 
 // The named stream's sets in queue order (completed ones left out). A queue that is empty
-// or absent is an Answer without sets; a queue without the stream is NotFound naming it.
+// or absent, or one without the stream (it lists only the streams with sets queued), is
+// an Answer without sets.
 DayAnswer readStreamQueue(int status, std::string_view body, const std::string& failure, const BracketFile& file);
 // One page of the event's sets (completed ones left out) and the number of pages.
 DayAnswer readEventSets(int status, std::string_view body, const std::string& failure, const BracketFile& file);

@@ -85,6 +85,8 @@ void Program::takeBracketDay(const std::vector<bracket::BracketSet>& sets) {
     };
     std::vector<day::ScheduledMatch> matches;
     for (const bracket::BracketSet& set : sets) {
+        // Without a stream the day is the event's sets whose two players are known.
+        if (!bracket_->file().stream && (!set.player1 || !set.player2)) continue;
         day::ScheduledMatch match;
         match.player1 = name(set.player1);
         match.player2 = name(set.player2);
