@@ -69,9 +69,10 @@ void BracketDay::refresh() { nextFetchMs_ = nowMs_; if (!fetching_) fetch(); }
 void BracketDay::tick() {
     nowMs_ += kTickMs;
     if (!fetching_ && nowMs_ >= nextFetchMs_) fetch();
-    for (const Report* waiting : reports_.waiting()) {
-        Retry& retry = retries_[waiting->setId];
-        if (!posting_[waiting->setId] && nowMs_ >= retry.atMs) postReport(*waiting);
+    // Each result not yet taken has its retry; nothing is made anew while none waits.
+    for (const auto& [setId, retry] : retries_) {
+        const Report* waiting = reports_.find(setId);
+        if (waiting && !posting_[setId] && nowMs_ >= retry.atMs) postReport(*waiting);
     }
 }
 
