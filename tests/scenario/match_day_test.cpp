@@ -344,6 +344,22 @@ TEST_F(MatchDay, TheStreamQueueIsTheDayAndEachResultReachesTheBracketOnceThrough
     EXPECT_EQ(day["matches"].back()["player2"], "");
     const std::string last = std::to_string(day["matches"].size());
     EXPECT_EQ(request("POST", "/api/action/match", R"({"index": )" + last + "}").status, 409);
+
+    // An empty queue changes nothing; a rate limit holds the program to a post every 15 s.
+    auto scenario = StartGgDouble::defaultScenario();
+    scenario["streams"][0]["queue"] = json::array();
+    site = StartGgDouble(scenario);
+    EXPECT_EQ(request("POST", "/api/action/bracket-refresh", "{}").status, 200);
+    program->platform.advance(1'000);
+    EXPECT_EQ(json::parse(request("GET", "/api/schedule").body)["matches"], day["matches"]);
+    EXPECT_EQ(table().P1.caption(), "Okonkwo");
+    site.rateLimited = true;
+    const std::size_t before = program->platform.sitePosts().size();
+    for (int i = 0; i < 30; ++i) {
+        request("POST", "/api/action/bracket-refresh", "{}");
+        program->platform.advance(1'000);
+    }
+    EXPECT_LE(program->platform.sitePosts().size() - before, 3u);
 }
 
 TEST(MatchDayTimes, LeapDaysLeapSecondsAndDaysPastTheMonthsEndCountOnAsTheCalendarDoes) {
