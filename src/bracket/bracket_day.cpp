@@ -15,15 +15,14 @@ constexpr int kTickMs = 1000;
 std::string failureText(const SiteAnswer& answer, const std::string& what) {
     switch (answer.outcome) {
         case Outcome::TokenRefused:
-            return "start.gg refused the token (" + answer.reason +
-                   "): the token line needs a personal access token of start.gg's developer settings";
-        case Outcome::NotFound: return "start.gg does not know " + what + " (" + answer.reason + ")";
+            return answer.reason + "; the token line needs a personal access token of start.gg's developer settings";
+        case Outcome::NotFound: return answer.reason;
         case Outcome::RateLimited: return "start.gg asks for fewer requests (" + answer.reason + "); the program waits";
         case Outcome::Refused: return "start.gg refused " + what + ": " + answer.reason;
         case Outcome::Unavailable:
         case Outcome::Answer: break;
     }
-    return "start.gg did not answer " + what + " (" + answer.reason + ")";
+    return "Nothing came from start.gg for " + what + " (" + answer.reason + ")";
 }
 
 }  // namespace
