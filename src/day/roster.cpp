@@ -247,13 +247,15 @@ int countryPlaceByFiles(ui::Platform& platform, const std::string& programFolder
 
 int rosterCountryPlace(ui::Platform& platform, const std::string& programFolder, const Roster& roster,
                        const RosterPlayer& player, const std::string& language, const std::vector<std::string>& list) {
-    const std::string key = std::to_string(player.line) + '\n' + language + '\n' + std::to_string(list.size());
+    // By the player's line and country: the players a bracket site adds have no line.
+    const std::string folded = ui::foldCase(player.countryText);
+    const std::string key =
+        std::to_string(player.line) + '\n' + folded + '\n' + language + '\n' + std::to_string(list.size());
     auto& found = roster.foundCountries();
     if (const auto it = found.find(key); it != found.end()) {
         if (const int* place = std::get_if<int>(&it->second)) return *place;
         throw std::get<Error>(it->second);
     }
-    const std::string folded = ui::foldCase(player.countryText);
     const auto named = placesWhere(list, [&](std::size_t i) { return ui::foldCase(list[i]) == folded; });
     try {
         return std::get<int>(found[key] = named.empty()

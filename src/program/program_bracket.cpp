@@ -99,14 +99,18 @@ void Program::takeBracketDay(const std::vector<bracket::BracketSet>& sets) {
         matches.push_back(std::move(match));
         if (matches.size() == static_cast<std::size_t>(day::kMaxMatches)) break;
     }
-    // The match on the table stays in the day while it is played, even when the site has
-    // moved it out of the queue: its result is still to be recorded and reported.
-    if (const auto current = day_.current()) {
-        const day::ScheduledMatch& playing = day_.matches()[*current];
-        const bool kept = std::any_of(matches.begin(), matches.end(),
-                                      [&](const day::ScheduledMatch& m) { return m.set == playing.set; });
-        if (!playing.set.empty() && !kept) matches.insert(matches.begin(), playing);
+    // The matches played today and the one on the table stay in the day, in their order,
+    // when the site has moved them out of the queue: the results scene and the control
+    // page keep them, and the match on the table is still to be recorded and reported.
+    std::vector<day::ScheduledMatch> kept;
+    for (std::size_t i = 0; i < day_.matches().size(); ++i) {
+        const day::ScheduledMatch& was = day_.matches()[i];
+        const bool stays = day_.result(i) || day_.current() == i;
+        const bool queued = std::any_of(matches.begin(), matches.end(),
+                                        [&](const day::ScheduledMatch& m) { return m.set == was.set; });
+        if (stays && !was.set.empty() && !queued) kept.push_back(was);
     }
+    matches.insert(matches.begin(), kept.begin(), kept.end());
     sitePlayers_ = std::move(sitePlayers);
     composeRoster();
     const std::string damaged = day_.load(std::move(matches));

@@ -325,6 +325,7 @@ TEST_F(MatchDay, TheStreamQueueIsTheDayAndEachResultReachesTheBracketOnceThrough
     site.offline = true;  // the network goes: the next match is there at once, the result kept
     chord('N');
     EXPECT_EQ(table().P1.caption(), "Okonkwo");
+    EXPECT_EQ(table().LiveP1.caption() + "|" + table().LiveP2.caption(), "|");  // no country: never the last
     EXPECT_EQ(site.reports().size(), 0u);
     EXPECT_NE(program->folder.read("Results.csv").find(",8001\r\n"), std::string::npos);
     EXPECT_NE(program->folder.read("Reports.csv").find("waiting"), std::string::npos);
