@@ -92,6 +92,7 @@ class Bracket(unittest.TestCase):
             wait_for("the site's state on the control page", lambda: "fetched" in browser.text("#site"), timeout=60)
             wait_for("the first set's result confirmed on the page", lambda: "confirmed" in browser.script(
                 "return document.getElementById('matches').innerText"), timeout=60)
+            browser.script("document.getElementById('day').scrollIntoView()")
             test_match_day.MatchDay.save(browser, "e2e-bracket-control-page.png")
         finally:
             browser.close()
