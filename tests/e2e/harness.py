@@ -335,6 +335,33 @@ def start_match(display, program, title=TITLE, client="534,84"):
     return dialog, settled_window(program, title, "the score table")
 
 
+def overlaps(a, b):
+    """Whether two (x, y, width, height) rectangles share a pixel."""
+    return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
+
+
+def open_menu_from_the_name(display, program, table):
+    """Double-clicks player 1's name and waits for the control menu where it can be pointed
+    at. The menu opens at the window manager's first free place, the top left; when the
+    window manager has also put the table there (which depends on which window it placed
+    first), the table, always on top, covers part of the menu and would take the clicks
+    aimed at it. The menu is then moved below the table."""
+    tx, ty = (int(v) for v in table["client_origin"].split(","))
+    display.xdotool("mousemove", str(tx + 160), str(ty + 32))
+    display.xdotool("click", "--repeat", "2", "--delay", "80", "1")
+    wait_for("the control menu to open", lambda: find_window(program, MENU), timeout=60)
+    menu = settled_window(program, MENU, "the control menu")
+    place = rect(table["outer"])
+    if not overlaps(rect(menu["outer"]), place):
+        return menu
+    ids = display.window_ids("=Control menu=")
+    if not ids:
+        raise AssertionError("the window manager knows no window named like the control menu")
+    display.xdotool("windowmove", ids[0], str(place[0]), str(place[1] + place[3] + 40))
+    wait_for("the control menu to be moved off the table",
+             lambda: not overlaps(rect(find_window(program, MENU)["outer"]), place), timeout=30)
+    return settled_window(program, MENU, "the control menu")
+
 def placement_report(display, program, titles):
     """Where each window of these captions is, by the window manager's account and by the
     program's: what a test that timed out after a click or a capture reports."""

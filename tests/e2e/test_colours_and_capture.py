@@ -8,7 +8,7 @@ import unittest
 
 import harness
 from test_remote import TOKEN, curl
-from harness import (MENU, TITLE, children, find_window, placement_report, rect, settled_window, start_match,
+from harness import (MENU, TITLE, children, find_window, open_menu_from_the_name, placement_report, rect, start_match,
                      wait_for)
 
 ORANGE = (0xFF, 0xA5, 0x14)  # palette swatch 4
@@ -18,11 +18,6 @@ CANCEL_MESSAGE = "User chose the Cancel Button"
 def twips_centre(left, top, width, height):
     """The centre of a rectangle given in twips, in client pixels."""
     return (left + width // 2) // 15, (top + height // 2) // 15
-
-
-def overlaps(a, b):
-    """Whether two (x, y, width, height) rectangles share a pixel."""
-    return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
 
 
 def origin(window):
@@ -65,27 +60,8 @@ class Session:
         self.display, self.program = display, program
         _, self.table = start_match(display, program)
         self.tx, self.ty = origin(self.table)
-        self.click_at(self.tx + 160, self.ty + 32, repeat=2)
-        wait_for("the control menu to open", lambda: find_window(program, MENU), timeout=60)
-        self.menu = settled_window(program, MENU, "the control menu")
-        self.move_menu_off_the_table()
+        self.menu = open_menu_from_the_name(display, program, self.table)
         self.mx, self.my = origin(self.menu)
-
-    def move_menu_off_the_table(self):
-        """The menu opens at the window manager's first free place, the top left; when the
-        window manager has also put the table there, the table (always on top) covers part
-        of the menu and would take the clicks aimed at it. The menu is then moved below."""
-        tx, ty, tw, th = rect(self.table["outer"])
-        if not overlaps(rect(self.menu["outer"]), (tx, ty, tw, th)):
-            return
-        below = ty + th + 40
-        ids = self.display.window_ids("=Control menu=")
-        if not ids:
-            raise AssertionError("the window manager knows no window named like the control menu")
-        self.display.xdotool("windowmove", ids[0], str(tx), str(below))
-        wait_for("the control menu to be moved off the table",
-                 lambda: not overlaps(rect(find_window(self.program, MENU)["outer"]), (tx, ty, tw, th)), timeout=30)
-        self.menu = settled_window(self.program, MENU, "the control menu")
 
     def click_at(self, x, y, button="1", repeat=1):
         self.display.xdotool("mousemove", str(x), str(y))

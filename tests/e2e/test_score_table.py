@@ -3,7 +3,7 @@ frame or see-through mode, and what it shows (screenshots compared pixel by pixe
 import unittest
 
 import harness
-from harness import MENU, TITLE, children, find_window, rect, settled_window, start_match, wait_for
+from harness import MENU, children, find_window, open_menu_from_the_name, rect, start_match, wait_for
 
 ROOT_COLOUR = (0x33, 0x66, 0x99)
 BLUE = (0x2F, 0x68, 0xFA)  # palette swatch 2, Options.ini line 4
@@ -59,10 +59,7 @@ class ScoreTable(unittest.TestCase):
         with harness.VirtualDisplay() as display, harness.Program(display) as program:
             _, table = start_match(display, program)
             tx, ty = (int(v) for v in table["client_origin"].split(","))
-            display.xdotool("mousemove", str(tx + 160), str(ty + 32))  # player 1's name
-            display.xdotool("click", "--repeat", "2", "--delay", "80", "1")
-            wait_for("the control menu to open", lambda: find_window(program, MENU), timeout=60)
-            menu = settled_window(program, MENU, "the control menu")
+            menu = open_menu_from_the_name(display, program, table)
             boxes = children(menu)
             self.assertEqual([b["text"] for b in boxes[:5]], ["Alexei Volkov", "0", "Best of 5", "0", "Jonas Berg"])
             mx, my = (int(v) for v in menu["client_origin"].split(","))
@@ -100,10 +97,7 @@ class ScoreTable(unittest.TestCase):
         with harness.VirtualDisplay() as display, harness.Program(display) as program:
             _, table = start_match(display, program)
             tx, ty = (int(v) for v in table["client_origin"].split(","))
-            display.xdotool("mousemove", str(tx + 160), str(ty + 32))
-            display.xdotool("click", "--repeat", "2", "--delay", "80", "1")
-            wait_for("the control menu to open", lambda: find_window(program, MENU), timeout=60)
-            menu = settled_window(program, MENU, "the control menu")
+            menu = open_menu_from_the_name(display, program, table)
             mx, my = (int(v) for v in menu["client_origin"].split(","))
             x, y, w, h = rect(children(menu)[1]["rect"])  # Text3, player 1's score
             display.xdotool("mousemove", str(mx + x + w // 2), str(my + y + h // 2))

@@ -5,7 +5,7 @@ import time
 import unittest
 
 import harness
-from harness import MENU, TITLE, children, find_window, settled_window, start_match, wait_for
+from harness import MENU, TITLE, children, find_window, open_menu_from_the_name, start_match, wait_for
 
 
 def menu_texts(program):
@@ -29,9 +29,7 @@ class KeyChords(unittest.TestCase):
                 display.xdotool("click", "--repeat", str(repeat), "--delay", "80", "1")
 
             # The control menu mirrors every score change; a double-click on a name opens it.
-            click(tx + 160, ty + 32, repeat=2)
-            wait_for("the control menu to open", lambda: find_window(program, MENU), timeout=60)
-            menu = settled_window(program, MENU, "the control menu")
+            menu = open_menu_from_the_name(display, program, table)
             mx, my = (int(v) for v in menu["client_origin"].split(","))
             self.assertEqual(scores(program), ("0", "0"))
 

@@ -36,6 +36,7 @@ function show(state) {
   setOnline(true);
   if (state.schedule && state.schedule.revision !== dayRevision) loadDay(state.schedule.revision);
   document.getElementById("view").hidden = false;
+  fitOverlay(); // now, not at the next frame: the preview never shows at the frame's default width
   // Before GO!!! the program takes no action: the buttons stay off until then.
   starting = state.window === "start";
   if (starting) {
