@@ -4,12 +4,11 @@ caption) and Results.csv holds the first; after the second match the program is 
 with taskkill /f and, started again, opens on the third. The two scenes for the breaks and
 the control page at 390 x 844 are drawn in headless Chromium (screenshots in build/)."""
 import base64
-import subprocess
 import time
 import unittest
 
 import harness
-from harness import MENU, TITLE, children, find_window, free_port, start_match, wait_for
+from harness import MENU, TITLE, children, find_window, free_port, open_menu_from_the_name, start_match, wait_for
 from test_remote import WebDriver, curl
 
 TOKEN = "K7-._~2"
@@ -102,8 +101,7 @@ class MatchDay(unittest.TestCase):
             self.assertIsNone(find_window(program, TITLE, "#32770"), "a box over the table")
             rows = (program.folder / "Results.csv").read_bytes().decode("utf-8-sig").splitlines()[1:]
             self.assertEqual([row.split(";")[1] for row in rows], ["1", "2"], rows)
-            display.xdotool("mousemove", str(tx + 160), str(ty + 32), "click", "--repeat", "2", "--delay", "80", "1")
-            menu = wait_for("the control menu", lambda: find_window(program, MENU), timeout=30)
+            menu = open_menu_from_the_name(display, program, table)
             display.screenshot(SHOTS / "e2e-notice-line.png")
             # A click puts the notice away: the folded menu loses its line (255 twips).
             (mx, my), height = (int(v) for v in menu["client_origin"].split(",")), int(menu["client"].split(",")[1])
