@@ -5,22 +5,28 @@ the table repainted with the next match (player 1's name plate read off the scre
 millisecond) and to the message on /overlay/socket that carries the new name; median and
 95th percentile over the chords.
 
-    python3 bench/next-match.py [chords]
+    python3 bench/next-match.py [chords] [--bracket]
 
-(40 unless given). Needs the Windows build (scripts/build.sh windows). The program folder
+(40 unless given). With --bracket the day is the site double's 500-set event instead
+(Bracket.ini naming it, the double on 127.0.0.1 in this process, no Matches.csv): each set's
+players come from the site (name, a country or none), and the day is fetched again every
+60 s meanwhile. Needs the Windows build (scripts/build.sh windows). The program folder
 is the shipped one with a schedule of 200 matches between the sample roster's players
 (each player 1 another than the last), so every chord puts a match whose roster players
 are applied whole (name, country, colour, portrait) on the table; nothing is scored, so
 no result is written.
 """
+import json
 import statistics
 import sys
+import urllib.request
 import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import harness  # noqa: E402
+from start_gg_double import StartGgDouble  # noqa: E402
 from stream import CHORD_GAP, WebSocket, focus_table, idle_cpu, load, percentile  # noqa: E402
 from xscreen import XScreen  # noqa: E402
 
@@ -35,20 +41,40 @@ def schedule(folder):
     (folder / "Matches.csv").write_text("\r\n".join(rows) + "\r\n", encoding="utf-8")
 
 
+def bracket(double):
+    def change(folder):
+        (folder / "Bracket.ini").write_text(
+            f"site=start.gg\nevent=tournament/quorvel-open/event/bench-singles\ntoken={double.site.token}\n"
+            f"endpoint={double.url}\n", encoding="utf-8")
+    return change
+
+
+def day_names(port):
+    """Player 1 of every match of the program's day, once it holds the 500 sets."""
+    def names():
+        with urllib.request.urlopen(f"http://127.0.0.1:{port}/api/schedule", timeout=10) as answer:
+            day = json.loads(answer.read())
+        return [m["player1"] for m in day["matches"]] if len(day["matches"]) >= 500 else None
+    return harness.wait_for("the 500 sets in the program's day", names, timeout=120)
+
+
 def main():
-    chords = int(sys.argv[1]) if len(sys.argv) > 1 else 40
+    args = [a for a in sys.argv[1:] if not a.startswith("--")]
+    chords = int(args[0]) if args else 40
+    double = StartGgDouble().start() if "--bracket" in sys.argv[1:] else None
     port = harness.free_port()
-    print(f"at the start: {load()}")
+    print(f"at the start: {load()}" + (" (the day from the bracket)" if double else ""))
     painted, sent, missed = [], [], 0
     with harness.VirtualDisplay() as display, harness.Program(display, args=[f"--remote=127.0.0.1:{port}"],
-                                                              change=schedule) as program:
+                                                              change=bracket(double) if double else schedule) as program:
+        names = day_names(port) if double else None
         table = idle_cpu.start_table(display, program)
         focus_table(display, program, table)
         tx, ty = (int(v) for v in table["client_origin"].split(","))
         page = WebSocket(port, "/overlay/socket")
         harness.wait_for("the whole table on the socket", lambda: page.messages, timeout=30)
-        names = [line.split(";")[0] for line in (program.folder / "Matches.csv").read_text(encoding="utf-8")
-                 .splitlines()[1:]]
+        names = names or [line.split(";")[0] for line in (program.folder / "Matches.csv").read_text(encoding="utf-8")
+                          .splitlines()[1:]]
         with XScreen(display.number) as screen:
             for n in range(1, chords + 1):
                 before = screen.grab(tx + NAME_1[0], ty + NAME_1[1], NAME_1[2], NAME_1[3])
@@ -74,6 +100,9 @@ def main():
         print(f"Ctrl+Shift+N to {what}, {len(values)} chords: median {statistics.median(values) * 1000:.1f} ms, "
               f"95th percentile {percentile(values, 0.95) * 1000:.1f} ms, longest {max(values) * 1000:.1f} ms")
     print(f"chords missed: {missed}  ({load()})")
+    if double:
+        double.stop()
+        print(f"requests to the site meanwhile: {len(double.requests)}")
 
 
 if __name__ == "__main__":

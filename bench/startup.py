@@ -4,7 +4,13 @@ its start dialog painted, and GO to the table painted; beside them, in the same 
 start-up of the platform's floor (quorvel_floor_window.exe: a bare Win32 program that
 opens one window), on one virtual display with the window manager of the end-to-end tests.
 
-    python3 bench/startup.py [rounds]
+    python3 bench/startup.py [rounds] [--bracket]
+
+With --bracket, each round also starts quorvel.exe with a Bracket.ini whose event is the
+site double's 500-set event (no stream; the double on 127.0.0.1 in this process), beside
+the shipped folder without it: the first start with no day kept, and a later start on the
+day kept by the one before ("Bracket day.json"), each right after a start without it; the
+ratio is to that start.
 
 Needs the Windows build (scripts/build.sh windows). "Painted" is read off the screen: the
 window is mapped and the pixels of its part of the screen have reached the picture they
@@ -22,6 +28,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import harness  # noqa: E402
+from start_gg_double import StartGgDouble  # noqa: E402
 from xscreen import XScreen, differing_share  # noqa: E402
 
 SAME = 0.005      # frames differing in at most this share of pixels count as one picture
@@ -103,9 +110,43 @@ def go(display, screen, program):
     return table["mapped"] - start, painted
 
 
+def bracket_ini(double, kept):
+    """Writes Bracket.ini for the double's 500-set event and, for a later start, the day the
+    first start kept."""
+    def change(folder):
+        (folder / "Bracket.ini").write_text(
+            f"site=start.gg\nevent=tournament/quorvel-open/event/bench-singles\ntoken={double.site.token}\n"
+            f"endpoint={double.url}\n", encoding="utf-8")
+        if kept.get("day"):
+            (folder / "Bracket day.json").write_bytes(kept["day"])
+    return change
+
+
+def with_bracket(display, screen, double, keep, kept, results, server):
+    """quorvel.exe without Bracket.ini, then with it: to the dialog painted, then until the
+    day fetched is kept beside it (its first fill), which a later start opens on. Each start
+    with it comes right after one without, so that both find Wine in the same state."""
+    label = "bracket kept" if kept.get("day") else "bracket first"
+    program, mapped, painted = start_up(display, screen, "quorvel.exe", harness.TITLE, keep)
+    results.setdefault(f"without, before {label} {server}", []).append((mapped, painted))
+    program.keep_server = keep
+    program.__exit__(None, None, None)
+    program, mapped, painted = start_up(display, screen, "quorvel.exe", harness.TITLE, keep,
+                                        change=bracket_ini(double, kept))
+    results.setdefault(f"{label} {server}", []).append((mapped, painted))
+    day = program.folder / "Bracket day.json"
+    harness.wait_for("the 500-set day kept", day.exists, timeout=120)
+    kept.setdefault("day", day.read_bytes())
+    program.keep_server = keep
+    program.__exit__(None, None, None)
+
+
 def main():
-    rounds = int(sys.argv[1]) if len(sys.argv) > 1 else 5
+    args = [a for a in sys.argv[1:] if not a.startswith("--")]
+    bracket = "--bracket" in sys.argv[1:]
+    rounds = int(args[0]) if args else 5
     results = {key: [] for key in ("floor cold", "quorvel cold", "go cold", "floor warm", "quorvel warm", "go warm")}
+    double = StartGgDouble().start() if bracket else None
     with harness.VirtualDisplay() as display, XScreen(display.number) as screen:
         display.set_root_colour(ROOT_COLOUR)
         harness.ensure_wine_prefix(display)
@@ -122,8 +163,16 @@ def main():
                 program, mapped, painted = start_up(display, screen, "quorvel.exe", harness.TITLE, keep)
                 results[f"quorvel {server}"].append((mapped, painted))
                 results[f"go {server}"].append(go(display, screen, program))
-                program.keep_server = False
+                program.keep_server = keep and bracket
                 program.__exit__(None, None, None)
+                if bracket:
+                    kept = {}  # the first start's day, for the later start
+                    with_bracket(display, screen, double, keep, kept, results, server)
+                    with_bracket(display, screen, double, keep, kept, results, server)
+                    if keep:
+                        subprocess.run(["wineserver", "-k"], env=display.env, check=False, timeout=60)
+    if double:
+        double.stop()
 
     def median(key, index):
         return statistics.median(r[index] for r in results[key]) * 1000
@@ -136,6 +185,12 @@ def main():
         print(f"  quorvel.exe start-up  {median(f'quorvel {server}', 0):7.0f} / {quorvel:7.0f}"
               f"   ratio {quorvel / floor:.2f}")
         print(f"  GO to the table       {median(f'go {server}', 0):7.0f} / {median(f'go {server}', 1):7.0f}")
+        for kind in ("bracket first", "bracket kept"):
+            if results.get(f"{kind} {server}"):
+                with_ini, without = median(f"{kind} {server}", 1), median(f"without, before {kind} {server}", 1)
+                print(f"  with Bracket.ini, 500 sets, {kind[8:]:5} day {median(f'{kind} {server}', 0):7.0f} / "
+                      f"{with_ini:7.0f}   ratio to quorvel.exe without just before ({without:.0f}) "
+                      f"{with_ini / without:.2f}")
     print("every round (painted, ms):")
     for key, rows in results.items():
         print(f"  {key:14}" + " ".join(f"{r[1] * 1000:6.0f}" for r in rows))

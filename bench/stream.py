@@ -13,9 +13,12 @@ plain clients on loopback.
 - the program's memory over socket connects and disconnects (each reads the whole table,
   then closes).
 
-    python3 bench/stream.py [chords] [seconds per CPU measurement] [rounds] [connects]
+    python3 bench/stream.py [chords] [seconds per CPU measurement] [rounds] [connects] [--fetching]
 
-(60 chords, 30 s, 3 rounds and 1,000 connects unless given). Needs the Windows build
+(60 chords, 30 s, 3 rounds and 1,000 connects unless given). With --fetching the program
+has a Bracket.ini naming the site double on 127.0.0.1 (in this process), which holds every
+answer 8 s (within the program's 10 s); before each chord, when no fetch is under way, the
+remote's bracket-refresh starts one, so every chord is pressed while a fetch is under way. Needs the Windows build
 (scripts/build.sh windows). The clients are the few lines of WebSocket below (the opening
 handshake, unmasked text frames from the server, masked close and pong frames to it), not
 browser pages, so that the figures are the program's alone.
@@ -31,10 +34,12 @@ import struct
 import sys
 import threading
 import time
+import urllib.request
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import harness  # noqa: E402
+from start_gg_double import StartGgDouble  # noqa: E402
 from winproc import private_kib, program_pid, pss_kib  # noqa: E402
 from xscreen import XScreen  # noqa: E402
 
@@ -142,9 +147,44 @@ def focus_table(display, program, table):
                      lambda: harness.find_window(program, harness.TITLE)["active"] == "1", timeout=30)
 
 
-def latency(display, program, table, port, chords):
+class SlowSite:
+    """The site double answering every post after `hold` seconds, counting the posts it
+    holds: while one is held, a fetch is under way."""
+
+    def __init__(self, hold=8.0):
+        self.double, self.hold, self.held, self.lock = StartGgDouble(), hold, 0, threading.Lock()
+        answer = self.double.answer
+
+        def slow(*args):
+            with self.lock:
+                self.held += 1
+            try:
+                time.sleep(self.hold)
+                return answer(*args)
+            finally:
+                with self.lock:
+                    self.held -= 1
+        self.double.answer = slow
+        self.double.start()
+
+    def bracket_ini(self, folder):
+        (folder / "Bracket.ini").write_text(
+            f"site=start.gg\nevent=tournament/quorvel-open/event/main-singles\nstream=quorvel_main\n"
+            f"token={self.double.site.token}\nendpoint={self.double.url}\n", encoding="utf-8")
+
+    def under_way(self, port):
+        """A fetch under way: the one held, or one asked for through the remote."""
+        if not self.held:
+            request = urllib.request.Request(f"http://127.0.0.1:{port}/api/action/bracket-refresh", data=b"{}",
+                                             method="POST", headers={"Content-Type": "application/json"})
+            urllib.request.urlopen(request, timeout=10).close()
+            harness.wait_for("a fetch under way", lambda: self.held, timeout=30, interval=0.01)
+
+
+def latency(display, program, table, port, chords, site=None):
     """The delays from each chord's press to its message on each socket, and the chords
-    whose message did not come within 5 s (each with the window that had the focus)."""
+    whose message did not come within 5 s (each with the window that had the focus); with
+    `site`, each chord pressed while a fetch is under way."""
     page, deck = WebSocket(port, "/overlay/socket"), WebSocket(port, "/api/events")
     harness.wait_for("the whole table and the state on the sockets", lambda: page.messages and deck.messages,
                      timeout=30)
@@ -154,6 +194,8 @@ def latency(display, program, table, port, chords):
         return int(json.loads(deck.messages[-1][1])["players"][0]["score"])
     with XScreen(display.number) as screen:
         for _ in range(chords):
+            if site:
+                site.under_way(port)
             wanted = score() + 1
             pressed = screen.press(["Control_L", "Shift_L", "1"], True)
             caption = f'"caption":"{wanted}"'
@@ -216,17 +258,22 @@ def load():
 
 
 def main():
-    chords = int(sys.argv[1]) if len(sys.argv) > 1 else 60
-    seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 30.0
-    rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 3
-    connects = int(sys.argv[4]) if len(sys.argv) > 4 else 1000
+    argv = [a for a in sys.argv[1:] if not a.startswith("--")]
+    chords = int(argv[0]) if len(argv) > 0 else 60
+    seconds = float(argv[1]) if len(argv) > 1 else 30.0
+    rounds = int(argv[2]) if len(argv) > 2 else 3
+    connects = int(argv[3]) if len(argv) > 3 else 1000
+    site = SlowSite() if "--fetching" in sys.argv[1:] else None
     port = harness.free_port()
-    print(f"at the start: {load()}")
+    print(f"at the start: {load()}" + (" (every chord while a fetch is under way)" if site else ""))
     with harness.VirtualDisplay() as display, \
-            harness.Program(display, args=[f"--remote=127.0.0.1:{port}"]) as program:
+            harness.Program(display, args=[f"--remote=127.0.0.1:{port}"],
+                            change=site.bracket_ini if site else None) as program:
         table = idle_cpu.start_table(display, program)
         focus_table(display, program, table)
-        delays, missed = latency(display, program, table, port, chords)
+        delays, missed = latency(display, program, table, port, chords, site)
+        if site:
+            print(f"posts to the site meanwhile: {len(site.double.requests)} answered, {site.held} held")
         if missed:
             print(f"chords whose message did not come within 5 s: {', '.join(missed)}")
         for path, values in delays.items():
@@ -250,6 +297,8 @@ def main():
         for n, private, pss in marks:
             print(f"  after {n:>5}: private {private / 1024:.1f} MB, PSS {pss / 1024:.1f} MB")
     print(f"at the end: {load()}")
+    if site:
+        site.double.stop()
 
 
 if __name__ == "__main__":
