@@ -49,7 +49,7 @@ void BracketDay::start() {
     try {
         if (const auto kept = readKeptDay(runtime_.platform(), keptDayPath_); kept && keptFor(*kept, file_)) {
             fetchedAt_ = kept->fetched;
-            if (!kept->sets.empty()) onDay(kept->sets);
+            if (!kept->sets.empty()) handOver(kept->sets);
         }
     } catch (const Error& error) {
         onTell(std::string(error.what()) + "\nThe day is fetched from start.gg again.", keptDayPath_);
@@ -106,17 +106,26 @@ void BracketDay::fetched(int page, const ui::SiteReply& reply) {
     }
     pages_.insert(pages_.end(), answer.sets.begin(), answer.sets.end());
     if (!file_.stream && page < std::min(answer.totalPages, kMaxPages)) {
-        // The event's next page, as soon as the site's rules allow: a day is taken whole.
-        if (post(eventSetsRequest(file_, page + 1), [this, page](const ui::SiteReply& next) { fetched(page + 1, next); }))
+        // The event's next page, as soon as the site's rules allow: a day is taken whole,
+        // but a program with no day yet shows the first sets at once (the start dialog
+        // fills after one answer, not after every page).
+        if (post(eventSetsRequest(file_, page + 1), [this, page](const ui::SiteReply& next) { fetched(page + 1, next); })) {
+            if (!handedOver_ && !pages_.empty()) handOver(pages_);
             return;
+        }
     }
     fetching_ = false;
     fetchedAt_ = runtime_.platform().wallClockSeconds();
     if (!pages_.empty()) {
         keep(pages_);
-        onDay(pages_);
+        handOver(pages_);
     }
     if (onChange) onChange();
+}
+
+void BracketDay::handOver(const std::vector<BracketSet>& sets) {
+    handedOver_ = true;
+    onDay(sets);
 }
 
 void BracketDay::keep(const std::vector<BracketSet>& sets) {

@@ -82,6 +82,7 @@ private:
     void answered(Outcome outcome);
     void tellOnce(const SiteAnswer& answer, const std::string& what);
     void keep(const std::vector<BracketSet>& sets);
+    void handOver(const std::vector<BracketSet>& sets);
 
     ui::Runtime& runtime_;
     BracketFile file_;
@@ -94,6 +95,7 @@ private:
     long long nextFetchMs_ = 0;
     bool fetching_ = false;
     std::vector<BracketSet> pages_;  // the event's pages read so far
+    bool handedOver_ = false;        // a day, kept or fetched, has reached the program
     std::map<std::string, Retry> retries_;  // of each report posted and not taken
     std::map<std::string, bool> posting_;   // reports awaiting an answer
     std::optional<long long> fetchedAt_;

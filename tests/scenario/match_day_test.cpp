@@ -54,12 +54,14 @@ protected:
     // site, and the language whose country list has the site's countries.
     StartGgDouble site;
     bool bracket = false;
-    void useBracket() {
+    // Its stream queue unless `event` names one of its events without a stream.
+    void useBracket(const std::string& event = "") {
         bracket = true;
-        program->folder.writeLines("Bracket.ini", {"; the day from the stream queue", "site=start.gg",
-                                                   "event=https://www.start.gg/tournament/quorvel-open/event/main-singles",
-                                                   "stream=quorvel_main", "token=" + site.token(),
-                                                   "endpoint=http://127.0.0.1:9/gql/alpha"});
+        program->folder.writeLines(
+            "Bracket.ini",
+            {"; the day from the stream queue", "site=start.gg",
+             event.empty() ? "event=https://www.start.gg/tournament/quorvel-open/event/main-singles" : "event=" + event,
+             event.empty() ? "stream=quorvel_main" : "", "token=" + site.token(), "endpoint=http://127.0.0.1:9/gql/alpha"});
         std::vector<std::string> english;
         for (int i = 0; i < 200; ++i) english.push_back(i == 40 ? "Japan" : "Country " + std::to_string(i));
         program->folder.writeLines("C_English.dat", english);
@@ -361,6 +363,18 @@ TEST_F(MatchDay, TheStreamQueueIsTheDayAndEachResultReachesTheBracketOnceThrough
         program->platform.advance(1'000);
     }
     EXPECT_LE(program->platform.sitePosts().size() - before, 3u);
+}
+
+TEST_F(MatchDay, AnEventOfManyPagesFillsTheStartDialogAtItsFirstAnswerAndIsTakenWholeAtItsLast) {
+    useBracket("tournament/quorvel-open/event/bench-singles");  // 500 sets, ten pages
+    program->platform.setSiteLatency(40);
+    ASSERT_TRUE(program->start()) << program->lastMessage();
+    program->platform.advance(60);
+    EXPECT_EQ(app().startDialog().Text1.text(), "Player 1");
+    EXPECT_EQ(json::parse(request("GET", "/api/schedule").body)["matches"].size(), 50u);
+    program->platform.advance(1'000);
+    EXPECT_EQ(json::parse(request("GET", "/api/schedule").body)["matches"].size(), 500u);
+    EXPECT_EQ(app().startDialog().Text1.text(), "Player 1");
 }
 
 TEST(MatchDayTimes, LeapDaysLeapSecondsAndDaysPastTheMonthsEndCountOnAsTheCalendarDoes) {
