@@ -8,7 +8,7 @@ millisecond) and to the message on /overlay/socket that carries the new name; me
     python3 bench/next-match.py [chords] [--bracket]
 
 (40 unless given). With --bracket the day is the site double's 500-set event instead
-(Bracket.ini naming it, the double on 127.0.0.1 in this process, no Matches.csv): each set's
+(Bracket.ini naming it, the native double on 127.0.0.1, no Matches.csv): each set's
 players come from the site (name, a country or none), and the day is fetched again every
 60 s meanwhile. Needs the Windows build (scripts/build.sh windows). The program folder
 is the shipped one with a schedule of 200 matches between the sample roster's players
@@ -44,7 +44,7 @@ def schedule(folder):
 def bracket(double):
     def change(folder):
         (folder / "Bracket.ini").write_text(
-            f"site=start.gg\nevent=tournament/quorvel-open/event/bench-singles\ntoken={double.site.token}\n"
+            f"site=start.gg\nevent=tournament/quorvel-open/event/bench-singles\ntoken={double.token}\n"
             f"endpoint={double.url}\n", encoding="utf-8")
     return change
 
@@ -101,8 +101,8 @@ def main():
               f"95th percentile {percentile(values, 0.95) * 1000:.1f} ms, longest {max(values) * 1000:.1f} ms")
     print(f"chords missed: {missed}  ({load()})")
     if double:
-        double.stop()
         print(f"requests to the site meanwhile: {len(double.requests)}")
+        double.close()
 
 
 if __name__ == "__main__":

@@ -7,7 +7,7 @@ opens one window), on one virtual display with the window manager of the end-to-
     python3 bench/startup.py [rounds] [--bracket]
 
 With --bracket, each round also starts quorvel.exe with a Bracket.ini whose event is the
-site double's 500-set event (no stream; the double on 127.0.0.1 in this process), beside
+site double's 500-set event (no stream; the native double on 127.0.0.1), beside
 the shipped folder without it: the first start with no day kept, and a later start on the
 day kept by the one before ("Bracket day.json"), each right after a start without it; the
 ratio is to that start.
@@ -115,7 +115,7 @@ def bracket_ini(double, kept):
     first start kept."""
     def change(folder):
         (folder / "Bracket.ini").write_text(
-            f"site=start.gg\nevent=tournament/quorvel-open/event/bench-singles\ntoken={double.site.token}\n"
+            f"site=start.gg\nevent=tournament/quorvel-open/event/bench-singles\ntoken={double.token}\n"
             f"endpoint={double.url}\n", encoding="utf-8")
         if kept.get("day"):
             (folder / "Bracket day.json").write_bytes(kept["day"])
@@ -172,7 +172,7 @@ def main():
                     if keep:
                         subprocess.run(["wineserver", "-k"], env=display.env, check=False, timeout=60)
     if double:
-        double.stop()
+        double.close()
 
     def median(key, index):
         return statistics.median(r[index] for r in results[key]) * 1000

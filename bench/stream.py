@@ -16,7 +16,7 @@ plain clients on loopback.
     python3 bench/stream.py [chords] [seconds per CPU measurement] [rounds] [connects] [--fetching]
 
 (60 chords, 30 s, 3 rounds and 1,000 connects unless given). With --fetching the program
-has a Bracket.ini naming the site double on 127.0.0.1 (in this process), which holds every
+has a Bracket.ini naming the native site double on 127.0.0.1, which holds every
 answer 8 s (within the program's 10 s); before each chord, when no fetch is under way, the
 remote's bracket-refresh starts one, so every chord is pressed while a fetch is under way. Needs the Windows build
 (scripts/build.sh windows). The clients are the few lines of WebSocket below (the opening
@@ -148,37 +148,25 @@ def focus_table(display, program, table):
 
 
 class SlowSite:
-    """The site double answering every post after `hold` seconds, counting the posts it
-    holds: while one is held, a fetch is under way."""
+    """The site double answering every post after `hold` seconds: while one is held, a
+    fetch is under way."""
 
     def __init__(self, hold=8.0):
-        self.double, self.hold, self.held, self.lock = StartGgDouble(), hold, 0, threading.Lock()
-        answer = self.double.answer
-
-        def slow(*args):
-            with self.lock:
-                self.held += 1
-            try:
-                time.sleep(self.hold)
-                return answer(*args)
-            finally:
-                with self.lock:
-                    self.held -= 1
-        self.double.answer = slow
-        self.double.start()
+        self.double = StartGgDouble().start()
+        self.double.control(holdMs=int(hold * 1000))
 
     def bracket_ini(self, folder):
         (folder / "Bracket.ini").write_text(
             f"site=start.gg\nevent=tournament/quorvel-open/event/main-singles\nstream=quorvel_main\n"
-            f"token={self.double.site.token}\nendpoint={self.double.url}\n", encoding="utf-8")
+            f"token={self.double.token}\nendpoint={self.double.url}\n", encoding="utf-8")
 
     def under_way(self, port):
         """A fetch under way: the one held, or one asked for through the remote."""
-        if not self.held:
+        if not self.double.held:
             request = urllib.request.Request(f"http://127.0.0.1:{port}/api/action/bracket-refresh", data=b"{}",
                                              method="POST", headers={"Content-Type": "application/json"})
             urllib.request.urlopen(request, timeout=10).close()
-            harness.wait_for("a fetch under way", lambda: self.held, timeout=30, interval=0.01)
+            harness.wait_for("a fetch under way", lambda: self.double.held, timeout=30, interval=0.01)
 
 
 def latency(display, program, table, port, chords, site=None):
@@ -273,7 +261,7 @@ def main():
         focus_table(display, program, table)
         delays, missed = latency(display, program, table, port, chords, site)
         if site:
-            print(f"posts to the site meanwhile: {len(site.double.requests)} answered, {site.held} held")
+            print(f"posts to the site meanwhile: {len(site.double.requests)} answered, {site.double.held} held")
         if missed:
             print(f"chords whose message did not come within 5 s: {', '.join(missed)}")
         for path, values in delays.items():
@@ -298,7 +286,7 @@ def main():
             print(f"  after {n:>5}: private {private / 1024:.1f} MB, PSS {pss / 1024:.1f} MB")
     print(f"at the end: {load()}")
     if site:
-        site.double.stop()
+        site.double.close()
 
 
 if __name__ == "__main__":

@@ -84,7 +84,7 @@ class Bracket(unittest.TestCase):
                             time.sleep(0.2)
                     self.assertEqual(len(reported(double, "8001")), 1)
         finally:
-            double.stop()
+            double.close()
 
     def control_page(self, base):
         browser = WebDriver()

@@ -1,6 +1,7 @@
 #pragma once
-// The bracket site's GraphQL endpoint as the headless backend's posts meet it: the same
-// double as tests/e2e/start_gg_double.py, on the same scenario file, without sockets.
+// The bracket site's GraphQL endpoint as the headless backend's posts meet it, without
+// sockets; start_gg_double_server.cpp serves the same double on 127.0.0.1 for the
+// programs under Wine (tests/e2e/start_gg_double.py drives it).
 // It answers the stream queue (`tournament` + `streamQueue`), the event's sets (`event` +
 // `sets`) and the report (`reportBracketSet`) in the shapes of the site's developer
 // portal, reading the arguments from the variables object (or literals in the query); it
