@@ -8,10 +8,10 @@ import time
 import unittest
 
 import harness
-from harness import TITLE, children, find_window, free_port, start_match, wait_for
+from harness import TITLE, children, find_window, free_port, press, start_match, wait_for
 from start_gg_double import StartGgDouble, load_scenario
 import test_match_day
-from test_match_day import TOKEN, press
+from test_match_day import TOKEN
 from test_remote import WebDriver, curl
 
 SHOTS = harness.ROOT / "build"

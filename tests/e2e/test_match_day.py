@@ -8,20 +8,12 @@ import time
 import unittest
 
 import harness
-from harness import MENU, TITLE, children, find_window, free_port, open_menu_from_the_name, start_match, wait_for
+from harness import (MENU, TITLE, children, find_window, free_port, open_menu_from_the_name, press, start_match,
+                     wait_for)
 from test_remote import WebDriver, curl
 
 TOKEN = "K7-._~2"
 SHOTS = harness.ROOT / "build"
-
-
-def press(display, program, tx, ty, keys):
-    """A chord pressed while the table has the focus; the moment its keys were sent down."""
-    display.xdotool("mousemove", str(tx + 160), str(ty + 32), "click", "1")
-    wait_for("the table to be the active window", lambda: find_window(program, TITLE)["active"] == "1", timeout=30)
-    pressed = time.monotonic()
-    display.xdotool("keydown", keys, "sleep", "0.15", "keyup", keys)
-    return pressed
 
 
 class MatchDay(unittest.TestCase):

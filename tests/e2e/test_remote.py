@@ -17,7 +17,7 @@ import unittest
 import urllib.request
 
 import harness
-from harness import MENU, TITLE, children, find_window, free_port, start_match, wait_for
+from harness import MENU, TITLE, children, find_window, free_port, press, start_match, wait_for
 
 ROOT_COLOUR = (0x33, 0x66, 0x99)
 TOKEN = "K7-._~2"
@@ -182,7 +182,7 @@ class RemoteControl(unittest.TestCase):
                 wait_for("the control page and its overlay to show score 1",
                          lambda: browser.text("#score1") == "1" and browser.text("#score2") == "0" and
                          browser.script(OVERLAY_TEXT, "T1", True) == "1", timeout=60)
-                chord(display, program, tx, ty)
+                press(display, program, tx, ty, "ctrl+shift+1")
                 wait_for("the control page and its overlay to show the chord's score 2",
                          lambda: browser.text("#score1") == "2" and browser.script(OVERLAY_TEXT, "T1", True) == "2",
                          timeout=30)
@@ -344,13 +344,6 @@ class RemoteControl(unittest.TestCase):
         if mismatches["flat"] > 0 or mismatches["pictures"] > 0.02:
             display.screenshot(harness.ROOT / "build" / "e2e-overlay-screen.png")
             self.fail(f"the overlay's pixels differ from the window's outside the text: {mismatches}")
-
-
-def chord(display, program, tx, ty):
-    """Ctrl+Shift+1, pressed while the table has the focus (a plain press on a name does nothing)."""
-    display.xdotool("mousemove", str(tx + 160), str(ty + 32), "click", "1")
-    wait_for("the table to be the active window", lambda: find_window(program, TITLE)["active"] == "1", timeout=30)
-    display.xdotool("keydown", "ctrl+shift+1", "sleep", "0.15", "keyup", "ctrl+shift+1")
 
 
 if __name__ == "__main__":
