@@ -340,15 +340,20 @@ def overlaps(a, b):
     return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
 
 
-def press(display, program, tx, ty, keys):
-    """A chord pressed while the table has the focus; the moment its keys went down. The
-    table is given the focus by a click on player 1's name (a single click there does
-    nothing) only when it has not got it: a second click so soon after the last would be
-    a double-click, which opens the control menu and takes the focus from the table."""
+def focus_table(display, program, tx, ty):
+    """Gives the table the focus, which key state needs to reach the program, by a click on
+    player 1's name (a single click there does nothing), only when it has not got it: a
+    second click so soon after the last would be a double-click, which opens the control
+    menu and takes the focus from the table."""
     if (find_window(program, TITLE) or {}).get("active") != "1":
         display.xdotool("mousemove", str(tx + 160), str(ty + 32), "click", "1")
         wait_for("the table to be the active window", lambda: find_window(program, TITLE)["active"] == "1",
                  timeout=30)
+
+
+def press(display, program, tx, ty, keys):
+    """A chord pressed while the table has the focus; the moment its keys went down."""
+    focus_table(display, program, tx, ty)
     pressed = time.monotonic()
     display.xdotool("keydown", keys, "sleep", "0.15", "keyup", keys)
     return pressed

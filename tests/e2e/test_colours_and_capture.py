@@ -202,9 +202,7 @@ class ColoursAndCapture(unittest.TestCase):
             jpg.unlink()
             session = Session(display, program)
             first = wait_for("the next match's table saved at once", lambda: jpg.exists() and jpg.read_bytes(), timeout=30)
-            session.click_at(session.tx + 160, session.ty + 32)
-            wait_for("the table to be the active window", lambda: find_window(program, TITLE)["active"] == "1", timeout=30)
-            display.xdotool("keydown", "ctrl+shift+1", "sleep", "0.15", "keyup", "ctrl+shift+1")
+            harness.press(display, program, session.tx, session.ty, "ctrl+shift+1")
             wait_for("the saved picture to follow the chord's score", lambda: jpg.read_bytes() != first, timeout=30)
 
 if __name__ == "__main__":

@@ -5,7 +5,7 @@ import time
 import unittest
 
 import harness
-from harness import MENU, TITLE, children, find_window, open_menu_from_the_name, start_match, wait_for
+from harness import MENU, children, find_window, open_menu_from_the_name, start_match, wait_for
 
 
 def menu_texts(program):
@@ -33,12 +33,9 @@ class KeyChords(unittest.TestCase):
             mx, my = (int(v) for v in menu["client_origin"].split(","))
             self.assertEqual(scores(program), ("0", "0"))
 
-            # Key state reaches the program only while one of its windows has the X focus;
-            # give it to the table (its name plate: a plain press there changes nothing).
+            # Key state reaches the program only while one of its windows has the X focus.
             def focus_table():
-                click(tx + 160, ty + 32)
-                wait_for("the table to be the active window",
-                         lambda: find_window(program, TITLE)["active"] == "1", timeout=30)
+                harness.focus_table(display, program, tx, ty)
 
             def hold(keys, seconds):
                 # The hold itself is the operator's action, not a wait for the program.
